@@ -1,0 +1,15 @@
+#pragma once
+
+// Writing to the output area. Everything shown there is plain text: a student's answer such as
+// "<b>5</b>" must appear as those characters, so Qt's guess whether a text is mark-up is never
+// consulted. Paragraphs come out as QTextEdit::append and setText make them for plain text.
+
+#include <string>
+
+class QTextEdit;
+
+// Replaces the whole content, like QTextEdit::setText with a plain text.
+void show_text(QTextEdit *area, const std::string &utf8);
+
+// Adds the text as a new paragraph at the end, like QTextEdit::append with a plain text.
+void append_text(QTextEdit *area, const std::string &utf8);

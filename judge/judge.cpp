@@ -1,0 +1,48 @@
+// Judging one case: the student's program and the reference program run with the same options,
+// and their answers are compared word by word.
+#include "app/mainwindow.h"
+
+#include "app/outputarea.h"
+#include "judge/judgecore.h"
+#include "judge/outputfiles.h"
+#include "ui_mainwindow.h"
+
+#include <iostream>
+
+namespace {
+
+QString command_text(const std::string &utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size()));
+}
+
+} // namespace
+
+bool MainWindow::auto_test(string location_s, string command_s, string input, int flag_stack)
+{
+    const CaseFiles files = case_files(location_s, command_s, input);
+    if (!is_readable_file(files.program_path)) {
+        show_text(ui->label_5, "不存在该应用程序，请检查命令格式！！！" + files.program_path);
+        return false;
+    }
+    remove_stale_outputs(files);
+
+    std::cout << "command:" << files.command_line << std::endl;
+    append_text(ui->label_5, "执行命令：" + files.command_line);
+    const string student_output = start_process(command_text(files.command_line));
+
+    string student_text = take_student_answer(files, student_output);
+    std::cout << student_text << "Qprocess" << std::endl;
+    student_text = normalise_answer(std::move(student_text));
+    const std::vector<string> student_tokens = split_tokens(student_text);
+
+    const string prefix = reference_prefix(flag_stack);
+    if (prefix.empty() || !is_readable_file(prefix)) {
+        show_text(ui->label_5, "标准程序不存在！");
+        return false;
+    }
+    const string reference_text = start_process(command_text(prefix + input));
+    const bool correct = same_tokens(student_tokens, split_tokens(reference_text));
+    append_text(ui->label_5, judgement_report(student_text, reference_text, correct));
+    return correct;
+}

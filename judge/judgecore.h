@@ -1,0 +1,59 @@
+#pragma once
+
+// Byte-level rules of judging one case. Everything here is pure: no files, no processes, no
+// widgets. Texts are byte strings holding whatever the programs printed.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The file names and command line of one case.
+struct CaseFiles
+{
+    std::string stem;           // the program name cut at its first ".exe"
+    std::string program_path;   // directory + stem + ".exe": what must exist
+    std::string workdir_output; // stem + ".txt" in the working directory
+    std::string dir_output;     // directory + stem + ".txt"
+    std::string command_line;   // directory + name as given + options
+};
+
+// The program name cut at its first ".exe" (case-sensitive); the whole name without one.
+std::string program_stem(const std::string &command_s);
+
+// `location_s` is the program's directory ending in "/" (or empty), `workdir` the directory the
+// programs run in, likewise ending in "/", or empty for the current one.
+CaseFiles case_files(const std::string &location_s, const std::string &command_s,
+                     const std::string &input, const std::string &workdir = std::string());
+
+// The command-line prefix of the reference program for an exercise (0 stack, 1 queue, 2 queue
+// simulated by stacks), ending in one blank; empty for any other value.
+std::string reference_prefix(int flag_stack);
+
+// The bytes before the first NUL, as a C string reads them.
+std::string until_nul(const char *data, std::size_t size);
+
+// The first line of a file's content read in text mode: up to the first line feed, without it;
+// a carriage return right before that line feed belongs to the line end, not to the line.
+std::string first_line(const std::string &content);
+
+// Deletes the first line feed, then the first carriage return; nothing else is trimmed.
+std::string normalise_answer(std::string text);
+
+// The words of a text: every blank (0x20) separates, empty pieces are dropped. Tabs, carriage
+// returns and line feeds are ordinary bytes of the word they stand in.
+std::vector<std::string> split_tokens(const std::string &text);
+
+// Where two token lists first differ: the index of the first unequal token, or the length of the
+// shorter list when one is a prefix of the other; npos when they are equal.
+std::size_t first_difference(const std::vector<std::string> &student,
+                             const std::vector<std::string> &reference);
+
+inline bool same_tokens(const std::vector<std::string> &student,
+                        const std::vector<std::string> &reference)
+{
+    return first_difference(student, reference) == std::string::npos;
+}
+
+// The text appended after a comparison: both answers and the verdict.
+std::string judgement_report(const std::string &student_text, const std::string &reference_text,
+                             bool correct);

@@ -1,0 +1,43 @@
+// Running one command line as a child process, and reporting the process object's errors.
+#include "app/mainwindow.h"
+
+#include "app/outputarea.h"
+#include "judge/judgecore.h"
+#include "judge/platform.h"
+#include "ui_mainwindow.h"
+
+#include <QMetaEnum>
+#include <exception>
+#include <iostream>
+
+string MainWindow::start_process(QString command)
+{
+    string result;
+    try {
+        // Split exactly as the one-string QProcess::start splits: blanks separate, double quotes
+        // keep blanks inside one argument.
+        QStringList arguments = QProcess::splitCommand(command);
+        const QString program = arguments.isEmpty() ? QString() : arguments.takeFirst();
+        process->start(resolve_program(program), arguments, QIODevice::ReadWrite);
+        if (!process->waitForStarted(30000))
+            std::cout << "启动失败\n";
+        process->closeWriteChannel();
+        // No overall limit: a long run is waited for slice after slice.
+        while (process->state() != QProcess::NotRunning)
+            process->waitForFinished(30000);
+        const QByteArray output = process->readAll();
+        result = until_nul(output.constData(), static_cast<std::size_t>(output.size()));
+    } catch (const std::exception &) {
+        show_text(ui->label_5, "程序运行出错！");
+    }
+    process->close();
+    return result;
+}
+
+int MainWindow::processError(QProcess::ProcessError error)
+{
+    const char *name = QMetaEnum::fromType<QProcess::ProcessError>().valueToKey(error);
+    append_text(ui->label_5, "程序运行出错:");
+    append_text(ui->label_5, name ? name : "UnknownError");
+    return 0;
+}
