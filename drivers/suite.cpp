@@ -23,7 +23,8 @@ void MainWindow::on_pushButton_3_clicked()
     }
     const string location_s = program_directory(location);
     std::cout << location_s << std::endl;
-    ui->label_5->setPlainText(QStringLiteral("正在测试") + location_text + QStringLiteral("......."));
+    ui->label_5->setPlainText(QStringLiteral("正在测试") + location_text
+                              + QStringLiteral("......."));
 
     int correct = 0;
     for (const char *options : suite_options) {

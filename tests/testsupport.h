@@ -1,0 +1,127 @@
+#pragma once
+
+// Shared by the tests that run child programs: a temporary working directory, copies of the
+// fixture program under the names the grader expects, capture of the diagnostic lines, and
+// direct calls of the window's private slots.
+
+#include "app/mainwindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+// Collects what goes to std::cout while it lives.
+class CoutCapture
+{
+public:
+    CoutCapture()
+        : saved(std::cout.rdbuf(buffer.rdbuf()))
+    {}
+    ~CoutCapture() { std::cout.rdbuf(saved); }
+    std::string text() const { return buffer.str(); }
+
+private:
+    std::ostringstream buffer;
+    std::streambuf *saved;
+};
+
+// A fresh temporary directory made the working directory, as the grader's users have one.
+class Workbench
+{
+public:
+    Workbench()
+        : previous(QDir::currentPath())
+    {
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir::setCurrent(dir.path()));
+    }
+    ~Workbench() { QDir::setCurrent(previous); }
+
+    QString path(const QString &relative = QString()) const
+    {
+        return relative.isEmpty() ? dir.path() : dir.filePath(relative);
+    }
+    // The absolute path of `relative` with a trailing "/" when it names a directory.
+    std::string dir_s(const QString &relative = QString()) const
+    {
+        return (path(relative) + QLatin1Char('/')).toStdString();
+    }
+
+    // Copies the fixture program to `relative` (directories are created) with the actions of
+    // `script` (one a line; none: it acts on its arguments).
+    void program(const QString &relative, const QByteArray &script = QByteArray()) const
+    {
+        const QString target = path(relative);
+        QDir().mkpath(QFileInfo(target).path());
+        QFile::remove(target);
+        QVERIFY(QFile::copy(QStringLiteral(ORVIMET_FIXTURE), target));
+        if (!script.isNull())
+            write(relative + QStringLiteral(".do"), script);
+    }
+
+    // Links the real reference programs in as ./resource/.
+    void real_references() const
+    {
+        QVERIFY(
+            QFile::link(QStringLiteral(ORVIMET_RESOURCE_DIR), path(QStringLiteral("resource"))));
+    }
+
+    void write(const QString &relative, const QByteArray &content) const
+    {
+        QFile file(path(relative));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QByteArray read(const QString &relative) const
+    {
+        QFile file(path(relative));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    bool exists(const QString &relative) const { return QFileInfo::exists(path(relative)); }
+
+private:
+    QTemporaryDir dir;
+    QString previous;
+};
+
+inline QTextBrowser *output_area(MainWindow &window)
+{
+    return window.findChild<QTextBrowser *>(QStringLiteral("label_5"));
+}
+
+inline QString output_text(MainWindow &window)
+{
+    return output_area(window)->toPlainText();
+}
+
+inline bool call_auto_test(MainWindow &window, const std::string &location_s,
+                           const std::string &command_s, const std::string &input, int flag_stack)
+{
+    bool result = false;
+    const bool invoked = QMetaObject::invokeMethod(
+        &window, "auto_test", Qt::DirectConnection, Q_RETURN_ARG(bool, result),
+        Q_ARG(string, location_s), Q_ARG(string, command_s), Q_ARG(string, input),
+        Q_ARG(int, flag_stack));
+    if (!invoked)
+        qFatal("auto_test could not be invoked");
+    return result;
+}
+
+inline std::string call_start_process(MainWindow &window, const QString &command)
+{
+    std::string result;
+    if (!QMetaObject::invokeMethod(&window, "start_process", Qt::DirectConnection,
+                                   Q_RETURN_ARG(string, result), Q_ARG(QString, command)))
+        qFatal("start_process could not be invoked");
+    return result;
+}
+
+inline QByteArray bytes(const std::string &s)
+{
+    return QByteArray(s.data(), static_cast<int>(s.size()));
+}
