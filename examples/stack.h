@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// A bounded stack of integers. The capacity is only a limit: storage grows with the elements, so
+// a stack declared with a huge capacity costs nothing until it is filled.
+class Stack
+{
+public:
+    explicit Stack(std::size_t capacity)
+        : capacity_(capacity)
+    {}
+
+    // False when the stack is full.
+    bool push(long long value);
+    // False when the stack is empty.
+    bool pop();
+    long long top() const { return items_.back(); }
+
+    bool empty() const { return items_.empty(); }
+    bool full() const { return items_.size() >= capacity_; }
+    std::size_t size() const { return items_.size(); }
+    std::size_t capacity() const { return capacity_; }
+    // Counted from the bottom.
+    long long at(std::size_t index) const { return items_[index]; }
+
+    // Takes over the elements of `other` and keeps this stack's own capacity; false, leaving this
+    // stack unchanged, when they do not fit.
+    bool assign(const Stack &other);
+
+private:
+    std::size_t capacity_;
+    std::vector<long long> items_;
+};
