@@ -2,8 +2,8 @@
 #include "app/mainwindow.h"
 
 #include "app/outputarea.h"
+#include "judge/commandline.h"
 #include "judge/judgecore.h"
-#include "judge/platform.h"
 #include "ui_mainwindow.h"
 
 #include <QMetaEnum>
@@ -16,9 +16,9 @@ string MainWindow::start_process(QString command)
     try {
         // Split exactly as the one-string QProcess::start splits: blanks separate, double quotes
         // keep blanks inside one argument.
-        QStringList arguments = QProcess::splitCommand(command);
+        QStringList arguments = program_and_arguments(command);
         const QString program = arguments.isEmpty() ? QString() : arguments.takeFirst();
-        process->start(resolve_program(program), arguments, QIODevice::ReadWrite);
+        process->start(program, arguments, QIODevice::ReadWrite);
         if (!process->waitForStarted(30000))
             std::cout << "启动失败\n";
         process->closeWriteChannel();

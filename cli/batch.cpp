@@ -1,0 +1,132 @@
+#include "cli/batch.h"
+
+#include <QDir>
+#include <QString>
+
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+void run_parallel(int count, int jobs, const std::function<void(int, const Wake &)> &work,
+                  const std::function<void()> &progress)
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    int next = 0;
+    int finished = 0;
+    long wakes = 0;
+    const Wake wake = [&] {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            ++wakes;
+        }
+        changed.notify_one();
+    };
+    auto worker = [&] {
+        for (;;) {
+            int index;
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                if (next == count)
+                    return;
+                index = next++;
+            }
+            work(index, wake);
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                ++finished;
+                ++wakes;
+            }
+            changed.notify_one();
+        }
+    };
+    std::vector<std::thread> threads;
+    const int thread_count = std::min(jobs, count);
+    for (int i = 0; i < thread_count; ++i)
+        threads.emplace_back(worker);
+    long seen = 0;
+    std::unique_lock<std::mutex> lock(mutex);
+    while (finished < count) {
+        changed.wait(lock, [&] { return wakes != seen; });
+        seen = wakes;
+        lock.unlock();
+        if (progress)
+            progress();
+        lock.lock();
+    }
+    lock.unlock();
+    for (std::thread &thread : threads)
+        thread.join();
+    if (progress)
+        progress();
+}
+
+std::vector<ProgramReport> grade_class(const ClassRun &run,
+                                       const std::vector<StudentProgram> &programs,
+                                       const std::function<void(int)> &on_case,
+                                       const std::function<void(const ProgramReport &)> &on_program)
+{
+    // Programs with one answer file form a group that a single worker grades in order.
+    std::vector<std::vector<int>> groups;
+    std::map<std::string, std::size_t> group_of;
+    for (int i = 0; i < static_cast<int>(programs.size()); ++i) {
+        const auto found = group_of.emplace(program_answer_file(programs[i]), groups.size());
+        if (found.second)
+            groups.emplace_back();
+        groups[found.first->second].push_back(i);
+    }
+
+    std::vector<ProgramReport> reports(programs.size());
+    std::vector<bool> done(programs.size(), false);
+    std::mutex mutex;
+    int cases_done = 0;
+    int cases_told = 0;
+    std::size_t programs_told = 0;
+
+    auto grade = [&](int group, const Wake &wake) {
+        for (const int index : groups[group]) {
+            const StudentProgram &program = programs[index];
+            const std::string workdir = run.workroot + "p" + std::to_string(index) + "/";
+            QDir().mkpath(QString::fromUtf8(workdir.c_str()));
+            ProgramReport report;
+            report.name = program.name;
+            for (std::size_t c = 0; c < run.options.size(); ++c) {
+                CaseResult result = judge_case(run.grading, program, run.options[c],
+                                               run.reference_texts[c], workdir);
+                (result.correct ? report.correct : report.wrong) += 1;
+                report.timeouts += result.run.end == ChildRun::End::TimedOut;
+                report.crashes += result.run.end == ChildRun::End::Crashed;
+                report.cases.push_back(std::move(result));
+                {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    ++cases_done;
+                }
+                wake();
+            }
+            const std::lock_guard<std::mutex> lock(mutex);
+            reports[index] = std::move(report);
+            done[index] = true;
+        }
+    };
+    // Every case wakes the caller, which then reports whatever has become ready.
+    auto report_ready = [&] {
+        std::vector<std::size_t> ready;
+        int cases_now;
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            while (programs_told < programs.size() && done[programs_told])
+                ready.push_back(programs_told++);
+            cases_now = cases_done;
+        }
+        if (on_case && cases_now != cases_told)
+            on_case(cases_told = cases_now);
+        for (const std::size_t index : ready) {
+            if (on_program)
+                on_program(reports[index]);
+        }
+    };
+    run_parallel(static_cast<int>(groups.size()), run.jobs, grade, report_ready);
+    return reports;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// Grading a class: the reference answers once, then every program on every option string, with
+// several programs at a time.
+
+#include "cli/grading.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct ProgramReport
+{
+    std::string name;
+    std::vector<CaseResult> cases;
+    int correct = 0;
+    int wrong = 0;
+    int timeouts = 0;
+    int crashes = 0;
+};
+
+// Calls `work(i, wake)` for every i below `count` on up to `jobs` threads. Each call of `wake`
+// by a worker, and the end of each work item, makes the calling thread run `progress()` (several
+// wakes may share one call); it runs once more after the last item.
+using Wake = std::function<void()>;
+void run_parallel(int count, int jobs, const std::function<void(int, const Wake &)> &work,
+                  const std::function<void()> &progress = {});
+
+struct ClassRun
+{
+    Grading grading;
+    std::vector<std::string> options;         // the option strings, in order
+    std::vector<std::string> reference_texts; // one per option string
+    std::string workroot;                     // a scratch folder, ending in "/"
+    int jobs = 1;
+};
+
+// Grades `programs`. Each program runs in a working directory of its own below the scratch
+// folder; programs sharing an answer file run one after the other. `on_case` is called after
+// every case and `on_program` once per program, in the order of `programs`, as soon as it and
+// all before it are graded; both on the calling thread.
+std::vector<ProgramReport>
+grade_class(const ClassRun &run, const std::vector<StudentProgram> &programs,
+            const std::function<void(int cases_done)> &on_case,
+            const std::function<void(const ProgramReport &)> &on_program);

@@ -1,0 +1,438 @@
+// orvimet-cli: the grader's judgement from a shell, for one case or for a whole class.
+#include "cli/batch.h"
+#include "cli/reports.h"
+#include "drivers/suitecases.h"
+#include "judge/outputfiles.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTextCodec>
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include <unistd.h>
+
+namespace {
+
+// Exit statuses.
+constexpr int all_correct = 0;
+constexpr int some_wrong = 1;
+constexpr int not_judged = 2;
+
+const char *const help_text
+    = R"(Usage: orvimet-cli judge --exercise EXERCISE [options] PROGRAM [OPTION...]
+       orvimet-cli suite --exercise EXERCISE [options] PROGRAM...
+
+Runs students' programs of the container-class lab and the reference program of
+their exercise with the same options, and compares the answers word by word, by
+the same rules as the Orvimet window.
+
+Commands:
+  judge   judge PROGRAM on the options that follow it, like the manual test
+  suite   judge every PROGRAM on the ten option strings of the automatic suite
+
+Options:
+  -e, --exercise EXERCISE  stack, queue or stackqueue
+  -t, --timeout SECONDS    time limit of one run; a program still running then is
+                           killed with everything it started (default 10)
+  -r, --reference DIR      folder holding a.exe, b.exe and c.exe (default: the
+                           resource folder beside orvimet-cli, else ./resource)
+  -j, --jobs N             suite: programs judged at the same time (default: the
+                           number of processor cores)
+      --csv FILE           suite: write one record per program and case as CSV
+      --json FILE          suite: write the same records as JSON
+  -h, --help               show this help and exit
+  -v, --version            show the version and exit
+
+Every program runs in a scratch working directory of its own, with standard input
+at end of file. An answer file "<name>.txt" that it writes there is moved into the
+program's folder and judged instead of its output, as the window does.
+
+Exit status:
+  0  every answer is correct
+  1  some answer is wrong; in a suite, runs killed at the time-out count as wrong
+  2  nothing was judged: bad use, a missing program or reference program, or, for
+     judge, a program that failed to start or ran out of time
+)";
+
+struct Failure
+{
+    std::string message;
+};
+
+void say(const std::string &message)
+{
+    std::cerr << "orvimet-cli: " << message << '\n';
+}
+
+std::string utf8(const QString &text)
+{
+    return text.toUtf8().toStdString();
+}
+
+QString qtext(const std::string &bytes)
+{
+    return QString::fromUtf8(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+struct Settings
+{
+    std::string exercise;
+    Grading grading;
+    double timeout_seconds = 10;
+    int jobs = 1;
+    QString csv;
+    QString json;
+    QStringList positional;
+};
+
+int exercise_number(const std::string &name)
+{
+    const char *const names[] = {"stack", "queue", "stackqueue"};
+    for (int i = 0; i < 3; ++i) {
+        if (name == names[i])
+            return i;
+    }
+    return -1;
+}
+
+// The reference program: the chosen folder, else resource/ beside this executable when it holds
+// the file, else ./resource/.
+std::string reference_path(const QString &chosen, int flag_stack)
+{
+    const QString file = qtext(reference_file_name(flag_stack));
+    QString folder = chosen;
+    if (folder.isEmpty()) {
+        folder = QCoreApplication::applicationDirPath() + QStringLiteral("/resource");
+        if (!QFileInfo(folder + QLatin1Char('/') + file).isFile())
+            folder = QStringLiteral("resource");
+    }
+    return utf8(
+        QDir::cleanPath(QDir::current().absoluteFilePath(folder + QLatin1Char('/') + file)));
+}
+
+Settings parse(const QString &command, const QStringList &arguments)
+{
+    const bool suite = command == QLatin1String("suite");
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption exercise({"e", "exercise"}, {}, "EXERCISE");
+    const QCommandLineOption timeout({"t", "timeout"}, {}, "SECONDS");
+    const QCommandLineOption reference({"r", "reference"}, {}, "DIR");
+    const QCommandLineOption jobs({"j", "jobs"}, {}, "N");
+    const QCommandLineOption csv("csv", {}, "FILE");
+    const QCommandLineOption json("json", {}, "FILE");
+    const QCommandLineOption help(QStringList{"h", "help"});
+    parser.addOptions({exercise, timeout, reference, help});
+    if (suite) {
+        parser.addOptions({jobs, csv, json});
+    } else {
+        // Whatever follows the program belongs to it, dashes and all.
+        parser.setOptionsAfterPositionalArgumentsMode(
+            QCommandLineParser::ParseAsPositionalArguments);
+    }
+    if (!parser.parse(QStringList{QStringLiteral("orvimet-cli")} + arguments))
+        throw Failure{utf8(parser.errorText())};
+    if (parser.isSet(help)) {
+        std::cout << help_text;
+        std::exit(all_correct);
+    }
+
+    Settings settings;
+    if (!parser.isSet(exercise))
+        throw Failure{"no exercise given: use --exercise stack, queue or stackqueue"};
+    settings.exercise = utf8(parser.value(exercise));
+    settings.grading.flag_stack = exercise_number(settings.exercise);
+    if (settings.grading.flag_stack < 0)
+        throw Failure{"unknown exercise '" + printable(settings.exercise)
+                      + "': use stack, queue or stackqueue"};
+    if (parser.isSet(timeout)) {
+        bool ok = false;
+        settings.timeout_seconds = parser.value(timeout).toDouble(&ok);
+        if (!ok || !(settings.timeout_seconds > 0) || settings.timeout_seconds > 86400)
+            throw Failure{"invalid time-out '" + utf8(parser.value(timeout))
+                          + "': give a number of seconds above 0"};
+    }
+    settings.grading.timeout
+        = std::chrono::milliseconds(std::max(1LL, std::llround(settings.timeout_seconds * 1000)));
+    settings.jobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    if (suite && parser.isSet(jobs)) {
+        bool ok = false;
+        settings.jobs = parser.value(jobs).toInt(&ok);
+        if (!ok || settings.jobs < 1)
+            throw Failure{"invalid number of jobs '" + utf8(parser.value(jobs))
+                          + "': give a whole number above 0"};
+    }
+    if (suite) {
+        settings.csv = parser.value(csv);
+        settings.json = parser.value(json);
+    }
+    settings.grading.reference_path
+        = reference_path(parser.value(reference), settings.grading.flag_stack);
+    settings.positional = parser.positionalArguments();
+    if (settings.positional.isEmpty())
+        throw Failure{"no program given"};
+    return settings;
+}
+
+StudentProgram existing_program(const QString &given)
+{
+    const StudentProgram program = student_program(utf8(given));
+    if (!program_exists(program))
+        throw Failure{"no such program: " + printable(program.name)};
+    return program;
+}
+
+void check_reference(const Grading &grading)
+{
+    if (!is_readable_file(grading.reference_path))
+        throw Failure{"no reference program: " + printable(grading.reference_path)};
+}
+
+void check_reference_run(const ReferenceAnswer &answer, const Settings &settings,
+                         const std::string &options)
+{
+    if (answer.run.end == ChildRun::End::FailedToStart || answer.run.end == ChildRun::End::TimedOut)
+        throw Failure{"the reference program " + ending_text(answer.run, settings.timeout_seconds)
+                      + " on the options" + printable(options)};
+}
+
+std::unique_ptr<QSaveFile> open_report(const QString &path)
+{
+    if (path.isEmpty())
+        return nullptr;
+    auto file = std::make_unique<QSaveFile>(path);
+    if (QFileInfo(path).isDir() || !file->open(QIODevice::WriteOnly))
+        throw Failure{"cannot write the report " + utf8(path) + ": "
+                      + (QFileInfo(path).isDir() ? "it is a folder" : utf8(file->errorString()))};
+    return file;
+}
+
+void finish_report(QSaveFile *file, const QByteArray &content)
+{
+    if (!file)
+        return;
+    file->write(content);
+    if (!file->commit())
+        throw Failure{"cannot write the report " + utf8(file->fileName()) + ": "
+                      + utf8(file->errorString())};
+}
+
+std::string scratch_folder(const QTemporaryDir &dir)
+{
+    if (!dir.isValid())
+        throw Failure{"cannot create a scratch folder: " + utf8(dir.errorString())};
+    return utf8(dir.path()) + "/";
+}
+
+// The options typed after the program, as one string of the window's form: each begins with a
+// blank, and those holding blanks or quotes are quoted the way the command splitter reads them.
+std::string options_text(const QStringList &arguments)
+{
+    std::string text;
+    for (const QString &argument : arguments) {
+        std::string word = utf8(argument);
+        bool quote = word.empty();
+        for (const QChar c : argument)
+            quote = quote || c.isSpace() || c == QLatin1Char('"');
+        if (quote) {
+            std::string quoted = "\"";
+            for (const char c : word)
+                quoted += c == '"' ? std::string("\"\"\"") : std::string(1, c);
+            word = quoted + '"';
+        }
+        text += ' ' + word;
+    }
+    return text;
+}
+
+int judge_command(const Settings &settings)
+{
+    const StudentProgram program = existing_program(settings.positional.first());
+    check_reference(settings.grading);
+    const std::string options = options_text(settings.positional.mid(1));
+    const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
+    const std::string root = scratch_folder(scratch);
+    QDir().mkpath(qtext(root + "program"));
+    QDir().mkpath(qtext(root + "reference"));
+
+    // The student's program runs first, as in the window.
+    CaseResult result = run_student(settings.grading, program, options, root + "program/");
+    const ReferenceAnswer reference = run_reference(settings.grading, options, root + "reference/");
+    check_reference_run(reference, settings, options);
+    compare_answers(result, reference.text);
+
+    const bool judged
+        = result.run.end == ChildRun::End::Exited || result.run.end == ChildRun::End::Crashed;
+    std::cout << "command:   " << printable(result.command_line) << '\n'
+              << "student:   " << printable(result.student_text) << '\n'
+              << "reference: " << printable(reference.text) << '\n'
+              << "run:       " << ending_text(result.run, settings.timeout_seconds) << ", "
+              << result.run.elapsed.count() << " ms\n";
+    if (!judged) {
+        std::cout << "verdict:   not judged\n";
+        return not_judged;
+    }
+    if (result.correct) {
+        std::cout << "verdict:   correct\n";
+        return all_correct;
+    }
+    std::cout << "verdict:   wrong: word " << result.difference + 1 << " is "
+              << (result.student_token.empty() ? "missing"
+                                               : '"' + printable(result.student_token) + '"')
+              << ", the reference has "
+              << (result.reference_token.empty() ? "none"
+                                                 : '"' + printable(result.reference_token) + '"')
+              << '\n';
+    return some_wrong;
+}
+
+// The progress bar on standard error, drawn only when that is a terminal.
+class ProgressBar
+{
+public:
+    explicit ProgressBar(int total)
+        : total(total)
+        , shown(::isatty(STDERR_FILENO) == 1)
+    {}
+
+    void draw(int done)
+    {
+        if (!shown)
+            return;
+        last = done;
+        constexpr int width = 30;
+        const int filled = total ? done * width / total : width;
+        std::fprintf(stderr, "\r[%s%s] %d/%d cases", std::string(filled, '#').c_str(),
+                     std::string(width - filled, '.').c_str(), done, total);
+        std::fflush(stderr);
+    }
+
+    // Clears the bar so that a line can be printed, then draws it again.
+    template<class Print>
+    void around(Print print)
+    {
+        clear();
+        print();
+        std::cout.flush();
+        draw(last);
+    }
+
+    void clear()
+    {
+        if (!shown)
+            return;
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+    }
+
+private:
+    int total;
+    bool shown;
+    int last = 0;
+};
+
+void print_row(const ProgramReport &report)
+{
+    char counts[64];
+    std::snprintf(counts, sizeof counts, "%7d  %5d  %9d  %7d  ", report.correct, report.wrong,
+                  report.timeouts, report.crashes);
+    std::cout << counts << printable(report.name) << '\n';
+}
+
+int suite_command(const Settings &settings)
+{
+    std::vector<StudentProgram> programs;
+    for (const QString &given : settings.positional)
+        programs.push_back(existing_program(given));
+    check_reference(settings.grading);
+    const std::unique_ptr<QSaveFile> csv = open_report(settings.csv);
+    const std::unique_ptr<QSaveFile> json = open_report(settings.json);
+    const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
+
+    ClassRun run;
+    run.grading = settings.grading;
+    run.workroot = scratch_folder(scratch);
+    run.jobs = settings.jobs;
+    run.options.assign(suite_options.begin(), suite_options.end());
+
+    // The reference answers do not depend on the student: each option string runs once.
+    std::vector<ReferenceAnswer> answers(run.options.size());
+    run_parallel(static_cast<int>(run.options.size()), run.jobs, [&](int i, const Wake &) {
+        const std::string workdir = run.workroot + "reference" + std::to_string(i + 1) + "/";
+        QDir().mkpath(qtext(workdir));
+        answers[i] = run_reference(run.grading, run.options[i], workdir);
+    });
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        check_reference_run(answers[i], settings, run.options[i]);
+        run.reference_texts.push_back(answers[i].text);
+    }
+
+    ProgressBar bar(static_cast<int>(programs.size() * run.options.size()));
+    std::cout << "correct  wrong  time-outs  crashes  program\n" << std::flush;
+    const std::vector<ProgramReport> reports = grade_class(
+        run, programs, [&](int cases_done) { bar.draw(cases_done); },
+        [&](const ProgramReport &report) { bar.around([&] { print_row(report); }); });
+    bar.clear();
+
+    int correct = 0, wrong = 0, timeouts = 0, crashes = 0;
+    for (const ProgramReport &report : reports) {
+        correct += report.correct;
+        wrong += report.wrong;
+        timeouts += report.timeouts;
+        crashes += report.crashes;
+    }
+    std::cout << programs.size() << (programs.size() == 1 ? " program, " : " programs, ")
+              << correct + wrong << " cases: " << correct << " correct, " << wrong << " wrong ("
+              << timeouts << " time-outs, " << crashes << " crashes)\n";
+
+    finish_report(csv.get(), QByteArray::fromStdString(csv_report(reports)));
+    finish_report(json.get(), json_report({settings.exercise, settings.grading.reference_path,
+                                           settings.timeout_seconds},
+                                          reports));
+    return wrong == 0 ? all_correct : some_wrong;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // File names and arguments are UTF-8 bytes whatever the locale says, as in the window.
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orvimet-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVIMET_VERSION));
+
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    const QString command = arguments.value(0);
+    if (command == QLatin1String("-h") || command == QLatin1String("--help")
+        || command == QLatin1String("help")) {
+        std::cout << help_text;
+        return all_correct;
+    }
+    if (command == QLatin1String("-v") || command == QLatin1String("--version")) {
+        std::cout << "orvimet-cli " ORVIMET_VERSION "\n";
+        return all_correct;
+    }
+    try {
+        if (command.isEmpty())
+            throw Failure{"no command given: use judge or suite"};
+        if (command != QLatin1String("judge") && command != QLatin1String("suite"))
+            throw Failure{"unknown command '" + utf8(command) + "': use judge or suite"};
+        const Settings settings = parse(command, arguments.mid(1));
+        return command == QLatin1String("judge") ? judge_command(settings)
+                                                 : suite_command(settings);
+    } catch (const Failure &failure) {
+        say(failure.message);
+        std::cerr << "Try 'orvimet-cli --help' for more information.\n";
+        return not_judged;
+    }
+}
