@@ -3,7 +3,8 @@
 # screen. When the sample queue program is built, the window first judges one command with it
 # (exercise "队列", manual test), so the picture shows both answers and the verdict.
 #   scripts/screenshot.sh [OUTPUT.png]    default: docs/screenshot.png
-# BUILD_DIR chooses the build tree (default: build/).
+# BUILD_DIR chooses the build tree (default: build/); CENTRAL_TOP the height of the menu and tool
+# bars above the form (default 17 pixels), should another style change it.
 set -euo pipefail
 ORVIMET_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 
