@@ -6,7 +6,7 @@
 //
 // An Exercise type names the container and how to put in and take out one element:
 //   using Container = ...;
-//   static bool insert(Container &, long long);
+//   static bool insert(Container &, int);
 //   static bool remove(Container &);
 // The container itself offers size(), at(i), assign(other), a copy constructor and a
 // constructor taking the capacity.
@@ -28,8 +28,8 @@ inline bool is_option(const std::string &word)
            && std::string_view("SIOACNG").find(word[1]) != std::string_view::npos;
 }
 
-// The whole word must be a decimal integer that fits a long long, an optional minus sign included.
-inline bool parse_integer(const std::string &word, long long &value)
+// The whole word must be a decimal integer in the range of int, an optional minus sign included.
+inline bool parse_integer(const std::string &word, int &value)
 {
     const char *first = word.data();
     const char *last = first + word.size();
@@ -85,7 +85,7 @@ private:
             if (!box_)
                 return false;
             for (; next_ < args_.size() && !is_option(args_[next_]); ++next_) {
-                long long value = 0;
+                int value = 0;
                 if (!parse_integer(args_[next_], value) || !Exercise::insert(*box_, value))
                     return false;
             }
@@ -143,7 +143,7 @@ private:
     {
         if (next_ >= args_.size() || is_option(args_[next_]))
             return false;
-        long long value = 0;
+        int value = 0;
         if (!parse_integer(args_[next_++], value) || value < 0)
             return false;
         n = static_cast<std::size_t>(value);

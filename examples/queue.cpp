@@ -1,6 +1,6 @@
 #include "queue.h"
 
-bool Queue::enqueue(long long value)
+bool Queue::enqueue(int value)
 {
     if (full())
         return false;

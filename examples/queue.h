@@ -13,7 +13,7 @@ public:
     {}
 
     // False when the queue is full.
-    bool enqueue(long long value);
+    bool enqueue(int value);
     // False when the queue is empty.
     bool dequeue();
 
@@ -22,7 +22,7 @@ public:
     std::size_t size() const { return items_.size(); }
     std::size_t capacity() const { return capacity_; }
     // Counted from the front.
-    long long at(std::size_t index) const { return items_[index]; }
+    int at(std::size_t index) const { return items_[index]; }
 
     // Takes over the elements of `other` and keeps this queue's own capacity; false, leaving this
     // queue unchanged, when they do not fit.
@@ -30,5 +30,5 @@ public:
 
 private:
     std::size_t capacity_;
-    std::deque<long long> items_;
+    std::deque<int> items_;
 };

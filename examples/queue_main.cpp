@@ -8,7 +8,7 @@ namespace {
 struct QueueExercise
 {
     using Container = Queue;
-    static bool insert(Queue &queue, long long value) { return queue.enqueue(value); }
+    static bool insert(Queue &queue, int value) { return queue.enqueue(value); }
     static bool remove(Queue &queue) { return queue.dequeue(); }
 };
 

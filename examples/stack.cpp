@@ -1,6 +1,6 @@
 #include "stack.h"
 
-bool Stack::push(long long value)
+bool Stack::push(int value)
 {
     if (full())
         return false;

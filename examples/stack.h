@@ -13,17 +13,17 @@ public:
     {}
 
     // False when the stack is full.
-    bool push(long long value);
+    bool push(int value);
     // False when the stack is empty.
     bool pop();
-    long long top() const { return items_.back(); }
+    int top() const { return items_.back(); }
 
     bool empty() const { return items_.empty(); }
     bool full() const { return items_.size() >= capacity_; }
     std::size_t size() const { return items_.size(); }
     std::size_t capacity() const { return capacity_; }
     // Counted from the bottom.
-    long long at(std::size_t index) const { return items_[index]; }
+    int at(std::size_t index) const { return items_[index]; }
 
     // Takes over the elements of `other` and keeps this stack's own capacity; false, leaving this
     // stack unchanged, when they do not fit.
@@ -31,5 +31,5 @@ public:
 
 private:
     std::size_t capacity_;
-    std::vector<long long> items_;
+    std::vector<int> items_;
 };

@@ -8,7 +8,7 @@ namespace {
 struct StackExercise
 {
     using Container = Stack;
-    static bool insert(Stack &stack, long long value) { return stack.push(value); }
+    static bool insert(Stack &stack, int value) { return stack.push(value); }
     static bool remove(Stack &stack) { return stack.pop(); }
 };
 

@@ -1,6 +1,6 @@
 #include "stackqueue.h"
 
-bool StackQueue::enqueue(long long value)
+bool StackQueue::enqueue(int value)
 {
     if (in_.full()) {
         if (!out_.empty())
@@ -17,7 +17,7 @@ bool StackQueue::dequeue()
     return out_.pop();
 }
 
-long long StackQueue::at(std::size_t index) const
+int StackQueue::at(std::size_t index) const
 {
     if (index < out_.size())
         return out_.at(out_.size() - 1 - index);

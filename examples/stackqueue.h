@@ -16,13 +16,13 @@ public:
     {}
 
     // False when the in-stack is full and cannot be emptied because the out-stack holds elements.
-    bool enqueue(long long value);
+    bool enqueue(int value);
     // False when both stacks are empty.
     bool dequeue();
 
     std::size_t size() const { return in_.size() + out_.size(); }
     // Counted from the front: the out-stack from its top down, then the in-stack from its bottom.
-    long long at(std::size_t index) const;
+    int at(std::size_t index) const;
 
     // Takes over both stacks of `other` as they are, each element staying in the stack it is in;
     // false, leaving this queue unchanged, when either stack does not fit this queue's capacity.

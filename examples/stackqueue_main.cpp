@@ -8,7 +8,7 @@ namespace {
 struct StackQueueExercise
 {
     using Container = StackQueue;
-    static bool insert(StackQueue &queue, long long value) { return queue.enqueue(value); }
+    static bool insert(StackQueue &queue, int value) { return queue.enqueue(value); }
     static bool remove(StackQueue &queue) { return queue.dequeue(); }
 };
 
