@@ -25,3 +25,8 @@ struct ChildRun
 // processes it leaves behind when it ends.
 ChildRun run_child(const QStringList &command, const std::string &workdir,
                    std::chrono::milliseconds timeout);
+
+// Makes an interrupt or termination of the grader (SIGINT, SIGTERM, SIGHUP) kill the programs
+// running at that moment, with everything they started, before the grader ends: they run in
+// background process groups of their own, which the terminal's signals do not reach.
+void kill_children_on_termination();

@@ -1,16 +1,20 @@
-// POSIX: fork and exec with the child in a session of its own, so that a time-out can end the
-// whole process group the program may have grown.
+// POSIX: fork and exec with the child in a process group of its own, so that a time-out can end
+// the whole group the program may have grown. Being a background group, it gets no signals from
+// the grader's terminal either.
 #include "cli/childprocess.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,15 +73,16 @@ int exit_notifier(pid_t pid)
 #endif
 }
 
-// Between fork and exec only async-signal-safe calls are allowed.
+// Between fork and exec only async-signal-safe calls are allowed. Signals arrive blocked.
 [[noreturn]] void exec_child(const char *path, char *const argv[], const char *workdir, int out_fd,
                              int error_fd)
 {
-    ::setsid();
+    ::setpgid(0, 0);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        ::signal(signal, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::signal(SIGPIPE, SIG_DFL);
     const int null_fd = ::open("/dev/null", O_RDWR);
     if (null_fd >= 0 && ::chdir(workdir) == 0 && ::dup2(null_fd, 0) == 0 && ::dup2(null_fd, 2) == 2
         && ::dup2(out_fd, 1) == 1) {
@@ -88,6 +93,37 @@ int exit_notifier(pid_t pid)
     const int error = errno;
     [[maybe_unused]] const ssize_t written = ::write(error_fd, &error, sizeof error);
     ::_exit(127);
+}
+
+// The process groups running now, for the termination handler; a free slot holds 0. More
+// programs at once than slots only means that the extra ones outlive an interrupted grader.
+std::array<std::atomic<pid_t>, 1024> running_groups{};
+
+std::atomic<pid_t> *enter_group(pid_t pid)
+{
+    for (std::atomic<pid_t> &slot : running_groups) {
+        pid_t free = 0;
+        if (slot.compare_exchange_strong(free, pid))
+            return &slot;
+    }
+    return nullptr;
+}
+
+void leave_group(std::atomic<pid_t> *slot)
+{
+    if (slot)
+        slot->store(0);
+}
+
+extern "C" void kill_running_groups(int signal)
+{
+    for (std::atomic<pid_t> &slot : running_groups) {
+        const pid_t group = slot.load();
+        if (group > 0)
+            ::killpg(group, SIGKILL);
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
 }
 
 // Reads what the pipe holds now; false once it is closed.
@@ -149,9 +185,21 @@ ChildRun run_child(const QStringList &command, const std::string &workdir,
         close_fd(out[0]), close_fd(out[1]), close_fd(error[0]), close_fd(error[1]);
         return run;
     }
+    // Signals stay blocked until the child is in its own group and known to the termination
+    // handler: an interrupt in between would otherwise miss it, or run the handler in the child.
+    sigset_t all, previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
     const pid_t pid = ::fork();
     if (pid == 0)
         exec_child(argv[0], argv.data(), workdir.c_str(), out[1], error[1]);
+    std::atomic<pid_t> *slot = nullptr;
+    if (pid > 0) {
+        // Both sides set the group, so it exists whichever runs first.
+        ::setpgid(pid, pid);
+        slot = enter_group(pid);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     close_fd(out[1]);
     close_fd(error[1]);
     if (pid < 0) {
@@ -166,6 +214,7 @@ ChildRun run_child(const QStringList &command, const std::string &workdir,
     }
     close_fd(error[0]);
     if (n > 0) {
+        leave_group(slot);
         reap(pid);
         close_fd(out[0]);
         run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
@@ -208,6 +257,7 @@ ChildRun run_child(const QStringList &command, const std::string &workdir,
         drain(out[0], run.output);
     close_fd(out[0]);
     close_fd(notifier);
+    leave_group(slot);
     const int status = reap(pid);
     if (!ended) {
         run.end = ChildRun::End::TimedOut;
@@ -219,4 +269,15 @@ ChildRun run_child(const QStringList &command, const std::string &workdir,
         run.exit_code = WEXITSTATUS(status);
     }
     return run;
+}
+
+void kill_children_on_termination()
+{
+    struct sigaction action
+    {
+    };
+    action.sa_handler = kill_running_groups;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
 }

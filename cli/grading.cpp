@@ -90,17 +90,10 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
 void compare_answers(CaseResult &result, const std::string &reference_text)
 {
     result.reference_text = reference_text;
-    const std::vector<std::string> student = split_tokens(result.student_text);
-    const std::vector<std::string> reference = split_tokens(reference_text);
-    result.difference = first_difference(student, reference);
-    result.student_token.clear();
-    result.reference_token.clear();
-    if (result.difference != std::string::npos) {
-        if (result.difference < student.size())
-            result.student_token = student[result.difference];
-        if (result.difference < reference.size())
-            result.reference_token = reference[result.difference];
-    }
+    const AnswerComparison comparison = compare_answers(result.student_text, reference_text);
+    result.difference = comparison.index;
+    result.student_token = comparison.student_word;
+    result.reference_token = comparison.reference_word;
     result.correct
         = result.difference == std::string::npos && result.run.end != ChildRun::End::TimedOut;
 }

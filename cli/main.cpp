@@ -410,6 +410,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvimet-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVIMET_VERSION));
+    kill_children_on_termination();
 
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     const QString command = arguments.value(0);

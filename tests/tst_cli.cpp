@@ -111,6 +111,16 @@ QJsonObject json_without_times(QJsonObject root)
 
 const QString exe = QStringLiteral("/queue.exe");
 
+// How many processes run the program file `path` (zombies have no program any more).
+int processes_running(const QString &path)
+{
+    const QString program = QFileInfo(path).canonicalFilePath();
+    int count = 0;
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        count += QFile::symLinkTarget("/proc/" + pid + "/exe") == program;
+    return count;
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -129,6 +139,7 @@ private slots:
     void jobsGiveIdenticalReports();
     void answerFilesMovedBesideThePrograms();
     void timedOutProgramLeavesNothingRunning();
+    void terminatedGraderLeavesNothingRunning();
 
     void samplesAgreeWithTheWindow_data();
     void samplesAgreeWithTheWindow();
@@ -351,12 +362,22 @@ void TestCli::answerFilesMovedBesideThePrograms()
 void TestCli::timedOutProgramLeavesNothingRunning()
 {
     // The hanging program started a child of its own; both must be gone.
-    const QString hang = QFileInfo(bench.path("class/hang/queue.exe")).canonicalFilePath();
-    const QStringList pids = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &pid : pids) {
-        const QString target = QFile::symLinkTarget("/proc/" + pid + "/exe");
-        QVERIFY2(target != hang, qPrintable("still running: process " + pid));
-    }
+    QCOMPARE(processes_running(bench.path("class/hang/queue.exe")), 0);
+}
+
+void TestCli::terminatedGraderLeavesNothingRunning()
+{
+    bench.program("stopped/queue.exe", "spawn:100000\nsleep:100000\n");
+    const QString program = bench.path("stopped/queue.exe");
+    QProcess grader;
+    grader.setWorkingDirectory(bench.path());
+    grader.start(ORVIMET_CLI, {"suite", "-e", "queue", "-r", "ref", "stopped/queue.exe"});
+    // The program and the child it started.
+    QTRY_COMPARE_WITH_TIMEOUT(processes_running(program), 2, 30000);
+    grader.terminate();
+    QVERIFY(grader.waitForFinished(30000));
+    QCOMPARE(grader.exitStatus(), QProcess::CrashExit);
+    QTRY_COMPARE_WITH_TIMEOUT(processes_running(program), 0, 30000);
 }
 
 void TestCli::samplesAgreeWithTheWindow_data()
