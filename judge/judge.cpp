@@ -34,7 +34,6 @@ bool MainWindow::auto_test(string location_s, string command_s, string input, in
     string student_text = take_student_answer(files, student_output);
     std::cout << student_text << "Qprocess" << std::endl;
     student_text = normalise_answer(std::move(student_text));
-    const std::vector<string> student_tokens = split_tokens(student_text);
 
     const string prefix = reference_prefix(flag_stack);
     if (prefix.empty() || !is_readable_file(prefix)) {
@@ -42,7 +41,7 @@ bool MainWindow::auto_test(string location_s, string command_s, string input, in
         return false;
     }
     const string reference_text = start_process(command_text(prefix + input));
-    const bool correct = same_tokens(student_tokens, split_tokens(reference_text));
+    const bool correct = compare_answers(student_text, reference_text).equal();
     append_text(ui->label_5, judgement_report(student_text, reference_text, correct));
     return correct;
 }

@@ -1,5 +1,6 @@
 #include "judge/judgecore.h"
 
+#include <algorithm>
 #include <cstring>
 
 std::string program_stem(const std::string &command_s)
@@ -59,37 +60,64 @@ std::string normalise_answer(std::string text)
     return text;
 }
 
+namespace {
+
+// The next word of `text` at or after `pos`, moving `pos` past it; empty at the end.
+std::string_view next_word(std::string_view text, std::size_t &pos)
+{
+    const std::size_t start = text.find_first_not_of(' ', pos);
+    if (start == std::string_view::npos) {
+        pos = text.size();
+        return {};
+    }
+    pos = std::min(text.find(' ', start), text.size());
+    return text.substr(start, pos - start);
+}
+
+} // namespace
+
 std::vector<std::string> split_tokens(const std::string &text)
 {
     std::vector<std::string> tokens;
     std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t start = text.find_first_not_of(' ', pos);
-        if (start == std::string::npos)
-            break;
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos)
-            end = text.size();
-        tokens.emplace_back(text, start, end - start);
-        pos = end;
-    }
+    for (std::string_view word = next_word(text, pos); !word.empty(); word = next_word(text, pos))
+        tokens.emplace_back(word);
     return tokens;
 }
 
-std::size_t first_difference(const std::vector<std::string> &student,
-                             const std::vector<std::string> &reference)
+AnswerComparison compare_answers(std::string_view student_text, std::string_view reference_text)
 {
-    const std::size_t common = std::min(student.size(), reference.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        if (student[i] != reference[i])
-            return i;
+    AnswerComparison result;
+    std::size_t student_pos = 0;
+    std::size_t reference_pos = 0;
+    for (std::size_t index = 0;; ++index) {
+        const std::string_view student = next_word(student_text, student_pos);
+        const std::string_view reference = next_word(reference_text, reference_pos);
+        if (student.empty() && reference.empty())
+            return result;
+        if (student != reference) {
+            result.index = index;
+            result.student_word = student;
+            result.reference_word = reference;
+            return result;
+        }
     }
-    return student.size() == reference.size() ? std::string::npos : common;
+}
+
+std::string shown_answer(const std::string &answer)
+{
+    if (answer.size() <= shown_answer_limit)
+        return answer;
+    std::size_t cut = shown_answer_limit;
+    while (cut > 0 && (static_cast<unsigned char>(answer[cut]) & 0xC0) == 0x80)
+        --cut;
+    return answer.substr(0, cut) + "……（共 " + std::to_string(answer.size()) + " 字节，只显示前 "
+           + std::to_string(cut) + " 字节）";
 }
 
 std::string judgement_report(const std::string &student_text, const std::string &reference_text,
                              bool correct)
 {
-    return "用户输出:" + student_text + "\n标准输出:" + reference_text + "\n"
-           + (correct ? "答案正确！\n" : "答案错误！\n");
+    return "用户输出:" + shown_answer(student_text) + "\n标准输出:" + shown_answer(reference_text)
+           + "\n" + (correct ? "答案正确！\n" : "答案错误！\n");
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The file names and command line of one case.
@@ -43,17 +44,32 @@ std::string normalise_answer(std::string text);
 // returns and line feeds are ordinary bytes of the word they stand in.
 std::vector<std::string> split_tokens(const std::string &text);
 
-// Where two token lists first differ: the index of the first unequal token, or the length of the
-// shorter list when one is a prefix of the other; npos when they are equal.
-std::size_t first_difference(const std::vector<std::string> &student,
-                             const std::vector<std::string> &reference);
-
 inline bool same_tokens(const std::vector<std::string> &student,
                         const std::vector<std::string> &reference)
 {
-    return first_difference(student, reference) == std::string::npos;
+    return student == reference;
 }
 
-// The text appended after a comparison: both answers and the verdict.
+// Where two answers first differ word by word: `index` is the position of the first unequal word,
+// or the length of the shorter answer when one is a prefix of the other; npos when they are
+// equal. The two words at that position are views into the texts (empty past an answer's end).
+// Works through the texts without building word lists, so huge answers cost no extra memory.
+struct AnswerComparison
+{
+    std::size_t index = std::string::npos;
+    std::string_view student_word;
+    std::string_view reference_word;
+    bool equal() const { return index == std::string::npos; }
+};
+AnswerComparison compare_answers(std::string_view student_text, std::string_view reference_text);
+
+// An answer as the output area shows it: whole up to `shown_answer_limit` bytes; longer ones are
+// cut there (at a character boundary) and followed by a note of their full size. Laying out
+// megabytes of text would freeze the window for minutes; the verdict is always on all bytes.
+inline constexpr std::size_t shown_answer_limit = 10000;
+std::string shown_answer(const std::string &answer);
+
+// The text appended after a comparison: both answers (as shown_answer gives them) and the
+// verdict.
 std::string judgement_report(const std::string &student_text, const std::string &reference_text,
                              bool correct);

@@ -28,6 +28,7 @@ private slots:
     void comparison_data();
     void comparison();
     void report();
+    void shownAnswers();
 
     void answerMovedToProgramDirectory();
     void answerFileSources_data();
@@ -177,17 +178,26 @@ void TestJudgeCore::comparison_data()
     QTest::addColumn<std::string>("student");
     QTest::addColumn<std::string>("reference");
     QTest::addColumn<int>("difference");
-    QTest::newRow("equal") << std::string("S 5 I 1") << std::string("S 5 I 1") << -1;
-    QTest::newRow("double blanks equal") << std::string("1  2") << std::string("1 2") << -1;
-    QTest::newRow("tab differs") << std::string("1\t2") << std::string("1 2") << 0;
+    QTest::addColumn<QByteArray>("words");
+    QTest::newRow("equal") << std::string("S 5 I 1") << std::string("S 5 I 1") << -1
+                           << QByteArray("");
+    QTest::newRow("double blanks equal")
+        << std::string("1  2") << std::string("1 2") << -1 << QByteArray("");
+    QTest::newRow("tab differs") << std::string("1\t2") << std::string("1 2") << 0
+                                 << QByteArray("1\t2|1");
     QTest::newRow("reference keeps its line feed")
-        << std::string("1 2 3") << std::string("1 2 3\n") << 2;
-    QTest::newRow("student shorter") << std::string("1 2") << std::string("1 2 3") << 2;
-    QTest::newRow("student longer") << std::string("1 2 3") << std::string("1 2") << 2;
-    QTest::newRow("prefix of a word") << std::string("1 2") << std::string("1 23") << 1;
-    QTest::newRow("both empty") << std::string() << std::string() << -1;
-    QTest::newRow("blanks against empty") << std::string("  ") << std::string() << -1;
-    QTest::newRow("empty against an answer") << std::string() << std::string("E") << 0;
+        << std::string("1 2 3") << std::string("1 2 3\n") << 2 << QByteArray("3|3\n");
+    QTest::newRow("student shorter")
+        << std::string("1 2") << std::string("1 2 3") << 2 << QByteArray("|3");
+    QTest::newRow("student longer")
+        << std::string("1 2 3") << std::string("1 2") << 2 << QByteArray("3|");
+    QTest::newRow("prefix of a word")
+        << std::string("1 2") << std::string("1 23") << 1 << QByteArray("2|23");
+    QTest::newRow("both empty") << std::string() << std::string() << -1 << QByteArray("");
+    QTest::newRow("blanks against empty")
+        << std::string("  ") << std::string() << -1 << QByteArray("");
+    QTest::newRow("empty against an answer")
+        << std::string() << std::string("E") << 0 << QByteArray("|E");
 }
 
 void TestJudgeCore::comparison()
@@ -195,9 +205,27 @@ void TestJudgeCore::comparison()
     QFETCH(std::string, student);
     QFETCH(std::string, reference);
     QFETCH(int, difference);
-    const std::size_t at = first_difference(split_tokens(student), split_tokens(reference));
-    QCOMPARE(at == std::string::npos ? -1 : static_cast<int>(at), difference);
-    QCOMPARE(same_tokens(split_tokens(student), split_tokens(reference)), difference == -1);
+    QFETCH(QByteArray, words);
+    const AnswerComparison result = compare_answers(student, reference);
+    QCOMPARE(result.index == std::string::npos ? -1 : static_cast<int>(result.index), difference);
+    QCOMPARE(result.equal(), difference == -1);
+    QCOMPARE(split_tokens(student) == split_tokens(reference), difference == -1);
+    if (!result.equal())
+        QCOMPARE(QByteArray(result.student_word.data(), int(result.student_word.size())) + '|'
+                     + QByteArray(result.reference_word.data(), int(result.reference_word.size())),
+                 words);
+}
+
+void TestJudgeCore::shownAnswers()
+{
+    const std::string small(shown_answer_limit, 'x');
+    QCOMPARE(shown_answer(small), small);
+    // Cut at a character boundary: the limit falls inside the three bytes of a "栈".
+    const std::string big = std::string(shown_answer_limit - 1, '1') + "栈" + std::string(50, '2');
+    const std::string shown = shown_answer(big);
+    QCOMPARE(shown,
+             std::string(shown_answer_limit - 1, '1') + "……（共 10052 字节，只显示前 9999 字节）");
+    QVERIFY(judgement_report(big, "1", false).find("只显示前") != std::string::npos);
 }
 
 void TestJudgeCore::report()
