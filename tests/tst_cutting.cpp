@@ -34,15 +34,15 @@ void TestCutting::manualCase_data()
     QTest::newRow("leading blanks dropped")
         << std::string("C:/lab/queue.exe") << std::string("  queue -S 5") << std::string("C:/lab/")
         << std::string("queue") << std::string(" -S 5");
-    QTest::newRow("name without options") << std::string("C:/lab/queue.exe") << std::string("queue")
-                                          << std::string("C:/lab/") << std::string("queue")
-                                          << std::string();
+    QTest::newRow("name without options")
+        << std::string("C:/lab/queue.exe") << std::string("queue") << std::string("C:/lab/")
+        << std::string("queue") << std::string();
     QTest::newRow("chosen file name plays no part")
         << std::string("C:/lab/other.exe") << std::string("queue -N") << std::string("C:/lab/")
         << std::string("queue") << std::string(" -N");
-    QTest::newRow("location ending in a slash") << std::string("C:/lab/") << std::string("queue -N")
-                                                << std::string("C:/lab/") << std::string("queue")
-                                                << std::string(" -N");
+    QTest::newRow("location ending in a slash")
+        << std::string("C:/lab/") << std::string("queue -N") << std::string("C:/lab/")
+        << std::string("queue") << std::string(" -N");
     QTest::newRow("no directory") << std::string("queue.exe") << std::string("queue -N")
                                   << std::string() << std::string("queue") << std::string(" -N");
     QTest::newRow("backslashes do not separate")
@@ -53,16 +53,16 @@ void TestCutting::manualCase_data()
     QTest::newRow("blanks after the name kept")
         << std::string("/x") << std::string("queue   -S 5") << std::string("/")
         << std::string("queue") << std::string("   -S 5");
-    QTest::newRow("tab is no blank") << std::string("/x") << std::string("\tqueue\t-N x")
-                                     << std::string("/") << std::string("\tqueue\t-N")
-                                     << std::string(" x");
-    QTest::newRow("bytes of non-ASCII text") << std::string("/实验 一/队列.exe") << std::string("队列 -N")
-                                             << std::string("/实验 一/") << std::string("队列")
-                                             << std::string(" -N");
+    QTest::newRow("tab is no blank")
+        << std::string("/x") << std::string("\tqueue\t-N x") << std::string("/")
+        << std::string("\tqueue\t-N") << std::string(" x");
+    QTest::newRow("bytes of non-ASCII text")
+        << std::string("/实验 一/队列.exe") << std::string("队列 -N") << std::string("/实验 一/")
+        << std::string("队列") << std::string(" -N");
     QTest::newRow("blanks only") << std::string("/x") << std::string("   ") << std::string("/")
                                  << std::string() << std::string();
-    QTest::newRow("empty command") << std::string("/x") << std::string() << std::string("/")
-                                   << std::string() << std::string();
+    QTest::newRow("empty command")
+        << std::string("/x") << std::string() << std::string("/") << std::string() << std::string();
 }
 
 void TestCutting::manualCase()
@@ -85,20 +85,20 @@ void TestCutting::suiteCase_data()
     QTest::addColumn<std::string>("program");
     QTest::newRow("ordinary") << std::string("C:/lab/queue.exe") << std::string("C:/lab/")
                               << std::string("queue.exe");
-    QTest::newRow("empty part dropped") << std::string("C:/lab//queue.exe")
-                                        << std::string("C:/lab//") << std::string("queue.exe");
+    QTest::newRow("empty part dropped")
+        << std::string("C:/lab//queue.exe") << std::string("C:/lab//") << std::string("queue.exe");
     QTest::newRow("no directory") << std::string("queue.exe") << std::string()
                                   << std::string("queue.exe");
-    QTest::newRow("ends in a slash") << std::string("C:/lab/") << std::string("C:/lab/")
-                                     << std::string("lab");
+    QTest::newRow("ends in a slash")
+        << std::string("C:/lab/") << std::string("C:/lab/") << std::string("lab");
     QTest::newRow("backslashes") << std::string("C:\\lab\\q.exe") << std::string()
                                  << std::string("C:\\lab\\q.exe");
     QTest::newRow("non-ASCII") << std::string("/实验/队列.exe") << std::string("/实验/")
                                << std::string("队列.exe");
-    QTest::newRow("one slash names nothing") << std::string("/") << std::string("/")
-                                             << std::string();
-    QTest::newRow("slashes name nothing") << std::string("///") << std::string("///")
-                                          << std::string();
+    QTest::newRow("one slash names nothing")
+        << std::string("/") << std::string("/") << std::string();
+    QTest::newRow("slashes name nothing")
+        << std::string("///") << std::string("///") << std::string();
     QTest::newRow("empty") << std::string() << std::string() << std::string();
 }
 
