@@ -18,6 +18,8 @@ string MainWindow::start_process(QString command)
         // keep blanks inside one argument.
         QStringList arguments = program_and_arguments(command);
         const QString program = arguments.isEmpty() ? QString() : arguments.takeFirst();
+        // Standard error is never read: let it go nowhere rather than pile up in memory.
+        process->setStandardErrorFile(QProcess::nullDevice());
         process->start(program, arguments, QIODevice::ReadWrite);
         if (!process->waitForStarted(30000))
             std::cout << "启动失败\n";

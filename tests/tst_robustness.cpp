@@ -30,6 +30,7 @@ private slots:
 
     void hugeAnswers_data();
     void hugeAnswers();
+    void floodOfErrorTextCostsNoMemory();
     void binaryAnswersComparedByByte();
     void chineseDirectoryWorks();
     void blankInDirectoryFailsToStart();
@@ -96,6 +97,17 @@ void TestRobustness::hugeAnswers()
     // Both answers are held a few times over (bytes, text, document), never blown up further.
     const long grown_mib = (peak_rss_kib() - before) / 1024;
     QVERIFY2(grown_mib < 40 * 20, qPrintable(QString::number(grown_mib) + " MiB"));
+}
+
+void TestRobustness::floodOfErrorTextCostsNoMemory()
+{
+    bench->program("lab/queue.exe", "bigerr:300000000\nout:S 5");
+    bench->program("resource/b.exe", "out:S 5");
+    const long before = peak_rss_kib();
+    manual(bench->path("lab/queue.exe"), "queue -N");
+    QCOMPARE(verdict(), QStringLiteral("答案正确！"));
+    const long grown_mib = (peak_rss_kib() - before) / 1024;
+    QVERIFY2(grown_mib < 100, qPrintable(QString::number(grown_mib) + " MiB"));
 }
 
 void TestRobustness::binaryAnswersComparedByByte()
