@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the grader and runs the benchmarks headless, printing their tables.
+#   scripts/bench.sh                 everything, in build/
+#   scripts/bench.sh -- ARGS...      ARGS go to bench_grader, for instance
+#                                    scripts/bench.sh -- --presses 50 --sizes 1,10
+# Close other work first: the figures are wall-clock times.
+set -euo pipefail
+ORVIMET_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+source "$ORVIMET_ROOT/scripts/deps.sh"
+
+grader_args=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --) shift; grader_args=("$@"); break ;;
+    *) echo "usage: scripts/bench.sh [-- bench_grader arguments]" >&2; exit 2 ;;
+    esac
+done
+
+dir="$ORVIMET_ROOT/build"
+orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}"
+orvimet_build "$dir"
+
+export QT_QPA_PLATFORM=offscreen
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    XDG_RUNTIME_DIR=$(mktemp -d)
+    export XDG_RUNTIME_DIR
+    trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+fi
+
+echo "Machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p' | head -n 1)," \
+    "$(free -h | awk '/^Mem:/ {print $2}') memory; $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "Load average before the run: $(cut -d ' ' -f 1-3 /proc/loadavg)"
+
+"$dir/bench/bench_grader" "${grader_args[@]}"
+
+if [ -x "$dir/bench/bench_cli" ]; then
+    echo
+    "$dir/bench/bench_cli"
+fi
