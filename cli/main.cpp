@@ -123,7 +123,6 @@ Settings parse(const QString &command, const QStringList &arguments)
 {
     const bool suite = command == QLatin1String("suite");
     QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption exercise({"e", "exercise"}, {}, "EXERCISE");
     const QCommandLineOption timeout({"t", "timeout"}, {}, "SECONDS");
     const QCommandLineOption reference({"r", "reference"}, {}, "DIR");
@@ -200,9 +199,12 @@ void check_reference(const Grading &grading)
 void check_reference_run(const ReferenceAnswer &answer, const Settings &settings,
                          const std::string &options)
 {
-    if (answer.run.end == ChildRun::End::FailedToStart || answer.run.end == ChildRun::End::TimedOut)
-        throw Failure{"the reference program " + ending_text(answer.run, settings.timeout_seconds)
-                      + " on the options" + printable(options)};
+    const std::string program
+        = "the reference program " + printable(settings.grading.reference_path);
+    if (answer.run.end == ChildRun::End::FailedToStart)
+        throw Failure{program + " failed to start"};
+    if (answer.run.end == ChildRun::End::TimedOut)
+        throw Failure{program + " did not finish in time on the options" + printable(options)};
 }
 
 std::unique_ptr<QSaveFile> open_report(const QString &path)

@@ -167,6 +167,8 @@ void TestCli::initTestCase()
     // One reference for the queue exercise: it prints its arguments, so every option string has
     // an answer of its own.
     bench.program(QStringLiteral("ref/b.exe"), "args\n");
+    QDir().mkpath(bench.path("badref"));
+    bench.write(QStringLiteral("badref/b.exe"), "not a program\n");
     bench.program("class/right" + exe, "args\nout:\\r\\n");
     bench.program("class/wrong" + exe, "out:1 2 3\n");
     bench.program("class/crash" + exe, "out:[-S]\ncrash\n");
@@ -592,6 +594,9 @@ void TestCli::badUse_data()
         << "Unknown option 'csv'.";
     QTest::newRow("option without its value")
         << QStringList{"suite", program, "-e"} << "Missing value after '-e'.";
+    QTest::newRow("reference that cannot start")
+        << QStringList{"suite", "-e", "queue", "-r", "badref", program}
+        << "the reference program " + bench.path("badref/b.exe") + " failed to start";
     QTest::newRow("no reference program")
         << QStringList{"suite", "-e", "stack", "-r", "ref", program}
         << "no reference program: " + bench.path("ref/a.exe");
