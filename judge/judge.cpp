@@ -29,9 +29,8 @@ bool MainWindow::auto_test(string location_s, string command_s, string input, in
 
     std::cout << "command:" << files.command_line << std::endl;
     append_text(ui->label_5, "执行命令：" + files.command_line);
-    const string student_output = start_process(command_text(files.command_line));
-
-    string student_text = take_student_answer(files, student_output);
+    string student_text
+        = take_student_answer(files, start_process(command_text(files.command_line)));
     std::cout << student_text << "Qprocess" << std::endl;
     student_text = normalise_answer(std::move(student_text));
 

@@ -85,17 +85,43 @@ std::vector<std::string> split_tokens(const std::string &text)
     return tokens;
 }
 
+namespace {
+
+// The length of the common beginning of two texts, a block at a time.
+std::size_t common_prefix(std::string_view a, std::string_view b)
+{
+    constexpr std::size_t block = 4096;
+    const std::size_t limit = std::min(a.size(), b.size());
+    std::size_t pos = 0;
+    while (pos + block <= limit && std::memcmp(a.data() + pos, b.data() + pos, block) == 0)
+        pos += block;
+    while (pos < limit && a[pos] == b[pos])
+        ++pos;
+    return pos;
+}
+
+} // namespace
+
 AnswerComparison compare_answers(std::string_view student_text, std::string_view reference_text)
 {
+    // Equal bytes make equal words: skip the common beginning to the start of the word it ends
+    // in, and compare word by word only from there.
+    const std::size_t common = common_prefix(student_text, reference_text);
+    const std::size_t blank
+        = common == 0 ? std::string_view::npos : student_text.find_last_of(' ', common - 1);
+    const std::size_t start = blank == std::string_view::npos ? 0 : blank + 1;
     AnswerComparison result;
-    std::size_t student_pos = 0;
-    std::size_t reference_pos = 0;
+    std::size_t student_pos = start;
+    std::size_t reference_pos = start;
     for (std::size_t index = 0;; ++index) {
         const std::string_view student = next_word(student_text, student_pos);
         const std::string_view reference = next_word(reference_text, reference_pos);
         if (student.empty() && reference.empty())
             return result;
         if (student != reference) {
+            std::size_t pos = 0;
+            while (!next_word(student_text.substr(0, start), pos).empty())
+                ++index;
             result.index = index;
             result.student_word = student;
             result.reference_word = reference;

@@ -67,7 +67,7 @@ void remove_stale_outputs(const CaseFiles &files)
     }
 }
 
-std::string take_student_answer(const CaseFiles &files, const std::string &student_output)
+std::string take_student_answer(const CaseFiles &files, std::string student_output)
 {
     std::string text;
     const std::string workdir_file = file_path(files.workdir_output);
@@ -82,6 +82,6 @@ std::string take_student_answer(const CaseFiles &files, const std::string &stude
     if (text.empty())
         read_first_line(dir_file, text);
     if (text.empty())
-        text = student_output;
+        text = std::move(student_output);
     return text;
 }

@@ -22,4 +22,4 @@ void remove_stale_outputs(const CaseFiles &files);
 // which is moved into the program's directory; else the first line of the directory output
 // file; else what the program printed. The working-directory file is removed only once its line
 // is safely in the directory file; when both names are one file it keeps its first line alone.
-std::string take_student_answer(const CaseFiles &files, const std::string &student_output);
+std::string take_student_answer(const CaseFiles &files, std::string student_output);

@@ -4,6 +4,7 @@
 #include "judge/platform.h"
 #include "testsupport.h"
 
+#include <random>
 #include <sys/stat.h>
 
 using Tokens = std::vector<std::string>;
@@ -27,6 +28,7 @@ private slots:
     void tokens();
     void comparison_data();
     void comparison();
+    void comparisonAgreesWithWordLists();
     void report();
     void shownAnswers();
 
@@ -196,6 +198,17 @@ void TestJudgeCore::comparison_data()
     QTest::newRow("both empty") << std::string() << std::string() << -1 << QByteArray("");
     QTest::newRow("blanks against empty")
         << std::string("  ") << std::string() << -1 << QByteArray("");
+    QTest::newRow("difference deep inside a word")
+        << std::string("S 5 I 12345 6") << std::string("S 5 I 12346 6") << 3
+        << QByteArray("12345|12346");
+    QTest::newRow("difference right after a blank")
+        << std::string("1 2 3 4") << std::string("1 2 3 5") << 3 << QByteArray("4|5");
+    QTest::newRow("extra blank only")
+        << std::string("1 2  3") << std::string("1 2 3") << -1 << QByteArray();
+    QTest::newRow("longer last word")
+        << std::string("1 2 34") << std::string("1 2 3") << 2 << QByteArray("34|3");
+    QTest::newRow("long equal stretch")
+        << std::string(9000, '7') + " 1" << std::string(9000, '7') + " 2" << 1 << QByteArray("1|2");
     QTest::newRow("empty against an answer")
         << std::string() << std::string("E") << 0 << QByteArray("|E");
 }
@@ -214,6 +227,36 @@ void TestJudgeCore::comparison()
         QCOMPARE(QByteArray(result.student_word.data(), int(result.student_word.size())) + '|'
                      + QByteArray(result.reference_word.data(), int(result.reference_word.size())),
                  words);
+}
+
+void TestJudgeCore::comparisonAgreesWithWordLists()
+{
+    // Random answers over a tiny alphabet, so that near-misses abound; the word lists are the
+    // plain definition the fast comparison must agree with.
+    std::mt19937 random(7);
+    const auto answer = [&random] {
+        std::string text;
+        for (std::size_t n = random() % 12; n > 0; --n)
+            text += " ab\n"[random() % 4];
+        return text;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        const std::string a = answer();
+        const std::string b = random() % 3 == 0 ? a + answer() : answer();
+        const Tokens x = split_tokens(a);
+        const Tokens y = split_tokens(b);
+        std::size_t expected = 0;
+        while (expected < x.size() && expected < y.size() && x[expected] == y[expected])
+            ++expected;
+        if (x == y)
+            expected = std::string::npos;
+        const AnswerComparison result = compare_answers(a, b);
+        QVERIFY2(result.index == expected, (a + "|" + b).c_str());
+        if (expected != std::string::npos) {
+            QCOMPARE(std::string(result.student_word), expected < x.size() ? x[expected] : "");
+            QCOMPARE(std::string(result.reference_word), expected < y.size() ? y[expected] : "");
+        }
+    }
 }
 
 void TestJudgeCore::shownAnswers()
