@@ -38,12 +38,12 @@ inline bool parse_integer(const std::string &word, int &value)
 }
 
 template<typename Exercise>
-class Session
+class Interpreter
 {
 public:
     using Container = typename Exercise::Container;
 
-    explicit Session(std::vector<std::string> args)
+    explicit Interpreter(std::vector<std::string> args)
         : args_(std::move(args))
     {}
 
@@ -166,7 +166,7 @@ private:
 template<typename Exercise>
 std::string run(int argc, char *argv[])
 {
-    return Session<Exercise>(std::vector<std::string>(argv + 1, argv + argc)).run();
+    return Interpreter<Exercise>(std::vector<std::string>(argv + 1, argv + argc)).run();
 }
 
 } // namespace exercise
