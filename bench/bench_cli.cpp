@@ -1,0 +1,227 @@
+// Benchmark of orvimet-cli grading a class: wall time of one "suite" over N programs with each
+// number of jobs.
+//
+//   bench_cli [--programs N] [--runs R] [--jobs 1,2,...]
+//
+// For two sample exercises (stack: the program prints its answer; queue: it answers through
+// queue.txt, which the grader moves) the class is N copies of the sample program, each in a
+// folder of its own. Every configuration is graded R times, alternating between the job counts,
+// and the table shows the median and the spread, the time per case, the speed-up over one job and
+// how many processor cores the grader and its programs kept busy on average (their CPU time over
+// the wall time): on a machine shared with other work, that column tells whether a second core
+// was there to be had. A run whose report is not "every answer correct" stops the benchmark: it
+// measured something else.
+//
+// The row "direct" is the floor: the same student runs (not the reference runs) started one after
+// another by a bare posix_spawn loop, output to /dev/null, judging nothing.
+
+#include "drivers/suitecases.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+extern char **environ;
+
+namespace {
+
+struct Options
+{
+    int programs = 40;
+    int runs = 5;
+    std::vector<int> jobs{1, 2};
+};
+
+[[noreturn]] void fail(const QString &message)
+{
+    std::fprintf(stderr, "bench_cli: %s\n", qPrintable(message));
+    std::exit(1);
+}
+
+Options parse(const QStringList &arguments)
+{
+    Options options;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &name = arguments.at(i);
+        if (i + 1 == arguments.size())
+            fail(QStringLiteral("%1 needs a value").arg(name));
+        const QString value = arguments.at(++i);
+        bool ok = true;
+        if (name == QLatin1String("--programs")) {
+            options.programs = value.toInt(&ok);
+        } else if (name == QLatin1String("--runs")) {
+            options.runs = value.toInt(&ok);
+        } else if (name == QLatin1String("--jobs")) {
+            options.jobs.clear();
+            for (const QString &part : value.split(QLatin1Char(',')))
+                options.jobs.push_back(part.toInt(&ok));
+        } else {
+            fail(QStringLiteral("unknown option %1").arg(name));
+        }
+        if (!ok)
+            fail(QStringLiteral("%1: not a number: %2").arg(name, value));
+    }
+    return options;
+}
+
+// N copies of a sample program: class/s01/<name>.exe, class/s02/<name>.exe, ...
+QStringList make_class(const QTemporaryDir &dir, const QString &sample, int count)
+{
+    QStringList programs;
+    for (int i = 1; i <= count; ++i) {
+        const QString folder = QStringLiteral("%1/s%2").arg(sample).arg(i, 2, 10, QLatin1Char('0'));
+        const QString program = folder + QLatin1Char('/') + sample + QStringLiteral(".exe");
+        QDir(dir.path()).mkpath(folder);
+        if (!QFile::copy(QStringLiteral(ORVIMET_EXAMPLES_DIR "/") + sample + ".exe",
+                         dir.filePath(program)))
+            fail(QStringLiteral("cannot copy the sample program %1").arg(sample));
+        programs << program;
+    }
+    return programs;
+}
+
+struct Timing
+{
+    double wall_ms = 0;
+    double cpu_ms = 0; // user and system time of the grader and every program it ran
+};
+
+double children_cpu_ms()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+Timing grade(const QTemporaryDir &dir, const QString &exercise, const QStringList &programs,
+             int jobs)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const QStringList arguments
+        = QStringList{"suite", "--exercise", exercise, "--jobs", QString::number(jobs)} + programs;
+    const double cpu_before = children_cpu_ms();
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral(ORVIMET_CLI), arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0)
+        fail(QStringLiteral("the %1 class was not graded all correct:\n%2")
+                 .arg(exercise, QString::fromUtf8(process.readAllStandardOutput())));
+    return {static_cast<double>(timer.nsecsElapsed()) / 1e6, children_cpu_ms() - cpu_before};
+}
+
+// Every program on every option string, started and waited for one at a time.
+Timing direct(const QTemporaryDir &dir, const QStringList &programs)
+{
+    std::vector<std::vector<QByteArray>> commands;
+    for (const QString &program : programs) {
+        for (const char *options : suite_options) {
+            std::vector<QByteArray> words{dir.filePath(program).toUtf8()};
+            for (const QByteArray &word : QByteArray(options).split(' ')) {
+                if (!word.isEmpty())
+                    words.push_back(word);
+            }
+            commands.push_back(words);
+        }
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.path().toUtf8().constData());
+    const double cpu_before = children_cpu_ms();
+    QElapsedTimer timer;
+    timer.start();
+    for (std::vector<QByteArray> &words : commands) {
+        std::vector<char *> argv;
+        for (QByteArray &word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        pid_t pid;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            fail(QStringLiteral("cannot start %1").arg(QString::fromUtf8(argv[0])));
+        int status;
+        waitpid(pid, &status, 0);
+    }
+    const Timing timing{static_cast<double>(timer.nsecsElapsed()) / 1e6,
+                        children_cpu_ms() - cpu_before};
+    posix_spawn_file_actions_destroy(&actions);
+    return timing;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const Options options = parse(QCoreApplication::arguments());
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        fail(QStringLiteral("no scratch folder"));
+
+    const int cases = options.programs * 10;
+    std::printf("%d programs x 10 option strings = %d cases per run; median of %d runs\n\n",
+                options.programs, cases, options.runs);
+    std::printf("%-10s %6s %11s %11s %11s %9s %11s\n", "class", "jobs", "median ms", "range ms",
+                "ms / case", "speed-up", "cores busy");
+    for (const QString &exercise : {QStringLiteral("stack"), QStringLiteral("queue")}) {
+        const QStringList programs = make_class(dir, exercise, options.programs);
+        std::map<int, std::vector<double>> times;
+        std::map<int, std::vector<double>> busy;
+        std::vector<double> direct_times;
+        std::vector<double> direct_busy;
+        grade(dir, exercise, programs, options.jobs.front()); // warm the file cache
+        for (int run = 0; run < options.runs; ++run) {
+            const Timing floor = direct(dir, programs);
+            direct_times.push_back(floor.wall_ms);
+            direct_busy.push_back(floor.cpu_ms / floor.wall_ms);
+            for (const int jobs : options.jobs) {
+                const Timing timing = grade(dir, exercise, programs, jobs);
+                times[jobs].push_back(timing.wall_ms);
+                busy[jobs].push_back(timing.cpu_ms / timing.wall_ms);
+            }
+        }
+        const double one_job = median(times[options.jobs.front()]);
+        const double floor = median(direct_times);
+        const QString floor_range
+            = QStringLiteral("%1-%2")
+                  .arg(*std::min_element(direct_times.begin(), direct_times.end()), 0, 'f', 0)
+                  .arg(*std::max_element(direct_times.begin(), direct_times.end()), 0, 'f', 0);
+        std::printf("%-10s %6s %11.0f %11s %11.2f %9s %11.2f\n", qPrintable(exercise), "direct",
+                    floor, qPrintable(floor_range), floor / cases, "", median(direct_busy));
+        for (const int jobs : options.jobs) {
+            const std::vector<double> &t = times[jobs];
+            const double m = median(t);
+            const QString range = QStringLiteral("%1-%2")
+                                      .arg(*std::min_element(t.begin(), t.end()), 0, 'f', 0)
+                                      .arg(*std::max_element(t.begin(), t.end()), 0, 'f', 0);
+            std::printf("%-10s %6d %11.0f %11s %11.2f %8.2fx %11.2f\n", qPrintable(exercise), jobs,
+                        m, qPrintable(range), m / cases, one_job / m, median(busy[jobs]));
+        }
+    }
+    return 0;
+}
