@@ -146,6 +146,7 @@ private slots:
 
     void judgeCommand_data();
     void judgeCommand();
+    void pathWithABlank();
     void referenceFolderDefaults();
     void help_data();
     void help();
@@ -506,6 +507,17 @@ void TestCli::judgeCommand()
                                        [&](const QString &l) { return l.startsWith(line); });
         QVERIFY2(found, qPrintable(line + "\nnot in\n" + run.out));
     }
+}
+
+void TestCli::pathWithABlank()
+{
+    bench.program("with blank/queue.exe", "args\n");
+    const CliRun run = run_cli({"judge", "-e", "queue", "-r", "ref", "with blank/queue.exe", "-N"},
+                               bench.path());
+    QCOMPARE(run.status, 2);
+    QVERIFY(run.out.contains("\nrun:       failed to start,"));
+    QCOMPARE(run.err, QByteArray("orvimet-cli: warning: the path of with blank/queue.exe holds a "
+                                 "blank or a quote, so the program cannot start\n"));
 }
 
 void TestCli::referenceFolderDefaults()
