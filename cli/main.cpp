@@ -13,7 +13,6 @@
 #include <QTextCodec>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -189,11 +188,11 @@ StudentProgram existing_program(const QString &given)
     const StudentProgram program = student_program(utf8(given));
     if (!program_exists(program))
         throw Failure{"no such program: " + printable(program.name)};
-    // The command line is split at blanks as the window splits it, so such a path cannot start;
-    // it is still graded, as the window would grade it.
-    const std::string path = program.location_s + program.command_s;
+    // The command line is split at white space as the window splits it (full-width blanks
+    // included), so such a path cannot start; it is still graded, as the window would grade it.
+    const QString path = qtext(program.location_s + program.command_s);
     if (std::any_of(path.begin(), path.end(),
-                    [](char c) { return std::isspace(static_cast<unsigned char>(c)) || c == '"'; }))
+                    [](QChar c) { return c.isSpace() || c == QLatin1Char('"'); }))
         say("warning: the path of " + printable(program.name)
             + " holds a blank or a quote, so the program cannot start");
     return program;
