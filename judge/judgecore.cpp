@@ -34,10 +34,10 @@ std::string reference_prefix(int flag_stack)
     }
 }
 
-std::string until_nul(const char *data, std::size_t size)
+std::size_t length_before_nul(const char *data, std::size_t size)
 {
     const void *nul = std::memchr(data, '\0', size);
-    return std::string(data, nul ? static_cast<const char *>(nul) - data : size);
+    return nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - data) : size;
 }
 
 std::string first_line(const std::string &content)

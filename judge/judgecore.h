@@ -30,8 +30,13 @@ CaseFiles case_files(const std::string &location_s, const std::string &command_s
 // simulated by stacks), ending in one blank; empty for any other value.
 std::string reference_prefix(int flag_stack);
 
-// The bytes before the first NUL, as a C string reads them.
-std::string until_nul(const char *data, std::size_t size);
+// How many bytes come before the first NUL, as a C string reads them.
+std::size_t length_before_nul(const char *data, std::size_t size);
+
+inline std::string until_nul(const char *data, std::size_t size)
+{
+    return std::string(data, length_before_nul(data, size));
+}
 
 // The first line of a file's content read in text mode: up to the first line feed, without it;
 // a carriage return right before that line feed belongs to the line end, not to the line.

@@ -7,6 +7,7 @@
 #include "ui_mainwindow.h"
 
 #include <QMetaEnum>
+#include <algorithm>
 #include <exception>
 #include <iostream>
 
@@ -27,8 +28,11 @@ string MainWindow::start_process(QString command)
         // No overall limit: a long run is waited for slice after slice.
         while (process->state() != QProcess::NotRunning)
             process->waitForFinished(30000);
-        const QByteArray output = process->readAll();
-        result = until_nul(output.constData(), static_cast<std::size_t>(output.size()));
+        // Read straight into the result: answers may run to megabytes.
+        result.resize(static_cast<std::size_t>(process->bytesAvailable()));
+        const qint64 read = process->read(result.data(), static_cast<qint64>(result.size()));
+        result.resize(
+            length_before_nul(result.data(), static_cast<std::size_t>(std::max<qint64>(read, 0))));
     } catch (const std::exception &) {
         show_text(ui->label_5, "程序运行出错！");
     }
