@@ -1,5 +1,7 @@
 #include "app/outputarea.h"
 
+#include "judge/utf8.h"
+
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -7,7 +9,7 @@
 
 void show_text(QTextEdit *area, const std::string &utf8)
 {
-    area->setPlainText(QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size())));
+    area->setPlainText(from_utf8(utf8));
 }
 
 void append_text(QTextEdit *area, const std::string &utf8)
@@ -19,7 +21,7 @@ void append_text(QTextEdit *area, const std::string &utf8)
     cursor.movePosition(QTextCursor::End);
     if (!area->document()->isEmpty())
         cursor.insertBlock();
-    cursor.insertText(QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size())));
+    cursor.insertText(from_utf8(utf8));
     cursor.endEditBlock();
     // Follow the new text when the reader was already at the end, as append does.
     if (at_bottom)

@@ -5,16 +5,12 @@
 #include "judge/judgecore.h"
 #include "judge/outputfiles.h"
 #include "judge/platform.h"
+#include "judge/utf8.h"
 
 #include <QDir>
 #include <QString>
 
 namespace {
-
-QString from_utf8(const std::string &text)
-{
-    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
-}
 
 std::string to_utf8(const QString &text)
 {

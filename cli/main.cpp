@@ -3,6 +3,7 @@
 #include "cli/reports.h"
 #include "drivers/suitecases.h"
 #include "judge/outputfiles.h"
+#include "judge/utf8.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -79,11 +80,6 @@ std::string utf8(const QString &text)
     return text.toUtf8().toStdString();
 }
 
-QString qtext(const std::string &bytes)
-{
-    return QString::fromUtf8(bytes.data(), static_cast<int>(bytes.size()));
-}
-
 struct Settings
 {
     std::string exercise;
@@ -109,7 +105,7 @@ int exercise_number(const std::string &name)
 // the file, else ./resource/.
 std::string reference_path(const QString &chosen, int flag_stack)
 {
-    const QString file = qtext(reference_file_name(flag_stack));
+    const QString file = from_utf8(reference_file_name(flag_stack));
     QString folder = chosen;
     if (folder.isEmpty()) {
         folder = QCoreApplication::applicationDirPath() + QStringLiteral("/resource");
@@ -190,7 +186,7 @@ StudentProgram existing_program(const QString &given)
         throw Failure{"no such program: " + printable(program.name)};
     // The command line is split at white space as the window splits it (full-width blanks
     // included), so such a path cannot start; it is still graded, as the window would grade it.
-    const QString path = qtext(program.location_s + program.command_s);
+    const QString path = from_utf8(program.location_s + program.command_s);
     if (std::any_of(path.begin(), path.end(),
                     [](QChar c) { return c.isSpace() || c == QLatin1Char('"'); }))
         say("warning: the path of " + printable(program.name)
@@ -271,8 +267,8 @@ int judge_command(const Settings &settings)
     const std::string options = options_text(settings.positional.mid(1));
     const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
     const std::string root = scratch_folder(scratch);
-    QDir().mkpath(qtext(root + "program"));
-    QDir().mkpath(qtext(root + "reference"));
+    QDir().mkpath(from_utf8(root + "program"));
+    QDir().mkpath(from_utf8(root + "reference"));
 
     // The student's program runs first, as in the window.
     CaseResult result = run_student(settings.grading, program, options, root + "program/");
@@ -378,7 +374,7 @@ int suite_command(const Settings &settings)
     std::vector<ReferenceAnswer> answers(run.options.size());
     run_parallel(static_cast<int>(run.options.size()), run.jobs, [&](int i, const Wake &) {
         const std::string workdir = run.workroot + "reference" + std::to_string(i + 1) + "/";
-        QDir().mkpath(qtext(workdir));
+        QDir().mkpath(from_utf8(workdir));
         answers[i] = run_reference(run.grading, run.options[i], workdir);
     });
     for (std::size_t i = 0; i < answers.size(); ++i) {

@@ -1,5 +1,7 @@
 #include "cli/reports.h"
 
+#include "judge/utf8.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -76,14 +78,9 @@ std::string difference_position(const CaseResult &result)
                                                   : std::to_string(result.difference + 1);
 }
 
-QString text(const std::string &bytes)
-{
-    return QString::fromUtf8(bytes.data(), static_cast<int>(bytes.size()));
-}
-
 void put_answer(QJsonObject &object, const QString &key, const std::string &bytes)
 {
-    object.insert(key, text(bytes));
+    object.insert(key, from_utf8(bytes));
     if (!valid_utf8(bytes)) {
         const QByteArray raw(bytes.data(), static_cast<int>(bytes.size()));
         object.insert(key + QStringLiteral("_base64"), QString::fromLatin1(raw.toBase64()));
@@ -241,8 +238,8 @@ QByteArray json_report(const ReportHeader &header, const std::vector<ProgramRepo
         list.append(object);
     }
     QJsonObject root;
-    root.insert(QStringLiteral("exercise"), text(header.exercise));
-    root.insert(QStringLiteral("reference"), text(header.reference));
+    root.insert(QStringLiteral("exercise"), from_utf8(header.exercise));
+    root.insert(QStringLiteral("reference"), from_utf8(header.reference));
     root.insert(QStringLiteral("timeout_seconds"), header.timeout_seconds);
     root.insert(QStringLiteral("programs"), list);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);

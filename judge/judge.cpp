@@ -5,18 +5,10 @@
 #include "app/outputarea.h"
 #include "judge/judgecore.h"
 #include "judge/outputfiles.h"
+#include "judge/utf8.h"
 #include "ui_mainwindow.h"
 
 #include <iostream>
-
-namespace {
-
-QString command_text(const std::string &utf8)
-{
-    return QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size()));
-}
-
-} // namespace
 
 bool MainWindow::auto_test(string location_s, string command_s, string input, int flag_stack)
 {
@@ -29,8 +21,7 @@ bool MainWindow::auto_test(string location_s, string command_s, string input, in
 
     std::cout << "command:" << files.command_line << std::endl;
     append_text(ui->label_5, "执行命令：" + files.command_line);
-    string student_text
-        = take_student_answer(files, start_process(command_text(files.command_line)));
+    string student_text = take_student_answer(files, start_process(from_utf8(files.command_line)));
     std::cout << student_text << "Qprocess" << std::endl;
     student_text = normalise_answer(std::move(student_text));
 
@@ -39,7 +30,7 @@ bool MainWindow::auto_test(string location_s, string command_s, string input, in
         show_text(ui->label_5, "标准程序不存在！");
         return false;
     }
-    const string reference_text = start_process(command_text(prefix + input));
+    const string reference_text = start_process(from_utf8(prefix + input));
     const bool correct = compare_answers(student_text, reference_text).equal();
     append_text(ui->label_5, judgement_report(student_text, reference_text, correct));
     return correct;

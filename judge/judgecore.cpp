@@ -119,8 +119,10 @@ AnswerComparison compare_answers(std::string_view student_text, std::string_view
         if (student.empty() && reference.empty())
             return result;
         if (student != reference) {
+            // Only now count the words skipped with the common beginning.
+            const std::string_view skipped = student_text.substr(0, start);
             std::size_t pos = 0;
-            while (!next_word(student_text.substr(0, start), pos).empty())
+            while (!next_word(skipped, pos).empty())
                 ++index;
             result.index = index;
             result.student_word = student;

@@ -49,12 +49,6 @@ std::string normalise_answer(std::string text);
 // returns and line feeds are ordinary bytes of the word they stand in.
 std::vector<std::string> split_tokens(const std::string &text);
 
-inline bool same_tokens(const std::vector<std::string> &student,
-                        const std::vector<std::string> &reference)
-{
-    return student == reference;
-}
-
 // Where two answers first differ word by word: `index` is the position of the first unequal word,
 // or the length of the shorter answer when one is a prefix of the other; npos when they are
 // equal. The two words at that position are views into the texts (empty past an answer's end).
