@@ -6,8 +6,10 @@
 
 #include "app/mainwindow.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
@@ -97,6 +99,28 @@ inline QTextBrowser *output_area(MainWindow &window)
 inline QString output_text(MainWindow &window)
 {
     return output_area(window)->toPlainText();
+}
+
+template<typename T>
+T *widget(MainWindow &window, const char *name)
+{
+    T *w = window.findChild<T *>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("no widget %s", name);
+    return w;
+}
+
+// Clicks a push button or radio button as a user would.
+inline void click(MainWindow &window, const char *button)
+{
+    QTest::mouseClick(widget<QAbstractButton>(window, button), Qt::LeftButton);
+}
+
+// Types the program location and the command.
+inline void fill(MainWindow &window, const QString &location, const QString &command = QString())
+{
+    widget<QLineEdit>(window, "location")->setText(location);
+    widget<QLineEdit>(window, "input")->setText(command);
 }
 
 inline bool call_auto_test(MainWindow &window, const std::string &location_s,

@@ -3,10 +3,6 @@
 #include "drivers/suitecases.h"
 #include "testsupport.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-
 class TestDrivers : public QObject
 {
     Q_OBJECT
@@ -39,27 +35,6 @@ private slots:
     void suiteRefusals();
 
 private:
-    template<typename T>
-    T *widget(const char *name)
-    {
-        T *w = window->findChild<T *>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no widget %s", name);
-        return w;
-    }
-    void click(const char *button)
-    {
-        QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton);
-    }
-    void fill(const QString &location, const QString &command = QString())
-    {
-        widget<QLineEdit>("location")->setText(location);
-        widget<QLineEdit>("input")->setText(command);
-    }
-    void choose(const char *radio)
-    {
-        QTest::mouseClick(widget<QRadioButton>(radio), Qt::LeftButton);
-    }
     // A copy of a sample program in lab/ of the working directory.
     QString sample(const QString &name)
     {
@@ -76,10 +51,10 @@ private:
 
 void TestDrivers::manualJudgedCorrect()
 {
-    fill(sample("queue.exe"), "  queue -S 5 -I 1 2 3 -O 1");
-    choose("radioButton_2");
+    fill(*window, sample("queue.exe"), "  queue -S 5 -I 1 2 3 -O 1");
+    click(*window, "radioButton_2");
     CoutCapture cout;
-    click("pushButton");
+    click(*window, "pushButton");
     const QString line = bench->path("lab/queue -S 5 -I 1 2 3 -O 1");
     QCOMPARE(output_text(*window), "执行命令：" + line
                                        + "\n用户输出:S 5 I 1 2 3 O 2 3\n标准输出:S 5 I 1 2 3 O 2 "
@@ -93,9 +68,9 @@ void TestDrivers::manualJudgedCorrect()
 
 void TestDrivers::manualJudgedWrong()
 {
-    fill(sample("queue.exe"), "queue -S 5 -I 1 2 3 -O 1");
-    choose("radioButton"); // the stack exercise: the queue's answer differs
-    click("pushButton");
+    fill(*window, sample("queue.exe"), "queue -S 5 -I 1 2 3 -O 1");
+    click(*window, "radioButton"); // the stack exercise: the queue's answer differs
+    click(*window, "pushButton");
     QCOMPARE(output_text(*window), "执行命令：" + bench->path("lab/queue -S 5 -I 1 2 3 -O 1")
                                        + "\n用户输出:S 5 I 1 2 3 O 2 3\n标准输出:S 5 I 1 2 3 O 1 "
                                          "2\n答案错误！\n");
@@ -135,19 +110,19 @@ void TestDrivers::manualRefusals()
     QFETCH(QString, command);
     QFETCH(QString, message);
     QFETCH(QString, diagnostics);
-    fill(location, command);
+    fill(*window, location, command);
     output_area(*window)->setPlainText("earlier");
     CoutCapture cout;
-    click("pushButton");
+    click(*window, "pushButton");
     QCOMPARE(output_text(*window), message);
     QCOMPARE(QString::fromStdString(cout.text()), diagnostics);
 }
 
 void TestDrivers::manualReplacesEarlierContent()
 {
-    fill(sample("stack.exe"), "stack -S 2 -I 7");
+    fill(*window, sample("stack.exe"), "stack -S 2 -I 7");
     output_area(*window)->setPlainText("earlier report");
-    click("pushButton");
+    click(*window, "pushButton");
     QVERIFY(output_text(*window).startsWith("执行命令："));
     QVERIFY(output_text(*window).endsWith("用户输出:S 2 I 7\n标准输出:S 2 I 7\n答案正确！\n"));
 }
@@ -170,10 +145,10 @@ void TestDrivers::suiteOnSamplePrograms()
     QFETCH(QByteArray, radio);
     QFETCH(bool, allCorrect);
     const QString location = sample(program);
-    fill(location, "ignored -S 1");
-    choose(radio.constData());
+    fill(*window, location, "ignored -S 1");
+    click(*window, radio.constData());
     CoutCapture cout;
-    click("pushButton_3");
+    click(*window, "pushButton_3");
     const QStringList lines = output_text(*window).split('\n');
     QCOMPARE(lines.first(), "正在测试" + location + ".......");
     QCOMPARE(lines.mid(lines.size() - 3, 1), QStringList{"共10个测试样例"});
@@ -195,8 +170,8 @@ void TestDrivers::suiteOnSamplePrograms()
 void TestDrivers::suiteOptionsArriveUnchanged()
 {
     bench->program("lab/rec.exe", "argsfile:" + bench->path("args.log").toUtf8());
-    fill(bench->path("lab/rec.exe"));
-    click("pushButton_3");
+    fill(*window, bench->path("lab/rec.exe"));
+    click(*window, "pushButton_3");
     const QString text = output_text(*window);
     const QList<QByteArray> recorded = bench->read("args.log").split('\n');
     QCOMPARE(recorded.size(), 11);
@@ -213,8 +188,8 @@ void TestDrivers::suiteOptionsArriveUnchanged()
 void TestDrivers::suiteOnMissingProgram()
 {
     const QString location = bench->path("lab/absent.exe");
-    fill(location);
-    click("pushButton_3");
+    fill(*window, location);
+    click(*window, "pushButton_3");
     // Every case replaces the content with its report; the tally follows the last one.
     QCOMPARE(output_text(*window), "不存在该应用程序，请检查命令格式！！！" + location
                                        + "\n共10个测试样例\n正确个数：0\n错误个数：10");
@@ -231,11 +206,11 @@ void TestDrivers::suiteRefusals_data()
 void TestDrivers::suiteRefusals()
 {
     QFETCH(QString, location);
-    fill(location);
-    choose("radioButton_2");
+    fill(*window, location);
+    click(*window, "radioButton_2");
     output_area(*window)->setPlainText("earlier");
     CoutCapture cout;
-    click("pushButton_3");
+    click(*window, "pushButton_3");
     QCOMPARE(output_text(*window), QStringLiteral("请选择文件位置！"));
     QCOMPARE(QString::fromStdString(cout.text()), "flag_stack:1\nlocation_s:" + location + "\n");
 }

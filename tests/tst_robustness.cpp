@@ -3,9 +3,6 @@
 // judge each of them, report what went wrong and lose nothing.
 #include "testsupport.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -20,7 +17,7 @@ private slots:
         window = new MainWindow;
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        choose("radioButton_2");
+        click(*window, "radioButton_2");
     }
     void cleanup()
     {
@@ -43,21 +40,16 @@ private slots:
     void repeatedSuitesOnACrashingProgram();
 
 private:
-    void choose(const char *radio)
-    {
-        QTest::mouseClick(window->findChild<QRadioButton *>(radio), Qt::LeftButton);
-    }
     // Types the location and command and presses 测试.
     void manual(const QString &location, const QString &command)
     {
-        window->findChild<QLineEdit *>("location")->setText(location);
-        window->findChild<QLineEdit *>("input")->setText(command);
-        QTest::mouseClick(window->findChild<QPushButton *>("pushButton"), Qt::LeftButton);
+        fill(*window, location, command);
+        click(*window, "pushButton");
     }
     void suite(const QString &location)
     {
-        window->findChild<QLineEdit *>("location")->setText(location);
-        QTest::mouseClick(window->findChild<QPushButton *>("pushButton_3"), Qt::LeftButton);
+        fill(*window, location);
+        click(*window, "pushButton_3");
     }
     QString verdict() const { return output_text(*window).section('\n', -2, -2); }
 
