@@ -3,6 +3,7 @@
 #include "cli/reports.h"
 #include "drivers/suitecases.h"
 #include "judge/outputfiles.h"
+#include "judge/qtversion.h"
 #include "judge/utf8.h"
 
 #include <QCommandLineParser>
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
-#include <QTextCodec>
 
 #include <algorithm>
 #include <cmath>
@@ -411,8 +411,7 @@ int suite_command(const Settings &settings)
 
 int main(int argc, char *argv[])
 {
-    // File names and arguments are UTF-8 bytes whatever the locale says, as in the window.
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    use_utf8_for_local_text();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvimet-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVIMET_VERSION));

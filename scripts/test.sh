@@ -2,21 +2,23 @@
 # Builds the grader and runs the whole test suite headless; the exit status is the suite's.
 #   scripts/test.sh             ordinary build in build/
 #   scripts/test.sh --sanitize  address and undefined-behaviour sanitizers, in build-sanitize/
+#   scripts/test.sh --qt5       against Qt 5.15 instead of Qt 6, in build-qt5/
 # Extra arguments after -- go to ctest (for instance: scripts/test.sh -- -R judge).
 set -euo pipefail
 ORVIMET_ROOT=$(cd "$(dirname "$0")/.." && pwd)
-source "$ORVIMET_ROOT/scripts/deps.sh"
 
 dir="$ORVIMET_ROOT/build"
 cmake_args=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --sanitize) dir="$ORVIMET_ROOT/build-sanitize"; cmake_args+=(-DORVIMET_SANITIZE=ON) ;;
+    --qt5) dir="$ORVIMET_ROOT/build-qt5"; export ORVIMET_QT=5 ;;
     --) shift; break ;;
-    *) echo "usage: scripts/test.sh [--sanitize] [-- ctest arguments]" >&2; exit 2 ;;
+    *) echo "usage: scripts/test.sh [--sanitize] [--qt5] [-- ctest arguments]" >&2; exit 2 ;;
     esac
     shift
 done
+source "$ORVIMET_ROOT/scripts/deps.sh"
 
 orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}" binutils-mingw-w64-x86-64
 orvimet_build "$dir" "${cmake_args[@]}"
