@@ -1,12 +1,10 @@
 #include "cli/batch.h"
 
-#include <QDir>
-#include <QString>
-
 #include <algorithm>
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <new>
 #include <thread>
 
 void run_parallel(int count, int jobs, const std::function<void(int, const Wake &)> &work,
@@ -63,6 +61,29 @@ void run_parallel(int count, int jobs, const std::function<void(int, const Wake 
         progress();
 }
 
+namespace {
+
+CaseResult not_graded(const std::string &options, const std::string &reason)
+{
+    CaseResult result;
+    result.options = options;
+    result.run.end = ChildRun::End::NotGraded;
+    result.run.failure = result.note = reason;
+    return result;
+}
+
+void count(ProgramReport &report, const CaseResult &result)
+{
+    if (!result.graded())
+        report.not_graded += 1;
+    else
+        (result.correct ? report.correct : report.wrong) += 1;
+    report.timeouts += result.run.end == ChildRun::End::TimedOut;
+    report.crashes += result.run.end == ChildRun::End::Crashed;
+}
+
+} // namespace
+
 std::vector<ProgramReport> grade_class(const ClassRun &run,
                                        const std::vector<StudentProgram> &programs,
                                        const std::function<void(int)> &on_case,
@@ -77,6 +98,10 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
             groups.emplace_back();
         groups[found.first->second].push_back(i);
     }
+    // Every working folder exists before any program runs, so none can take another's name.
+    std::vector<std::string> workdirs(programs.size()), workdir_errors(programs.size());
+    for (std::size_t i = 0; i < programs.size(); ++i)
+        workdirs[i] = make_workdir(run.workroot, workdir_errors[i]);
 
     std::vector<ProgramReport> reports(programs.size());
     std::vector<bool> done(programs.size(), false);
@@ -88,16 +113,24 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
     auto grade = [&](int group, const Wake &wake) {
         for (const int index : groups[group]) {
             const StudentProgram &program = programs[index];
-            const std::string workdir = run.workroot + "p" + std::to_string(index) + "/";
-            QDir().mkpath(QString::fromUtf8(workdir.c_str()));
             ProgramReport report;
             report.name = program.name;
             for (std::size_t c = 0; c < run.options.size(); ++c) {
-                CaseResult result = judge_case(run.grading, program, run.options[c],
-                                               run.reference_texts[c], workdir);
-                (result.correct ? report.correct : report.wrong) += 1;
-                report.timeouts += result.run.end == ChildRun::End::TimedOut;
-                report.crashes += result.run.end == ChildRun::End::Crashed;
+                if (interrupted())
+                    return;
+                CaseResult result;
+                try {
+                    result = workdirs[index].empty()
+                                 ? not_graded(run.options[c], workdir_errors[index])
+                                 : judge_case(run.grading, program, run.options[c],
+                                              run.reference_texts[c], workdirs[index]);
+                } catch (const std::bad_alloc &) {
+                    result = not_graded(run.options[c], "the grader ran out of memory");
+                }
+                // A run the interruption killed says nothing about the program.
+                if (interrupted())
+                    return;
+                count(report, result);
                 report.cases.push_back(std::move(result));
                 {
                     const std::lock_guard<std::mutex> lock(mutex);
@@ -105,10 +138,16 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
                 }
                 wake();
             }
+            report.finished = true;
             const std::lock_guard<std::mutex> lock(mutex);
             reports[index] = std::move(report);
             done[index] = true;
         }
+    };
+    auto tell = [&](std::size_t index) {
+        if (on_program)
+            on_program(reports[index]);
+        std::vector<CaseResult>().swap(reports[index].cases);
     };
     // Every case wakes the caller, which then reports whatever has become ready.
     auto report_ready = [&] {
@@ -122,11 +161,13 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
         }
         if (on_case && cases_now != cases_told)
             on_case(cases_told = cases_now);
-        for (const std::size_t index : ready) {
-            if (on_program)
-                on_program(reports[index]);
-        }
+        for (const std::size_t index : ready)
+            tell(index);
     };
     run_parallel(static_cast<int>(groups.size()), run.jobs, grade, report_ready);
+    for (std::size_t index = programs_told; index < programs.size(); ++index) {
+        if (done[index])
+            tell(index);
+    }
     return reports;
 }

@@ -17,6 +17,8 @@ struct ProgramReport
     int wrong = 0;
     int timeouts = 0;
     int crashes = 0;
+    int not_graded = 0; // cases the grader itself could not run; neither correct nor wrong
+    bool finished = false; // false for a program cut short by an interruption of the grader
 };
 
 // Calls `work(i, wake)` for every i below `count` on up to `jobs` threads. Each call of `wake`
@@ -36,9 +38,12 @@ struct ClassRun
 };
 
 // Grades `programs`. Each program runs in a working directory of its own below the scratch
-// folder; programs sharing an answer file run one after the other. `on_case` is called after
-// every case and `on_program` once per program, in the order of `programs`, as soon as it and
-// all before it are graded; both on the calling thread.
+// folder, made for all of them before the first runs, with a name no program can guess;
+// programs sharing an answer file run one after the other. `on_case` is called after every case
+// and `on_program` once per program, in the order of `programs`, as soon as it and all before it
+// are graded; both on the calling thread. The cases are handed to `on_program` and then
+// dropped: a class's answers are never held whole in memory. When the grader is interrupted, no
+// new case starts, and every program finished by then is still handed on, in order.
 std::vector<ProgramReport>
 grade_class(const ClassRun &run, const std::vector<StudentProgram> &programs,
             const std::function<void(int cases_done)> &on_case,

@@ -1,21 +1,23 @@
 #include "cli/grading.h"
 
 #include "drivers/cutting.h"
-#include "judge/commandline.h"
 #include "judge/judgecore.h"
 #include "judge/outputfiles.h"
 #include "judge/platform.h"
 #include "judge/utf8.h"
 
-#include <QDir>
+#include <QProcess>
 #include <QString>
 
-namespace {
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
-std::string to_utf8(const QString &text)
-{
-    return text.toUtf8().toStdString();
-}
+#include <unistd.h>
+
+namespace {
 
 // What the window's runner hands back: the output read as a C string.
 std::string answer_of(const ChildRun &run)
@@ -25,10 +27,80 @@ std::string answer_of(const ChildRun &run)
 
 } // namespace
 
+std::string absolute_path(const std::string &path)
+{
+    std::string full = path;
+    if (full.empty() || full.front() != '/') {
+        char here[PATH_MAX];
+        full = std::string(::getcwd(here, sizeof here) ? here : ".") + "/" + path;
+    }
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start <= full.size();) {
+        const std::size_t end = std::min(full.find('/', start), full.size());
+        const std::string part = full.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string clean;
+    for (const std::string &part : parts)
+        clean += "/" + part;
+    return clean.empty() ? "/" : clean;
+}
+
+namespace {
+
+std::string without_slash(const std::string &folder)
+{
+    return folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
+}
+
+std::string folder_of(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The options as the window's command line splits them.
+std::vector<std::string> split_options(const std::string &options)
+{
+    std::vector<std::string> words;
+    for (const QString &word : QProcess::splitCommand(from_utf8(options)))
+        words.push_back(word.toUtf8().toStdString());
+    return words;
+}
+
+// The window splits the whole command line at white space and quotes, so a program path holding
+// either never starts: the command is then empty.
+std::vector<std::string> program_argv(const std::string &path, const std::string &options)
+{
+    const QString text = from_utf8(path);
+    for (const QChar c : text) {
+        if (c.isSpace() || c == QLatin1Char('"'))
+            return {};
+    }
+    std::vector<std::string> argv{resolve_program_path(path)};
+    for (std::string &word : split_options(options))
+        argv.push_back(std::move(word));
+    return argv;
+}
+
+ChildRun run_program(const Grading &grading, std::vector<std::string> argv,
+                     const std::string &workdir, const std::string &visible)
+{
+    return run_child({std::move(argv), without_slash(workdir), {without_slash(visible)}},
+                     grading.timeout, grading.limits, grading.sandbox);
+}
+
+} // namespace
+
 StudentProgram student_program(const std::string &given)
 {
-    const std::string path
-        = to_utf8(QDir::cleanPath(QDir::current().absoluteFilePath(from_utf8(given))));
+    const std::string path = absolute_path(given);
     return {given, program_directory(path), suite_program_name(path)};
 }
 
@@ -39,7 +111,11 @@ bool program_exists(const StudentProgram &program)
 
 std::string program_answer_file(const StudentProgram &program)
 {
-    return case_files(program.location_s, program.command_s, {}).dir_output;
+    char real[PATH_MAX];
+    const std::string folder = ::realpath(program.location_s.c_str(), real)
+                                   ? std::string(real) + "/"
+                                   : program.location_s;
+    return case_files(folder, program.command_s, {}).dir_output;
 }
 
 std::string reference_file_name(int flag_stack)
@@ -49,23 +125,37 @@ std::string reference_file_name(int flag_stack)
     return prefix.empty() ? prefix : suite_program_name(prefix);
 }
 
-std::string reference_command(const std::string &reference_path, const std::string &options)
-{
-    // The window's reference paths hold no blanks; a chosen folder may, so quote it.
-    const bool quote = reference_path.find_first_of(" \t\"") != std::string::npos;
-    return (quote ? '"' + reference_path + '"' : reference_path) + " " + options;
-}
-
 ReferenceAnswer run_reference(const Grading &grading, const std::string &options,
                               const std::string &workdir)
 {
     ReferenceAnswer answer;
-    answer.run = run_child(
-        program_and_arguments(from_utf8(reference_command(grading.reference_path, options))),
-        workdir, grading.timeout);
+    std::vector<std::string> argv{grading.reference_path};
+    for (std::string &word : split_options(options))
+        argv.push_back(std::move(word));
+    answer.run = run_program(grading, std::move(argv), workdir, folder_of(grading.reference_path));
     answer.text = answer_of(answer.run);
     answer.run.output.clear();
     return answer;
+}
+
+std::string reference_problem(const ReferenceAnswer &answer)
+{
+    const ChildRun &run = answer.run;
+    switch (run.end) {
+    case ChildRun::End::Exited:
+        if (run.exit_code != 0)
+            return "exited with code " + std::to_string(run.exit_code);
+        return run.truncated ? "printed more than the output limit keeps" : std::string();
+    case ChildRun::End::Crashed:
+        return "crashed (signal " + std::to_string(run.signal) + ")";
+    case ChildRun::End::TimedOut:
+        return "did not finish in time";
+    case ChildRun::End::FailedToStart:
+        return "failed to start";
+    case ChildRun::End::NotGraded:
+        break;
+    }
+    return "could not be run: " + run.failure;
 }
 
 CaseResult run_student(const Grading &grading, const StudentProgram &program,
@@ -75,11 +165,18 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
     result.options = options;
     const CaseFiles files = case_files(program.location_s, program.command_s, options, workdir);
     result.command_line = files.command_line;
-    remove_stale_outputs(files);
-    result.run
-        = run_child(program_and_arguments(from_utf8(files.command_line)), workdir, grading.timeout);
-    result.student_text = normalise_answer(take_student_answer(files, answer_of(result.run)));
+    const StaleOutputs stale = remove_stale_outputs(files);
+    result.run = run_program(grading, program_argv(program.location_s + program.command_s, options),
+                             workdir, program.location_s);
+    result.student_text
+        = normalise_answer(take_student_answer(files, answer_of(result.run), stale));
     result.run.output.clear();
+    if (!result.graded())
+        result.note = result.run.failure;
+    else if (result.run.truncated)
+        result.note = "output truncated";
+    else if (stale.any())
+        result.note = "an earlier answer file could not be removed and was not judged";
     return result;
 }
 
@@ -90,8 +187,9 @@ void compare_answers(CaseResult &result, const std::string &reference_text)
     result.difference = comparison.index;
     result.student_token = comparison.student_word;
     result.reference_token = comparison.reference_word;
-    result.correct
-        = result.difference == std::string::npos && result.run.end != ChildRun::End::TimedOut;
+    result.correct = result.difference == std::string::npos
+                     && result.run.end != ChildRun::End::TimedOut && !result.run.truncated
+                     && result.graded();
 }
 
 CaseResult judge_case(const Grading &grading, const StudentProgram &program,
@@ -101,4 +199,14 @@ CaseResult judge_case(const Grading &grading, const StudentProgram &program,
     CaseResult result = run_student(grading, program, options, workdir);
     compare_answers(result, reference_text);
     return result;
+}
+
+std::string make_workdir(const std::string &root, std::string &error)
+{
+    std::string name = root + "XXXXXX";
+    if (!::mkdtemp(name.data())) {
+        error = "cannot make a working folder in " + root + ": " + std::strerror(errno);
+        return {};
+    }
+    return name + "/";
 }

@@ -2,16 +2,18 @@
 
 // One case of the command-line grader, judged by the window's rules: the same program path and
 // stem, the same answer files, normalisation, words and comparison. Only the running differs:
-// each program runs in a working directory of the grader's choosing, under a time limit.
+// each program runs in a working directory of the grader's choosing, bounded by the limits and,
+// unless switched off, inside a sandbox that shows it its own folder and nothing else of the
+// teacher's.
 
-#include "cli/childprocess.h"
+#include "sandbox/process.h"
 
 #include <chrono>
 #include <cstddef>
 #include <string>
 
 // A student program as the window's suite sees a chosen file: its directory (absolute here, so
-// that the program can run elsewhere) and its file name.
+// that the program can run elsewhere) and its file name. Paths are bytes, UTF-8 or not.
 struct StudentProgram
 {
     std::string name;       // as the user gave it
@@ -21,11 +23,15 @@ struct StudentProgram
 
 StudentProgram student_program(const std::string &given);
 
+// `path` made absolute against the current folder and cleaned of ".", ".." and doubled slashes,
+// on its bytes: a folder name that is not UTF-8 survives.
+std::string absolute_path(const std::string &path);
+
 // Whether the window would find the program: "<directory><stem>.exe" opens for reading.
 bool program_exists(const StudentProgram &program);
 
-// The answer file the program may leave in its own directory; programs sharing it must not run
-// at the same time.
+// The answer file the program may leave in its own directory, through the directory's real path:
+// programs sharing it, under whatever names, must not run at the same time.
 std::string program_answer_file(const StudentProgram &program);
 
 struct Grading
@@ -33,13 +39,12 @@ struct Grading
     int flag_stack = 0;
     std::string reference_path; // the reference program of the exercise
     std::chrono::milliseconds timeout{10000};
+    Limits limits;
+    Sandbox sandbox;
 };
 
 // The file name of the reference program of an exercise ("a.exe", ...); empty for none.
 std::string reference_file_name(int flag_stack);
-
-// The reference program's command line: its path, a blank, then the options.
-std::string reference_command(const std::string &reference_path, const std::string &options);
 
 struct ReferenceAnswer
 {
@@ -47,8 +52,14 @@ struct ReferenceAnswer
     ChildRun run;
 };
 
+// Runs the reference program on `options` in `workdir` (an absolute folder of its own, ending
+// in "/"), sandboxed like a student's, with its own folder visible read-only.
 ReferenceAnswer run_reference(const Grading &grading, const std::string &options,
                               const std::string &workdir);
+
+// Why a reference answer cannot be trusted (it crashed, ran out of time, exited with a code
+// other than 0, failed to start, or its output was cut), in words; empty for a good one.
+std::string reference_problem(const ReferenceAnswer &answer);
 
 struct CaseResult
 {
@@ -60,19 +71,26 @@ struct CaseResult
     std::size_t difference = std::string::npos; // index of the first differing token
     std::string student_token;                  // the tokens there; empty past a list's end
     std::string reference_token;
-    ChildRun run; // how the student's program ended (its output is not kept)
+    std::string note; // what else the case needs said: output cut, a stale answer file, ...
+    ChildRun run;     // how the student's program ended (its output is not kept)
+
+    bool graded() const { return run.end != ChildRun::End::NotGraded; }
 };
 
-// Runs the student's program on `options` in `workdir` (ending in "/") and takes its answer;
-// the comparison is still to be made.
+// Runs the student's program on `options` in `workdir` (an absolute folder ending in "/") and
+// takes its answer; the comparison is still to be made.
 CaseResult run_student(const Grading &grading, const StudentProgram &program,
                        const std::string &options, const std::string &workdir);
 
-// Compares the student's answer with `reference_text`. A program cut off at the time-out is
-// wrong whatever it printed.
+// Compares the student's answer with `reference_text`. A program cut off at the time-out, one
+// whose output was cut at the limit, and one the grader could not run are never correct.
 void compare_answers(CaseResult &result, const std::string &reference_text);
 
 // Both steps.
 CaseResult judge_case(const Grading &grading, const StudentProgram &program,
                       const std::string &options, const std::string &reference_text,
                       const std::string &workdir);
+
+// A new working folder below `root` (which ends in "/") with a name no program can guess;
+// empty, with `error` set, when it cannot be made.
+std::string make_workdir(const std::string &root, std::string &error);

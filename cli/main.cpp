@@ -1,33 +1,26 @@
-// orvimet-cli: the grader's judgement from a shell, for one case or for a whole class.
-#include "cli/batch.h"
+// orvimet-cli: the grader's judgement from a shell, for one case or for a whole class. This file
+// reads the command line and hands over to the command.
+#include "cli/commands.h"
 #include "cli/reports.h"
-#include "drivers/suitecases.h"
 #include "judge/outputfiles.h"
 #include "judge/qtversion.h"
 #include "judge/utf8.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <iostream>
-#include <memory>
+#include <map>
 #include <thread>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
-
-// Exit statuses.
-constexpr int all_correct = 0;
-constexpr int some_wrong = 1;
-constexpr int not_judged = 2;
 
 const char *const help_text
     = R"(Usage: orvimet-cli judge --exercise EXERCISE [options] PROGRAM [OPTION...]
@@ -51,45 +44,61 @@ Options:
                            number of processor cores)
       --csv FILE           suite: write one record per program and case as CSV
       --json FILE          suite: write the same records as JSON
+
+Limits of every run (0 switches one off):
+      --cpu SECONDS        processor time (default 10)
+      --memory MB          address space, in MiB (default 1024)
+      --file-size MB       largest file a program may write, in MiB (default 64)
+      --processes N        processes a program may have at once (default 64;
+                           in the sandbox only)
+      --output MB          standard output kept, in MiB; the rest is dropped and
+                           the case is wrong (default 16)
+
+Sandbox:
+      --no-sandbox         run programs without the bubblewrap sandbox: they then
+                           see and may change whatever the grader's user may
   -h, --help               show this help and exit
   -v, --version            show the version and exit
 
-Every program runs in a scratch working directory of its own, with standard input
-at end of file. An answer file "<name>.txt" that it writes there is moved into the
-program's folder and judged instead of its output, as the window does.
+Every program runs in a bubblewrap sandbox: its own processes, no network, no
+terminal, the system read-only, its own folder read-only, and one fresh working
+folder where it may write; nothing else of the machine is there. An answer file
+"<name>.txt" that it writes there is moved into the program's folder and judged
+instead of its output, as the window does. The reference program runs the same
+way, before any student's, and must exit with code 0 within the limits.
 
 Exit status:
   0  every answer is correct
   1  some answer is wrong; in a suite, runs killed at the time-out count as wrong
-  2  nothing was judged: bad use, a missing program or reference program, or, for
-     judge, a program that failed to start or ran out of time
+  2  nothing was judged, or not everything: bad use, a missing program or reference
+     program, a reference program that fails, no sandbox, cases the grader could
+     not run; for judge, a program that failed to start or ran out of time
 )";
 
-struct Failure
+std::string value_text(const std::string &value)
 {
-    std::string message;
-};
-
-void say(const std::string &message)
-{
-    std::cerr << "orvimet-cli: " << message << '\n';
+    return printable(value);
 }
 
-std::string utf8(const QString &text)
+double number_value(const std::string &text, bool &ok)
 {
-    return text.toUtf8().toStdString();
+    char *end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    ok = !text.empty() && end && *end == '\0' && errno == 0 && std::isfinite(value);
+    return value;
 }
 
-struct Settings
+// A whole number from 0 to `max`.
+long long whole_value(const std::string &option, const std::string &text, long long max)
 {
-    std::string exercise;
-    Grading grading;
-    double timeout_seconds = 10;
-    int jobs = 1;
-    QString csv;
-    QString json;
-    QStringList positional;
-};
+    bool ok = false;
+    const double value = number_value(text, ok);
+    if (!ok || value < 0 || value > static_cast<double>(max) || value != std::floor(value))
+        throw Failure{"invalid value '" + value_text(text) + "' of --" + option
+                      + ": give a whole number from 0 to " + std::to_string(max)};
+    return static_cast<long long>(value);
+}
 
 int exercise_number(const std::string &name)
 {
@@ -103,339 +112,189 @@ int exercise_number(const std::string &name)
 
 // The reference program: the chosen folder, else resource/ beside this executable when it holds
 // the file, else ./resource/.
-std::string reference_path(const QString &chosen, int flag_stack)
+std::string reference_path(const std::string &chosen, int flag_stack)
 {
-    const QString file = from_utf8(reference_file_name(flag_stack));
-    QString folder = chosen;
-    if (folder.isEmpty()) {
-        folder = QCoreApplication::applicationDirPath() + QStringLiteral("/resource");
-        if (!QFileInfo(folder + QLatin1Char('/') + file).isFile())
-            folder = QStringLiteral("resource");
+    const std::string file = reference_file_name(flag_stack);
+    std::string folder = chosen;
+    if (folder.empty()) {
+        folder = (QCoreApplication::applicationDirPath() + QStringLiteral("/resource"))
+                     .toUtf8()
+                     .toStdString();
+        if (!is_readable_file(folder + "/" + file))
+            folder = "resource";
     }
-    return utf8(
-        QDir::cleanPath(QDir::current().absoluteFilePath(folder + QLatin1Char('/') + file)));
+    return absolute_path(folder + "/" + file);
 }
 
-Settings parse(const QString &command, const QStringList &arguments)
+struct Option
 {
-    const bool suite = command == QLatin1String("suite");
-    QCommandLineParser parser;
-    const QCommandLineOption exercise({"e", "exercise"}, {}, "EXERCISE");
-    const QCommandLineOption timeout({"t", "timeout"}, {}, "SECONDS");
-    const QCommandLineOption reference({"r", "reference"}, {}, "DIR");
-    const QCommandLineOption jobs({"j", "jobs"}, {}, "N");
-    const QCommandLineOption csv("csv", {}, "FILE");
-    const QCommandLineOption json("json", {}, "FILE");
-    const QCommandLineOption help(QStringList{"h", "help"});
-    parser.addOptions({exercise, timeout, reference, help});
-    if (suite) {
-        parser.addOptions({jobs, csv, json});
-    } else {
-        // Whatever follows the program belongs to it, dashes and all.
-        parser.setOptionsAfterPositionalArgumentsMode(
-            QCommandLineParser::ParseAsPositionalArguments);
+    const char *short_name; // empty: none
+    const char *long_name;
+    bool takes_value;
+    bool suite_only;
+};
+
+const Option options[] = {
+    {"e", "exercise", true, false}, {"t", "timeout", true, false}, {"r", "reference", true, false},
+    {"j", "jobs", true, true},      {"", "csv", true, true},       {"", "json", true, true},
+    {"", "cpu", true, false},       {"", "memory", true, false},   {"", "file-size", true, false},
+    {"", "processes", true, false}, {"", "output", true, false},   {"", "no-sandbox", false, false},
+    {"h", "help", false, false},
+};
+
+// Reads the options and the positional arguments of a command, on their bytes: program paths
+// need not be UTF-8. For judge, everything after the program belongs to it, dashes and all.
+std::map<std::string, std::string> read_options(const std::vector<std::string> &arguments,
+                                                bool suite, std::vector<std::string> &positional)
+{
+    std::map<std::string, std::string> values;
+    bool only_positional = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string &argument = arguments[i];
+        if (only_positional || argument.size() < 2 || argument[0] != '-') {
+            positional.push_back(argument);
+            only_positional = only_positional || !suite;
+            continue;
+        }
+        if (argument == "--") {
+            only_positional = true;
+            continue;
+        }
+        const bool is_long = argument[1] == '-';
+        const std::size_t equals = is_long ? argument.find('=') : std::string::npos;
+        const std::string name
+            = is_long ? argument.substr(2, equals - 2) : argument.substr(1, 1);
+        const Option *option = std::find_if(std::begin(options), std::end(options), [&](const Option &o) {
+            return (is_long ? o.long_name : o.short_name) == name && (suite || !o.suite_only);
+        });
+        if (option == std::end(options) || name.empty())
+            throw Failure{"Unknown option '" + value_text(is_long ? name : argument.substr(1))
+                          + "'."};
+        std::string value;
+        if (option->takes_value) {
+            if (equals != std::string::npos) {
+                value = argument.substr(equals + 1);
+            } else if (!is_long && argument.size() > 2) {
+                value = argument.substr(2); // compacted: -j4
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            } else {
+                throw Failure{"Missing value after '" + value_text(argument) + "'."};
+            }
+        }
+        values[option->long_name] = value;
     }
-    if (!parser.parse(QStringList{QStringLiteral("orvimet-cli")} + arguments))
-        throw Failure{utf8(parser.errorText())};
-    if (parser.isSet(help)) {
+    return values;
+}
+
+Settings parse(const std::string &command, const std::vector<std::string> &arguments)
+{
+    const bool suite = command == "suite";
+    Settings settings;
+    const std::map<std::string, std::string> values
+        = read_options(arguments, suite, settings.positional);
+    const auto given = [&](const char *name) { return values.count(name) != 0; };
+    const auto value = [&](const char *name) { return values.at(name); };
+    if (given("help")) {
         std::cout << help_text;
         std::exit(all_correct);
     }
 
-    Settings settings;
-    if (!parser.isSet(exercise))
+    if (!given("exercise"))
         throw Failure{"no exercise given: use --exercise stack, queue or stackqueue"};
-    settings.exercise = utf8(parser.value(exercise));
-    settings.grading.flag_stack = exercise_number(settings.exercise);
-    if (settings.grading.flag_stack < 0)
-        throw Failure{"unknown exercise '" + printable(settings.exercise)
+    settings.exercise = value("exercise");
+    Grading &grading = settings.grading;
+    grading.flag_stack = exercise_number(settings.exercise);
+    if (grading.flag_stack < 0)
+        throw Failure{"unknown exercise '" + value_text(settings.exercise)
                       + "': use stack, queue or stackqueue"};
-    if (parser.isSet(timeout)) {
+    if (given("timeout")) {
         bool ok = false;
-        settings.timeout_seconds = parser.value(timeout).toDouble(&ok);
+        settings.timeout_seconds = number_value(value("timeout"), ok);
         if (!ok || !(settings.timeout_seconds > 0) || settings.timeout_seconds > 86400)
-            throw Failure{"invalid time-out '" + utf8(parser.value(timeout))
+            throw Failure{"invalid time-out '" + value_text(value("timeout"))
                           + "': give a number of seconds above 0"};
     }
-    settings.grading.timeout
+    grading.timeout
         = std::chrono::milliseconds(std::max(1LL, std::llround(settings.timeout_seconds * 1000)));
     settings.jobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-    if (suite && parser.isSet(jobs)) {
+    if (given("jobs")) {
         bool ok = false;
-        settings.jobs = parser.value(jobs).toInt(&ok);
-        if (!ok || settings.jobs < 1)
-            throw Failure{"invalid number of jobs '" + utf8(parser.value(jobs))
+        const double jobs = number_value(value("jobs"), ok);
+        if (!ok || jobs < 1 || jobs > 1024 || jobs != std::floor(jobs))
+            throw Failure{"invalid number of jobs '" + value_text(value("jobs"))
                           + "': give a whole number above 0"};
+        settings.jobs = static_cast<int>(jobs);
     }
+    constexpr long long mib = 1 << 20;
+    Limits &limits = grading.limits;
+    if (given("cpu"))
+        limits.cpu_seconds = static_cast<int>(whole_value("cpu", value("cpu"), 86400));
+    if (given("memory"))
+        limits.memory_bytes = whole_value("memory", value("memory"), 1 << 24) * mib;
+    if (given("file-size"))
+        limits.file_bytes = whole_value("file-size", value("file-size"), 1 << 24) * mib;
+    if (given("processes"))
+        limits.processes = static_cast<int>(whole_value("processes", value("processes"), 100000));
+    if (given("output")) {
+        const long long output = whole_value("output", value("output"), 4096);
+        limits.output_bytes = static_cast<std::size_t>(output == 0 ? 4096 : output) * mib;
+    }
+    grading.sandbox.enabled = !given("no-sandbox");
     if (suite) {
-        settings.csv = parser.value(csv);
-        settings.json = parser.value(json);
+        settings.csv = given("csv") ? value("csv") : std::string();
+        settings.json = given("json") ? value("json") : std::string();
     }
-    settings.grading.reference_path
-        = reference_path(parser.value(reference), settings.grading.flag_stack);
-    settings.positional = parser.positionalArguments();
-    if (settings.positional.isEmpty())
+    grading.reference_path
+        = reference_path(given("reference") ? value("reference") : std::string(), grading.flag_stack);
+    if (settings.positional.empty())
         throw Failure{"no program given"};
     return settings;
 }
 
-StudentProgram existing_program(const QString &given)
+// Descriptors 0 to 2 closed at start would be taken by the first files the grader opens, and
+// the table would land in a report: they are held on /dev/null instead.
+void hold_standard_descriptors()
 {
-    const StudentProgram program = student_program(utf8(given));
-    if (!program_exists(program))
-        throw Failure{"no such program: " + printable(program.name)};
-    // The command line is split at white space as the window splits it (full-width blanks
-    // included), so such a path cannot start; it is still graded, as the window would grade it.
-    const QString path = from_utf8(program.location_s + program.command_s);
-    if (std::any_of(path.begin(), path.end(),
-                    [](QChar c) { return c.isSpace() || c == QLatin1Char('"'); }))
-        say("warning: the path of " + printable(program.name)
-            + " holds a blank or a quote, so the program cannot start");
-    return program;
-}
-
-void check_reference(const Grading &grading)
-{
-    if (!is_readable_file(grading.reference_path))
-        throw Failure{"no reference program: " + printable(grading.reference_path)};
-}
-
-void check_reference_run(const ReferenceAnswer &answer, const Settings &settings,
-                         const std::string &options)
-{
-    const std::string program
-        = "the reference program " + printable(settings.grading.reference_path);
-    if (answer.run.end == ChildRun::End::FailedToStart)
-        throw Failure{program + " failed to start"};
-    if (answer.run.end == ChildRun::End::TimedOut)
-        throw Failure{program + " did not finish in time on the options" + printable(options)};
-}
-
-std::unique_ptr<QSaveFile> open_report(const QString &path)
-{
-    if (path.isEmpty())
-        return nullptr;
-    auto file = std::make_unique<QSaveFile>(path);
-    if (QFileInfo(path).isDir() || !file->open(QIODevice::WriteOnly))
-        throw Failure{"cannot write the report " + utf8(path) + ": "
-                      + (QFileInfo(path).isDir() ? "it is a folder" : utf8(file->errorString()))};
-    return file;
-}
-
-void finish_report(QSaveFile *file, const QByteArray &content)
-{
-    if (!file)
-        return;
-    file->write(content);
-    if (!file->commit())
-        throw Failure{"cannot write the report " + utf8(file->fileName()) + ": "
-                      + utf8(file->errorString())};
-}
-
-std::string scratch_folder(const QTemporaryDir &dir)
-{
-    if (!dir.isValid())
-        throw Failure{"cannot create a scratch folder: " + utf8(dir.errorString())};
-    return utf8(dir.path()) + "/";
-}
-
-// The options typed after the program, as one string of the window's form: each begins with a
-// blank, and those holding blanks or quotes are quoted the way the command splitter reads them.
-std::string options_text(const QStringList &arguments)
-{
-    std::string text;
-    for (const QString &argument : arguments) {
-        std::string word = utf8(argument);
-        bool quote = word.empty();
-        for (const QChar c : argument)
-            quote = quote || c.isSpace() || c == QLatin1Char('"');
-        if (quote) {
-            std::string quoted = "\"";
-            for (const char c : word)
-                quoted += c == '"' ? std::string("\"\"\"") : std::string(1, c);
-            word = quoted + '"';
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        const int null_fd = ::open("/dev/null", O_RDWR);
+        if (null_fd >= 0 && null_fd != fd) {
+            ::dup2(null_fd, fd);
+            ::close(null_fd);
         }
-        text += ' ' + word;
     }
-    return text;
-}
-
-int judge_command(const Settings &settings)
-{
-    const StudentProgram program = existing_program(settings.positional.first());
-    check_reference(settings.grading);
-    const std::string options = options_text(settings.positional.mid(1));
-    const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
-    const std::string root = scratch_folder(scratch);
-    QDir().mkpath(from_utf8(root + "program"));
-    QDir().mkpath(from_utf8(root + "reference"));
-
-    // The student's program runs first, as in the window.
-    CaseResult result = run_student(settings.grading, program, options, root + "program/");
-    const ReferenceAnswer reference = run_reference(settings.grading, options, root + "reference/");
-    check_reference_run(reference, settings, options);
-    compare_answers(result, reference.text);
-
-    const bool judged
-        = result.run.end == ChildRun::End::Exited || result.run.end == ChildRun::End::Crashed;
-    std::cout << "command:   " << printable(result.command_line) << '\n'
-              << "student:   " << printable(result.student_text) << '\n'
-              << "reference: " << printable(reference.text) << '\n'
-              << "run:       " << ending_text(result.run, settings.timeout_seconds) << ", "
-              << result.run.elapsed.count() << " ms\n";
-    if (!judged) {
-        std::cout << "verdict:   not judged\n";
-        return not_judged;
-    }
-    if (result.correct) {
-        std::cout << "verdict:   correct\n";
-        return all_correct;
-    }
-    std::cout << "verdict:   wrong: word " << result.difference + 1 << " is "
-              << (result.student_token.empty() ? "missing"
-                                               : '"' + printable(result.student_token) + '"')
-              << ", the reference has "
-              << (result.reference_token.empty() ? "none"
-                                                 : '"' + printable(result.reference_token) + '"')
-              << '\n';
-    return some_wrong;
-}
-
-// The progress bar on standard error, drawn only when that is a terminal.
-class ProgressBar
-{
-public:
-    explicit ProgressBar(int total)
-        : total(total)
-        , shown(::isatty(STDERR_FILENO) == 1)
-    {}
-
-    void draw(int done)
-    {
-        if (!shown)
-            return;
-        last = done;
-        constexpr int width = 30;
-        const int filled = total ? done * width / total : width;
-        std::fprintf(stderr, "\r[%s%s] %d/%d cases", std::string(filled, '#').c_str(),
-                     std::string(width - filled, '.').c_str(), done, total);
-        std::fflush(stderr);
-    }
-
-    // Clears the bar so that a line can be printed, then draws it again.
-    template<class Print>
-    void around(Print print)
-    {
-        clear();
-        print();
-        std::cout.flush();
-        draw(last);
-    }
-
-    void clear()
-    {
-        if (!shown)
-            return;
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
-    }
-
-private:
-    int total;
-    bool shown;
-    int last = 0;
-};
-
-void print_row(const ProgramReport &report)
-{
-    char counts[64];
-    std::snprintf(counts, sizeof counts, "%7d  %5d  %9d  %7d  ", report.correct, report.wrong,
-                  report.timeouts, report.crashes);
-    std::cout << counts << printable(report.name) << '\n';
-}
-
-int suite_command(const Settings &settings)
-{
-    std::vector<StudentProgram> programs;
-    for (const QString &given : settings.positional)
-        programs.push_back(existing_program(given));
-    check_reference(settings.grading);
-    const std::unique_ptr<QSaveFile> csv = open_report(settings.csv);
-    const std::unique_ptr<QSaveFile> json = open_report(settings.json);
-    const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
-
-    ClassRun run;
-    run.grading = settings.grading;
-    run.workroot = scratch_folder(scratch);
-    run.jobs = settings.jobs;
-    run.options.assign(suite_options.begin(), suite_options.end());
-
-    // The reference answers do not depend on the student: each option string runs once.
-    std::vector<ReferenceAnswer> answers(run.options.size());
-    run_parallel(static_cast<int>(run.options.size()), run.jobs, [&](int i, const Wake &) {
-        const std::string workdir = run.workroot + "reference" + std::to_string(i + 1) + "/";
-        QDir().mkpath(from_utf8(workdir));
-        answers[i] = run_reference(run.grading, run.options[i], workdir);
-    });
-    for (std::size_t i = 0; i < answers.size(); ++i) {
-        check_reference_run(answers[i], settings, run.options[i]);
-        run.reference_texts.push_back(answers[i].text);
-    }
-
-    ProgressBar bar(static_cast<int>(programs.size() * run.options.size()));
-    std::cout << "correct  wrong  time-outs  crashes  program\n" << std::flush;
-    const std::vector<ProgramReport> reports = grade_class(
-        run, programs, [&](int cases_done) { bar.draw(cases_done); },
-        [&](const ProgramReport &report) { bar.around([&] { print_row(report); }); });
-    bar.clear();
-
-    int correct = 0, wrong = 0, timeouts = 0, crashes = 0;
-    for (const ProgramReport &report : reports) {
-        correct += report.correct;
-        wrong += report.wrong;
-        timeouts += report.timeouts;
-        crashes += report.crashes;
-    }
-    std::cout << programs.size() << (programs.size() == 1 ? " program, " : " programs, ")
-              << correct + wrong << " cases: " << correct << " correct, " << wrong << " wrong ("
-              << timeouts << " time-outs, " << crashes << " crashes)\n";
-
-    finish_report(csv.get(), QByteArray::fromStdString(csv_report(reports)));
-    finish_report(json.get(), json_report({settings.exercise, settings.grading.reference_path,
-                                           settings.timeout_seconds},
-                                          reports));
-    return wrong == 0 ? all_correct : some_wrong;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    hold_standard_descriptors();
+    handle_termination_signals();
     use_utf8_for_local_text();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvimet-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVIMET_VERSION));
-    kill_children_on_termination();
 
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
-    const QString command = arguments.value(0);
-    if (command == QLatin1String("-h") || command == QLatin1String("--help")
-        || command == QLatin1String("help")) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::string command = arguments.empty() ? std::string() : arguments.front();
+    if (command == "-h" || command == "--help" || command == "help") {
         std::cout << help_text;
         return all_correct;
     }
-    if (command == QLatin1String("-v") || command == QLatin1String("--version")) {
+    if (command == "-v" || command == "--version") {
         std::cout << "orvimet-cli " ORVIMET_VERSION "\n";
         return all_correct;
     }
     try {
-        if (command.isEmpty())
+        if (command.empty())
             throw Failure{"no command given: use judge or suite"};
-        if (command != QLatin1String("judge") && command != QLatin1String("suite"))
-            throw Failure{"unknown command '" + utf8(command) + "': use judge or suite"};
-        const Settings settings = parse(command, arguments.mid(1));
-        return command == QLatin1String("judge") ? judge_command(settings)
-                                                 : suite_command(settings);
+        if (command != "judge" && command != "suite")
+            throw Failure{"unknown command '" + printable(command) + "': use judge or suite"};
+        const Settings settings = parse(command, {arguments.begin() + 1, arguments.end()});
+        return command == "judge" ? judge_command(settings) : suite_command(settings);
     } catch (const Failure &failure) {
         say(failure.message);
         std::cerr << "Try 'orvimet-cli --help' for more information.\n";

@@ -6,7 +6,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -95,6 +102,13 @@ void put_token(QJsonObject &object, const QString &key, const std::string &token
         put_answer(object, key, token);
 }
 
+const char *verdict_name(const CaseResult &result)
+{
+    if (!result.graded())
+        return "not-graded";
+    return result.correct ? "correct" : "wrong";
+}
+
 QJsonValue number_or_null(bool present, int value)
 {
     return present ? QJsonValue(value) : QJsonValue();
@@ -105,8 +119,7 @@ QJsonObject case_object(int number, const CaseResult &result)
     QJsonObject object;
     object.insert(QStringLiteral("case"), number);
     put_answer(object, QStringLiteral("options"), result.options);
-    object.insert(QStringLiteral("verdict"),
-                  result.correct ? QStringLiteral("correct") : QStringLiteral("wrong"));
+    object.insert(QStringLiteral("verdict"), QLatin1String(verdict_name(result)));
     const bool differs = result.difference != std::string::npos;
     object.insert(QStringLiteral("difference"),
                   number_or_null(differs, static_cast<int>(result.difference) + 1));
@@ -121,6 +134,8 @@ QJsonObject case_object(int number, const CaseResult &result)
                   number_or_null(result.run.end == ChildRun::End::Exited, result.run.exit_code));
     object.insert(QStringLiteral("signal"),
                   number_or_null(result.run.end == ChildRun::End::Crashed, result.run.signal));
+    object.insert(QStringLiteral("note"),
+                  result.note.empty() ? QJsonValue() : QJsonValue(from_utf8(result.note)));
     return object;
 }
 
@@ -167,9 +182,11 @@ const char *ending_name(ChildRun::End end)
     case ChildRun::End::TimedOut:
         return "timeout";
     case ChildRun::End::FailedToStart:
+        return "failed-to-start";
+    case ChildRun::End::NotGraded:
         break;
     }
-    return "failed-to-start";
+    return "not-graded";
 }
 
 std::string ending_text(const ChildRun &run, double timeout_seconds)
@@ -184,63 +201,188 @@ std::string ending_text(const ChildRun &run, double timeout_seconds)
     case ChildRun::End::TimedOut:
         return std::string("killed after the time-out of ") + seconds + " s";
     case ChildRun::End::FailedToStart:
+        return "failed to start";
+    case ChildRun::End::NotGraded:
         break;
     }
-    return "failed to start";
+    return "not graded: " + run.failure;
 }
 
-std::string csv_report(const std::vector<ProgramReport> &programs)
+std::string csv_header()
 {
-    std::string csv = "program,case,options,verdict,difference,student_token,reference_token,"
-                      "student_answer,reference_answer,time_ms,ended,exit_code,signal\r\n";
-    for (const ProgramReport &program : programs) {
-        for (std::size_t c = 0; c < program.cases.size(); ++c) {
-            const CaseResult &r = program.cases[c];
-            const bool exited = r.run.end == ChildRun::End::Exited;
-            const bool crashed = r.run.end == ChildRun::End::Crashed;
-            const std::vector<std::string> fields = {
-                program.name,
-                std::to_string(c + 1),
-                r.options,
-                r.correct ? "correct" : "wrong",
-                difference_position(r),
-                r.student_token,
-                r.reference_token,
-                r.student_text,
-                r.reference_text,
-                std::to_string(r.run.elapsed.count()),
-                ending_name(r.run.end),
-                exited ? std::to_string(r.run.exit_code) : std::string(),
-                crashed ? std::to_string(r.run.signal) : std::string(),
-            };
-            for (std::size_t f = 0; f < fields.size(); ++f)
-                csv += (f ? "," : "") + csv_field(fields[f]);
-            csv += "\r\n";
-        }
+    return "program,case,options,verdict,difference,student_token,reference_token,"
+           "student_answer,reference_answer,time_ms,ended,exit_code,signal,note\r\n";
+}
+
+std::string csv_records(const ProgramReport &program)
+{
+    std::string csv;
+    for (std::size_t c = 0; c < program.cases.size(); ++c) {
+        const CaseResult &r = program.cases[c];
+        const bool exited = r.run.end == ChildRun::End::Exited;
+        const bool crashed = r.run.end == ChildRun::End::Crashed;
+        const std::vector<std::string> fields = {
+            program.name,
+            std::to_string(c + 1),
+            r.options,
+            verdict_name(r),
+            difference_position(r),
+            r.student_token,
+            r.reference_token,
+            r.student_text,
+            r.reference_text,
+            std::to_string(r.run.elapsed.count()),
+            ending_name(r.run.end),
+            exited ? std::to_string(r.run.exit_code) : std::string(),
+            crashed ? std::to_string(r.run.signal) : std::string(),
+            r.note,
+        };
+        for (std::size_t f = 0; f < fields.size(); ++f)
+            csv += (f ? "," : "") + csv_field(fields[f]);
+        csv += "\r\n";
     }
     return csv;
 }
 
-QByteArray json_report(const ReportHeader &header, const std::vector<ProgramReport> &programs)
+namespace {
+
+QJsonObject sandbox_object(const Grading &grading)
 {
-    QJsonArray list;
-    for (const ProgramReport &program : programs) {
-        QJsonObject object;
-        put_answer(object, QStringLiteral("program"), program.name);
-        object.insert(QStringLiteral("correct"), program.correct);
-        object.insert(QStringLiteral("wrong"), program.wrong);
-        object.insert(QStringLiteral("timeouts"), program.timeouts);
-        object.insert(QStringLiteral("crashes"), program.crashes);
-        QJsonArray cases;
-        for (std::size_t c = 0; c < program.cases.size(); ++c)
-            cases.append(case_object(static_cast<int>(c) + 1, program.cases[c]));
-        object.insert(QStringLiteral("cases"), cases);
-        list.append(object);
+    const Limits &limits = grading.limits;
+    QJsonObject object;
+    object.insert(QStringLiteral("enabled"), grading.sandbox.enabled);
+    if (grading.sandbox.enabled) {
+        object.insert(QStringLiteral("tool"), QStringLiteral("bubblewrap"));
+        object.insert(QStringLiteral("own_pid_namespace"), true);
+        object.insert(QStringLiteral("network"), false);
+        object.insert(QStringLiteral("new_session_without_terminal"), true);
+        object.insert(QStringLiteral("read_only_system"), true);
+        object.insert(QStringLiteral("sees_only_own_folder"), true);
+        object.insert(QStringLiteral("unprivileged_user"),
+                      ::geteuid() == 0 ? QJsonValue(static_cast<qint64>(grading.sandbox.first_uid))
+                                       : QJsonValue(QStringLiteral("the grader's own")));
+    } else {
+        object.insert(QStringLiteral("new_session_without_terminal"), true);
     }
+    QJsonObject bounds;
+    bounds.insert(QStringLiteral("wall_ms"), static_cast<qint64>(grading.timeout.count()));
+    bounds.insert(QStringLiteral("cpu_seconds"), limits.cpu_seconds);
+    bounds.insert(QStringLiteral("memory_bytes"), static_cast<qint64>(limits.memory_bytes));
+    bounds.insert(QStringLiteral("file_bytes"), static_cast<qint64>(limits.file_bytes));
+    // Without the sandbox the count of processes would include the teacher's own.
+    bounds.insert(QStringLiteral("processes"),
+                  grading.sandbox.enabled ? QJsonValue(limits.processes) : QJsonValue());
+    bounds.insert(QStringLiteral("output_bytes"), static_cast<qint64>(limits.output_bytes));
+    object.insert(QStringLiteral("limits"), bounds);
+    return object;
+}
+
+const QByteArray complete_false = "\"complete\": false";
+
+} // namespace
+
+QByteArray json_start(const ReportHeader &header)
+{
     QJsonObject root;
     root.insert(QStringLiteral("exercise"), from_utf8(header.exercise));
-    root.insert(QStringLiteral("reference"), from_utf8(header.reference));
+    put_answer(root, QStringLiteral("reference"), header.reference);
     root.insert(QStringLiteral("timeout_seconds"), header.timeout_seconds);
-    root.insert(QStringLiteral("programs"), list);
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    root.insert(QStringLiteral("sandbox"), sandbox_object(header.grading));
+    QByteArray text = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    text.chop(3); // "\n}\n"
+    return text + ",\n    " + complete_false + ",\n    \"programs\": [\n";
+}
+
+qint64 json_complete_offset(const QByteArray &start)
+{
+    return start.lastIndexOf(complete_false) + complete_false.size() - 5;
+}
+
+QByteArray json_program(const ProgramReport &program, bool first)
+{
+    QJsonObject object;
+    put_answer(object, QStringLiteral("program"), program.name);
+    object.insert(QStringLiteral("correct"), program.correct);
+    object.insert(QStringLiteral("wrong"), program.wrong);
+    object.insert(QStringLiteral("timeouts"), program.timeouts);
+    object.insert(QStringLiteral("crashes"), program.crashes);
+    object.insert(QStringLiteral("not_graded"), program.not_graded);
+    QJsonArray cases;
+    for (std::size_t c = 0; c < program.cases.size(); ++c)
+        cases.append(case_object(static_cast<int>(c) + 1, program.cases[c]));
+    object.insert(QStringLiteral("cases"), cases);
+    QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    text.chop(1);
+    return (first ? QByteArray() : QByteArray(",\n")) + text;
+}
+
+QByteArray json_end()
+{
+    return "\n    ]\n}\n";
+}
+
+ReportFile::~ReportFile()
+{
+    if (fd >= 0)
+        ::close(fd);
+    if (!temporary.empty())
+        ::unlink(temporary.c_str());
+}
+
+bool ReportFile::open(const std::string &path, std::string &error)
+{
+    target = path;
+    struct stat info
+    {
+    };
+    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        error = "it is a folder";
+        return false;
+    }
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::random_device random;
+    for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+        temporary = folder + ".orvimet-report-" + std::to_string(random()) + std::to_string(random());
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        error = std::strerror(errno);
+        temporary.clear();
+        return false;
+    }
+    return true;
+}
+
+bool ReportFile::publish(std::string &error)
+{
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    temporary.clear();
+    return true;
+}
+
+bool ReportFile::append(const QByteArray &bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    size += done;
+    return true;
+}
+
+bool ReportFile::write_at(qint64 offset, const char *bytes)
+{
+    const std::size_t length = std::strlen(bytes);
+    return ::pwrite(fd, bytes, length, static_cast<off_t>(offset)) == static_cast<ssize_t>(length);
 }

@@ -23,11 +23,49 @@ struct ReportHeader
     std::string exercise;
     std::string reference;
     double timeout_seconds = 0;
+    Grading grading; // the protections and limits in force
 };
 
-// One header line, then one record per program and case; answers keep their bytes.
-std::string csv_report(const std::vector<ProgramReport> &programs);
+// The reports are written as programs finish, one program at a time, so that an interrupted or
+// crashed grader leaves every finished program on disk and memory holds one program's answers.
 
-// One object per program with its counts and its cases; answers that are not valid UTF-8 also
-// come as base64 beside the text.
-QByteArray json_report(const ReportHeader &header, const std::vector<ProgramReport> &programs);
+// The header line; then one record per case of each program. Answers keep their bytes.
+std::string csv_header();
+std::string csv_records(const ProgramReport &program);
+
+// The JSON report: an object whose "complete" member is written false at the start and turned
+// true (in place, same length) when the run ends normally; a grader that died midway leaves a
+// document that is cut short, never one that looks finished.
+QByteArray json_start(const ReportHeader &header);
+QByteArray json_program(const ProgramReport &program, bool first);
+QByteArray json_end();
+// The offset of "false" in json_start's text, and what replaces it.
+qint64 json_complete_offset(const QByteArray &start);
+inline const char json_complete_true[] = "true ";
+
+// A report file that replaces the old one of its name as soon as grading starts (so that no
+// earlier report is left looking current), then grows as programs finish. Written through a
+// new file in the same folder, renamed into place; never through a link under the name.
+class ReportFile
+{
+public:
+    ReportFile() = default;
+    ~ReportFile();
+    ReportFile(const ReportFile &) = delete;
+    ReportFile &operator=(const ReportFile &) = delete;
+
+    // Makes the new file beside `path`; false with `error` set when it cannot be written there.
+    bool open(const std::string &path, std::string &error);
+    // Puts it in the place of the old report.
+    bool publish(std::string &error);
+    bool append(const QByteArray &bytes);
+    bool write_at(qint64 offset, const char *bytes);
+    bool is_open() const { return fd >= 0; }
+    const std::string &path() const { return target; }
+
+private:
+    int fd = -1;
+    std::string target;
+    std::string temporary; // until published
+    qint64 size = 0;
+};

@@ -2,84 +2,202 @@
 
 #include "judge/platform.h"
 
-#include <filesystem>
-#include <fstream>
+#include <cerrno>
+#include <random>
 
-namespace fs = std::filesystem;
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-bool is_regular(const std::string &path)
+class Descriptor
 {
-    std::error_code ec;
-    return fs::is_regular_file(fs::u8path(path), ec);
+public:
+    explicit Descriptor(int fd)
+        : fd(fd)
+    {}
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return fd; }
+
+private:
+    int fd;
+};
+
+// Opens `path` for reading only when the opened file is a regular one. O_NONBLOCK: a name that
+// turns into a named pipe between a check and the open must not hang the grader; the check is
+// made on what was opened, so no swap can slip in between.
+int open_regular(const std::string &path, bool follow_link, struct stat &info)
+{
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (follow_link ? 0 : O_NOFOLLOW);
+    const int fd = ::open(path.c_str(), flags);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
-// Writes `text` as the whole content of `path`; true only when every byte reached the file.
-bool write_file(const std::string &path, const std::string &text)
+// The folder and the last name of a path; "." for a bare name.
+std::pair<std::string, std::string> split_path(const std::string &path)
 {
-    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
-    if (!out)
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+bool write_all(int fd, const std::string &text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Makes `text` the whole content of `path`: written to a new file of a random name in the same
+// folder, then renamed over the name, so that whatever stood there (a link included) is
+// replaced and nothing outside the folder is created or written. True only when every byte is
+// in place.
+bool replace_file(const std::string &path, const std::string &text)
+{
+    const auto [folder, name] = split_path(path);
+    if (name.empty())
         return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    return !out.fail();
+    const Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0)
+        return false;
+    std::random_device random;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::string temporary
+            = "." + name + "." + std::to_string(random()) + std::to_string(random());
+        const int fd = ::openat(dir.get(), temporary.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        const bool written = write_all(fd, text);
+        const bool closed = ::close(fd) == 0;
+        if (written && closed
+            && ::renameat(dir.get(), temporary.c_str(), dir.get(), name.c_str()) == 0)
+            return true;
+        ::unlinkat(dir.get(), temporary.c_str(), 0);
+        return false;
+    }
+    return false;
 }
 
-bool same_file(const std::string &a, const std::string &b)
+// Whether `path` names the file `info` describes, the name itself and not a link's target.
+bool names_file(const std::string &path, const struct stat &info)
 {
-    std::error_code ec;
-    return fs::equivalent(fs::u8path(a), fs::u8path(b), ec);
+    struct stat other
+    {
+    };
+    return ::lstat(path.c_str(), &other) == 0 && other.st_dev == info.st_dev
+           && other.st_ino == info.st_ino;
+}
+
+bool read_line_from(int fd, std::string &line, std::size_t limit)
+{
+    std::string content;
+    char buffer[65536];
+    while (content.size() < limit) {
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - content.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        const std::size_t before = content.size();
+        content.append(buffer, static_cast<std::size_t>(n));
+        const std::size_t end = content.find('\n', before);
+        if (end != std::string::npos) {
+            content.resize(end + 1);
+            break;
+        }
+    }
+    line = first_line(content);
+    return true;
+}
+
+bool read_first_line(const std::string &path, std::string &line, std::size_t limit,
+                     struct stat &info)
+{
+    const Descriptor fd(open_regular(file_path(path), false, info));
+    return fd.get() >= 0 && read_line_from(fd.get(), line, limit);
+}
+
+// Removes a stale answer file; true when nothing that could be read as one is left.
+bool remove_stale(const std::string &path)
+{
+    struct stat info
+    {
+    };
+    if (::lstat(path.c_str(), &info) != 0)
+        return true;
+    if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
+        return true; // never read as an answer
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 } // namespace
 
 bool is_readable_file(const std::string &path)
 {
-    const std::string name = file_path(path);
-    return is_regular(name) && std::ifstream(fs::u8path(name)).is_open();
+    struct stat info
+    {
+    };
+    const Descriptor fd(open_regular(file_path(path), true, info));
+    return fd.get() >= 0;
 }
 
-bool read_first_line(const std::string &path, std::string &line)
+bool read_first_line(const std::string &path, std::string &line, std::size_t limit)
 {
-    const std::string name = file_path(path);
-    if (!is_regular(name))
-        return false;
-    std::ifstream in(fs::u8path(name), std::ios::binary);
-    if (!in)
-        return false;
-    std::string content;
-    std::getline(in, content, '\n');
-    // getline drops the line feed; put it back so that first_line sees a CR LF pair as one.
-    if (!in.eof())
-        content += '\n';
-    line = first_line(content);
-    return true;
+    struct stat info
+    {
+    };
+    return read_first_line(path, line, limit, info);
 }
 
-void remove_stale_outputs(const CaseFiles &files)
+StaleOutputs remove_stale_outputs(const CaseFiles &files)
 {
-    for (const std::string *path : {&files.workdir_output, &files.dir_output}) {
-        const std::string name = file_path(*path);
-        std::error_code ec;
-        if (is_regular(name))
-            fs::remove(fs::u8path(name), ec);
-    }
+    StaleOutputs stale;
+    stale.workdir_kept = !remove_stale(file_path(files.workdir_output));
+    stale.dir_kept = !remove_stale(file_path(files.dir_output));
+    return stale;
 }
 
-std::string take_student_answer(const CaseFiles &files, std::string student_output)
+std::string take_student_answer(const CaseFiles &files, std::string student_output,
+                                const StaleOutputs &stale)
 {
     std::string text;
     const std::string workdir_file = file_path(files.workdir_output);
     const std::string dir_file = file_path(files.dir_output);
-    if (read_first_line(workdir_file, text)) {
-        const bool one_file = same_file(workdir_file, dir_file);
+    struct stat info
+    {
+    };
+    if (!stale.workdir_kept && read_first_line(workdir_file, text, answer_file_limit, info)) {
+        const bool one_file = names_file(dir_file, info);
         // Only a line that safely reached the directory file lets the original go.
-        std::error_code ec;
-        if (write_file(dir_file, text) && !one_file)
-            fs::remove(fs::u8path(workdir_file), ec);
+        if (replace_file(dir_file, text) && !one_file)
+            ::unlink(workdir_file.c_str());
     }
-    if (text.empty())
+    if (text.empty() && !stale.dir_kept)
         read_first_line(dir_file, text);
     if (text.empty())
         text = std::move(student_output);

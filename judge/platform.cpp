@@ -5,6 +5,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <sys/stat.h>
+
 #ifdef Q_OS_WIN
 
 std::string file_path(const std::string &path)
@@ -15,6 +17,11 @@ std::string file_path(const std::string &path)
 QString resolve_program(const QString &program)
 {
     return program;
+}
+
+std::string resolve_program_path(const std::string &path)
+{
+    return path;
 }
 
 #else
@@ -30,6 +37,14 @@ namespace {
 bool has_extension(const QString &program)
 {
     return program.mid(program.lastIndexOf(QLatin1Char('/')) + 1).contains(QLatin1Char('.'));
+}
+
+bool is_file(const std::string &path)
+{
+    struct stat info
+    {
+    };
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // The names Windows would try for `program`, in its order; the bare name last, so that ordinary
@@ -49,11 +64,8 @@ QString resolve_program(const QString &program)
     if (program.isEmpty())
         return program;
     if (program.contains(QLatin1Char('/'))) {
-        for (const QString &name : names) {
-            if (QFileInfo(name).isFile())
-                return name;
-        }
-        return program;
+        const QByteArray path = program.toUtf8();
+        return QString::fromUtf8(resolve_program_path(path.toStdString()).c_str());
     }
     for (const QString &name : names) {
         if (QFileInfo(name).isFile())
@@ -65,6 +77,14 @@ QString resolve_program(const QString &program)
             return found;
     }
     return program;
+}
+
+std::string resolve_program_path(const std::string &path)
+{
+    const std::string name = path.substr(path.rfind('/') + 1);
+    if (name.empty() || name.find('.') != std::string::npos)
+        return path;
+    return is_file(path + ".exe") ? path + ".exe" : path;
 }
 
 #endif

@@ -14,3 +14,6 @@ std::string file_path(const std::string &path);
 // "<name>.exe" when that file exists; a name without any "/" is looked for in the working
 // directory first, then on the search path. Anything else is returned unchanged.
 QString resolve_program(const QString &program);
+
+// resolve_program for a path holding a "/", on its bytes, which need not be UTF-8.
+std::string resolve_program_path(const std::string &path);

@@ -1,0 +1,360 @@
+#include "cli/commands.h"
+
+#include "cli/batch.h"
+#include "cli/reports.h"
+#include "drivers/suitecases.h"
+#include "judge/outputfiles.h"
+#include "judge/utf8.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+std::string utf8(const QString &text)
+{
+    return text.toUtf8().toStdString();
+}
+
+StudentProgram existing_program(const std::string &given)
+{
+    const StudentProgram program = student_program(given);
+    if (!program_exists(program))
+        throw Failure{"no such program: " + printable(program.name)};
+    // The command line is split at white space as the window splits it (full-width blanks
+    // included), so such a path cannot start; it is still graded, as the window would grade it.
+    const QString path = from_utf8(program.location_s + program.command_s);
+    if (std::any_of(path.begin(), path.end(),
+                    [](QChar c) { return c.isSpace() || c == QLatin1Char('"'); }))
+        say("warning: the path of " + printable(program.name)
+            + " holds a blank or a quote, so the program cannot start");
+    return program;
+}
+
+void check_reference(const Grading &grading)
+{
+    if (!is_readable_file(grading.reference_path))
+        throw Failure{"no reference program: " + printable(grading.reference_path)};
+}
+
+// A reference answer that cannot be trusted stops everything: judged against it, a program that
+// prints nothing could score full marks and a correct one none.
+void check_reference_run(const ReferenceAnswer &answer, const Settings &settings,
+                         const std::string &options)
+{
+    const std::string problem = reference_problem(answer);
+    if (problem.empty())
+        return;
+    if (answer.run.end == ChildRun::End::NotGraded && settings.grading.sandbox.enabled)
+        throw Failure{"programs cannot run in the sandbox (" + answer.run.failure
+                      + "): install bubblewrap and allow user namespaces, or grade without the "
+                        "sandbox with --no-sandbox"};
+    throw Failure{"the reference program " + printable(settings.grading.reference_path) + " "
+                  + problem + (options.empty() ? "" : " on the options" + printable(options))};
+}
+
+std::string scratch_folder(const QTemporaryDir &dir)
+{
+    if (!dir.isValid())
+        throw Failure{"cannot create a scratch folder: " + utf8(dir.errorString())};
+    return utf8(dir.path()) + "/";
+}
+
+std::string workdir_in(const std::string &root)
+{
+    std::string error;
+    const std::string workdir = make_workdir(root, error);
+    if (workdir.empty())
+        throw Failure{error};
+    return workdir;
+}
+
+// The options typed after the program, as one string of the window's form: each begins with a
+// blank, and those holding blanks or quotes are quoted the way the command splitter reads them.
+std::string options_text(const std::vector<std::string> &arguments)
+{
+    std::string text;
+    for (std::string word : arguments) {
+        const QString argument = from_utf8(word);
+        bool quote = word.empty();
+        for (const QChar c : argument)
+            quote = quote || c.isSpace() || c == QLatin1Char('"');
+        if (quote) {
+            std::string quoted = "\"";
+            for (const char c : word)
+                quoted += c == '"' ? std::string("\"\"\"") : std::string(1, c);
+            word = quoted + '"';
+        }
+        text += ' ' + word;
+    }
+    return text;
+}
+
+// An interrupted grader ends by the signal that interrupted it, once its reports are written.
+void end_if_interrupted()
+{
+    if (const int signal = interrupted()) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+}
+
+// The progress bar on standard error, drawn only when that is a terminal.
+class ProgressBar
+{
+public:
+    explicit ProgressBar(int total)
+        : total(total)
+        , shown(::isatty(STDERR_FILENO) == 1)
+    {}
+
+    void draw(int done)
+    {
+        if (!shown)
+            return;
+        last = done;
+        constexpr int width = 30;
+        const int filled = total ? done * width / total : width;
+        std::fprintf(stderr, "\r[%s%s] %d/%d cases", std::string(filled, '#').c_str(),
+                     std::string(width - filled, '.').c_str(), done, total);
+        std::fflush(stderr);
+    }
+
+    // Clears the bar so that a line can be printed, then draws it again.
+    template<class Print>
+    void around(Print print)
+    {
+        clear();
+        print();
+        std::cout.flush();
+        draw(last);
+    }
+
+    void clear()
+    {
+        if (!shown)
+            return;
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+    }
+
+private:
+    int total;
+    bool shown;
+    int last = 0;
+};
+
+void print_row(const ProgramReport &report)
+{
+    char counts[64];
+    std::snprintf(counts, sizeof counts, "%7d  %5d  %9d  %7d  ", report.correct, report.wrong,
+                  report.timeouts, report.crashes);
+    std::cout << counts << printable(report.name) << '\n';
+}
+
+// The CSV and JSON reports of a suite, each only when asked for.
+class Reports
+{
+public:
+    Reports(const Settings &settings)
+    {
+        if (!settings.csv.empty() && !settings.json.empty()
+            && absolute_path(settings.csv) == absolute_path(settings.json))
+            throw Failure{"the CSV and the JSON report would both be " + printable(settings.csv)
+                          + ": give two different files"};
+        open(csv, settings.csv);
+        open(json, settings.json);
+        header = {settings.exercise, settings.grading.reference_path, settings.timeout_seconds,
+                  settings.grading};
+    }
+
+    // From here on no earlier report of these names is left.
+    void begin()
+    {
+        publish(csv, QByteArray::fromStdString(csv_header()));
+        const QByteArray start = json_start(header);
+        complete_at = json_complete_offset(start);
+        publish(json, start);
+    }
+
+    void add(const ProgramReport &program)
+    {
+        write(csv, QByteArray::fromStdString(csv_records(program)));
+        write(json, json_program(program, first));
+        first = false;
+    }
+
+    void finish(bool complete)
+    {
+        write(json, json_end());
+        if (complete && json.is_open() && !json.write_at(complete_at, json_complete_true))
+            fail(json);
+    }
+
+private:
+    static void open(ReportFile &file, const std::string &path)
+    {
+        std::string error;
+        if (!path.empty() && !file.open(path, error))
+            throw Failure{"cannot write the report " + printable(path) + ": " + error};
+    }
+    static void publish(ReportFile &file, const QByteArray &start)
+    {
+        std::string error;
+        if (file.is_open() && !(file.publish(error) && file.append(start)))
+            throw Failure{"cannot write the report " + printable(file.path()) + ": " + error};
+    }
+    static void fail(const ReportFile &file)
+    {
+        throw Failure{"cannot write the report " + printable(file.path())};
+    }
+    static void write(ReportFile &file, const QByteArray &bytes)
+    {
+        if (file.is_open() && !file.append(bytes))
+            fail(file);
+    }
+
+    ReportFile csv;
+    ReportFile json;
+    ReportHeader header;
+    qint64 complete_at = 0;
+    bool first = true;
+};
+
+} // namespace
+
+void say(const std::string &message)
+{
+    std::cerr << "orvimet-cli: " << message << '\n';
+}
+
+int judge_command(const Settings &settings)
+{
+    const StudentProgram program = existing_program(settings.positional.front());
+    check_reference(settings.grading);
+    const std::string options
+        = options_text({settings.positional.begin() + 1, settings.positional.end()});
+    const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
+    const std::string root = scratch_folder(scratch);
+
+    // The reference answers first, so that nothing the student's program does can change them.
+    const ReferenceAnswer reference = run_reference(settings.grading, options, workdir_in(root));
+    end_if_interrupted();
+    check_reference_run(reference, settings, options);
+    CaseResult result = judge_case(settings.grading, program, options, reference.text,
+                                   workdir_in(root));
+    end_if_interrupted();
+
+    const bool judged
+        = result.run.end == ChildRun::End::Exited || result.run.end == ChildRun::End::Crashed;
+    std::cout << "command:   " << printable(result.command_line) << '\n'
+              << "student:   " << printable(result.student_text) << '\n'
+              << "reference: " << printable(reference.text) << '\n'
+              << "run:       " << ending_text(result.run, settings.timeout_seconds) << ", "
+              << result.run.elapsed.count() << " ms\n";
+    if (!result.note.empty() && result.graded())
+        std::cout << "note:      " << printable(result.note) << '\n';
+    if (!judged) {
+        std::cout << "verdict:   not judged\n";
+        return not_judged;
+    }
+    if (result.correct) {
+        std::cout << "verdict:   correct\n";
+        return all_correct;
+    }
+    if (result.difference == std::string::npos) {
+        std::cout << "verdict:   wrong: " << printable(result.note) << '\n';
+        return some_wrong;
+    }
+    std::cout << "verdict:   wrong: word " << result.difference + 1 << " is "
+              << (result.student_token.empty() ? "missing"
+                                               : '"' + printable(result.student_token) + '"')
+              << ", the reference has "
+              << (result.reference_token.empty() ? "none"
+                                                 : '"' + printable(result.reference_token) + '"')
+              << '\n';
+    return some_wrong;
+}
+
+int suite_command(const Settings &settings)
+{
+    std::vector<StudentProgram> programs;
+    for (const std::string &given : settings.positional)
+        programs.push_back(existing_program(given));
+    check_reference(settings.grading);
+    Reports reports(settings);
+    const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
+
+    ClassRun run;
+    run.grading = settings.grading;
+    run.workroot = scratch_folder(scratch);
+    run.jobs = settings.jobs;
+    run.options.assign(suite_options.begin(), suite_options.end());
+
+    // The reference answers do not depend on the student: each option string runs once, and
+    // all are checked before any student's program runs.
+    std::vector<ReferenceAnswer> answers(run.options.size());
+    std::vector<std::string> reference_workdirs;
+    for (std::size_t i = 0; i < run.options.size(); ++i)
+        reference_workdirs.push_back(workdir_in(run.workroot));
+    run_parallel(static_cast<int>(run.options.size()), run.jobs, [&](int i, const Wake &) {
+        answers[i] = run_reference(run.grading, run.options[i], reference_workdirs[i]);
+    });
+    end_if_interrupted();
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        check_reference_run(answers[i], settings, run.options[i]);
+        run.reference_texts.push_back(answers[i].text);
+    }
+
+    reports.begin();
+    ProgressBar bar(static_cast<int>(programs.size() * run.options.size()));
+    std::cout << "correct  wrong  time-outs  crashes  program\n" << std::flush;
+    int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_graded = 0;
+    std::size_t finished = 0;
+    grade_class(
+        run, programs, [&](int cases_done) { bar.draw(cases_done); },
+        [&](const ProgramReport &report) {
+            bar.around([&] { print_row(report); });
+            reports.add(report);
+            correct += report.correct;
+            wrong += report.wrong;
+            timeouts += report.timeouts;
+            crashes += report.crashes;
+            not_graded += report.not_graded;
+            finished += 1;
+            const auto failed = std::find_if(report.cases.begin(), report.cases.end(),
+                                             [](const CaseResult &c) { return !c.graded(); });
+            if (failed != report.cases.end())
+                bar.around([&] {
+                    say(std::to_string(report.not_graded) + " cases of " + printable(report.name)
+                        + " not graded: " + printable(failed->note));
+                });
+        });
+    bar.clear();
+
+    std::cout << finished << (finished == 1 ? " program, " : " programs, ") << correct + wrong
+              << " cases: " << correct << " correct, " << wrong << " wrong (" << timeouts
+              << " time-outs, " << crashes << " crashes)\n"
+              << std::flush;
+    const bool complete = !interrupted() && finished == programs.size();
+    reports.finish(complete);
+    if (!complete) {
+        say("interrupted: " + std::to_string(finished) + " of " + std::to_string(programs.size())
+            + " programs graded; the reports are marked incomplete");
+        end_if_interrupted();
+    }
+    if (not_graded > 0) {
+        say(std::to_string(not_graded)
+            + " cases not graded: the grader could not run them (see the reasons above)");
+        return not_judged;
+    }
+    return wrong == 0 ? all_correct : some_wrong;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+// The two commands of orvimet-cli, once their arguments are parsed.
+
+#include "cli/grading.h"
+
+#include <string>
+#include <vector>
+
+struct Settings
+{
+    std::string exercise;
+    Grading grading;
+    double timeout_seconds = 10;
+    int jobs = 1;
+    std::string csv;
+    std::string json;
+    std::vector<std::string> positional; // bytes, as the shell gave them
+};
+
+// Bad use or a grader that cannot go on: one line for the user, exit status 2.
+struct Failure
+{
+    std::string message;
+};
+
+// Exit statuses.
+constexpr int all_correct = 0;
+constexpr int some_wrong = 1;
+constexpr int not_judged = 2;
+
+void say(const std::string &message);
+
+int judge_command(const Settings &settings);
+int suite_command(const Settings &settings);

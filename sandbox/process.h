@@ -1,0 +1,54 @@
+#pragma once
+
+// Running one untrusted program to its end: bounded in wall time, CPU time, memory, file size,
+// processes and kept output, and, unless switched off, inside a bubblewrap sandbox where it sees
+// the system read-only, its own folder read-only and one writable working folder, and nothing
+// else. Plain POSIX; no Qt. See sandbox.h for what the sandbox is made of.
+
+#include "sandbox/sandbox.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+struct ChildRun
+{
+    // NotGraded: the grader itself could not run the program (descriptors, processes or memory
+    // ran out, the sandbox did not start); `failure` says why. Nothing is the program's fault.
+    enum class End { Exited, Crashed, TimedOut, FailedToStart, NotGraded };
+
+    End end = End::FailedToStart;
+    int exit_code = 0; // when Exited
+    int signal = 0;    // when Crashed
+    std::chrono::milliseconds elapsed{0};
+    std::string output;     // standard output up to the limit, NUL bytes included
+    bool truncated = false; // more was written than the limit keeps; the rest was dropped
+    std::string failure;    // when NotGraded
+};
+
+// What to run: `argv[0]` is the program's path, taken as it is (bytes, absolute in practice);
+// the program runs in `workdir`, with standard input at end of file and standard error
+// discarded. In the sandbox the folders in `visible` are readable at their own paths, `workdir`
+// is writable, and nothing else of the file system but the read-only system is there.
+struct Command
+{
+    std::vector<std::string> argv;
+    std::string workdir;
+    std::vector<std::string> visible;
+};
+
+// Runs `command` to its end or to the time-out; every process it started ends with it, whatever
+// it did to escape (its own process group or session, a double fork), in the sandbox by the end
+// of its PID namespace. When the grader runs as root, `workdir` is handed to the program's
+// unprivileged user.
+ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, const Limits &limits,
+                   const Sandbox &sandbox);
+
+// Makes an interrupt or termination of the grader (SIGINT, SIGTERM, SIGHUP) kill every program
+// running at that moment, with everything it started, and set the flag that interrupted()
+// reads; the grader then winds up itself. SIGPIPE is ignored: a closed pipe on the console must
+// not end the grading.
+void handle_termination_signals();
+
+// The signal that interrupted the grader, or 0.
+int interrupted();

@@ -1,0 +1,168 @@
+#include "sandbox/sandbox.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Where the launcher appears inside the sandbox: nothing of the grader's own folders is shown.
+const char *const launcher_inside = "/run/orvimet/launch";
+
+std::string number(unsigned long long value)
+{
+    return std::to_string(value);
+}
+
+bool read_number(const std::string &text, unsigned long long &value)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    errno = 0;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return errno == 0;
+}
+
+bool set_limit(int resource, rlim_t soft, rlim_t hard)
+{
+    const rlimit limit{soft, hard};
+    return ::setrlimit(resource, &limit) == 0;
+}
+
+} // namespace
+
+const std::vector<SystemPath> &system_view()
+{
+    static const std::vector<SystemPath> view = [] {
+        std::vector<SystemPath> found;
+        // The dynamic loader's cache and the name-service files, so that ordinary programs start
+        // as fast as outside and can look up a user name; nothing else of /etc.
+        for (const char *path :
+             {"/usr", "/lib", "/lib32", "/lib64", "/libx32", "/bin", "/sbin", "/etc/ld.so.cache",
+              "/etc/ld.so.conf", "/etc/ld.so.conf.d", "/etc/localtime", "/etc/passwd",
+              "/etc/group", "/etc/nsswitch.conf"}) {
+            struct stat info
+            {
+            };
+            if (::lstat(path, &info) != 0)
+                continue;
+            SystemPath entry{path, {}};
+            if (S_ISLNK(info.st_mode)) {
+                char target[PATH_MAX];
+                const ssize_t n = ::readlink(path, target, sizeof target);
+                if (n <= 0 || n == static_cast<ssize_t>(sizeof target))
+                    continue;
+                entry.symlink.assign(target, static_cast<std::size_t>(n));
+            }
+            found.push_back(entry);
+        }
+        return found;
+    }();
+    return view;
+}
+
+std::vector<std::string> sandbox_arguments(const SandboxPlan &plan)
+{
+    std::vector<std::string> args{plan.bwrap,      "--unshare-pid",  "--unshare-net",
+                                  "--unshare-ipc", "--unshare-uts",  "--new-session",
+                                  "--die-with-parent", "--as-pid-1", "--clearenv"};
+    args.insert(args.end(), {"--setenv", "PATH", "/usr/bin:/bin"});
+    if (plan.as_root) {
+        // Root's sandbox keeps only what the launcher needs to become the unprivileged user.
+        args.insert(args.end(), {"--cap-drop", "ALL", "--cap-add", "CAP_SETUID", "--cap-add",
+                                 "CAP_SETGID"});
+    }
+    for (const SystemPath &entry : plan.system) {
+        if (entry.symlink.empty())
+            args.insert(args.end(), {"--ro-bind", entry.path, entry.path});
+        else
+            args.insert(args.end(), {"--symlink", entry.symlink, entry.path});
+    }
+    args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev", "--tmpfs", "/tmp"});
+    // bwrap makes missing parents of a bound folder for root alone; the program's user must
+    // pass through them.
+    std::vector<std::string> made{"/tmp"};
+    const auto parents = [&](const std::string &path) {
+        for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+             slash = path.find('/', slash + 1)) {
+            const std::string parent = path.substr(0, slash);
+            if (std::find(made.begin(), made.end(), parent) != made.end())
+                continue;
+            made.push_back(parent);
+            args.insert(args.end(), {"--perms", "0755", "--dir", parent});
+        }
+    };
+    for (const std::string &folder : plan.visible) {
+        parents(folder);
+        args.insert(args.end(), {"--ro-bind", folder, folder});
+    }
+    parents(plan.workdir);
+    args.insert(args.end(), {"--bind", plan.workdir, plan.workdir});
+    args.insert(args.end(), {"--ro-bind", plan.launcher, launcher_inside});
+    args.insert(args.end(), {"--info-fd", number(static_cast<unsigned>(plan.info_fd)), "--",
+                             launcher_inside});
+    const std::vector<std::string> launch = launch_arguments(
+        {plan.status_fd, plan.as_root ? plan.uid : 0U, plan.workdir, plan.limits, plan.argv});
+    args.insert(args.end(), launch.begin(), launch.end());
+    return args;
+}
+
+std::vector<std::string> launch_arguments(const LaunchPlan &plan)
+{
+    std::vector<std::string> args{number(static_cast<unsigned>(plan.status_fd)),
+                                  number(plan.uid),
+                                  plan.workdir,
+                                  number(static_cast<unsigned>(plan.limits.cpu_seconds)),
+                                  number(plan.limits.memory_bytes),
+                                  number(plan.limits.file_bytes),
+                                  number(static_cast<unsigned>(plan.limits.processes)),
+                                  "--"};
+    args.insert(args.end(), plan.argv.begin(), plan.argv.end());
+    return args;
+}
+
+bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan)
+{
+    unsigned long long values[6];
+    if (arguments.size() < 9 || arguments[7] != "--" || arguments[2].empty())
+        return false;
+    for (int i = 0; i < 6; ++i) {
+        if (!read_number(arguments[static_cast<std::size_t>(i < 2 ? i : i + 1)], values[i]))
+            return false;
+    }
+    if (values[0] > INT_MAX || values[1] > UINT_MAX || values[2] > INT_MAX || values[5] > INT_MAX)
+        return false;
+    plan.status_fd = static_cast<int>(values[0]);
+    plan.uid = static_cast<unsigned>(values[1]);
+    plan.workdir = arguments[2];
+    plan.limits.cpu_seconds = static_cast<int>(values[2]);
+    plan.limits.memory_bytes = values[3];
+    plan.limits.file_bytes = values[4];
+    plan.limits.processes = static_cast<int>(values[5]);
+    plan.argv.assign(arguments.begin() + 8, arguments.end());
+    return true;
+}
+
+bool apply_limits(const Limits &limits, bool count_processes)
+{
+    bool ok = set_limit(RLIMIT_CORE, 0, 0);
+    // A second more before the hard limit: SIGXCPU first, which a program may see, then SIGKILL.
+    if (limits.cpu_seconds > 0) {
+        const auto cpu = static_cast<rlim_t>(limits.cpu_seconds);
+        ok = set_limit(RLIMIT_CPU, cpu, cpu + 1) && ok;
+    }
+    if (limits.memory_bytes > 0)
+        ok = set_limit(RLIMIT_AS, limits.memory_bytes, limits.memory_bytes) && ok;
+    if (limits.file_bytes > 0)
+        ok = set_limit(RLIMIT_FSIZE, limits.file_bytes, limits.file_bytes) && ok;
+    if (count_processes && limits.processes > 0) {
+        const auto processes = static_cast<rlim_t>(limits.processes);
+        ok = set_limit(RLIMIT_NPROC, processes, processes) && ok;
+    }
+    return ok;
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+// The bubblewrap sandbox a program runs in, and the limits of one run. Building the bwrap command
+// line is a pure function of the plan below, so that what the sandbox holds can be checked
+// without starting anything.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Limits of every run besides its wall time; 0 switches one off.
+struct Limits
+{
+    int cpu_seconds = 10;
+    std::uint64_t memory_bytes = std::uint64_t(1) << 30; // address space
+    std::uint64_t file_bytes = std::uint64_t(64) << 20;  // largest file the program may write
+    int processes = 64;                                   // processes of the program at once
+    std::size_t output_bytes = std::size_t(16) << 20;     // standard output kept
+};
+
+struct Sandbox
+{
+    bool enabled = true;
+    std::string bwrap = "bwrap"; // a bare name is looked up on the search path
+    // The launcher that sets the limits inside the sandbox; empty: orvimet-launch beside the
+    // running executable.
+    std::string launcher;
+    // When the grader runs as root, programs run as these unprivileged users, one per running
+    // program, so that one program's processes never count against another's limit.
+    unsigned first_uid = 2000000000;
+};
+
+// One entry of the host system shown read-only in every sandbox.
+struct SystemPath
+{
+    std::string path;
+    std::string symlink; // the link's target where the host has a symbolic link, else empty
+};
+
+// The top-level system paths of this host that programs need (/usr, /lib*, /bin, /sbin, a few
+// files of /etc), probed once.
+const std::vector<SystemPath> &system_view();
+
+struct SandboxPlan
+{
+    std::string bwrap;
+    std::string launcher;
+    std::vector<SystemPath> system;
+    std::string workdir;              // bound writable at its own path, and the current folder
+    std::vector<std::string> visible; // bound read-only at their own paths
+    bool as_root = false;             // bwrap runs with root's privileges, not in a user namespace
+    unsigned uid = 0;                 // when as_root: the user the program runs as
+    int status_fd = -1;               // the launcher reports the program's end here
+    int info_fd = -1;                 // bwrap tells the sandbox's first process here
+    Limits limits;
+    std::vector<std::string> argv; // the program and its arguments
+};
+
+// The whole bwrap command line, bwrap first: new PID, network, IPC and UTS namespaces, a new
+// session, death with the grader, a fresh /tmp, /proc and /dev, the system read-only, and the
+// launcher as the sandbox's first process, which applies the limits (and, as root, becomes the
+// unprivileged user) before it starts the program.
+std::vector<std::string> sandbox_arguments(const SandboxPlan &plan);
+
+// The launcher's arguments after its path: status descriptor, user, working folder, limits, then
+// the program; parse_launch reads them back (false on anything malformed).
+struct LaunchPlan
+{
+    int status_fd = -1;
+    unsigned uid = 0; // 0: keep the current user
+    std::string workdir; // entered as that user: the folder is that user's alone
+    Limits limits;
+    std::vector<std::string> argv;
+};
+std::vector<std::string> launch_arguments(const LaunchPlan &plan);
+bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan);
+
+// What the launcher writes on the status descriptor: the program could not be started (value is
+// errno), or it ended (value is its wait status).
+struct LaunchReport
+{
+    enum Kind : int { ExecFailed = 1, Ended = 2 };
+    int kind = 0;
+    int value = 0;
+};
+
+// Sets the limits on the calling process (they pass on to what it starts). A limit of processes
+// counts every process of the real user, so it is set only where that user runs nothing else:
+// `count_processes` false leaves it alone.
+bool apply_limits(const Limits &limits, bool count_processes);
