@@ -48,7 +48,10 @@ int main(int argc, char **argv)
     }
     // The program must not write on the grader's report descriptor.
     ::fcntl(plan.status_fd, F_SETFD, FD_CLOEXEC);
-    if (!become(plan.uid) || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0
+    // Changing the user clears the death signal bwrap asked for: ask again, so that the sandbox
+    // still ends with bwrap, and bwrap with the grader.
+    if (!become(plan.uid) || ::prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) != 0
+        || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0
         || ::chdir(plan.workdir.c_str()) != 0 || !apply_limits(plan.limits, true)) {
         std::perror("orvimet-launch: cannot drop privileges or set the limits");
         return 125;

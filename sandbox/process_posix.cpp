@@ -161,14 +161,18 @@ std::string executable_path(const std::string &program)
     return program;
 }
 
-std::string launcher_beside_executable()
+// orvimet-launch beside the running executable, else where the build put it.
+std::string default_launcher()
 {
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return "orvimet-launch";
-    std::string path(self, static_cast<std::size_t>(n));
-    return path.substr(0, path.rfind('/') + 1) + "orvimet-launch";
+    if (n > 0) {
+        std::string path(self, static_cast<std::size_t>(n));
+        path = path.substr(0, path.rfind('/') + 1) + "orvimet-launch";
+        if (::access(path.c_str(), X_OK) == 0)
+            return path;
+    }
+    return ORVIMET_LAUNCHER;
 }
 
 // Reads what the pipe holds now into `kept`, up to `limit` bytes in all; the rest is read and
@@ -304,7 +308,7 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
     if (sandbox.enabled) {
         SandboxPlan plan;
         plan.bwrap = executable_path(sandbox.bwrap);
-        plan.launcher = sandbox.launcher.empty() ? launcher_beside_executable() : sandbox.launcher;
+        plan.launcher = sandbox.launcher.empty() ? default_launcher() : sandbox.launcher;
         plan.system = system_view();
         plan.workdir = command.workdir;
         plan.visible = command.visible;
@@ -366,8 +370,10 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
         if (now >= deadline)
             break;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-        pollfd fds[3];
+        pollfd fds[4];
         nfds_t count = 0;
+        if (pipes.info[0] >= 0)
+            fds[count++] = {pipes.info[0], POLLIN, 0};
         if (pipes.out[0] >= 0)
             fds[count++] = {pipes.out[0], POLLIN, 0};
         if (pipes.error[0] >= 0)
@@ -380,6 +386,14 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
         slice_ms = ready > 0 ? 1 : std::min(slice_ms * 2, 50);
         if (ready <= 0)
             continue;
+        // Known as soon as bwrap tells it, the sandbox's first process is what an interrupt
+        // kills to end the whole sandbox at once.
+        if (pipes.info[0] >= 0) {
+            if (!drain(pipes.info[0], info, 4096, status_truncated))
+                close_fd(pipes.info[0]);
+            if (slot)
+                slot->sandbox_init.store(sandbox_init_pid(info));
+        }
         if (pipes.out[0] >= 0 && !drain(pipes.out[0], run.output, limits.output_bytes, run.truncated))
             close_fd(pipes.out[0]);
         if (pipes.error[0] >= 0 && !drain(pipes.error[0], error_text, 4096, status_truncated))
@@ -389,10 +403,9 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
     if (sandbox.enabled && !ended) {
         // The sandbox's first process takes the whole PID namespace with it; bwrap then ends on
         // its own, and only then is every process of the program gone.
-        drain(pipes.info[0], info, 4096, status_truncated);
+        if (pipes.info[0] >= 0)
+            drain(pipes.info[0], info, 4096, status_truncated);
         const pid_t init = sandbox_init_pid(info);
-        if (init > 0 && slot)
-            slot->sandbox_init.store(init);
         if (init > 0 && !has_ended(pid))
             ::kill(init, SIGKILL);
         pollfd end{notifier, POLLIN, 0};

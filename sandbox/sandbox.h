@@ -24,7 +24,7 @@ struct Sandbox
     bool enabled = true;
     std::string bwrap = "bwrap"; // a bare name is looked up on the search path
     // The launcher that sets the limits inside the sandbox; empty: orvimet-launch beside the
-    // running executable.
+    // running executable, else the one built with this library.
     std::string launcher;
     // When the grader runs as root, programs run as these unprivileged users, one per running
     // program, so that one program's processes never count against another's limit.

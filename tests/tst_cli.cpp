@@ -311,7 +311,7 @@ void TestCli::csvHoldsTheJsonRecords()
     const QByteArrayList header = records.first();
     QCOMPARE(header.join(','),
              QByteArray("program,case,options,verdict,difference,student_token,reference_token,"
-                        "student_answer,reference_answer,time_ms,ended,exit_code,signal"));
+                        "student_answer,reference_answer,time_ms,ended,exit_code,signal,note"));
     int row = 1;
     for (const QJsonValue &p : report.value("programs").toArray()) {
         const QJsonObject program = p.toObject();
