@@ -149,3 +149,13 @@ inline QByteArray bytes(const std::string &s)
 {
     return QByteArray(s.data(), static_cast<int>(s.size()));
 }
+
+// How many processes run the program file `path` (zombies have no program any more).
+inline int processes_running(const QString &path)
+{
+    const QString program = QFileInfo(path).canonicalFilePath();
+    int count = 0;
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        count += QFile::symLinkTarget("/proc/" + pid + "/exe") == program;
+    return count;
+}

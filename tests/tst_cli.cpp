@@ -111,16 +111,6 @@ QJsonObject json_without_times(QJsonObject root)
 
 const QString exe = QStringLiteral("/queue.exe");
 
-// How many processes run the program file `path` (zombies have no program any more).
-int processes_running(const QString &path)
-{
-    const QString program = QFileInfo(path).canonicalFilePath();
-    int count = 0;
-    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        count += QFile::symLinkTarget("/proc/" + pid + "/exe") == program;
-    return count;
-}
-
 } // namespace
 
 class TestCli : public QObject

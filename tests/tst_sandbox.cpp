@@ -1,0 +1,453 @@
+// orvimet-cli against a class of hostile programs: each attack the sandbox and the limits must
+// stop, graded together with honest programs, and what the grader leaves behind afterwards. Also
+// the bwrap command line itself, the grader's own failures and a grader on a terminal.
+#include "sandbox/sandbox.h"
+#include "testsupport.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <algorithm>
+#include <map>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+void read_into(int fd, QByteArray &into)
+{
+    char buffer[65536];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0)
+        into.append(buffer, static_cast<int>(n));
+}
+
+// Runs orvimet-cli with arguments that are bytes, not text (QProcess would decode them), with
+// at most `descriptors` open files, or with its standard descriptors closed.
+Run run_grader(const std::vector<std::string> &arguments, const QString &workdir,
+               rlim_t descriptors = 0, bool closed_standard_descriptors = false)
+{
+    std::vector<std::string> all{ORVIMET_CLI};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv;
+    for (std::string &a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const QByteArray folder = workdir.toUtf8();
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+        return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(folder.constData()) != 0)
+            ::_exit(126);
+        if (closed_standard_descriptors) {
+            ::close(0), ::close(1), ::close(2);
+        } else {
+            ::dup2(out[1], 1), ::dup2(err[1], 2);
+        }
+        if (descriptors) {
+            const rlimit limit{descriptors, descriptors};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]), ::close(err[1]);
+    Run run;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    while (::poll(fds, 2, 120000) > 0 && (fds[0].revents || fds[1].revents)) {
+        if (fds[0].revents & POLLIN)
+            read_into(out[0], run.out);
+        if (fds[1].revents & POLLIN)
+            read_into(err[0], run.err);
+        if ((fds[0].revents & POLLHUP) && !(fds[0].revents & POLLIN))
+            fds[0].fd = -1;
+        if ((fds[1].revents & POLLHUP) && !(fds[1].revents & POLLIN))
+            fds[1].fd = -1;
+        if (fds[0].fd < 0 && fds[1].fd < 0)
+            break;
+    }
+    ::close(out[0]), ::close(err[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// Whether bubblewrap can make the sandbox's namespaces on this machine.
+QString sandbox_missing()
+{
+    QProcess probe;
+    probe.start("bwrap", {"--unshare-pid", "--unshare-net", "--ro-bind", "/", "/", "true"});
+    if (!probe.waitForFinished(30000) || probe.exitStatus() != QProcess::NormalExit
+        || probe.exitCode() != 0)
+        return "bubblewrap cannot make namespaces here (not installed, or user namespaces are "
+               "switched off): "
+               + QString::fromLocal8Bit(probe.readAllStandardError()).trimmed();
+    return {};
+}
+
+const QStringList attacks{"join-grader-group", "daemon",        "fork-storm",      "endless-output",
+                          "sparse-answer",     "fifo-swap",     "terminal",        "next-scratch",
+                          "symlinks",          "planted-link",  "steal-reference", "tamper",
+                          "home",              "network"};
+
+// Every file of the bench but those the grading may write: the reports and the answer files
+// beside the programs. Each with a digest of its content (or of its link's target).
+std::map<QString, QByteArray> teacher_files(const QString &root)
+{
+    std::map<QString, QByteArray> files;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = QDir(root).relativeFilePath(path);
+        if (relative.startsWith("reports/") || relative.endsWith("/queue.txt"))
+            continue;
+        const QFileInfo info = it.fileInfo();
+        QByteArray digest = info.isSymLink() ? info.symLinkTarget().toUtf8() : QByteArray();
+        QFile file(path);
+        if (!info.isSymLink() && info.isFile() && file.open(QIODevice::ReadOnly))
+            digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
+        files[relative] = digest;
+    }
+    return files;
+}
+
+} // namespace
+
+class TestSandbox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void commandLine_data();
+    void commandLine();
+    void launcherArgumentsRoundTrip();
+
+    void classOfAttacks_data();
+    void classOfAttacks();
+    void honestProgramsUnharmed_data();
+    void honestProgramsUnharmed();
+    void nothingOutsideChanged();
+    void nothingLeftRunning();
+    void reportsCompleteAndValid();
+    void terminalUntouched();
+    void graderFailuresAreNotTheStudents();
+    void closedStandardDescriptors();
+    void cleanupTestCase();
+
+private:
+    QJsonObject program_report(const QString &name) const;
+    void needs_sandbox() const
+    {
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing));
+    }
+
+    Workbench bench;
+    QString missing;
+    std::map<QString, QByteArray> before;
+    Run class_run;
+    QJsonObject report;
+    std::vector<std::string> programs;
+    int listener = -1;
+};
+
+void TestSandbox::initTestCase()
+{
+    missing = sandbox_missing();
+    bench.program("ref/b.exe", "args\n");
+    bench.write("canary.txt", "CANARY");
+    QDir().mkpath(bench.path("reports"));
+    bench.write("reports/old.txt", "last week");
+    for (const QString &attack : attacks) {
+        QDir().mkpath(bench.path("class/" + attack));
+        QVERIFY(QFile::copy(ORVIMET_HOSTILE, bench.path("class/" + attack + "/queue.exe")));
+        programs.push_back(("class/" + attack + "/queue.exe").toStdString());
+    }
+    QVERIFY(QFile::link("../../outside.txt", bench.path("class/planted-link/queue.txt")));
+    bench.program("class/honest/queue.exe", "args\n");
+    // A folder name from an unzipped Windows archive: not UTF-8.
+    const std::string raw = bench.path().toStdString() + "/class/\xB2\xE2\xCA\xD4";
+    QVERIFY(::mkdir(raw.c_str(), 0755) == 0);
+    // QFile would decode the name: written through the bytes.
+    QFile source(ORVIMET_FIXTURE);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    for (const auto &[name, content] : std::vector<std::pair<std::string, QByteArray>>{
+             {"/queue.exe", source.readAll()}, {"/queue.exe.do", "args\n"}}) {
+        const int fd = ::open((raw + name).c_str(), O_WRONLY | O_CREAT, 0755);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, content.constData(), content.size()), ssize_t(content.size()));
+        ::close(fd);
+    }
+    // The same honest program again, through a linked folder.
+    QVERIFY(QFile::link("class/honest", bench.path("alias")));
+    programs.insert(programs.end(), {"class/honest/queue.exe", "class/\xB2\xE2\xCA\xD4/queue.exe",
+                                     "alias/queue.exe"});
+
+    // A port that answers, for the program that tries the network.
+    listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+    QVERIFY(::listen(listener, 64) == 0);
+    QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    bench.write("port", QByteArray::number(ntohs(address.sin_port)));
+
+    before = teacher_files(bench.path());
+    if (!missing.isEmpty())
+        return;
+    std::vector<std::string> arguments{"suite", "-e", "queue", "-r", "ref", "-t", "0.5",
+                                       "-j", "4", "--output", "1", "--csv", "reports/class.csv",
+                                       "--json", "reports/class.json"};
+    arguments.insert(arguments.end(), programs.begin(), programs.end());
+    class_run = run_grader(arguments, bench.path());
+    QJsonParseError error;
+    report = QJsonDocument::fromJson(bench.read("reports/class.json"), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+}
+
+QJsonObject TestSandbox::program_report(const QString &name) const
+{
+    for (const QJsonValue &program : report.value("programs").toArray()) {
+        if (program.toObject().value("program").toString() == name)
+            return program.toObject();
+    }
+    return {};
+}
+
+void TestSandbox::commandLine_data()
+{
+    QTest::addColumn<QStringList>("expected"); // consecutive arguments
+    QTest::newRow("own processes") << QStringList{"--unshare-pid"};
+    QTest::newRow("no network") << QStringList{"--unshare-net"};
+    QTest::newRow("no terminal") << QStringList{"--new-session"};
+    QTest::newRow("ends with the grader") << QStringList{"--die-with-parent"};
+    QTest::newRow("fresh /tmp") << QStringList{"--tmpfs", "/tmp"};
+    QTest::newRow("own folder read-only") << QStringList{"--ro-bind", "/class/a", "/class/a"};
+    QTest::newRow("working folder writable") << QStringList{"--bind", "/tmp/s/w", "/tmp/s/w"};
+    QTest::newRow("passable parents") << QStringList{"--perms", "0755", "--dir", "/tmp/s"};
+    QTest::newRow("root keeps only what it needs to leave")
+        << QStringList{"--cap-drop", "ALL", "--cap-add", "CAP_SETUID"};
+    QTest::newRow("program after the launcher")
+        << QStringList{"--", "/class/a/queue.exe", "-S", "5"};
+}
+
+void TestSandbox::commandLine()
+{
+    QFETCH(QStringList, expected);
+    SandboxPlan plan;
+    plan.bwrap = "bwrap";
+    plan.launcher = "/build/orvimet-launch";
+    plan.system = {{"/usr", ""}, {"/lib", "usr/lib"}};
+    plan.workdir = "/tmp/s/w";
+    plan.visible = {"/class/a"};
+    plan.as_root = true;
+    plan.uid = 2000000001;
+    plan.argv = {"/class/a/queue.exe", "-S", "5"};
+    std::vector<std::string> got = sandbox_arguments(plan);
+    QStringList args;
+    for (const std::string &a : got)
+        args << QString::fromStdString(a);
+    QVERIFY2(args.join('\n').contains(expected.join('\n')), qPrintable(args.join(' ')));
+    // Nothing of the teacher's but the named folders is there.
+    QVERIFY(!args.contains("/home") && !args.contains("/root") && !args.contains("/build"));
+    QCOMPARE(args.count("--bind"), 1);
+}
+
+void TestSandbox::launcherArgumentsRoundTrip()
+{
+    LaunchPlan plan{3, 2000000002, "/tmp/s/w", Limits{2, 1 << 20, 4096, 7, 0}, {"p", "-S"}};
+    LaunchPlan read;
+    QVERIFY(parse_launch(launch_arguments(plan), read));
+    QCOMPARE(read.uid, plan.uid);
+    QCOMPARE(read.workdir, plan.workdir);
+    QCOMPARE(read.limits.processes, 7);
+    QCOMPARE(read.limits.memory_bytes, std::uint64_t(1) << 20);
+    QCOMPARE(read.argv, plan.argv);
+    QVERIFY(!parse_launch({"3", "x", "/w", "1", "1", "1", "1", "--", "p"}, read));
+    QVERIFY(!parse_launch({"3", "0", "/w", "1", "1", "1", "1", "p"}, read));
+}
+
+void TestSandbox::classOfAttacks_data()
+{
+    QTest::addColumn<QString>("attack");
+    for (const QString &attack : attacks)
+        QTest::newRow(qPrintable(attack)) << attack;
+}
+
+void TestSandbox::classOfAttacks()
+{
+    QFETCH(QString, attack);
+    needs_sandbox();
+    const QJsonObject p = program_report("class/" + attack + "/queue.exe");
+    QCOMPARE(p.value("cases").toArray().size(), 10);
+    QCOMPARE(p.value("correct").toInt(), 0);
+    QCOMPARE(p.value("not_graded").toInt(), 0);
+}
+
+void TestSandbox::honestProgramsUnharmed_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("honest") << "class/honest/queue.exe";
+    QTest::newRow("the same through a linked folder") << "alias/queue.exe";
+    QTest::newRow("folder name not UTF-8") << QString::fromUtf8("class/\uFFFD\uFFFD\uFFFD\uFFFD/queue.exe");
+}
+
+void TestSandbox::honestProgramsUnharmed()
+{
+    QFETCH(QString, program);
+    needs_sandbox();
+    QCOMPARE(class_run.status, 1);
+    QVERIFY2(class_run.err.isEmpty(), class_run.err);
+    const QJsonObject p = program_report(program);
+    QCOMPARE(p.value("correct").toInt(), 10);
+    // Shown escaped on the terminal; exact in the report.
+    if (program.contains(QChar(0xFFFD))) {
+        QVERIFY(class_run.out.contains("class/\\xB2\\xE2\\xCA\\xD4/queue.exe\n"));
+        QCOMPARE(QByteArray::fromBase64(p.value("program_base64").toString().toLatin1()),
+                 QByteArray("class/\xB2\xE2\xCA\xD4/queue.exe"));
+    }
+}
+
+void TestSandbox::nothingOutsideChanged()
+{
+    needs_sandbox();
+    QCOMPARE(teacher_files(bench.path()), before);
+    QVERIFY(!bench.exists("outside.txt"));
+    QCOMPARE(bench.read("canary.txt"), QByteArray("CANARY"));
+}
+
+void TestSandbox::nothingLeftRunning()
+{
+    needs_sandbox();
+    for (const QString &attack : attacks)
+        QCOMPARE(processes_running(bench.path("class/" + attack + "/queue.exe")), 0);
+}
+
+void TestSandbox::reportsCompleteAndValid()
+{
+    needs_sandbox();
+    QCOMPARE(report.value("complete").toBool(), true);
+    QCOMPARE(report.value("programs").toArray().size(), int(programs.size()));
+    QCOMPARE(report.value("sandbox").toObject().value("enabled").toBool(), true);
+    // The old report was replaced, the teacher's other file in the folder left alone.
+    QCOMPARE(bench.read("reports/old.txt"), QByteArray("last week"));
+    QCOMPARE(bench.read("reports/class.csv").count("\r\n"), 1 + int(programs.size()) * 10);
+    const QJsonArray cases = program_report("class/endless-output/queue.exe").value("cases").toArray();
+    QCOMPARE(cases.at(0).toObject().value("note").toString(), QStringLiteral("output truncated"));
+}
+
+void TestSandbox::terminalUntouched()
+{
+    needs_sandbox();
+    bench.program("tty/ref/b.exe", "args\n");
+    QDir().mkpath(bench.path("tty/class/terminal"));
+    QVERIFY(QFile::copy(ORVIMET_HOSTILE, bench.path("tty/class/terminal/queue.exe")));
+    const QByteArray folder = bench.path("tty").toUtf8();
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        if (::chdir(folder.constData()) == 0)
+            ::execl(ORVIMET_CLI, ORVIMET_CLI, "suite", "-e", "queue", "-r", "ref",
+                    "class/terminal/queue.exe", static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    QVERIFY(pid > 0);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    // A second look at the terminal's input, as the teacher's shell would read it afterwards.
+    const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(slave >= 0);
+    termios raw{};
+    ::tcgetattr(slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave, TCSANOW, &raw);
+    // The slave stays open here, so the end of the grader is no end of file on the master.
+    QByteArray shown;
+    int status = 0;
+    bool ended = false;
+    while (!ended) {
+        pollfd fd{master, POLLIN, 0};
+        const bool ready = ::poll(&fd, 1, 100) > 0;
+        // Qt's own child handling may reap it first.
+        ended = ::waitpid(pid, &status, WNOHANG) != 0;
+        if (ready || ended)
+            read_into(master, shown);
+    }
+    char typed[64];
+    const ssize_t pending = ::read(slave, typed, sizeof typed);
+    ::close(slave);
+    ::close(master);
+    QVERIFY2(shown.contains("0     10"), shown);
+    QVERIFY2(!shown.contains("HOSTILE-TTY"), shown);
+    QCOMPARE(pending, ssize_t(-1));
+}
+
+void TestSandbox::graderFailuresAreNotTheStudents()
+{
+    needs_sandbox();
+    // Forty programs at once with 64 descriptors: the grader runs out of them, not the students.
+    std::vector<std::string> arguments{"suite", "-e", "queue", "-r", "ref", "-j", "40"};
+    for (int i = 0; i < 40; ++i) {
+        bench.program(QStringLiteral("many/%1/queue.exe").arg(i), "args\n");
+        arguments.push_back(QStringLiteral("many/%1/queue.exe").arg(i).toStdString());
+    }
+    const Run run = run_grader(arguments, bench.path(), 64);
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains(" cases not graded: the grader could not run them"), run.err);
+    QVERIFY2(run.err.contains("cannot make a pipe: Too many open files"), run.err);
+    const QList<QByteArray> last = run.out.trimmed().split('\n');
+    QVERIFY2(last.last().contains(" 0 wrong"), run.out);
+}
+
+void TestSandbox::closedStandardDescriptors()
+{
+    needs_sandbox();
+    bench.program("closed/queue.exe", "args\n");
+    run_grader({"suite", "-e", "queue", "-r", "ref", "--csv", "closed.csv", "closed/queue.exe"},
+               bench.path(), 0, true);
+    const QByteArray csv = bench.read("closed.csv");
+    QVERIFY2(csv.startsWith("program,case,"), csv);
+    QVERIFY(!csv.contains("correct  wrong"));
+}
+
+void TestSandbox::cleanupTestCase()
+{
+    // QDir cannot name what is not UTF-8.
+    const std::string raw = bench.path().toStdString() + "/class/\xB2\xE2\xCA\xD4";
+    for (const char *name : {"/queue.exe", "/queue.exe.do", "/queue.txt"})
+        ::unlink((raw + name).c_str());
+    ::rmdir(raw.c_str());
+    if (listener >= 0)
+        ::close(listener);
+}
+
+QTEST_MAIN(TestSandbox)
+#include "tst_sandbox.moc"
