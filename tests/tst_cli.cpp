@@ -364,13 +364,19 @@ void TestCli::terminatedGraderLeavesNothingRunning()
     const QString program = bench.path("stopped/queue.exe");
     QProcess grader;
     grader.setWorkingDirectory(bench.path());
-    grader.start(ORVIMET_CLI, {"suite", "-e", "queue", "-r", "ref", "stopped/queue.exe"});
+    bench.write("stopped.json", "{\"complete\": true, \"from\": \"last week\"}");
+    grader.start(ORVIMET_CLI, {"suite", "-e", "queue", "-r", "ref", "--json", "stopped.json",
+                               "stopped/queue.exe"});
     // The program and the child it started.
     QTRY_COMPARE_WITH_TIMEOUT(processes_running(program), 2, 30000);
     grader.terminate();
     QVERIFY(grader.waitForFinished(30000));
     QCOMPARE(grader.exitStatus(), QProcess::CrashExit);
     QTRY_COMPARE_WITH_TIMEOUT(processes_running(program), 0, 30000);
+    // The old report is gone; the new one says it is not the whole class.
+    const QJsonObject stopped = QJsonDocument::fromJson(bench.read("stopped.json")).object();
+    QCOMPARE(stopped.value("complete"), QJsonValue(false));
+    QCOMPARE(stopped.value("programs").toArray().size(), 0);
 }
 
 void TestCli::samplesAgreeWithTheWindow_data()
@@ -599,6 +605,10 @@ void TestCli::badUse_data()
     QTest::newRow("reference that cannot start")
         << QStringList{"suite", "-e", "queue", "-r", "badref", program}
         << "the reference program " + bench.path("badref/b.exe") + " failed to start";
+    QTest::newRow("one file for both reports")
+        << QStringList{"suite", "-e", "queue", "-r", "ref", "--csv", "r.csv", "--json", "./r.csv",
+                       program}
+        << "the CSV and the JSON report would both be r.csv: give two different files";
     QTest::newRow("no reference program")
         << QStringList{"suite", "-e", "stack", "-r", "ref", program}
         << "no reference program: " + bench.path("ref/a.exe");

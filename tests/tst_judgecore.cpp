@@ -36,6 +36,7 @@ private slots:
     void answerFileSources_data();
     void answerFileSources();
     void staleAnswersRemoved();
+    void staleAnswerNeverJudged();
     void oneFileUnderTwoNames();
     void failedCopyKeepsTheOriginal();
     void answerFilesThatAreNoFiles();
@@ -335,6 +336,17 @@ void TestJudgeCore::staleAnswersRemoved()
     QVERIFY(!bench.exists("queue.txt"));
     QVERIFY(!bench.exists("lab/queue.txt"));
     QVERIFY(QFileInfo(bench.path("lab/stack.txt")).isDir());
+}
+
+void TestJudgeCore::staleAnswerNeverJudged()
+{
+    // An earlier run's answer that could not be removed is not this run's answer.
+    Workbench bench;
+    QDir().mkpath(bench.path("lab"));
+    bench.write("lab/queue.txt", "old");
+    const CaseFiles files = case_files(bench.dir_s("lab"), "queue", "");
+    QCOMPARE(take_student_answer(files, "printed", StaleOutputs{false, true}), std::string("printed"));
+    QCOMPARE(take_student_answer(files, "printed"), std::string("old"));
 }
 
 void TestJudgeCore::oneFileUnderTwoNames()

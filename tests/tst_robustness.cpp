@@ -38,6 +38,9 @@ private slots:
     void closedOrRedirectedOutput_data();
     void closedOrRedirectedOutput();
     void repeatedSuitesOnACrashingProgram();
+    void hostileAnswerFiles_data();
+    void hostileAnswerFiles();
+    void answerFileSwappedWithAPipe();
 
 private:
     // Types the location and command and presses 测试.
@@ -219,6 +222,53 @@ void TestRobustness::repeatedSuitesOnACrashingProgram()
     bench->program("lab/queue.exe", "out:S 5");
     manual(bench->path("lab/queue.exe"), "queue -N");
     QCOMPARE(verdict(), QStringLiteral("答案正确！"));
+}
+
+void TestRobustness::hostileAnswerFiles_data()
+{
+    QTest::addColumn<QByteArray>("actions");
+    QTest::addColumn<QString>("plantedLink"); // lab/queue.txt before the run
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("sparse answer file of 100 GB")
+        << QByteArray("sparse:queue.txt:107374182400") << "" << "答案错误！";
+    QTest::newRow("answer's place beside the program linked to a teacher's file during the run")
+        << QByteArray("file:queue.txt:S 5\nlink:../teacher.txt:lab/queue.txt") << ""
+        << "答案正确！";
+    QTest::newRow("dangling link beside the program")
+        << QByteArray("file:queue.txt:S 5") << "../outside.txt" << "答案正确！";
+    QTest::newRow("answer file linked to a teacher's file")
+        << QByteArray("link:teacher.txt:queue.txt\nout:S 5") << "" << "答案正确！";
+}
+
+void TestRobustness::hostileAnswerFiles()
+{
+    QFETCH(QByteArray, actions);
+    QFETCH(QString, plantedLink);
+    QFETCH(QString, expected);
+    bench->program("lab/queue.exe", actions);
+    bench->program("resource/b.exe", "out:S 5");
+    bench->write("teacher.txt", "TEACHER");
+    if (!plantedLink.isEmpty())
+        QVERIFY(QFile::link(plantedLink, bench->path("lab/queue.txt")));
+    const long before = peak_rss_kib();
+    manual(bench->path("lab/queue.exe"), "queue -S 5");
+    QCOMPARE(verdict(), expected);
+    // Nothing outside the program's folder was written, followed or created.
+    QCOMPARE(bench->read("teacher.txt"), QByteArray("TEACHER"));
+    QVERIFY(!bench->exists("outside.txt"));
+    QVERIFY(!QFileInfo(bench->path("lab/queue.txt")).isSymLink());
+    // At most a bounded first line was read.
+    QVERIFY((peak_rss_kib() - before) / 1024 < 400);
+}
+
+void TestRobustness::answerFileSwappedWithAPipe()
+{
+    // A leftover process keeps swapping the answer file for a named pipe while the window
+    // checks and opens it: whatever it finds, the judgement must not wait on the pipe.
+    bench->program("lab/queue.exe", "swapfifo:queue.txt:300\nout:S 5\nsleep:20");
+    bench->program("resource/b.exe", "out:S 5");
+    suite(bench->path("lab/queue.exe"));
+    QVERIFY(output_text(*window).endsWith("共10个测试样例\n正确个数：10\n错误个数：0"));
 }
 
 QTEST_MAIN(TestRobustness)
