@@ -13,9 +13,14 @@
 // measured something else.
 //
 // The row "direct" is the floor: the same student runs (not the reference runs) started one after
-// another by a bare posix_spawn loop, output to /dev/null, judging nothing.
+// another by a bare posix_spawn loop, output to /dev/null, judging nothing. Each job count is
+// graded with the sandbox ("sandbox") and without it ("bare"). Two more floors show what the
+// sandbox itself costs: "bwrap" starts `bwrap --ro-bind / / true` as often as there are cases,
+// the least a bubblewrap sandbox costs; "sandboxed" starts each student run inside the grader's
+// own sandbox (namespaces, binds, launcher, limits) by the same loop, judging nothing.
 
 #include "drivers/suitecases.h"
+#include "sandbox/sandbox.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,6 +39,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char **environ;
 
@@ -109,17 +115,18 @@ double children_cpu_ms()
 }
 
 Timing grade(const QTemporaryDir &dir, const QString &exercise, const QStringList &programs,
-             int jobs)
+             int jobs, bool sandbox)
 {
     QProcess process;
     process.setWorkingDirectory(dir.path());
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const QStringList arguments
-        = QStringList{"suite", "--exercise", exercise, "--jobs", QString::number(jobs)} + programs;
+    QStringList arguments{"suite", "--exercise", exercise, "--jobs", QString::number(jobs)};
+    if (!sandbox)
+        arguments << QStringLiteral("--no-sandbox");
     const double cpu_before = children_cpu_ms();
     QElapsedTimer timer;
     timer.start();
-    process.start(QStringLiteral(ORVIMET_CLI), arguments);
+    process.start(QStringLiteral(ORVIMET_CLI), arguments + programs);
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0)
         fail(QStringLiteral("the %1 class was not graded all correct:\n%2")
@@ -127,35 +134,29 @@ Timing grade(const QTemporaryDir &dir, const QString &exercise, const QStringLis
     return {static_cast<double>(timer.nsecsElapsed()) / 1e6, children_cpu_ms() - cpu_before};
 }
 
-// Every program on every option string, started and waited for one at a time.
-Timing direct(const QTemporaryDir &dir, const QStringList &programs)
+using Command = std::vector<std::string>;
+
+// Every command started and waited for one at a time, output to /dev/null; descriptors 3 and 4
+// are there for a sandbox's status and information.
+Timing spawn_all(const QTemporaryDir &dir, std::vector<Command> commands)
 {
-    std::vector<std::vector<QByteArray>> commands;
-    for (const QString &program : programs) {
-        for (const char *options : suite_options) {
-            std::vector<QByteArray> words{dir.filePath(program).toUtf8()};
-            for (const QByteArray &word : QByteArray(options).split(' ')) {
-                if (!word.isEmpty())
-                    words.push_back(word);
-            }
-            commands.push_back(words);
-        }
-    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 3, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 4, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addchdir_np(&actions, dir.path().toUtf8().constData());
     const double cpu_before = children_cpu_ms();
     QElapsedTimer timer;
     timer.start();
-    for (std::vector<QByteArray> &words : commands) {
+    for (Command &words : commands) {
         std::vector<char *> argv;
-        for (QByteArray &word : words)
+        for (std::string &word : words)
             argv.push_back(word.data());
         argv.push_back(nullptr);
         pid_t pid;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
             fail(QStringLiteral("cannot start %1").arg(QString::fromUtf8(argv[0])));
         int status;
         waitpid(pid, &status, 0);
@@ -164,6 +165,49 @@ Timing direct(const QTemporaryDir &dir, const QStringList &programs)
                         children_cpu_ms() - cpu_before};
     posix_spawn_file_actions_destroy(&actions);
     return timing;
+}
+
+// Every program on every option string.
+std::vector<Command> student_runs(const QTemporaryDir &dir, const QStringList &programs)
+{
+    std::vector<Command> commands;
+    for (const QString &program : programs) {
+        for (const char *options : suite_options) {
+            Command words{dir.filePath(program).toStdString()};
+            for (const QByteArray &word : QByteArray(options).split(' ')) {
+                if (!word.isEmpty())
+                    words.push_back(word.toStdString());
+            }
+            commands.push_back(words);
+        }
+    }
+    return commands;
+}
+
+// The same runs, each inside the sandbox the grader makes, with a working folder of its own
+// made once (as the grader makes one per program).
+std::vector<Command> sandboxed_runs(const QTemporaryDir &dir, const std::vector<Command> &runs)
+{
+    const std::string workdir = dir.path().toStdString() + "/sandboxed";
+    QDir().mkpath(QString::fromStdString(workdir));
+    SandboxPlan plan;
+    plan.bwrap = "bwrap";
+    plan.launcher = ORVIMET_LAUNCHER;
+    plan.system = system_view();
+    plan.workdir = workdir;
+    plan.as_root = ::geteuid() == 0;
+    plan.uid = Sandbox().first_uid;
+    if (plan.as_root && ::chown(workdir.c_str(), plan.uid, plan.uid) != 0)
+        fail(QStringLiteral("cannot hand the working folder to the sandbox's user"));
+    plan.status_fd = 3;
+    plan.info_fd = 4;
+    std::vector<Command> commands;
+    for (const Command &run : runs) {
+        plan.argv = run;
+        plan.visible = {run.front().substr(0, run.front().rfind('/'))};
+        commands.push_back(sandbox_arguments(plan));
+    }
+    return commands;
 }
 
 double median(std::vector<double> values)
@@ -186,41 +230,54 @@ int main(int argc, char *argv[])
     const int cases = options.programs * 10;
     std::printf("%d programs x 10 option strings = %d cases per run; median of %d runs\n\n",
                 options.programs, cases, options.runs);
-    std::printf("%-10s %6s %11s %11s %11s %9s %11s\n", "class", "jobs", "median ms", "range ms",
+    std::printf("%-10s %-10s %11s %11s %11s %9s %11s\n", "class", "jobs", "median ms", "range ms",
                 "ms / case", "speed-up", "cores busy");
+    const auto print_row = [&](const QString &exercise, const QString &label,
+                               const std::vector<double> &t, const std::vector<double> &busy,
+                               double one_job) {
+        const double m = median(t);
+        const QString range = QStringLiteral("%1-%2")
+                                  .arg(*std::min_element(t.begin(), t.end()), 0, 'f', 0)
+                                  .arg(*std::max_element(t.begin(), t.end()), 0, 'f', 0);
+        const QString speed_up
+            = one_job > 0 ? QStringLiteral("%1x").arg(one_job / m, 0, 'f', 2) : QString();
+        std::printf("%-10s %-10s %11.0f %11s %11.2f %9s %11.2f\n", qPrintable(exercise),
+                    qPrintable(label), m, qPrintable(range), m / cases, qPrintable(speed_up),
+                    median(busy));
+    };
     for (const QString &exercise : {QStringLiteral("stack"), QStringLiteral("queue")}) {
         const QStringList programs = make_class(dir, exercise, options.programs);
-        std::map<int, std::vector<double>> times;
-        std::map<int, std::vector<double>> busy;
-        std::vector<double> direct_times;
-        std::vector<double> direct_busy;
-        grade(dir, exercise, programs, options.jobs.front()); // warm the file cache
+        const std::vector<Command> runs = student_runs(dir, programs);
+        const std::vector<Command> sandboxed = sandboxed_runs(dir, runs);
+        const std::vector<Command> bare_bwrap(runs.size(), {"bwrap", "--ro-bind", "/", "/", "true"});
+        // Floors first, then the grader with and without the sandbox for each job count.
+        std::map<QString, std::vector<double>> times, busy;
+        std::vector<QString> order{"direct", "bwrap", "sandboxed"};
+        for (const int jobs : options.jobs) {
+            order.push_back(QStringLiteral("%1 bare").arg(jobs));
+            order.push_back(QStringLiteral("%1 sandbox").arg(jobs));
+        }
+        grade(dir, exercise, programs, options.jobs.front(), true); // warm the file cache
+        const auto record = [&](const QString &label, const Timing &timing) {
+            times[label].push_back(timing.wall_ms);
+            busy[label].push_back(timing.cpu_ms / timing.wall_ms);
+        };
         for (int run = 0; run < options.runs; ++run) {
-            const Timing floor = direct(dir, programs);
-            direct_times.push_back(floor.wall_ms);
-            direct_busy.push_back(floor.cpu_ms / floor.wall_ms);
+            record("direct", spawn_all(dir, runs));
+            record("bwrap", spawn_all(dir, bare_bwrap));
+            record("sandboxed", spawn_all(dir, sandboxed));
             for (const int jobs : options.jobs) {
-                const Timing timing = grade(dir, exercise, programs, jobs);
-                times[jobs].push_back(timing.wall_ms);
-                busy[jobs].push_back(timing.cpu_ms / timing.wall_ms);
+                record(QStringLiteral("%1 bare").arg(jobs),
+                       grade(dir, exercise, programs, jobs, false));
+                record(QStringLiteral("%1 sandbox").arg(jobs),
+                       grade(dir, exercise, programs, jobs, true));
             }
         }
-        const double one_job = median(times[options.jobs.front()]);
-        const double floor = median(direct_times);
-        const QString floor_range
-            = QStringLiteral("%1-%2")
-                  .arg(*std::min_element(direct_times.begin(), direct_times.end()), 0, 'f', 0)
-                  .arg(*std::max_element(direct_times.begin(), direct_times.end()), 0, 'f', 0);
-        std::printf("%-10s %6s %11.0f %11s %11.2f %9s %11.2f\n", qPrintable(exercise), "direct",
-                    floor, qPrintable(floor_range), floor / cases, "", median(direct_busy));
-        for (const int jobs : options.jobs) {
-            const std::vector<double> &t = times[jobs];
-            const double m = median(t);
-            const QString range = QStringLiteral("%1-%2")
-                                      .arg(*std::min_element(t.begin(), t.end()), 0, 'f', 0)
-                                      .arg(*std::max_element(t.begin(), t.end()), 0, 'f', 0);
-            std::printf("%-10s %6d %11.0f %11s %11.2f %8.2fx %11.2f\n", qPrintable(exercise), jobs,
-                        m, qPrintable(range), m / cases, one_job / m, median(busy[jobs]));
+        for (const QString &label : order) {
+            const bool grader = label.contains(' ');
+            const QString first = label.endsWith("bare") ? order[3] : order[4];
+            print_row(exercise, label, times[label], busy[label],
+                      grader ? median(times[first]) : 0);
         }
     }
     return 0;
