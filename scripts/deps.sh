@@ -16,15 +16,17 @@ orvimet_install_packages() {
         "${missing[@]}"
 }
 
-# What every build needs: compiler, CMake, Qt and a font that has the Chinese glyphs. Qt 6 unless
-# ORVIMET_QT=5 asks for Qt 5.15.
+# What every build needs: compiler, CMake, Qt and a font that has the Chinese glyphs, and
+# bubblewrap, the sandbox orvimet-cli runs students' programs in. Qt 6 unless ORVIMET_QT=5 asks
+# for Qt 5.15.
 ORVIMET_QT=${ORVIMET_QT:-6}
 case "$ORVIMET_QT" in
 6) ORVIMET_QT_PACKAGES=(qt6-base-dev qt6-base-dev-tools) ;;
 5) ORVIMET_QT_PACKAGES=(qtbase5-dev qtbase5-dev-tools) ;;
 *) echo "ORVIMET_QT must be 5 or 6, not '$ORVIMET_QT'" >&2; exit 2 ;;
 esac
-ORVIMET_BUILD_PACKAGES=(g++ cmake make "${ORVIMET_QT_PACKAGES[@]}" libgl-dev fonts-wqy-microhei)
+ORVIMET_BUILD_PACKAGES=(g++ cmake make "${ORVIMET_QT_PACKAGES[@]}" libgl-dev fonts-wqy-microhei
+    bubblewrap)
 
 orvimet_build() {
     local dir=$1
