@@ -232,24 +232,25 @@ int main(int argc, char *argv[])
                 options.programs, cases, options.runs);
     std::printf("%-10s %-10s %11s %11s %11s %9s %11s\n", "class", "jobs", "median ms", "range ms",
                 "ms / case", "speed-up", "cores busy");
-    const auto print_row = [&](const QString &exercise, const QString &label,
-                               const std::vector<double> &t, const std::vector<double> &busy,
-                               double one_job) {
-        const double m = median(t);
-        const QString range = QStringLiteral("%1-%2")
-                                  .arg(*std::min_element(t.begin(), t.end()), 0, 'f', 0)
-                                  .arg(*std::max_element(t.begin(), t.end()), 0, 'f', 0);
-        const QString speed_up
-            = one_job > 0 ? QStringLiteral("%1x").arg(one_job / m, 0, 'f', 2) : QString();
-        std::printf("%-10s %-10s %11.0f %11s %11.2f %9s %11.2f\n", qPrintable(exercise),
-                    qPrintable(label), m, qPrintable(range), m / cases, qPrintable(speed_up),
-                    median(busy));
-    };
+    const auto print_row
+        = [&](const QString &exercise, const QString &label, const std::vector<double> &t,
+              const std::vector<double> &busy, double one_job) {
+              const double m = median(t);
+              const QString range = QStringLiteral("%1-%2")
+                                        .arg(*std::min_element(t.begin(), t.end()), 0, 'f', 0)
+                                        .arg(*std::max_element(t.begin(), t.end()), 0, 'f', 0);
+              const QString speed_up
+                  = one_job > 0 ? QStringLiteral("%1x").arg(one_job / m, 0, 'f', 2) : QString();
+              std::printf("%-10s %-10s %11.0f %11s %11.2f %9s %11.2f\n", qPrintable(exercise),
+                          qPrintable(label), m, qPrintable(range), m / cases, qPrintable(speed_up),
+                          median(busy));
+          };
     for (const QString &exercise : {QStringLiteral("stack"), QStringLiteral("queue")}) {
         const QStringList programs = make_class(dir, exercise, options.programs);
         const std::vector<Command> runs = student_runs(dir, programs);
         const std::vector<Command> sandboxed = sandboxed_runs(dir, runs);
-        const std::vector<Command> bare_bwrap(runs.size(), {"bwrap", "--ro-bind", "/", "/", "true"});
+        const std::vector<Command> bare_bwrap(runs.size(),
+                                              {"bwrap", "--ro-bind", "/", "/", "true"});
         // Floors first, then the grader with and without the sandbox for each job count.
         std::map<QString, std::vector<double>> times, busy;
         std::vector<QString> order{"direct", "bwrap", "sandboxed"};

@@ -17,7 +17,7 @@ struct ProgramReport
     int wrong = 0;
     int timeouts = 0;
     int crashes = 0;
-    int not_graded = 0; // cases the grader itself could not run; neither correct nor wrong
+    int not_graded = 0;    // cases the grader itself could not run; neither correct nor wrong
     bool finished = false; // false for a program cut short by an interruption of the grader
 };
 

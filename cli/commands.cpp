@@ -249,8 +249,8 @@ int judge_command(const Settings &settings)
     const ReferenceAnswer reference = run_reference(settings.grading, options, workdir_in(root));
     end_if_interrupted();
     check_reference_run(reference, settings, options);
-    CaseResult result = judge_case(settings.grading, program, options, reference.text,
-                                   workdir_in(root));
+    CaseResult result
+        = judge_case(settings.grading, program, options, reference.text, workdir_in(root));
     end_if_interrupted();
 
     const bool judged

@@ -162,11 +162,11 @@ std::map<std::string, std::string> read_options(const std::vector<std::string> &
         }
         const bool is_long = argument[1] == '-';
         const std::size_t equals = is_long ? argument.find('=') : std::string::npos;
-        const std::string name
-            = is_long ? argument.substr(2, equals - 2) : argument.substr(1, 1);
-        const Option *option = std::find_if(std::begin(options), std::end(options), [&](const Option &o) {
-            return (is_long ? o.long_name : o.short_name) == name && (suite || !o.suite_only);
-        });
+        const std::string name = is_long ? argument.substr(2, equals - 2) : argument.substr(1, 1);
+        const Option *option
+            = std::find_if(std::begin(options), std::end(options), [&](const Option &o) {
+                  return (is_long ? o.long_name : o.short_name) == name && (suite || !o.suite_only);
+              });
         if (option == std::end(options) || name.empty())
             throw Failure{"Unknown option '" + value_text(is_long ? name : argument.substr(1))
                           + "'."};
@@ -245,8 +245,8 @@ Settings parse(const std::string &command, const std::vector<std::string> &argum
         settings.csv = given("csv") ? value("csv") : std::string();
         settings.json = given("json") ? value("json") : std::string();
     }
-    grading.reference_path
-        = reference_path(given("reference") ? value("reference") : std::string(), grading.flag_stack);
+    grading.reference_path = reference_path(given("reference") ? value("reference") : std::string(),
+                                            grading.flag_stack);
     if (settings.positional.empty())
         throw Failure{"no program given"};
     return settings;

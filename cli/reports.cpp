@@ -340,10 +340,12 @@ bool ReportFile::open(const std::string &path, std::string &error)
         return false;
     }
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string folder
+        = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     std::random_device random;
     for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-        temporary = folder + ".orvimet-report-" + std::to_string(random()) + std::to_string(random());
+        temporary
+            = folder + ".orvimet-report-" + std::to_string(random()) + std::to_string(random());
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0 && errno != EEXIST)
             break;
@@ -370,7 +372,8 @@ bool ReportFile::append(const QByteArray &bytes)
 {
     qint64 done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+        const ssize_t n
+            = ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -51,8 +51,8 @@ int main(int argc, char **argv)
     // Changing the user clears the death signal bwrap asked for: ask again, so that the sandbox
     // still ends with bwrap, and bwrap with the grader.
     if (!become(plan.uid) || ::prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) != 0
-        || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0
-        || ::chdir(plan.workdir.c_str()) != 0 || !apply_limits(plan.limits, true)) {
+        || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::chdir(plan.workdir.c_str()) != 0
+        || !apply_limits(plan.limits, true)) {
         std::perror("orvimet-launch: cannot drop privileges or set the limits");
         return 125;
     }

@@ -394,7 +394,8 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
             if (slot)
                 slot->sandbox_init.store(sandbox_init_pid(info));
         }
-        if (pipes.out[0] >= 0 && !drain(pipes.out[0], run.output, limits.output_bytes, run.truncated))
+        if (pipes.out[0] >= 0
+            && !drain(pipes.out[0], run.output, limits.output_bytes, run.truncated))
             close_fd(pipes.out[0]);
         if (pipes.error[0] >= 0 && !drain(pipes.error[0], error_text, 4096, status_truncated))
             close_fd(pipes.error[0]);
@@ -437,9 +438,8 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
     if (sandbox.enabled) {
         if (report.kind != LaunchReport::Ended && ended) {
             const std::string said = error_text.substr(0, error_text.find('\n'));
-            return not_graded("the sandbox did not start"
-                                  + (said.empty() ? std::string() : ": " + said),
-                              start);
+            return not_graded(
+                "the sandbox did not start" + (said.empty() ? std::string() : ": " + said), start);
         }
         program_status = report.value;
     }

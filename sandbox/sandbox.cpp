@@ -44,8 +44,8 @@ const std::vector<SystemPath> &system_view()
         // as fast as outside and can look up a user name; nothing else of /etc.
         for (const char *path :
              {"/usr", "/lib", "/lib32", "/lib64", "/libx32", "/bin", "/sbin", "/etc/ld.so.cache",
-              "/etc/ld.so.conf", "/etc/ld.so.conf.d", "/etc/localtime", "/etc/passwd",
-              "/etc/group", "/etc/nsswitch.conf"}) {
+              "/etc/ld.so.conf", "/etc/ld.so.conf.d", "/etc/localtime", "/etc/passwd", "/etc/group",
+              "/etc/nsswitch.conf"}) {
             struct stat info
             {
             };
@@ -68,14 +68,14 @@ const std::vector<SystemPath> &system_view()
 
 std::vector<std::string> sandbox_arguments(const SandboxPlan &plan)
 {
-    std::vector<std::string> args{plan.bwrap,      "--unshare-pid",  "--unshare-net",
-                                  "--unshare-ipc", "--unshare-uts",  "--new-session",
-                                  "--die-with-parent", "--as-pid-1", "--clearenv"};
+    std::vector<std::string> args{plan.bwrap,          "--unshare-pid", "--unshare-net",
+                                  "--unshare-ipc",     "--unshare-uts", "--new-session",
+                                  "--die-with-parent", "--as-pid-1",    "--clearenv"};
     args.insert(args.end(), {"--setenv", "PATH", "/usr/bin:/bin"});
     if (plan.as_root) {
         // Root's sandbox keeps only what the launcher needs to become the unprivileged user.
-        args.insert(args.end(), {"--cap-drop", "ALL", "--cap-add", "CAP_SETUID", "--cap-add",
-                                 "CAP_SETGID"});
+        args.insert(args.end(),
+                    {"--cap-drop", "ALL", "--cap-add", "CAP_SETUID", "--cap-add", "CAP_SETGID"});
     }
     for (const SystemPath &entry : plan.system) {
         if (entry.symlink.empty())
@@ -104,8 +104,8 @@ std::vector<std::string> sandbox_arguments(const SandboxPlan &plan)
     parents(plan.workdir);
     args.insert(args.end(), {"--bind", plan.workdir, plan.workdir});
     args.insert(args.end(), {"--ro-bind", plan.launcher, launcher_inside});
-    args.insert(args.end(), {"--info-fd", number(static_cast<unsigned>(plan.info_fd)), "--",
-                             launcher_inside});
+    args.insert(args.end(),
+                {"--info-fd", number(static_cast<unsigned>(plan.info_fd)), "--", launcher_inside});
     const std::vector<std::string> launch = launch_arguments(
         {plan.status_fd, plan.as_root ? plan.uid : 0U, plan.workdir, plan.limits, plan.argv});
     args.insert(args.end(), launch.begin(), launch.end());

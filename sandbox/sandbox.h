@@ -15,8 +15,8 @@ struct Limits
     int cpu_seconds = 10;
     std::uint64_t memory_bytes = std::uint64_t(1) << 30; // address space
     std::uint64_t file_bytes = std::uint64_t(64) << 20;  // largest file the program may write
-    int processes = 64;                                   // processes of the program at once
-    std::size_t output_bytes = std::size_t(16) << 20;     // standard output kept
+    int processes = 64;                                  // processes of the program at once
+    std::size_t output_bytes = std::size_t(16) << 20;    // standard output kept
 };
 
 struct Sandbox
@@ -68,7 +68,7 @@ std::vector<std::string> sandbox_arguments(const SandboxPlan &plan);
 struct LaunchPlan
 {
     int status_fd = -1;
-    unsigned uid = 0; // 0: keep the current user
+    unsigned uid = 0;    // 0: keep the current user
     std::string workdir; // entered as that user: the folder is that user's alone
     Limits limits;
     std::vector<std::string> argv;

@@ -606,8 +606,8 @@ void TestCli::badUse_data()
         << QStringList{"suite", "-e", "queue", "-r", "badref", program}
         << "the reference program " + bench.path("badref/b.exe") + " failed to start";
     QTest::newRow("one file for both reports")
-        << QStringList{"suite", "-e", "queue", "-r", "ref", "--csv", "r.csv", "--json", "./r.csv",
-                       program}
+        << QStringList{"suite", "-e",    "queue",  "-r",      "ref",
+                       "--csv", "r.csv", "--json", "./r.csv", program}
         << "the CSV and the JSON report would both be r.csv: give two different files";
     QTest::newRow("no reference program")
         << QStringList{"suite", "-e", "stack", "-r", "ref", program}

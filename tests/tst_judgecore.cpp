@@ -345,7 +345,8 @@ void TestJudgeCore::staleAnswerNeverJudged()
     QDir().mkpath(bench.path("lab"));
     bench.write("lab/queue.txt", "old");
     const CaseFiles files = case_files(bench.dir_s("lab"), "queue", "");
-    QCOMPARE(take_student_answer(files, "printed", StaleOutputs{false, true}), std::string("printed"));
+    QCOMPARE(take_student_answer(files, "printed", StaleOutputs{false, true}),
+             std::string("printed"));
     QCOMPARE(take_student_answer(files, "printed"), std::string("old"));
 }
 

@@ -230,14 +230,17 @@ void TestRobustness::hostileAnswerFiles_data()
     QTest::addColumn<QString>("plantedLink"); // lab/queue.txt before the run
     QTest::addColumn<QString>("expected");
     QTest::newRow("sparse answer file of 100 GB")
-        << QByteArray("sparse:queue.txt:107374182400") << "" << "答案错误！";
+        << QByteArray("sparse:queue.txt:107374182400") << ""
+        << "答案错误！";
     QTest::newRow("answer's place beside the program linked to a teacher's file during the run")
         << QByteArray("file:queue.txt:S 5\nlink:../teacher.txt:lab/queue.txt") << ""
         << "答案正确！";
     QTest::newRow("dangling link beside the program")
-        << QByteArray("file:queue.txt:S 5") << "../outside.txt" << "答案正确！";
+        << QByteArray("file:queue.txt:S 5") << "../outside.txt"
+        << "答案正确！";
     QTest::newRow("answer file linked to a teacher's file")
-        << QByteArray("link:teacher.txt:queue.txt\nout:S 5") << "" << "答案正确！";
+        << QByteArray("link:teacher.txt:queue.txt\nout:S 5") << ""
+        << "答案正确！";
 }
 
 void TestRobustness::hostileAnswerFiles()

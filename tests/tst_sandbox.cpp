@@ -109,10 +109,10 @@ QString sandbox_missing()
     return {};
 }
 
-const QStringList attacks{"join-grader-group", "daemon",        "fork-storm",      "endless-output",
-                          "sparse-answer",     "fifo-swap",     "terminal",        "next-scratch",
-                          "symlinks",          "planted-link",  "steal-reference", "tamper",
-                          "home",              "network"};
+const QStringList attacks{
+    "join-grader-group", "daemon",   "fork-storm",   "endless-output", "sparse-answer",
+    "fifo-swap",         "terminal", "next-scratch", "symlinks",       "planted-link",
+    "steal-reference",   "tamper",   "home",         "network"};
 
 // Every file of the bench but those the grading may write: the reports and the answer files
 // beside the programs. Each with a digest of its content (or of its link's target).
@@ -224,9 +224,21 @@ void TestSandbox::initTestCase()
     before = teacher_files(bench.path());
     if (!missing.isEmpty())
         return;
-    std::vector<std::string> arguments{"suite", "-e", "queue", "-r", "ref", "-t", "0.5",
-                                       "-j", "4", "--output", "1", "--csv", "reports/class.csv",
-                                       "--json", "reports/class.json"};
+    std::vector<std::string> arguments{"suite",
+                                       "-e",
+                                       "queue",
+                                       "-r",
+                                       "ref",
+                                       "-t",
+                                       "0.5",
+                                       "-j",
+                                       "4",
+                                       "--output",
+                                       "1",
+                                       "--csv",
+                                       "reports/class.csv",
+                                       "--json",
+                                       "reports/class.json"};
     arguments.insert(arguments.end(), programs.begin(), programs.end());
     class_run = run_grader(arguments, bench.path());
     QJsonParseError error;
@@ -318,7 +330,8 @@ void TestSandbox::honestProgramsUnharmed_data()
     QTest::addColumn<QString>("program");
     QTest::newRow("honest") << "class/honest/queue.exe";
     QTest::newRow("the same through a linked folder") << "alias/queue.exe";
-    QTest::newRow("folder name not UTF-8") << QString::fromUtf8("class/\uFFFD\uFFFD\uFFFD\uFFFD/queue.exe");
+    QTest::newRow("folder name not UTF-8")
+        << QString::fromUtf8("class/\uFFFD\uFFFD\uFFFD\uFFFD/queue.exe");
 }
 
 void TestSandbox::honestProgramsUnharmed()
@@ -361,7 +374,8 @@ void TestSandbox::reportsCompleteAndValid()
     // The old report was replaced, the teacher's other file in the folder left alone.
     QCOMPARE(bench.read("reports/old.txt"), QByteArray("last week"));
     QCOMPARE(bench.read("reports/class.csv").count("\r\n"), 1 + int(programs.size()) * 10);
-    const QJsonArray cases = program_report("class/endless-output/queue.exe").value("cases").toArray();
+    const QJsonArray cases
+        = program_report("class/endless-output/queue.exe").value("cases").toArray();
     QCOMPARE(cases.at(0).toObject().value("note").toString(), QStringLiteral("output truncated"));
 }
 
