@@ -37,6 +37,9 @@ struct Command
     std::vector<std::string> visible;
 };
 
+// How the failure of a sandbox that did not start begins.
+inline constexpr char sandbox_failure[] = "the sandbox did not start";
+
 // Runs `command` to its end or to the time-out; every process it started ends with it, whatever
 // it did to escape (its own process group or session, a double fork), in the sandbox by the end
 // of its PID namespace. When the grader runs as root, `workdir` is handed to the program's

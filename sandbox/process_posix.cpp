@@ -254,7 +254,8 @@ pid_t sandbox_init_pid(const std::string &info)
             ::execv(path, argv);
         error = errno;
     }
-    const LaunchReport report{LaunchReport::ExecFailed, error};
+    const LaunchReport report{sandboxed ? LaunchReport::SandboxFailed : LaunchReport::ExecFailed,
+                              error};
     [[maybe_unused]] const ssize_t written = ::write(status_fd_in_child, &report, sizeof report);
     ::_exit(127);
 }
@@ -431,6 +432,11 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
     if (status_bytes.size() >= sizeof report)
         std::memcpy(&report, status_bytes.data(), sizeof report);
     int program_status = status;
+    if (report.kind == LaunchReport::SandboxFailed) {
+        return not_graded(std::string(sandbox_failure) + ": cannot run " + sandbox.bwrap + ": "
+                              + std::strerror(report.value),
+                          start);
+    }
     if (report.kind == LaunchReport::ExecFailed) {
         run.end = ChildRun::End::FailedToStart;
         return run;
@@ -438,8 +444,8 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
     if (sandbox.enabled) {
         if (report.kind != LaunchReport::Ended && ended) {
             const std::string said = error_text.substr(0, error_text.find('\n'));
-            return not_graded(
-                "the sandbox did not start" + (said.empty() ? std::string() : ": " + said), start);
+            return not_graded(sandbox_failure + (said.empty() ? std::string() : ": " + said),
+                              start);
         }
         program_status = report.value;
     }

@@ -77,10 +77,11 @@ std::vector<std::string> launch_arguments(const LaunchPlan &plan);
 bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan);
 
 // What the launcher writes on the status descriptor: the program could not be started (value is
-// errno), or it ended (value is its wait status).
+// errno), or it ended (value is its wait status). The grader's child writes SandboxFailed when
+// bwrap itself cannot be started.
 struct LaunchReport
 {
-    enum Kind : int { ExecFailed = 1, Ended = 2 };
+    enum Kind : int { ExecFailed = 1, Ended = 2, SandboxFailed = 3 };
     int kind = 0;
     int value = 0;
 };

@@ -159,6 +159,7 @@ private slots:
     void terminalUntouched();
     void graderFailuresAreNotTheStudents();
     void closedStandardDescriptors();
+    void withoutSandbox();
     void cleanupTestCase();
 
 private:
@@ -450,6 +451,23 @@ void TestSandbox::closedStandardDescriptors()
     const QByteArray csv = bench.read("closed.csv");
     QVERIFY2(csv.startsWith("program,case,"), csv);
     QVERIFY(!csv.contains("correct  wrong"));
+}
+
+void TestSandbox::withoutSandbox()
+{
+    // Today's behaviour, with the fixes that need no sandbox: a program that moves into the
+    // grader's process group still ends at the time-out, and the report says what was missing.
+    const Run run
+        = run_grader({"suite", "-e", "queue", "-r", "ref", "-t", "0.3", "--no-sandbox", "--json",
+                      "bare.json", "class/honest/queue.exe", "class/join-grader-group/queue.exe"},
+                     bench.path());
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.out.endsWith("2 programs, 20 cases: 10 correct, 10 wrong (10 time-outs, 0 "
+                              "crashes)\n"),
+             run.out);
+    const QJsonObject bare = QJsonDocument::fromJson(bench.read("bare.json")).object();
+    QCOMPARE(bare.value("sandbox").toObject().value("enabled"), QJsonValue(false));
+    QCOMPARE(processes_running(bench.path("class/join-grader-group/queue.exe")), 0);
 }
 
 void TestSandbox::cleanupTestCase()
