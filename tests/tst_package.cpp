@@ -98,9 +98,9 @@ void TestPackage::control()
 {
     const Run fields
         = run(QStringLiteral("dpkg-deb"),
-              {"--showformat=${Version}|${Section}|${Maintainer}|${Depends}", "-W", deb});
+              {"--showformat=${Version}\\n${Section}\\n${Maintainer}\\n${Depends}", "-W", deb});
     QVERIFY2(fields.status == 0, qPrintable(report(fields)));
-    const QStringList parts = QString::fromUtf8(fields.out).split(QLatin1Char('|'));
+    const QStringList parts = QString::fromUtf8(fields.out).split(QLatin1Char('\n'));
     QCOMPARE(parts.size(), 4);
     QCOMPARE(parts[0], QStringLiteral(ORVIMET_VERSION));
     QCOMPARE(parts[1], QStringLiteral("education"));
