@@ -116,7 +116,7 @@ void TestPackage::filesValidate_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("arguments");
-    const QString share = QStringLiteral("/usr/share/");
+    const QString share = QStringLiteral("usr/share/");
     QTest::newRow("desktop entry")
         << "desktop-file-validate"
         << QStringList{share + "applications/" ORVIMET_APP_ID ".desktop"};
