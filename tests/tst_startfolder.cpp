@@ -1,7 +1,7 @@
-// The working directory of the window started from the desktop menu: which folder, and how its
-// resource/ is prepared whatever an earlier start or a program under test left there.
+// The working folder of the window started from the desktop menu: how its resource/ is prepared
+// whatever an earlier start or a program under test left there. Which folder the window takes is
+// checked on the installed tree, by tst_package.
 #include "app/startfolder.h"
-#include "judge/installation.h"
 
 #include <QtTest>
 
@@ -10,38 +10,10 @@ class TestStartFolder : public QObject
     Q_OBJECT
 
 private slots:
-    void chosenFolder_data();
-    void chosenFolder();
     void resourceLeadsToTheInstallation_data();
     void resourceLeadsToTheInstallation();
     void failureIsReported();
 };
-
-void TestStartFolder::chosenFolder_data()
-{
-    QTest::addColumn<bool>("fromMenu");
-    QTest::addColumn<QString>("dataFolder");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("reference");
-    QTest::newRow("terminal: stays") << false << "/home/t/.local/share"
-                                     << ""
-                                     << "";
-    QTest::newRow("menu: own folder below the data folder") << true << "/home/t/.local/share/"
-                                                            << "/home/t/.local/share/orvimet"
-                                                            << "/opt/o/libexec/orvimet/resource";
-    QTest::newRow("menu without a data folder: stays") << true << ""
-                                                       << ""
-                                                       << "";
-}
-
-void TestStartFolder::chosenFolder()
-{
-    QFETCH(bool, fromMenu);
-    QFETCH(QString, dataFolder);
-    const StartFolder start = start_folder(fromMenu, dataFolder, QStringLiteral("/opt/o/bin"));
-    QTEST(start.folder, "folder");
-    QTEST(start.reference, "reference");
-}
 
 void TestStartFolder::resourceLeadsToTheInstallation_data()
 {
