@@ -2,6 +2,7 @@
 // reads the command line and hands over to the command.
 #include "cli/commands.h"
 #include "cli/reports.h"
+#include "judge/installation.h"
 #include "judge/outputfiles.h"
 #include "judge/qtversion.h"
 #include "judge/utf8.h"
@@ -39,7 +40,8 @@ Options:
   -t, --timeout SECONDS    time limit of one run; a program still running then is
                            killed with everything it started (default 10)
   -r, --reference DIR      folder holding a.exe, b.exe and c.exe (default: the
-                           resource folder beside orvimet-cli, else ./resource)
+                           resource folder beside orvimet-cli, else the installed
+                           one, else ./resource)
   -j, --jobs N             suite: programs judged at the same time (default: the
                            number of processor cores)
       --csv FILE           suite: write one record per program and case as CSV
@@ -110,18 +112,23 @@ int exercise_number(const std::string &name)
     return -1;
 }
 
-// The reference program: the chosen folder, else resource/ beside this executable when it holds
-// the file, else ./resource/.
+// The reference program: the chosen folder, else the first of resource/ beside this executable
+// (a build tree) and the installed reference folder that holds the file, else ./resource/.
 std::string reference_path(const std::string &chosen, int flag_stack)
 {
     const std::string file = reference_file_name(flag_stack);
     std::string folder = chosen;
     if (folder.empty()) {
-        folder = (QCoreApplication::applicationDirPath() + QStringLiteral("/resource"))
-                     .toUtf8()
-                     .toStdString();
-        if (!is_readable_file(folder + "/" + file))
-            folder = "resource";
+        const QString executable_folder = QCoreApplication::applicationDirPath();
+        folder = "resource";
+        for (const QString &candidate : {executable_folder + QStringLiteral("/resource"),
+                                         installed_reference_folder(executable_folder)}) {
+            const std::string path = candidate.toUtf8().toStdString();
+            if (is_readable_file(path + "/" + file)) {
+                folder = path;
+                break;
+            }
+        }
     }
     return absolute_path(folder + "/" + file);
 }

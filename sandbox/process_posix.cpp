@@ -161,16 +161,20 @@ std::string executable_path(const std::string &program)
     return program;
 }
 
-// orvimet-launch beside the running executable, else where the build put it.
+// orvimet-launch beside the running executable (a build tree), else where an installation puts
+// it, else where the build put it.
 std::string default_launcher()
 {
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {
-        std::string path(self, static_cast<std::size_t>(n));
-        path = path.substr(0, path.rfind('/') + 1) + "orvimet-launch";
-        if (::access(path.c_str(), X_OK) == 0)
-            return path;
+        const std::string path(self, static_cast<std::size_t>(n));
+        const std::string folder = path.substr(0, path.rfind('/') + 1);
+        for (const std::string &candidate :
+             {folder + "orvimet-launch", folder + ORVIMET_LAUNCHER_FROM_BIN}) {
+            if (::access(candidate.c_str(), X_OK) == 0)
+                return candidate;
+        }
     }
     return ORVIMET_LAUNCHER;
 }

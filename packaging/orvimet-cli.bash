@@ -1,0 +1,58 @@
+# bash completion for orvimet-cli
+
+_orvimet_cli()
+{
+    local cur prev words cword
+    _init_completion || return
+
+    if [[ $cword -eq 1 ]]; then
+        COMPREPLY=($(compgen -W 'judge suite --help --version' -- "$cur"))
+        return
+    fi
+    local command=${words[1]}
+
+    # In judge, everything after the program belongs to the program.
+    if [[ $command == judge ]]; then
+        local i
+        for ((i = 2; i < cword; i++)); do
+            case ${words[i]} in
+            -e | --exercise | -t | --timeout | -r | --reference | --cpu | --memory | --file-size | \
+                --processes | --output) ((i++)) ;;
+            -*) ;;
+            *) return ;;
+            esac
+        done
+    fi
+
+    case $prev in
+    -e | --exercise)
+        COMPREPLY=($(compgen -W 'stack queue stackqueue' -- "$cur"))
+        return
+        ;;
+    -r | --reference)
+        _filedir -d
+        return
+        ;;
+    -t | --timeout | -j | --jobs | --cpu | --memory | --file-size | --processes | --output)
+        return
+        ;;
+    --csv)
+        _filedir csv
+        return
+        ;;
+    --json)
+        _filedir json
+        return
+        ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        local options='--exercise --timeout --reference --cpu --memory --file-size --processes
+            --output --no-sandbox --help'
+        [[ $command == suite ]] && options+=' --jobs --csv --json'
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+    _filedir
+}
+complete -F _orvimet_cli orvimet-cli
