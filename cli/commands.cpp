@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -102,10 +101,8 @@ std::string options_text(const std::vector<std::string> &arguments)
 // An interrupted grader ends by the signal that interrupted it, once its reports are written.
 void end_if_interrupted()
 {
-    if (const int signal = interrupted()) {
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
-    }
+    if (const int signal = interrupted())
+        throw Interrupted{signal};
 }
 
 // The progress bar on standard error, drawn only when that is a terminal.

@@ -24,6 +24,13 @@ struct Failure
     std::string message;
 };
 
+// The grader was interrupted by `signal`; thrown once the reports are written, so that every
+// scratch folder is removed before the grader ends by that signal.
+struct Interrupted
+{
+    int signal;
+};
+
 // Exit statuses.
 constexpr int all_correct = 0;
 constexpr int some_wrong = 1;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <map>
@@ -302,6 +303,10 @@ int main(int argc, char *argv[])
             throw Failure{"unknown command '" + printable(command) + "': use judge or suite"};
         const Settings settings = parse(command, {arguments.begin() + 1, arguments.end()});
         return command == "judge" ? judge_command(settings) : suite_command(settings);
+    } catch (const Interrupted &interruption) {
+        std::signal(interruption.signal, SIG_DFL);
+        std::raise(interruption.signal);
+        return not_judged;
     } catch (const Failure &failure) {
         say(failure.message);
         std::cerr << "Try 'orvimet-cli --help' for more information.\n";

@@ -196,7 +196,7 @@ QJsonObject TestCli::program_report(const QString &name) const
 
 void TestCli::classTable()
 {
-    QCOMPARE(class_run.status, 1);
+    QVERIFY2(class_run.status == 1, class_run.err);
     QCOMPARE(class_run.err, QByteArray());
     const QStringList lines = QString::fromUtf8(class_run.out).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), class_programs.size() + 2);
