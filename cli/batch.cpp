@@ -105,6 +105,8 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
                 }
                 wake();
             }
+            if (run.finish_program)
+                run.finish_program(program, report, workdir);
             const std::lock_guard<std::mutex> lock(mutex);
             reports[index] = std::move(report);
             done[index] = true;

@@ -2,6 +2,8 @@
 #include "cli/batch.h"
 #include "cli/reports.h"
 #include "drivers/suitecases.h"
+#include "explore/cases.h"
+#include "explore/explorer.h"
 #include "judge/outputfiles.h"
 #include "judge/qtversion.h"
 #include "judge/utf8.h"
@@ -14,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -32,6 +35,7 @@ constexpr int not_judged = 2;
 const char *const help_text
     = R"(Usage: orvimet-cli judge --exercise EXERCISE [options] PROGRAM [OPTION...]
        orvimet-cli suite --exercise EXERCISE [options] PROGRAM...
+       orvimet-cli explore --exercise EXERCISE [options] PROGRAM
 
 Runs students' programs of the container-class lab and the reference program of
 their exercise with the same options, and compares the answers word by word, by
@@ -40,6 +44,9 @@ the same rules as the Orvimet window.
 Commands:
   judge   judge PROGRAM on the options that follow it, like the manual test
   suite   judge every PROGRAM on the ten option strings of the automatic suite
+  explore judge PROGRAM on generated option strings until its answer differs
+          from the reference's, then shrink that string as far as it still
+          differs; prints the shrunk string, both answers and the seed
 
 Options:
   -e, --exercise EXERCISE  stack, queue or stackqueue
@@ -51,6 +58,17 @@ Options:
                            number of processor cores)
       --csv FILE           suite: write one record per program and case as CSV
       --json FILE          suite: write the same records as JSON
+      --cases FILE         suite: judge the option strings of FILE, one a line
+                           ('#' starts a comment), instead of the ten
+      --cases extended     suite: judge the built-in list that covers every rule
+                           and boundary of the exercise
+      --explore N          suite: add N generated option strings, the same for
+                           every program, and shrink each program's first
+                           failing one
+      --seed S             suite, explore: the seed of the generated strings
+                           (default: taken from the clock, and printed)
+      --runs N             explore: strings to try at most (default 2000)
+      --time SECONDS       explore: time to try them in at most (default 20)
   -h, --help               show this help and exit
   -v, --version            show the version and exit
 
@@ -59,7 +77,7 @@ at end of file. An answer file "<name>.txt" that it writes there is moved into t
 program's folder and judged instead of its output, as the window does.
 
 Exit status:
-  0  every answer is correct
+  0  every answer is correct; explore: no string made the answers differ
   1  some answer is wrong; in a suite, runs killed at the time-out count as wrong
   2  nothing was judged: bad use, a missing program or reference program, or, for
      judge, a program that failed to start or ran out of time
@@ -88,8 +106,31 @@ struct Settings
     int jobs = 1;
     QString csv;
     QString json;
+    QString cases;
+    int explore = 0;
+    std::uint64_t seed = 0;
+    Budget budget;
     QStringList positional;
 };
+
+// A seed nobody chose, printed so that the run can be repeated.
+std::uint64_t clock_seed()
+{
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(
+               std::chrono::duration_cast<std::chrono::microseconds>(now).count())
+           % 1000000000;
+}
+
+int whole_number(const QString &text, const char *what, int lowest)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < lowest)
+        throw Failure{"invalid " + std::string(what) + " '" + utf8(text)
+                      + "': give a whole number of at least " + std::to_string(lowest)};
+    return value;
+}
 
 int exercise_number(const std::string &name)
 {
@@ -119,6 +160,7 @@ std::string reference_path(const QString &chosen, int flag_stack)
 Settings parse(const QString &command, const QStringList &arguments)
 {
     const bool suite = command == QLatin1String("suite");
+    const bool exploring = command == QLatin1String("explore");
     QCommandLineParser parser;
     const QCommandLineOption exercise({"e", "exercise"}, {}, "EXERCISE");
     const QCommandLineOption timeout({"t", "timeout"}, {}, "SECONDS");
@@ -126,11 +168,18 @@ Settings parse(const QString &command, const QStringList &arguments)
     const QCommandLineOption jobs({"j", "jobs"}, {}, "N");
     const QCommandLineOption csv("csv", {}, "FILE");
     const QCommandLineOption json("json", {}, "FILE");
+    const QCommandLineOption cases("cases", {}, "FILE");
+    const QCommandLineOption explore("explore", {}, "N");
+    const QCommandLineOption seed("seed", {}, "S");
+    const QCommandLineOption runs("runs", {}, "N");
+    const QCommandLineOption time("time", {}, "SECONDS");
     const QCommandLineOption help(QStringList{"h", "help"});
     parser.addOptions({exercise, timeout, reference, help});
-    if (suite) {
-        parser.addOptions({jobs, csv, json});
-    } else {
+    if (suite)
+        parser.addOptions({jobs, csv, json, cases, explore, seed});
+    if (exploring)
+        parser.addOptions({seed, runs, time});
+    if (!suite && !exploring) {
         // Whatever follows the program belongs to it, dashes and all.
         parser.setOptionsAfterPositionalArgumentsMode(
             QCommandLineParser::ParseAsPositionalArguments);
@@ -170,12 +219,35 @@ Settings parse(const QString &command, const QStringList &arguments)
     if (suite) {
         settings.csv = parser.value(csv);
         settings.json = parser.value(json);
+        settings.cases = parser.value(cases);
+        if (parser.isSet(explore))
+            settings.explore = whole_number(parser.value(explore), "number of strings", 0);
+    }
+    settings.seed = clock_seed();
+    if (parser.isSet(seed)) {
+        bool ok = false;
+        settings.seed = parser.value(seed).toULongLong(&ok);
+        if (!ok)
+            throw Failure{"invalid seed '" + utf8(parser.value(seed))
+                          + "': give a whole number from 0 to 18446744073709551615"};
+    }
+    if (exploring && parser.isSet(runs))
+        settings.budget.strings = whole_number(parser.value(runs), "number of strings", 1);
+    if (exploring && parser.isSet(time)) {
+        bool ok = false;
+        const double seconds = parser.value(time).toDouble(&ok);
+        if (!ok || !(seconds > 0) || seconds > 86400)
+            throw Failure{"invalid time '" + utf8(parser.value(time))
+                          + "': give a number of seconds above 0"};
+        settings.budget.time = std::chrono::milliseconds(std::max(1LL, std::llround(seconds * 1000)));
     }
     settings.grading.reference_path
         = reference_path(parser.value(reference), settings.grading.flag_stack);
     settings.positional = parser.positionalArguments();
     if (settings.positional.isEmpty())
         throw Failure{"no program given"};
+    if (exploring && settings.positional.size() > 1)
+        throw Failure{"explore takes one program, not " + std::to_string(settings.positional.size())};
     return settings;
 }
 
@@ -239,25 +311,13 @@ std::string scratch_folder(const QTemporaryDir &dir)
     return utf8(dir.path()) + "/";
 }
 
-// The options typed after the program, as one string of the window's form: each begins with a
-// blank, and those holding blanks or quotes are quoted the way the command splitter reads them.
+// The options typed after the program, as one string of the window's form.
 std::string options_text(const QStringList &arguments)
 {
-    std::string text;
-    for (const QString &argument : arguments) {
-        std::string word = utf8(argument);
-        bool quote = word.empty();
-        for (const QChar c : argument)
-            quote = quote || c.isSpace() || c == QLatin1Char('"');
-        if (quote) {
-            std::string quoted = "\"";
-            for (const char c : word)
-                quoted += c == '"' ? std::string("\"\"\"") : std::string(1, c);
-            word = quoted + '"';
-        }
-        text += ' ' + word;
-    }
-    return text;
+    Words words;
+    for (const QString &argument : arguments)
+        words.push_back(utf8(argument));
+    return options_line(words);
 }
 
 int judge_command(const Settings &settings)
@@ -287,18 +347,8 @@ int judge_command(const Settings &settings)
         std::cout << "verdict:   not judged\n";
         return not_judged;
     }
-    if (result.correct) {
-        std::cout << "verdict:   correct\n";
-        return all_correct;
-    }
-    std::cout << "verdict:   wrong: word " << result.difference + 1 << " is "
-              << (result.student_token.empty() ? "missing"
-                                               : '"' + printable(result.student_token) + '"')
-              << ", the reference has "
-              << (result.reference_token.empty() ? "none"
-                                                 : '"' + printable(result.reference_token) + '"')
-              << '\n';
-    return some_wrong;
+    std::cout << "verdict:   " << verdict_text(result) << '\n';
+    return result.correct ? all_correct : some_wrong;
 }
 
 // The progress bar on standard error, drawn only when that is a terminal.
@@ -351,7 +401,24 @@ void print_row(const ProgramReport &report)
     char counts[64];
     std::snprintf(counts, sizeof counts, "%7d  %5d  %9d  %7d  ", report.correct, report.wrong,
                   report.timeouts, report.crashes);
-    std::cout << counts << printable(report.name) << '\n';
+    std::cout << counts << printable(report.name);
+    if (report.shrunk_from >= 0)
+        std::cout << "  fails on:" << printable(report.shrunk.options);
+    std::cout << '\n';
+}
+
+// The option strings of a suite: the ten, a case file or the extended list.
+std::vector<std::string> case_list(const Settings &settings)
+{
+    if (settings.cases.isEmpty())
+        return {suite_options.begin(), suite_options.end()};
+    if (settings.cases == QLatin1String("extended"))
+        return extended_cases(settings.grading.flag_stack);
+    const CaseList list = read_case_file(utf8(settings.cases));
+    if (!list.error.empty())
+        throw Failure{"cannot read the case file " + printable(utf8(settings.cases)) + ": "
+                      + list.error};
+    return list.options;
 }
 
 int suite_command(const Settings &settings)
@@ -368,7 +435,12 @@ int suite_command(const Settings &settings)
     run.grading = settings.grading;
     run.workroot = scratch_folder(scratch);
     run.jobs = settings.jobs;
-    run.options.assign(suite_options.begin(), suite_options.end());
+    run.options = case_list(settings);
+    const std::size_t first_generated = run.options.size();
+    const std::vector<Words> generated
+        = generate_cases(settings.grading.flag_stack, settings.seed, settings.explore);
+    for (const Words &words : generated)
+        run.options.push_back(options_line(words));
 
     // The reference answers do not depend on the student: each option string runs once.
     std::vector<ReferenceAnswer> answers(run.options.size());
@@ -382,8 +454,32 @@ int suite_command(const Settings &settings)
         run.reference_texts.push_back(answers[i].text);
     }
 
+    // Each program's first failing generated string is shrunk, on the thread that graded it.
+    ReferenceAnswers reference(run.grading, run.workroot + "reference/");
+    QDir().mkpath(from_utf8(run.workroot + "reference/"));
+    for (std::size_t i = first_generated; i < run.options.size(); ++i)
+        reference.add(run.options[i], answers[i]);
+    if (!generated.empty()) {
+        run.finish_program = [&](const StudentProgram &program, ProgramReport &report,
+                                 const std::string &workdir) {
+            for (std::size_t c = first_generated; c < report.cases.size(); ++c) {
+                if (report.cases[c].correct)
+                    continue;
+                report.shrunk = shrink_failure(run.grading, program, generated[c - first_generated],
+                                               reference, workdir)
+                                    .shrunk;
+                report.shrunk_from = static_cast<int>(c);
+                return;
+            }
+        };
+        std::cout << "generated: " << generated.size() << " option strings, seed " << settings.seed
+                  << '\n';
+    }
+
     ProgressBar bar(static_cast<int>(programs.size() * run.options.size()));
-    std::cout << "correct  wrong  time-outs  crashes  program\n" << std::flush;
+    std::cout << "correct  wrong  time-outs  crashes  program"
+              << (generated.empty() ? "" : "  shrunk failing options") << '\n'
+              << std::flush;
     const std::vector<ProgramReport> reports = grade_class(
         run, programs, [&](int cases_done) { bar.draw(cases_done); },
         [&](const ProgramReport &report) { bar.around([&] { print_row(report); }); });
@@ -405,6 +501,26 @@ int suite_command(const Settings &settings)
                                            settings.timeout_seconds},
                                           reports));
     return wrong == 0 ? all_correct : some_wrong;
+}
+
+int explore_command(const Settings &settings)
+{
+    const StudentProgram program = existing_program(settings.positional.first());
+    check_reference(settings.grading);
+    const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
+    const std::string root = scratch_folder(scratch);
+    QDir().mkpath(from_utf8(root + "program"));
+    QDir().mkpath(from_utf8(root + "reference"));
+
+    ReferenceAnswers reference(settings.grading, root + "reference/");
+    const Exploration exploration = explore(settings.grading, program, settings.seed,
+                                            settings.budget, reference, root + "program/");
+    if (exploration.reference_failed_on) {
+        const std::string &options = *exploration.reference_failed_on;
+        check_reference_run(reference.answer(options), settings, options);
+    }
+    std::cout << exploration_text(exploration, settings.timeout_seconds);
+    return exploration.found ? some_wrong : all_correct;
 }
 
 } // namespace
@@ -430,12 +546,15 @@ int main(int argc, char *argv[])
     }
     try {
         if (command.isEmpty())
-            throw Failure{"no command given: use judge or suite"};
-        if (command != QLatin1String("judge") && command != QLatin1String("suite"))
-            throw Failure{"unknown command '" + utf8(command) + "': use judge or suite"};
+            throw Failure{"no command given: use judge, suite or explore"};
+        const QStringList commands{"judge", "suite", "explore"};
+        if (!commands.contains(command))
+            throw Failure{"unknown command '" + utf8(command) + "': use judge, suite or explore"};
         const Settings settings = parse(command, arguments.mid(1));
-        return command == QLatin1String("judge") ? judge_command(settings)
-                                                 : suite_command(settings);
+        if (command == QLatin1String("judge"))
+            return judge_command(settings);
+        return command == QLatin1String("suite") ? suite_command(settings)
+                                                 : explore_command(settings);
     } catch (const Failure &failure) {
         say(failure.message);
         std::cerr << "Try 'orvimet-cli --help' for more information.\n";
