@@ -239,7 +239,8 @@ Settings parse(const QString &command, const QStringList &arguments)
         if (!ok || !(seconds > 0) || seconds > 86400)
             throw Failure{"invalid time '" + utf8(parser.value(time))
                           + "': give a number of seconds above 0"};
-        settings.budget.time = std::chrono::milliseconds(std::max(1LL, std::llround(seconds * 1000)));
+        settings.budget.time
+            = std::chrono::milliseconds(std::max(1LL, std::llround(seconds * 1000)));
     }
     settings.grading.reference_path
         = reference_path(parser.value(reference), settings.grading.flag_stack);
@@ -247,7 +248,8 @@ Settings parse(const QString &command, const QStringList &arguments)
     if (settings.positional.isEmpty())
         throw Failure{"no program given"};
     if (exploring && settings.positional.size() > 1)
-        throw Failure{"explore takes one program, not " + std::to_string(settings.positional.size())};
+        throw Failure{"explore takes one program, not "
+                      + std::to_string(settings.positional.size())};
     return settings;
 }
 

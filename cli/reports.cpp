@@ -206,15 +206,18 @@ std::string verdict_text(const CaseResult &result)
     if (result.difference == std::string::npos)
         return "wrong";
     return "wrong: word " + std::to_string(result.difference + 1) + " is "
-           + (result.student_token.empty() ? "missing" : '"' + printable(result.student_token) + '"')
+           + (result.student_token.empty() ? "missing"
+                                           : '"' + printable(result.student_token) + '"')
            + ", the reference has "
-           + (result.reference_token.empty() ? "none" : '"' + printable(result.reference_token) + '"');
+           + (result.reference_token.empty() ? "none"
+                                             : '"' + printable(result.reference_token) + '"');
 }
 
 std::string csv_report(const std::vector<ProgramReport> &programs)
 {
-    std::string csv = "program,case,options,verdict,difference,student_token,reference_token,"
-                      "student_answer,reference_answer,time_ms,ended,exit_code,signal,shrunk_options\r\n";
+    std::string csv
+        = "program,case,options,verdict,difference,student_token,reference_token,"
+          "student_answer,reference_answer,time_ms,ended,exit_code,signal,shrunk_options\r\n";
     for (const ProgramReport &program : programs) {
         for (std::size_t c = 0; c < program.cases.size(); ++c) {
             const CaseResult &r = program.cases[c];

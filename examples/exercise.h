@@ -14,9 +14,9 @@
 #include "fault.h"
 
 #include <charconv>
+#include <cstddef>
 #include <fstream>
 #include <iostream>
-#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>

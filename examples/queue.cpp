@@ -21,8 +21,9 @@ bool Queue::dequeue()
 
 bool Queue::assign(const Queue &other)
 {
-    if (fault("assign_equal_capacity_fails") ? other.size() >= capacity_
-                                             : other.size() > capacity_ && !fault("assign_unchecked"))
+    if (fault("assign_equal_capacity_fails")
+            ? other.size() >= capacity_
+            : other.size() > capacity_ && !fault("assign_unchecked"))
         return false;
     items_ = other.items_;
     return true;

@@ -114,21 +114,18 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
 std::string exploration_text(const Exploration &exploration, double timeout_seconds)
 {
     const std::string seed = "seed:      " + std::to_string(exploration.seed) + '\n';
-    const std::string tried = std::to_string(exploration.tried)
-                              + (exploration.tried == 1 ? " string" : " strings");
+    const std::string tried
+        = std::to_string(exploration.tried) + (exploration.tried == 1 ? " string" : " strings");
     if (!exploration.found) {
         return seed + "tried:     " + tried + ", every answer the reference's"
                + (exploration.out_of_time ? " (the time ran out)\n" : "\n");
     }
     const Counterexample &example = *exploration.found;
     const CaseResult &result = example.shrunk;
-    return seed + "tried:     " + tried + ", the last one answered differently\n"
-           + "options:  " + printable(result.options) + '\n'
-           + "student:   " + printable(result.student_text) + '\n'
-           + "reference: " + printable(result.reference_text) + '\n'
-           + "run:       " + ending_text(result.run, timeout_seconds) + '\n'
-           + "verdict:   " + verdict_text(result) + '\n'
-           + "found as: " + printable(example.original) + '\n'
-           + "shrunk in: " + std::to_string(example.steps)
-           + (example.steps == 1 ? " step\n" : " steps\n");
+    return seed + "tried:     " + tried + ", the last one answered differently\n" + "options:  "
+           + printable(result.options) + '\n' + "student:   " + printable(result.student_text)
+           + '\n' + "reference: " + printable(result.reference_text) + '\n' + "run:       "
+           + ending_text(result.run, timeout_seconds) + '\n' + "verdict:   " + verdict_text(result)
+           + '\n' + "found as: " + printable(example.original) + '\n' + "shrunk in: "
+           + std::to_string(example.steps) + (example.steps == 1 ? " step\n" : " steps\n");
 }

@@ -27,8 +27,8 @@ constexpr int unusual_spelling = 10; // a number written as 007 or -0
 
 // Words in the place of a value that are not one: each way the handout names, and the int
 // limits just exceeded.
-const char *const bad_values[] = {"x", "2.5", "+2", "0x1", "", "2147483648", "-2147483649",
-                                  "-", "--", "1-", "99999999999"};
+const char *const bad_values[]
+    = {"x", "2.5", "+2", "0x1", "", "2147483648", "-2147483649", "-", "--", "1-", "99999999999"};
 // Words in the place of an option that are not one.
 const char *const not_options[] = {"-X", "-s", "-SI", "S", "5", "-", "+2", "-i"};
 
@@ -106,8 +106,9 @@ private:
             insert_values();
             break;
         case 'O': {
-            const long long n = pick<long long>(random, {0, 1, size - 1, size, size + 1, -1,
-                                                         random.between(0, static_cast<int>(size))});
+            const long long n
+                = pick<long long>(random, {0, 1, size - 1, size, size + 1, -1,
+                                           random.between(0, static_cast<int>(size))});
             if (number(n) && n >= 0 && n <= size)
                 sketch.size -= n;
             break;
@@ -173,9 +174,9 @@ private:
     void insert_values()
     {
         const long long free = room(flag_stack, sketch.capacity) - sketch.size;
-        const long long count = std::max(
-            0LL, pick<long long>(random, {0, 1, free - 1, free, free, free + 1, free + 1,
-                                          random.between(1, 4)}));
+        const long long count
+            = std::max(0LL, pick<long long>(random, {0, 1, free - 1, free, free, free + 1, free + 1,
+                                                     random.between(1, 4)}));
         // A capacity of two billion must not make the string long.
         for (long long i = 0; i < std::min(count, 12LL); ++i) {
             if (random.percent(bad_value)) {
@@ -183,8 +184,8 @@ private:
                 continue;
             }
             const int roll = random.below(100);
-            const long long value = roll < 4   ? 2147483647
-                                    : roll < 8 ? -2147483647 - 1
+            const long long value = roll < 4    ? 2147483647
+                                    : roll < 8  ? -2147483647 - 1
                                     : roll < 14 ? -random.between(1, 9)
                                                 : sketch.next_value++;
             words.push_back(spelling(value));

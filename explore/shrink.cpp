@@ -7,7 +7,8 @@ namespace {
 
 bool is_option(const std::string &word)
 {
-    return word.size() == 2 && word[0] == '-' && std::string("SIOACNG").find(word[1]) != std::string::npos;
+    return word.size() == 2 && word[0] == '-'
+           && std::string("SIOACNG").find(word[1]) != std::string::npos;
 }
 
 // A decimal integer of any size a long long holds, leading zeros and a minus sign allowed: the
