@@ -224,7 +224,7 @@ Settings parse(const QString &command, const QStringList &arguments)
             settings.explore = whole_number(parser.value(explore), "number of strings", 0);
     }
     settings.seed = clock_seed();
-    if (parser.isSet(seed)) {
+    if ((suite || exploring) && parser.isSet(seed)) {
         bool ok = false;
         settings.seed = parser.value(seed).toULongLong(&ok);
         if (!ok)

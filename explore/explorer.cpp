@@ -4,6 +4,7 @@
 #include "explore/cases.h"
 #include "explore/shrink.h"
 
+#include <future>
 #include <utility>
 
 ReferenceAnswers::ReferenceAnswers(Grading grading, std::string workdir)
@@ -36,6 +37,26 @@ bool reference_answered(const ReferenceAnswer &answer)
     return answer.run.end == ChildRun::End::Exited || answer.run.end == ChildRun::End::Crashed;
 }
 
+namespace {
+
+// Judges `options`, running the reference program (unless its answer is known) while the
+// student's program runs; nothing when the reference gave no answer.
+std::optional<CaseResult> judge_against(const Grading &grading, const StudentProgram &program,
+                                        const std::string &options, ReferenceAnswers &reference,
+                                        const std::string &workdir)
+{
+    std::future<ReferenceAnswer> answer
+        = std::async(std::launch::async, [&] { return reference.answer(options); });
+    CaseResult result = run_student(grading, program, options, workdir);
+    const ReferenceAnswer expected = answer.get();
+    if (!reference_answered(expected))
+        return std::nullopt;
+    compare_answers(result, expected.text);
+    return result;
+}
+
+} // namespace
+
 std::vector<Words> generate_cases(int flag_stack, std::uint64_t seed, int count)
 {
     Random random(seed);
@@ -52,17 +73,16 @@ Counterexample shrink_failure(const Grading &grading, const StudentProgram &prog
     Counterexample example;
     example.original = options_line(words);
     // The student's program is taken to answer the same string the same way each time.
-    std::map<std::string, CaseResult> judged;
+    std::map<std::string, std::optional<CaseResult>> judged;
     auto judge = [&](const Words &candidate) -> const CaseResult * {
         const std::string options = options_line(candidate);
         const auto known = judged.find(options);
         if (known != judged.end())
-            return &known->second;
-        const ReferenceAnswer answer = reference.answer(options);
-        if (!reference_answered(answer))
-            return nullptr;
-        return &judged.emplace(options, judge_case(grading, program, options, answer.text, workdir))
-                    .first->second;
+            return known->second ? &*known->second : nullptr;
+        const auto &judgement
+            = judged.emplace(options, judge_against(grading, program, options, reference, workdir))
+                  .first->second;
+        return judgement ? &*judgement : nullptr;
     };
     // Every candidate that runs into the time-out costs the whole time-out, so a failure by
     // time-out is reported as found, and no candidate that times out counts as failing.
@@ -97,13 +117,14 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
         }
         const Words words = generate_words(grading.flag_stack, random);
         const std::string options = options_line(words);
-        const ReferenceAnswer answer = reference.answer(options);
-        if (!reference_answered(answer)) {
+        const std::optional<CaseResult> result
+            = judge_against(grading, program, options, reference, workdir);
+        if (!result) {
             exploration.reference_failed_on = options;
             break;
         }
         ++exploration.tried;
-        if (!judge_case(grading, program, options, answer.text, workdir).correct) {
+        if (!result->correct) {
             exploration.found = shrink_failure(grading, program, words, reference, workdir);
             break;
         }

@@ -14,16 +14,31 @@ struct OptionWeight
     int weight;
 };
 constexpr OptionWeight option_weights[] = {
-    {'I', 30}, {'O', 16}, {'G', 14}, {'A', 12}, {'C', 10}, {'N', 8}, {'S', 6},
+    {'I', 30}, {'O', 16}, {'G', 14}, {'A', 12}, {'C', 10}, {'N', 8}, {'S', 8},
 };
 
-// Chances, in percent per option, of the flaws that make an option fail by its words.
-constexpr int option_before_s = 8;   // per string: an option comes before the first -S
-constexpr int missing_number = 4;    // -S, -O, -A or -G without its number
-constexpr int bad_value = 4;         // a word that is not an integer, or out of range
-constexpr int extra_value = 4;       // a value where the next option is expected
-constexpr int not_an_option = 3;     // an unknown option or stray word
-constexpr int unusual_spelling = 10; // a number written as 007 or -0
+// In a hundred options after an empty container, how many are insertions.
+constexpr int empty_fill = 60;
+
+// A run stops at its first failing option, and what follows goes unseen; so at most one flaw
+// goes into a string, into this many strings in a hundred.
+constexpr int flawed = 40;
+
+// The flaws that make an option fail by its words, and how often each comes up.
+enum class Flaw { OptionBeforeS, MissingNumber, BadValue, NegativeNumber, ExtraValue, NotAnOption };
+struct FlawWeight
+{
+    Flaw flaw;
+    int weight;
+};
+constexpr FlawWeight flaw_weights[] = {
+    {Flaw::OptionBeforeS, 3},  // any option but -S before the first -S
+    {Flaw::MissingNumber, 3},  // -S, -O, -A or -G without its number
+    {Flaw::BadValue, 4},       // a word that is not an integer, or out of the int range
+    {Flaw::NegativeNumber, 3}, // -S, -O, -A or -G with -1
+    {Flaw::ExtraValue, 2},     // a value where the next option is expected
+    {Flaw::NotAnOption, 2},    // an unknown option or a stray word
+};
 
 // Words in the place of a value that are not one: each way the handout names, and the int
 // limits just exceeded.
@@ -32,26 +47,75 @@ const char *const bad_values[]
 // Words in the place of an option that are not one.
 const char *const not_options[] = {"-X", "-s", "-SI", "S", "5", "-", "+2", "-i"};
 
+// In a hundred numbers, how many are written as 07 or -0 (which are 7 and 0).
+constexpr int unusual_spelling = 4;
+
 // What the generator knows of the container while it writes the options: not a model of the
-// exercise (the reference program is that), only enough to aim numbers at the boundaries.
+// exercise (the reference program is that), only enough to aim numbers at the boundaries. The
+// two-stack queue's elements are counted per stack, since its boundaries depend on them.
 struct Sketch
 {
-    bool created = false;
+    bool two_stacks = false;
     long long capacity = 0;
-    long long size = 0;
+    long long in = 0; // every element, but only those of the in-stack for the two-stack queue
+    long long out = 0;
     int next_value = 1;
+
+    long long size() const { return in + out; }
+    long long largest_part() const { return std::max(in, out); }
+    long long room() const { return two_stacks ? 2 * capacity : capacity; }
+
+    void insert(long long n)
+    {
+        for (; n > 0; --n) {
+            if (in >= capacity && two_stacks && out == 0)
+                std::swap(in, out);
+            if (in >= capacity)
+                return;
+            ++in;
+        }
+    }
+
+    void remove(long long n)
+    {
+        for (; n > 0 && size() > 0; --n) {
+            if (out == 0)
+                std::swap(in, out);
+            --out;
+        }
+    }
 };
 
-// The most elements a container of `capacity` holds: the two-stack queue has two stacks of it.
-long long room(int flag_stack, long long capacity)
+bool is_option(const std::string &word)
 {
-    return flag_stack == 2 ? 2 * capacity : capacity;
+    return word.size() == 2 && word[0] == '-' && word[1] >= 'A' && word[1] <= 'Z';
 }
 
 template<typename T>
 T pick(Random &random, std::initializer_list<T> choices)
 {
     return choices.begin()[random.below(static_cast<int>(choices.size()))];
+}
+
+template<typename Weight, std::size_t n>
+const Weight &weighted(Random &random, const Weight (&choices)[n])
+{
+    int total = 0;
+    for (const Weight &choice : choices)
+        total += choice.weight;
+    int roll = random.below(total);
+    for (const Weight &choice : choices) {
+        if (roll < choice.weight)
+            return choice;
+        roll -= choice.weight;
+    }
+    return choices[0];
+}
+
+template<std::size_t n>
+const char *pick_word(Random &random, const char *const (&choices)[n])
+{
+    return choices[random.below(static_cast<int>(n))];
 }
 
 class Writer
@@ -64,73 +128,56 @@ public:
 
     Words write()
     {
-        if (random.percent(option_before_s))
-            option(pick(random, {'I', 'O', 'A', 'C', 'N', 'G'}));
         option('S');
         const int count = random.between(0, 4) + random.between(1, 4);
         for (int i = 0; i < count; ++i) {
-            if (random.percent(not_an_option))
-                words.push_back(pick_word(not_options));
-            option(weighted_option());
+            // Most options fail on an empty container, and the run stops there.
+            const bool fill = sketch.size() == 0 && random.percent(empty_fill);
+            option(fill ? 'I' : weighted(random, option_weights).letter);
         }
+        if (random.percent(flawed))
+            add(weighted(random, flaw_weights).flaw);
         return words;
     }
 
 private:
-    char weighted_option()
-    {
-        int total = 0;
-        for (const OptionWeight &o : option_weights)
-            total += o.weight;
-        int roll = random.below(total);
-        for (const OptionWeight &o : option_weights) {
-            if (roll < o.weight)
-                return o.letter;
-            roll -= o.weight;
-        }
-        return 'N';
-    }
-
     void option(char letter)
     {
         words.push_back(std::string{'-', letter});
-        const long long size = sketch.size;
+        const long long size = sketch.size();
+        const int any = random.between(0, static_cast<int>(size));
         switch (letter) {
-        case 'S': {
-            const long long capacity = capacity_number();
-            if (number(capacity) && capacity >= 0)
-                sketch = {true, capacity, 0, sketch.next_value};
+        case 'S':
+            sketch = {flag_stack == 2, capacity_number(), 0, 0, sketch.next_value};
+            number(sketch.capacity);
             break;
-        }
         case 'I':
             insert_values();
             break;
         case 'O': {
-            const long long n
-                = pick<long long>(random, {0, 1, size - 1, size, size + 1, -1,
-                                           random.between(0, static_cast<int>(size))});
-            if (number(n) && n >= 0 && n <= size)
-                sketch.size -= n;
+            const long long n = pick<long long>(random, {0, 1, size - 1, size, size + 1, any});
+            number(std::max(0LL, n));
+            if (n <= size)
+                sketch.remove(n);
             break;
         }
         case 'G':
-            number(pick<long long>(random, {-1, 0, size - 1, size, size + 1,
-                                            random.between(0, static_cast<int>(size))}));
+            number(std::max(0LL, pick<long long>(random, {0, size - 1, size, size + 1, any})));
             break;
         case 'A': {
-            // (size + 1) / 2: the two-stack queue's total may fit while one stack does not.
-            const long long capacity
-                = pick<long long>(random, {size - 1, size, size + 1, (size + 1) / 2, 0, -1,
-                                           sketch.capacity, random.between(0, 9)});
-            if (number(capacity) && capacity >= size)
+            // One below the larger stack of the two-stack queue: its total may fit while that
+            // stack does not.
+            const long long capacity = std::max(
+                0LL, pick<long long>(random, {size - 1, size, size + 1, sketch.largest_part() - 1,
+                                              0, sketch.capacity, random.between(0, 9)}));
+            number(capacity);
+            if (capacity >= sketch.largest_part())
                 sketch.capacity = capacity;
             break;
         }
         default: // -C and -N take no words
             break;
         }
-        if (letter != 'I' && random.percent(extra_value))
-            words.push_back(std::to_string(random.between(0, 9)));
     }
 
     // Mostly small, so that the container fills within a few insertions.
@@ -141,63 +188,90 @@ private:
             return 0;
         if (roll < 82)
             return random.between(1, 5);
-        if (roll < 92)
+        if (roll < 94)
             return random.between(6, 9);
-        if (roll < 96)
-            return 2000000000;
-        if (roll < 98)
-            return 2147483647;
-        return -1;
+        return roll < 98 ? 2000000000 : 2147483647;
     }
 
-    // Writes the number of an option, or a flaw in its place; true when the number was written.
-    bool number(long long n)
+    void number(long long n)
     {
-        if (random.percent(missing_number))
-            return false;
-        if (random.percent(bad_value)) {
-            words.push_back(pick_word(bad_values));
-            return false;
+        if (!random.percent(unusual_spelling)) {
+            words.push_back(std::to_string(n));
+            return;
         }
-        words.push_back(spelling(n));
-        return true;
-    }
-
-    std::string spelling(long long n)
-    {
-        if (!random.percent(unusual_spelling))
-            return std::to_string(n);
         const std::string digits = std::to_string(n < 0 ? -n : n);
-        return (n < 0 ? "-0" : n == 0 ? "-" : "0") + digits;
+        words.push_back((n < 0 ? "-0" : n == 0 ? "-" : "0") + digits);
     }
 
     void insert_values()
     {
-        const long long free = room(flag_stack, sketch.capacity) - sketch.size;
+        const long long free = sketch.room() - sketch.size();
         const long long count
             = std::max(0LL, pick<long long>(random, {0, 1, free - 1, free, free, free + 1, free + 1,
                                                      random.between(1, 4)}));
         // A capacity of two billion must not make the string long.
         for (long long i = 0; i < std::min(count, 12LL); ++i) {
-            if (random.percent(bad_value)) {
-                words.push_back(pick_word(bad_values));
-                continue;
-            }
             const int roll = random.below(100);
-            const long long value = roll < 4    ? 2147483647
-                                    : roll < 8  ? -2147483647 - 1
-                                    : roll < 14 ? -random.between(1, 9)
-                                                : sketch.next_value++;
-            words.push_back(spelling(value));
+            number(roll < 4    ? 2147483647
+                   : roll < 8  ? -2147483647 - 1
+                   : roll < 14 ? -random.between(1, 9)
+                               : sketch.next_value++);
         }
-        if (sketch.created)
-            sketch.size = std::min(sketch.size + count, room(flag_stack, sketch.capacity));
+        sketch.insert(std::min(count, 12LL));
     }
 
-    template<std::size_t n>
-    const char *pick_word(const char *const (&choices)[n])
+    // The number of words after the option at `i`, up to the next option.
+    std::size_t values_after(std::size_t i) const
     {
-        return choices[random.below(static_cast<int>(n))];
+        std::size_t n = 0;
+        while (i + 1 + n < words.size() && !is_option(words[i + 1 + n]))
+            ++n;
+        return n;
+    }
+
+    void add(Flaw flaw)
+    {
+        // Every option the string has, and those among them with a number (always the next word).
+        std::vector<std::size_t> options;
+        std::vector<std::size_t> numbers;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (!is_option(words[i]))
+                continue;
+            options.push_back(i);
+            if (words[i] != "-I" && words[i] != "-C" && words[i] != "-N")
+                numbers.push_back(i + 1);
+        }
+        const std::size_t at = options[random.below(static_cast<int>(options.size()))];
+        const std::size_t number = numbers[random.below(static_cast<int>(numbers.size()))];
+        const auto position = [&](std::size_t i) { return words.begin() + static_cast<long>(i); };
+        switch (flaw) {
+        case Flaw::OptionBeforeS: {
+            const Words rest = std::move(words);
+            words.clear();
+            option(pick(random, {'I', 'O', 'A', 'C', 'N', 'G'}));
+            words.insert(words.end(), rest.begin(), rest.end());
+            break;
+        }
+        case Flaw::MissingNumber:
+            words.erase(position(number));
+            break;
+        case Flaw::BadValue:
+            words[number] = pick_word(random, bad_values);
+            if (words[at] == "-I")
+                words.insert(
+                    position(at + 1 + random.below(1 + static_cast<int>(values_after(at)))),
+                    pick_word(random, bad_values));
+            break;
+        case Flaw::NegativeNumber:
+            words[number] = "-1";
+            break;
+        case Flaw::ExtraValue:
+            words.insert(position(at + 1 + values_after(at)), std::to_string(random.between(0, 9)));
+            break;
+        case Flaw::NotAnOption:
+            words.insert(position(at), pick_word(random, not_options));
+            break;
+        }
     }
 
     int flag_stack;

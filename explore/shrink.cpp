@@ -43,12 +43,14 @@ std::vector<std::string> simpler_words(const std::string &word)
     const std::string plain = std::to_string(value);
     if (plain != word)
         simpler.push_back(plain);
-    for (const long long lower : {0LL, value / 2, value - (value > 0 ? 1 : -1)}) {
-        if (value == 0)
-            break;
-        const std::string text = std::to_string(lower);
-        if (text != plain && (simpler.empty() || simpler.back() != text))
-            simpler.push_back(text);
+    // 0, then ever smaller steps toward it: halfway, a quarter of the way, ..., by one. A number
+    // that fails from some bound on reaches it in few steps, and a last step by one shows that
+    // the bound is reached.
+    if (value != 0)
+        simpler.push_back("0");
+    for (long long step = value / 2; step != 0; step /= 2) {
+        if (value - step != 0)
+            simpler.push_back(std::to_string(value - step));
     }
     return simpler;
 }
