@@ -10,8 +10,9 @@
 //
 // Speed: explore on a harmless program that never fails, for N strings, against a bare launcher
 // (posix_spawn, a pipe, read to the end, waitpid) that runs the same reference program and the
-// same student program on the same N strings, one after the other, judging nothing. They take
-// turns three times and the table shows the best of each.
+// same student program on the same N strings, one after the other, judging nothing; and against
+// the grading functions that explore runs programs through (cli/grading.h), called one after the
+// other with no cache. They take turns three times and the table shows the best of each.
 
 #include "drivers/suitecases.h"
 #include "explore/cases.h"
@@ -204,7 +205,10 @@ void speed(const QTemporaryDir &dir, int strings)
         for (const std::string &word : w)
             words.back().push_back(QByteArray::fromStdString(word));
     }
-    double best_bare = 1e300, best_explore = 1e300;
+    std::vector<std::string> options;
+    for (const Words &w : generate_cases(flag_stack, 1, strings))
+        options.push_back(options_line(w));
+    double best_bare = 1e300, best_api = 1e300, best_explore = 1e300;
     for (int round = 0; round < 3; ++round) {
         QElapsedTimer timer;
         timer.start();
@@ -216,6 +220,11 @@ void speed(const QTemporaryDir &dir, int strings)
             }
         }
         best_bare = std::min(best_bare, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        timer.restart();
+        for (const std::string &o : options)
+            judge_case(s.grading, program, o, run_reference(s.grading, o, s.scratch).text,
+                       s.scratch);
+        best_api = std::min(best_api, static_cast<double>(timer.nsecsElapsed()) / 1e6);
         // A fresh cache each round: every string is new to the explorer, as when exploring.
         ReferenceAnswers reference(s.grading, s.scratch + "reference/");
         timer.restart();
@@ -230,6 +239,8 @@ void speed(const QTemporaryDir &dir, int strings)
     std::printf("%-44s %10s %12s %8s\n", "", "ms", "strings / s", "ratio");
     std::printf("%-44s %10.0f %12.0f %7.2fx\n", "bare launcher (posix_spawn, pipe, read)",
                 best_bare, strings / best_bare * 1e3, 1.0);
+    std::printf("%-44s %10.0f %12.0f %7.2fx\n", "grading API, one run after the other", best_api,
+                strings / best_api * 1e3, best_bare / best_api);
     std::printf("%-44s %10.0f %12.0f %7.2fx\n", "explore", best_explore,
                 strings / best_explore * 1e3, best_bare / best_explore);
 }

@@ -479,9 +479,7 @@ int suite_command(const Settings &settings)
     }
 
     ProgressBar bar(static_cast<int>(programs.size() * run.options.size()));
-    std::cout << "correct  wrong  time-outs  crashes  program"
-              << (generated.empty() ? "" : "  shrunk failing options") << '\n'
-              << std::flush;
+    std::cout << "correct  wrong  time-outs  crashes  program\n" << std::flush;
     const std::vector<ProgramReport> reports = grade_class(
         run, programs, [&](int cases_done) { bar.draw(cases_done); },
         [&](const ProgramReport &report) { bar.around([&] { print_row(report); }); });

@@ -147,6 +147,6 @@ std::string exploration_text(const Exploration &exploration, double timeout_seco
            + printable(result.options) + '\n' + "student:   " + printable(result.student_text)
            + '\n' + "reference: " + printable(result.reference_text) + '\n' + "run:       "
            + ending_text(result.run, timeout_seconds) + '\n' + "verdict:   " + verdict_text(result)
-           + '\n' + "found as: " + printable(example.original) + '\n' + "shrunk in: "
+           + '\n' + "found as:  " + printable(example.original) + '\n' + "shrunk in: "
            + std::to_string(example.steps) + (example.steps == 1 ? " step\n" : " steps\n");
 }
