@@ -468,7 +468,7 @@ int suite_command(const Settings &settings)
                 if (report.cases[c].correct)
                     continue;
                 report.shrunk = shrink_failure(run.grading, program, generated[c - first_generated],
-                                               reference, workdir)
+                                               report.cases[c], reference, workdir)
                                     .shrunk;
                 report.shrunk_from = static_cast<int>(c);
                 return;

@@ -173,15 +173,22 @@ CaseList read_case_file(const std::string &path)
     const QString name = from_utf8(path);
     QFile file(name);
     CaseList list;
-    if (QFileInfo(name).isDir())
+    const QFileInfo info(name);
+    // A pipe or a device would be read without end.
+    if (info.isDir())
         list.error = "it is a folder";
+    else if (info.exists() && !info.isFile())
+        list.error = "it is not a regular file";
     else if (!file.open(QIODevice::ReadOnly))
         list.error = file.errorString().toUtf8().toStdString();
-    else if (file.size() > largest)
-        list.error = "it is larger than 16 MiB";
     if (!list.error.empty())
         return list;
-    list = parse_cases(file.readAll().toStdString());
+    const QByteArray text = file.read(largest + 1);
+    if (text.size() > largest) {
+        list.error = "it is larger than 16 MiB";
+        return list;
+    }
+    list = parse_cases(text.toStdString());
     if (list.error.empty() && list.options.empty())
         list.error = "it holds no option strings";
     return list;

@@ -67,36 +67,28 @@ std::vector<Words> generate_cases(int flag_stack, std::uint64_t seed, int count)
 }
 
 Counterexample shrink_failure(const Grading &grading, const StudentProgram &program,
-                              const Words &words, ReferenceAnswers &reference,
-                              const std::string &workdir)
+                              const Words &words, const CaseResult &failing,
+                              ReferenceAnswers &reference, const std::string &workdir)
 {
-    Counterexample example;
-    example.original = options_line(words);
+    Counterexample example{options_line(words), failing, 0};
+    // Every candidate that runs into the time-out costs the whole time-out: a failure by time-out
+    // is reported as it is, and no candidate that times out counts as failing.
+    if (failing.run.end == ChildRun::End::TimedOut)
+        return example;
     // The student's program is taken to answer the same string the same way each time.
-    std::map<std::string, std::optional<CaseResult>> judged;
-    auto judge = [&](const Words &candidate) -> const CaseResult * {
+    std::map<std::string, std::optional<CaseResult>> judged{{example.original, failing}};
+    auto judge = [&](const Words &candidate) -> const std::optional<CaseResult> & {
         const std::string options = options_line(candidate);
         const auto known = judged.find(options);
         if (known != judged.end())
-            return known->second ? &*known->second : nullptr;
-        const auto &judgement
-            = judged.emplace(options, judge_against(grading, program, options, reference, workdir))
-                  .first->second;
-        return judgement ? &*judgement : nullptr;
+            return known->second;
+        return judged.emplace(options, judge_against(grading, program, options, reference, workdir))
+            .first->second;
     };
-    // Every candidate that runs into the time-out costs the whole time-out, so a failure by
-    // time-out is reported as found, and no candidate that times out counts as failing.
-    auto fails = [&](const Words &candidate) {
-        const CaseResult *result = judge(candidate);
+    const Shrinking shrunk = shrink(words, [&](const Words &candidate) {
+        const std::optional<CaseResult> &result = judge(candidate);
         return result && !result->correct && result->run.end != ChildRun::End::TimedOut;
-    };
-    if (!fails(words)) {
-        const CaseResult *result = judge(words);
-        example.shrunk = result ? *result : CaseResult{};
-        example.shrunk.options = example.original;
-        return example;
-    }
-    const Shrinking shrunk = shrink(words, fails);
+    });
     example.steps = shrunk.steps;
     example.shrunk = *judge(shrunk.words);
     return example;
@@ -125,7 +117,8 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
         }
         ++exploration.tried;
         if (!result->correct) {
-            exploration.found = shrink_failure(grading, program, words, reference, workdir);
+            exploration.found
+                = shrink_failure(grading, program, words, *result, reference, workdir);
             break;
         }
     }

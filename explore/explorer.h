@@ -53,11 +53,10 @@ struct Counterexample
     int steps = 0;        // reductions taken
 };
 
-// Shrinks `words`, on which `program` answers differently from the reference, running it in
-// `workdir`.
+// Shrinks `words`, on which `program` failed as `failing` tells, running it in `workdir`.
 Counterexample shrink_failure(const Grading &grading, const StudentProgram &program,
-                              const Words &words, ReferenceAnswers &reference,
-                              const std::string &workdir);
+                              const Words &words, const CaseResult &failing,
+                              ReferenceAnswers &reference, const std::string &workdir);
 
 struct Exploration
 {
