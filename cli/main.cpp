@@ -4,6 +4,7 @@
 #include "drivers/suitecases.h"
 #include "explore/cases.h"
 #include "explore/explorer.h"
+#include "judge/installation.h"
 #include "judge/outputfiles.h"
 #include "judge/qtversion.h"
 #include "judge/utf8.h"
@@ -53,7 +54,8 @@ Options:
   -t, --timeout SECONDS    time limit of one run; a program still running then is
                            killed with everything it started (default 10)
   -r, --reference DIR      folder holding a.exe, b.exe and c.exe (default: the
-                           resource folder beside orvimet-cli, else ./resource)
+                           resource folder beside orvimet-cli, else the installed
+                           one, else ./resource)
   -j, --jobs N             suite: programs judged at the same time (default: the
                            number of processor cores)
       --csv FILE           suite: write one record per program and case as CSV
@@ -142,16 +144,22 @@ int exercise_number(const std::string &name)
     return -1;
 }
 
-// The reference program: the chosen folder, else resource/ beside this executable when it holds
-// the file, else ./resource/.
+// The reference program: the chosen folder, else the first of resource/ beside this executable
+// (a build tree) and the installed reference folder that holds the file, else ./resource/.
 std::string reference_path(const QString &chosen, int flag_stack)
 {
     const QString file = from_utf8(reference_file_name(flag_stack));
     QString folder = chosen;
     if (folder.isEmpty()) {
-        folder = QCoreApplication::applicationDirPath() + QStringLiteral("/resource");
-        if (!QFileInfo(folder + QLatin1Char('/') + file).isFile())
-            folder = QStringLiteral("resource");
+        const QString executable_folder = QCoreApplication::applicationDirPath();
+        folder = QStringLiteral("resource");
+        for (const QString &candidate : {executable_folder + QStringLiteral("/resource"),
+                                         installed_reference_folder(executable_folder)}) {
+            if (QFileInfo(candidate + QLatin1Char('/') + file).isFile()) {
+                folder = candidate;
+                break;
+            }
+        }
     }
     return utf8(
         QDir::cleanPath(QDir::current().absoluteFilePath(folder + QLatin1Char('/') + file)));

@@ -3,8 +3,10 @@
 
     resources/make_pictures.py [OUTPUT_DIR]
 
-writes background.png (600 x 350, RGB, 8 bits per channel, not interlaced) and orvimet.ico
-(one 64 x 64 image in 32-bit colour) into OUTPUT_DIR, by default the folder of this script.
+writes background.png (600 x 350, RGB, 8 bits per channel, not interlaced), orvimet.ico
+(one 64 x 64 image in 32-bit colour) and the icon theme's sizes of the same icon
+(hicolor/NxN/apps/org.halvorn.orvimet.png, RGBA) into OUTPUT_DIR, by default the folder of this
+script.
 Needs Debian's python3-pil. The random generator has a fixed seed, so a run with the same Pillow
 reproduces the committed files byte for byte.
 
@@ -134,16 +136,28 @@ def background():
     return img.quantize(colors=96, method=Image.MEDIANCUT, dither=Image.NONE).convert("RGB")
 
 
-def icon_image():
-    """64 x 64 with transparency: a violet disc holding a white tick on a pink ring."""
-    n = 64 * SCALE
+def icon_image(size=64):
+    """size x size with transparency: a violet disc holding a white tick on a pink ring. The
+    shapes are laid out on a grid of 64 and drawn SCALE times larger than the size asked for."""
+    n = size * SCALE
+    u = n / 64
+
+    def at(*points):
+        return [round(v * u) for v in points]
+
     img = Image.new("RGBA", (n, n), (0, 0, 0, 0))
     d = ImageDraw.Draw(img)
-    d.ellipse((2 * SCALE, 2 * SCALE, n - 2 * SCALE, n - 2 * SCALE), fill=(232, 120, 180, 255))
-    d.ellipse((8 * SCALE, 8 * SCALE, n - 8 * SCALE, n - 8 * SCALE), fill=(128, 84, 196, 255))
-    d.line([(19 * SCALE, 33 * SCALE), (28 * SCALE, 43 * SCALE), (46 * SCALE, 22 * SCALE)],
-           fill=(255, 255, 255, 255), width=6 * SCALE, joint="curve")
-    return img.resize((64, 64), Image.LANCZOS)
+    d.ellipse(at(2, 2, 62, 62), fill=(232, 120, 180, 255))
+    d.ellipse(at(8, 8, 56, 56), fill=(128, 84, 196, 255))
+    tick = at(19, 33, 28, 43, 46, 22)
+    d.line(list(zip(tick[0::2], tick[1::2])), fill=(255, 255, 255, 255), width=round(6 * u),
+           joint="curve")
+    return img.resize((size, size), Image.LANCZOS)
+
+
+# The sizes that desktops ask the icon theme for, menus through application overviews.
+THEME_SIZES = (16, 24, 32, 48, 64, 128, 256)
+ICON_NAME = "org.halvorn.orvimet"
 
 
 def ico_bytes(img):
@@ -171,6 +185,10 @@ def main():
     out.mkdir(parents=True, exist_ok=True)
     background().save(out / "background.png", optimize=True)
     (out / "orvimet.ico").write_bytes(ico_bytes(icon_image()))
+    for size in THEME_SIZES:
+        folder = out / "hicolor" / f"{size}x{size}" / "apps"
+        folder.mkdir(parents=True, exist_ok=True)
+        icon_image(size).save(folder / f"{ICON_NAME}.png", optimize=True)
 
 
 if __name__ == "__main__":

@@ -1,22 +1,23 @@
 #!/usr/bin/env bash
 # Builds the grader and runs the benchmarks headless, printing their tables.
-#   scripts/bench.sh                 everything, in build/
+#   scripts/bench.sh                 everything, with Qt 6, in build/
+#   scripts/bench.sh --qt5           the same with Qt 5.15, in build-qt5/
 #   scripts/bench.sh -- ARGS...      ARGS go to bench_grader, for instance
 #                                    scripts/bench.sh -- --presses 50 --sizes 1,10
 # Close other work first: the figures are wall-clock times.
 set -euo pipefail
 ORVIMET_ROOT=$(cd "$(dirname "$0")/.." && pwd)
-source "$ORVIMET_ROOT/scripts/deps.sh"
 
 grader_args=()
+dir="$ORVIMET_ROOT/build"
 while [ $# -gt 0 ]; do
     case "$1" in
+    --qt5) dir="$ORVIMET_ROOT/build-qt5"; export ORVIMET_QT=5; shift ;;
     --) shift; grader_args=("$@"); break ;;
-    *) echo "usage: scripts/bench.sh [-- bench_grader arguments]" >&2; exit 2 ;;
+    *) echo "usage: scripts/bench.sh [--qt5] [-- bench_grader arguments]" >&2; exit 2 ;;
     esac
 done
-
-dir="$ORVIMET_ROOT/build"
+source "$ORVIMET_ROOT/scripts/deps.sh"
 orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}"
 orvimet_build "$dir"
 

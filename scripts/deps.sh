@@ -26,6 +26,11 @@ case "$ORVIMET_QT" in
 esac
 ORVIMET_BUILD_PACKAGES=(g++ cmake make "${ORVIMET_QT_PACKAGES[@]}" libgl-dev fonts-wqy-microhei)
 
+# What building and checking the Debian package needs besides: dpkg-shlibdeps computes its
+# dependencies (with file telling ELF files apart), the rest check the package and its files.
+ORVIMET_PACKAGE_PACKAGES=(dpkg-dev file)
+ORVIMET_PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream man-db)
+
 orvimet_build() {
     local dir=$1
     shift

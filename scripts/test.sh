@@ -20,7 +20,8 @@ while [ $# -gt 0 ]; do
 done
 source "$ORVIMET_ROOT/scripts/deps.sh"
 
-orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}" binutils-mingw-w64-x86-64
+orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}" binutils-mingw-w64-x86-64 \
+    "${ORVIMET_PACKAGE_PACKAGES[@]}" "${ORVIMET_PACKAGE_CHECK_PACKAGES[@]}"
 orvimet_build "$dir" "${cmake_args[@]}"
 cd "$dir"
 export QT_QPA_PLATFORM=offscreen

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
@@ -148,4 +149,28 @@ inline std::string call_start_process(MainWindow &window, const QString &command
 inline QByteArray bytes(const std::string &s)
 {
     return QByteArray(s.data(), static_cast<int>(s.size()));
+}
+
+// Starts a window program headless and returns once its window has been built, with what it
+// printed meanwhile: Qt reports each connection by name while the form is set up, the help
+// button's last, so the log then holds "on_help_clicked". The environment already set on
+// `program`, else the test's own, is handed on.
+inline QByteArray start_window_program(QProcess &program, const QString &path,
+                                       const QStringList &arguments = {})
+{
+    QProcessEnvironment environment = program.processEnvironment();
+    if (environment.isEmpty())
+        environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"),
+                       QStringLiteral("qt.core.qmetaobject.connectslotsbyname.debug=true"));
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.start(path, arguments);
+    if (!program.waitForStarted())
+        return program.errorString().toUtf8();
+    QByteArray log;
+    while (!log.contains("on_help_clicked") && program.waitForReadyRead())
+        log += program.readAll();
+    return log;
 }

@@ -1,5 +1,6 @@
 // The main window as built: its widgets, their wiring, and start-up and shutdown.
 #include "app/mainwindow.h"
+#include "testsupport.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -388,20 +389,9 @@ void TestMainWindow::closingEndsTheEventLoop()
 void TestMainWindow::unknownArgumentsChangeNothing()
 {
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    // Qt reports each connection by name while the form is set up: the sign that the window
-    // has been built in spite of the arguments.
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"),
-                       QStringLiteral("qt.core.qmetaobject.connectslotsbyname.debug=true"));
-    program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::MergedChannels);
-    program.start(QStringLiteral(ORVIMET_BUILD_DIR "/orvimet"),
-                  {"--frobnicate", "x", "-S", "5", "-I", "1", "2"});
-    QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
-    QByteArray log;
-    while (!log.contains("on_help_clicked") && program.waitForReadyRead())
-        log += program.readAll();
+    const QByteArray log
+        = start_window_program(program, QStringLiteral(ORVIMET_BUILD_DIR "/orvimet"),
+                               {"--frobnicate", "x", "-S", "5", "-I", "1", "2"});
     QVERIFY2(log.contains("on_help_clicked"), log.constData());
     QCOMPARE(program.state(), QProcess::Running);
     // It keeps running until it is stopped from outside: ended by the signal, not by itself.

@@ -1,0 +1,62 @@
+# bash completion for orvimet-cli
+
+_orvimet_cli()
+{
+    local cur prev words cword
+    _init_completion || return
+
+    if [[ $cword -eq 1 ]]; then
+        COMPREPLY=($(compgen -W 'judge suite explore --help --version' -- "$cur"))
+        return
+    fi
+    local command=${words[1]}
+
+    # In judge, everything after the program belongs to the program.
+    if [[ $command == judge ]]; then
+        local i
+        for ((i = 2; i < cword; i++)); do
+            case ${words[i]} in
+            -e | --exercise | -t | --timeout | -r | --reference) ((i++)) ;;
+            -*) ;;
+            *) return ;;
+            esac
+        done
+    fi
+
+    case $prev in
+    -e | --exercise)
+        COMPREPLY=($(compgen -W 'stack queue stackqueue' -- "$cur"))
+        return
+        ;;
+    -r | --reference)
+        _filedir -d
+        return
+        ;;
+    -t | --timeout | -j | --jobs | --explore | --seed | --runs | --time)
+        return
+        ;;
+    --cases)
+        _filedir
+        COMPREPLY+=($(compgen -W 'extended' -- "$cur"))
+        return
+        ;;
+    --csv)
+        _filedir csv
+        return
+        ;;
+    --json)
+        _filedir json
+        return
+        ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        local options='--exercise --timeout --reference --help'
+        [[ $command == suite ]] && options+=' --jobs --csv --json --cases --explore --seed'
+        [[ $command == explore ]] && options+=' --seed --runs --time'
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+    _filedir
+}
+complete -F _orvimet_cli orvimet-cli
