@@ -70,7 +70,7 @@ Options:
       --seed S             suite, explore: the seed of the generated strings
                            (default: taken from the clock, and printed)
       --runs N             explore: strings to try at most (default 2000)
-      --time SECONDS       explore: time to try them in at most (default 20)
+      --time SECONDS       explore: time to try them in at most (default 60)
   -h, --help               show this help and exit
   -v, --version            show the version and exit
 

@@ -20,9 +20,13 @@ constexpr OptionWeight option_weights[] = {
 // In a hundred options after an empty container, how many are insertions.
 constexpr int empty_fill = 60;
 
+// In a hundred options after an insertion or removal of the two-stack queue whose out-stack holds
+// elements, how many are a removal or insertion.
+constexpr int two_stack_turns = 40;
+
 // A run stops at its first failing option, and what follows goes unseen; so at most one flaw
 // goes into a string, into this many strings in a hundred.
-constexpr int flawed = 40;
+constexpr int flawed = 50;
 
 // The flaws that make an option fail by its words, and how often each comes up.
 enum class Flaw { OptionBeforeS, MissingNumber, BadValue, NegativeNumber, ExtraValue, NotAnOption };
@@ -34,8 +38,8 @@ struct FlawWeight
 constexpr FlawWeight flaw_weights[] = {
     {Flaw::OptionBeforeS, 3},  // any option but -S before the first -S
     {Flaw::MissingNumber, 3},  // -S, -O, -A or -G without its number
-    {Flaw::BadValue, 4},       // a word that is not an integer, or out of the int range
-    {Flaw::NegativeNumber, 3}, // -S, -O, -A or -G with -1
+    {Flaw::BadValue, 6},       // a word that is not an integer, or out of the int range
+    {Flaw::NegativeNumber, 6}, // -S, -O, -A or -G with -1
     {Flaw::ExtraValue, 2},     // a value where the next option is expected
     {Flaw::NotAnOption, 2},    // an unknown option or a stray word
 };
@@ -43,7 +47,7 @@ constexpr FlawWeight flaw_weights[] = {
 // Words in the place of a value that are not one: each way the handout names, and the int
 // limits just exceeded.
 const char *const bad_values[]
-    = {"x", "2.5", "+2", "0x1", "", "2147483648", "-2147483649", "-", "--", "1-", "99999999999"};
+    = {"x", "2.5", "+2", "0x1", "", "2147483648", "-2147483649", "-", "1-"};
 // Words in the place of an option that are not one.
 const char *const not_options[] = {"-X", "-s", "-SI", "S", "5", "-", "+2", "-i"};
 
@@ -64,6 +68,12 @@ struct Sketch
     long long size() const { return in + out; }
     long long largest_part() const { return std::max(in, out); }
     long long room() const { return two_stacks ? 2 * capacity : capacity; }
+    // How many insertions succeed from here: the two-stack queue's in-stack cannot be moved
+    // while the out-stack holds elements.
+    long long insertable() const
+    {
+        return two_stacks && out > 0 ? std::max(0LL, capacity - in) : room() - size();
+    }
 
     void insert(long long n)
     {
@@ -130,10 +140,18 @@ public:
     {
         option('S');
         const int count = random.between(0, 4) + random.between(1, 4);
+        char last = 'S';
         for (int i = 0; i < count; ++i) {
             // Most options fail on an empty container, and the run stops there.
             const bool fill = sketch.size() == 0 && random.percent(empty_fill);
-            option(fill ? 'I' : weighted(random, option_weights).letter);
+            // The two-stack queue's moves depend on what both stacks hold: insertions and
+            // removals take turns while the out-stack holds elements.
+            const bool turns = sketch.two_stacks && sketch.out > 0 && (last == 'I' || last == 'O')
+                               && random.percent(two_stack_turns);
+            last = fill    ? 'I'
+                   : turns ? (last == 'I' ? 'O' : 'I')
+                           : weighted(random, option_weights).letter;
+            option(last);
         }
         if (random.percent(flawed))
             add(weighted(random, flaw_weights).flaw);
@@ -205,7 +223,7 @@ private:
 
     void insert_values()
     {
-        const long long free = sketch.room() - sketch.size();
+        const long long free = sketch.insertable();
         const long long count
             = std::max(0LL, pick<long long>(random, {0, 1, free - 1, free, free, free + 1, free + 1,
                                                      random.between(1, 4)}));
@@ -231,14 +249,20 @@ private:
 
     void add(Flaw flaw)
     {
-        // Every option the string has, and those among them with a number (always the next word).
+        // Every option the string has, and the first number of each option that takes one (always
+        // the word after it). Each such option is as likely to get the flaw, and at its first
+        // place, where no earlier failure hides it; else -S, which every string starts with,
+        // would take most.
         std::vector<std::size_t> options;
         std::vector<std::size_t> numbers;
         for (std::size_t i = 0; i < words.size(); ++i) {
             if (!is_option(words[i]))
                 continue;
             options.push_back(i);
-            if (words[i] != "-I" && words[i] != "-C" && words[i] != "-N")
+            const bool numbered = words[i] != "-I" && words[i] != "-C" && words[i] != "-N";
+            if (numbered && std::none_of(numbers.begin(), numbers.end(), [&](std::size_t n) {
+                    return words[n - 1] == words[i];
+                }))
                 numbers.push_back(i + 1);
         }
         const std::size_t at = options[random.below(static_cast<int>(options.size()))];
