@@ -138,6 +138,10 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
                 }
                 wake();
             }
+            if (run.finish_program && !workdirs[index].empty())
+                run.finish_program(program, report, workdirs[index]);
+            if (interrupted())
+                return;
             report.finished = true;
             const std::lock_guard<std::mutex> lock(mutex);
             reports[index] = std::move(report);

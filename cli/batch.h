@@ -19,6 +19,10 @@ struct ProgramReport
     int crashes = 0;
     int not_graded = 0;    // cases the grader itself could not run; neither correct nor wrong
     bool finished = false; // false for a program cut short by an interruption of the grader
+    // A failing case shrunk, where the class run asks for it: the index of the case it comes from
+    // (-1 for none) and the program's run on the shrunk string.
+    int shrunk_from = -1;
+    CaseResult shrunk;
 };
 
 // Calls `work(i, wake)` for every i below `count` on up to `jobs` threads. Each call of `wake`
@@ -35,6 +39,10 @@ struct ClassRun
     std::vector<std::string> reference_texts; // one per option string
     std::string workroot;                     // a scratch folder, ending in "/"
     int jobs = 1;
+    // Called after a program's cases, before it is reported, on the thread that graded it and
+    // in its working directory (the last argument).
+    std::function<void(const StudentProgram &, ProgramReport &, const std::string &)>
+        finish_program;
 };
 
 // Grades `programs`. Each program runs in a working directory of its own below the scratch

@@ -3,6 +3,7 @@
 #include "cli/batch.h"
 #include "cli/reports.h"
 #include "drivers/suitecases.h"
+#include "explore/cases.h"
 #include "judge/outputfiles.h"
 #include "judge/utf8.h"
 
@@ -77,27 +78,6 @@ std::string workdir_in(const std::string &root)
     return workdir;
 }
 
-// The options typed after the program, as one string of the window's form: each begins with a
-// blank, and those holding blanks or quotes are quoted the way the command splitter reads them.
-std::string options_text(const std::vector<std::string> &arguments)
-{
-    std::string text;
-    for (std::string word : arguments) {
-        const QString argument = from_utf8(word);
-        bool quote = word.empty();
-        for (const QChar c : argument)
-            quote = quote || c.isSpace() || c == QLatin1Char('"');
-        if (quote) {
-            std::string quoted = "\"";
-            for (const char c : word)
-                quoted += c == '"' ? std::string("\"\"\"") : std::string(1, c);
-            word = quoted + '"';
-        }
-        text += ' ' + word;
-    }
-    return text;
-}
-
 // An interrupted grader ends by the signal that interrupted it, once its reports are written.
 void end_if_interrupted()
 {
@@ -155,7 +135,23 @@ void print_row(const ProgramReport &report)
     char counts[64];
     std::snprintf(counts, sizeof counts, "%7d  %5d  %9d  %7d  ", report.correct, report.wrong,
                   report.timeouts, report.crashes);
-    std::cout << counts << printable(report.name) << '\n';
+    std::cout << counts << printable(report.name);
+    if (report.shrunk_from >= 0)
+        std::cout << "  fails on:" << printable(report.shrunk.options);
+    std::cout << '\n';
+}
+
+// The option strings of a suite: the ten, a case file or the extended list.
+std::vector<std::string> case_list(const Settings &settings)
+{
+    if (settings.cases.empty())
+        return {suite_options.begin(), suite_options.end()};
+    if (settings.cases == "extended")
+        return extended_cases(settings.grading.flag_stack);
+    const CaseList list = read_case_file(settings.cases);
+    if (!list.error.empty())
+        throw Failure{"cannot read the case file " + printable(settings.cases) + ": " + list.error};
+    return list.options;
 }
 
 // The CSV and JSON reports of a suite, each only when asked for.
@@ -239,7 +235,7 @@ int judge_command(const Settings &settings)
     const StudentProgram program = existing_program(settings.positional.front());
     check_reference(settings.grading);
     const std::string options
-        = options_text({settings.positional.begin() + 1, settings.positional.end()});
+        = options_line({settings.positional.begin() + 1, settings.positional.end()});
     const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
     const std::string root = scratch_folder(scratch);
 
@@ -272,13 +268,7 @@ int judge_command(const Settings &settings)
         std::cout << "verdict:   wrong: " << printable(result.note) << '\n';
         return some_wrong;
     }
-    std::cout << "verdict:   wrong: word " << result.difference + 1 << " is "
-              << (result.student_token.empty() ? "missing"
-                                               : '"' + printable(result.student_token) + '"')
-              << ", the reference has "
-              << (result.reference_token.empty() ? "none"
-                                                 : '"' + printable(result.reference_token) + '"')
-              << '\n';
+    std::cout << "verdict:   " << verdict_text(result) << '\n';
     return some_wrong;
 }
 
@@ -295,7 +285,12 @@ int suite_command(const Settings &settings)
     run.grading = settings.grading;
     run.workroot = scratch_folder(scratch);
     run.jobs = settings.jobs;
-    run.options.assign(suite_options.begin(), suite_options.end());
+    run.options = case_list(settings);
+    const std::size_t first_generated = run.options.size();
+    const std::vector<Words> generated
+        = generate_cases(settings.grading.flag_stack, settings.seed, settings.explore);
+    for (const Words &words : generated)
+        run.options.push_back(options_line(words));
 
     // The reference answers do not depend on the student: each option string runs once, and
     // all are checked before any student's program runs.
@@ -313,6 +308,27 @@ int suite_command(const Settings &settings)
             answers[i] = run_reference(run.grading, run.options[i], reference_workdirs[i]);
         check_reference_run(answers[i], settings, run.options[i]);
         run.reference_texts.push_back(answers[i].text);
+    }
+
+    // Each program's first failing generated string is shrunk, on the thread that graded it.
+    ReferenceAnswers reference(run.grading, workdir_in(run.workroot));
+    for (std::size_t i = first_generated; i < run.options.size(); ++i)
+        reference.add(run.options[i], answers[i]);
+    if (!generated.empty()) {
+        run.finish_program = [&](const StudentProgram &program, ProgramReport &report,
+                                 const std::string &workdir) {
+            for (std::size_t c = first_generated; c < report.cases.size(); ++c) {
+                if (report.cases[c].correct || !report.cases[c].graded())
+                    continue;
+                report.shrunk = shrink_failure(run.grading, program, generated[c - first_generated],
+                                               report.cases[c], reference, workdir)
+                                    .shrunk;
+                report.shrunk_from = static_cast<int>(c);
+                return;
+            }
+        };
+        std::cout << "generated: " << generated.size() << " option strings, seed " << settings.seed
+                  << '\n';
     }
 
     reports.begin();
@@ -358,4 +374,23 @@ int suite_command(const Settings &settings)
         return not_judged;
     }
     return wrong == 0 ? all_correct : some_wrong;
+}
+
+int explore_command(const Settings &settings)
+{
+    const StudentProgram program = existing_program(settings.positional.front());
+    check_reference(settings.grading);
+    const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
+    const std::string root = scratch_folder(scratch);
+
+    ReferenceAnswers reference(settings.grading, workdir_in(root));
+    const Exploration exploration = explore(settings.grading, program, settings.seed,
+                                            settings.budget, reference, workdir_in(root));
+    end_if_interrupted();
+    if (exploration.reference_failed_on) {
+        const std::string &options = *exploration.reference_failed_on;
+        check_reference_run(reference.answer(options), settings, options);
+    }
+    std::cout << exploration_text(exploration, settings.timeout_seconds);
+    return exploration.found ? some_wrong : all_correct;
 }

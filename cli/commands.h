@@ -3,6 +3,7 @@
 // The two commands of orvimet-cli, once their arguments are parsed.
 
 #include "cli/grading.h"
+#include "explore/explorer.h"
 
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@ struct Settings
     int jobs = 1;
     std::string csv;
     std::string json;
+    std::string cases; // empty: the ten; "extended": the built-in list; else a case file
+    int explore = 0;   // generated strings added to a suite
+    std::uint64_t seed = 0;
+    Budget budget;
     std::vector<std::string> positional; // bytes, as the shell gave them
 };
 
@@ -40,3 +45,4 @@ void say(const std::string &message);
 
 int judge_command(const Settings &settings);
 int suite_command(const Settings &settings);
+int explore_command(const Settings &settings);

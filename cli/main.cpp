@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -27,6 +28,7 @@ namespace {
 const char *const help_text
     = R"(Usage: orvimet-cli judge --exercise EXERCISE [options] PROGRAM [OPTION...]
        orvimet-cli suite --exercise EXERCISE [options] PROGRAM...
+       orvimet-cli explore --exercise EXERCISE [options] PROGRAM
 
 Runs students' programs of the container-class lab and the reference program of
 their exercise with the same options, and compares the answers word by word, by
@@ -35,6 +37,8 @@ the same rules as the Orvimet window.
 Commands:
   judge   judge PROGRAM on the options that follow it, like the manual test
   suite   judge every PROGRAM on the ten option strings of the automatic suite
+  explore try generated option strings on PROGRAM until its answer differs from
+          the reference's, then shrink that string to a shortest one
 
 Options:
   -e, --exercise EXERCISE  stack, queue or stackqueue
@@ -47,6 +51,17 @@ Options:
                            number of processor cores)
       --csv FILE           suite: write one record per program and case as CSV
       --json FILE          suite: write the same records as JSON
+      --cases FILE         suite: judge the option strings of FILE, one a line
+                           ('#' starts a comment), instead of the ten
+      --cases extended     suite: judge the built-in list that covers every rule
+                           and boundary of the exercise
+      --explore N          suite: add N generated option strings, the same for
+                           every program, and shrink each program's first
+                           failing one
+      --seed S             suite, explore: the seed of the generated strings
+                           (default: taken from the clock, and printed)
+      --runs N             explore: strings to try at most (default 2000)
+      --time SECONDS       explore: time to try them in at most (default 60)
 
 Limits of every run (0 switches one off):
       --cpu SECONDS        processor time (default 10)
@@ -71,7 +86,7 @@ instead of its output, as the window does. The reference program runs the same
 way, before any student's, and must exit with code 0 within the limits.
 
 Exit status:
-  0  every answer is correct
+  0  every answer is correct; explore: no string made the answers differ
   1  some answer is wrong; in a suite, runs killed at the time-out count as wrong
   2  nothing was judged, or not everything: bad use, a missing program or reference
      program, a reference program that fails, no sandbox, cases the grader could
@@ -139,21 +154,41 @@ struct Option
     const char *short_name; // empty: none
     const char *long_name;
     bool takes_value;
-    bool suite_only;
+    const char *commands; // the commands that take it, each followed by a blank; empty: all
 };
 
 const Option options[] = {
-    {"e", "exercise", true, false}, {"t", "timeout", true, false}, {"r", "reference", true, false},
-    {"j", "jobs", true, true},      {"", "csv", true, true},       {"", "json", true, true},
-    {"", "cpu", true, false},       {"", "memory", true, false},   {"", "file-size", true, false},
-    {"", "processes", true, false}, {"", "output", true, false},   {"", "no-sandbox", false, false},
-    {"h", "help", false, false},
+    {"e", "exercise", true, ""},
+    {"t", "timeout", true, ""},
+    {"r", "reference", true, ""},
+    {"j", "jobs", true, "suite "},
+    {"", "csv", true, "suite "},
+    {"", "json", true, "suite "},
+    {"", "cases", true, "suite "},
+    {"", "explore", true, "suite "},
+    {"", "seed", true, "suite explore "},
+    {"", "runs", true, "explore "},
+    {"", "time", true, "explore "},
+    {"", "cpu", true, ""},
+    {"", "memory", true, ""},
+    {"", "file-size", true, ""},
+    {"", "processes", true, ""},
+    {"", "output", true, ""},
+    {"", "no-sandbox", false, ""},
+    {"h", "help", false, ""},
 };
+
+bool takes(const Option &option, const std::string &command)
+{
+    const std::string commands = option.commands;
+    return commands.empty() || commands.find(command + ' ') != std::string::npos;
+}
 
 // Reads the options and the positional arguments of a command, on their bytes: program paths
 // need not be UTF-8. For judge, everything after the program belongs to it, dashes and all.
 std::map<std::string, std::string> read_options(const std::vector<std::string> &arguments,
-                                                bool suite, std::vector<std::string> &positional)
+                                                const std::string &command,
+                                                std::vector<std::string> &positional)
 {
     std::map<std::string, std::string> values;
     bool only_positional = false;
@@ -161,7 +196,7 @@ std::map<std::string, std::string> read_options(const std::vector<std::string> &
         const std::string &argument = arguments[i];
         if (only_positional || argument.size() < 2 || argument[0] != '-') {
             positional.push_back(argument);
-            only_positional = only_positional || !suite;
+            only_positional = only_positional || command == "judge";
             continue;
         }
         if (argument == "--") {
@@ -173,7 +208,7 @@ std::map<std::string, std::string> read_options(const std::vector<std::string> &
         const std::string name = is_long ? argument.substr(2, equals - 2) : argument.substr(1, 1);
         const Option *option
             = std::find_if(std::begin(options), std::end(options), [&](const Option &o) {
-                  return (is_long ? o.long_name : o.short_name) == name && (suite || !o.suite_only);
+                  return (is_long ? o.long_name : o.short_name) == name && takes(o, command);
               });
         if (option == std::end(options) || name.empty())
             throw Failure{"Unknown option '" + value_text(is_long ? name : argument.substr(1))
@@ -195,12 +230,33 @@ std::map<std::string, std::string> read_options(const std::vector<std::string> &
     return values;
 }
 
+// A number of option strings, at least `lowest`.
+int string_count(const std::string &text, int lowest)
+{
+    bool ok = false;
+    const double value = number_value(text, ok);
+    if (!ok || value < lowest || value > 100000000 || value != std::floor(value))
+        throw Failure{"invalid number of strings '" + value_text(text)
+                      + "': give a whole number of at least " + std::to_string(lowest)};
+    return static_cast<int>(value);
+}
+
+// A seed nobody chose, printed so that the run can be repeated.
+std::uint64_t clock_seed()
+{
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(
+               std::chrono::duration_cast<std::chrono::microseconds>(now).count())
+           % 1000000000;
+}
+
 Settings parse(const std::string &command, const std::vector<std::string> &arguments)
 {
     const bool suite = command == "suite";
+    const bool exploring = command == "explore";
     Settings settings;
     const std::map<std::string, std::string> values
-        = read_options(arguments, suite, settings.positional);
+        = read_options(arguments, command, settings.positional);
     const auto given = [&](const char *name) { return values.count(name) != 0; };
     const auto value = [&](const char *name) { return values.at(name); };
     if (given("help")) {
@@ -252,11 +308,38 @@ Settings parse(const std::string &command, const std::vector<std::string> &argum
     if (suite) {
         settings.csv = given("csv") ? value("csv") : std::string();
         settings.json = given("json") ? value("json") : std::string();
+        settings.cases = given("cases") ? value("cases") : std::string();
+        if (given("explore"))
+            settings.explore = string_count(value("explore"), 0);
+    }
+    settings.seed = clock_seed();
+    if (given("seed")) {
+        const std::string &text = value("seed");
+        errno = 0;
+        char *end = nullptr;
+        settings.seed = std::strtoull(text.c_str(), &end, 10);
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || errno != 0)
+            throw Failure{"invalid seed '" + value_text(text)
+                          + "': give a whole number from 0 to 18446744073709551615"};
+    }
+    if (given("runs"))
+        settings.budget.strings = string_count(value("runs"), 1);
+    if (given("time")) {
+        bool ok = false;
+        const double seconds = number_value(value("time"), ok);
+        if (!ok || !(seconds > 0) || seconds > 86400)
+            throw Failure{"invalid time '" + value_text(value("time"))
+                          + "': give a number of seconds above 0"};
+        settings.budget.time
+            = std::chrono::milliseconds(std::max(1LL, std::llround(seconds * 1000)));
     }
     grading.reference_path = reference_path(given("reference") ? value("reference") : std::string(),
                                             grading.flag_stack);
     if (settings.positional.empty())
         throw Failure{"no program given"};
+    if (exploring && settings.positional.size() > 1)
+        throw Failure{"explore takes one program, not "
+                      + std::to_string(settings.positional.size())};
     return settings;
 }
 
@@ -298,11 +381,14 @@ int main(int argc, char *argv[])
     }
     try {
         if (command.empty())
-            throw Failure{"no command given: use judge or suite"};
-        if (command != "judge" && command != "suite")
-            throw Failure{"unknown command '" + printable(command) + "': use judge or suite"};
+            throw Failure{"no command given: use judge, suite or explore"};
+        if (command != "judge" && command != "suite" && command != "explore")
+            throw Failure{"unknown command '" + printable(command)
+                          + "': use judge, suite or explore"};
         const Settings settings = parse(command, {arguments.begin() + 1, arguments.end()});
-        return command == "judge" ? judge_command(settings) : suite_command(settings);
+        if (command == "judge")
+            return judge_command(settings);
+        return command == "suite" ? suite_command(settings) : explore_command(settings);
     } catch (const Interrupted &interruption) {
         std::signal(interruption.signal, SIG_DFL);
         std::raise(interruption.signal);

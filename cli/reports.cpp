@@ -114,7 +114,13 @@ QJsonValue number_or_null(bool present, int value)
     return present ? QJsonValue(value) : QJsonValue();
 }
 
-QJsonObject case_object(int number, const CaseResult &result)
+// The shrunk string of the failing case it was shrunk from, empty elsewhere.
+std::string shrunk_options(const ProgramReport &program, std::size_t c)
+{
+    return program.shrunk_from == static_cast<int>(c) ? program.shrunk.options : std::string();
+}
+
+QJsonObject case_object(int number, const CaseResult &result, const CaseResult *shrunk)
 {
     QJsonObject object;
     object.insert(QStringLiteral("case"), number);
@@ -136,6 +142,10 @@ QJsonObject case_object(int number, const CaseResult &result)
                   number_or_null(result.run.end == ChildRun::End::Crashed, result.run.signal));
     object.insert(QStringLiteral("note"),
                   result.note.empty() ? QJsonValue() : QJsonValue(from_utf8(result.note)));
+    if (shrunk)
+        put_answer(object, QStringLiteral("shrunk_options"), shrunk->options);
+    else
+        object.insert(QStringLiteral("shrunk_options"), QJsonValue());
     return object;
 }
 
@@ -208,10 +218,24 @@ std::string ending_text(const ChildRun &run, double timeout_seconds)
     return "not graded: " + run.failure;
 }
 
+std::string verdict_text(const CaseResult &result)
+{
+    if (result.correct)
+        return "correct";
+    if (result.difference == std::string::npos)
+        return "wrong";
+    return "wrong: word " + std::to_string(result.difference + 1) + " is "
+           + (result.student_token.empty() ? "missing"
+                                           : '"' + printable(result.student_token) + '"')
+           + ", the reference has "
+           + (result.reference_token.empty() ? "none"
+                                             : '"' + printable(result.reference_token) + '"');
+}
+
 std::string csv_header()
 {
     return "program,case,options,verdict,difference,student_token,reference_token,"
-           "student_answer,reference_answer,time_ms,ended,exit_code,signal,note\r\n";
+           "student_answer,reference_answer,time_ms,ended,exit_code,signal,note,shrunk_options\r\n";
 }
 
 std::string csv_records(const ProgramReport &program)
@@ -236,6 +260,7 @@ std::string csv_records(const ProgramReport &program)
             exited ? std::to_string(r.run.exit_code) : std::string(),
             crashed ? std::to_string(r.run.signal) : std::string(),
             r.note,
+            shrunk_options(program, c),
         };
         for (std::size_t f = 0; f < fields.size(); ++f)
             csv += (f ? "," : "") + csv_field(fields[f]);
@@ -309,7 +334,9 @@ QByteArray json_program(const ProgramReport &program, bool first)
     object.insert(QStringLiteral("not_graded"), program.not_graded);
     QJsonArray cases;
     for (std::size_t c = 0; c < program.cases.size(); ++c)
-        cases.append(case_object(static_cast<int>(c) + 1, program.cases[c]));
+        cases.append(
+            case_object(static_cast<int>(c) + 1, program.cases[c],
+                        program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr));
     object.insert(QStringLiteral("cases"), cases);
     QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
     text.chop(1);

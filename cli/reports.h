@@ -18,6 +18,9 @@ const char *ending_name(ChildRun::End end);
 // How a run ended, for a person: "exit code 0", "crashed (signal 6)", ...
 std::string ending_text(const ChildRun &run, double timeout_seconds);
 
+// The verdict for a person: "correct", or "wrong: word 3 is "I", the reference has "E"".
+std::string verdict_text(const CaseResult &result);
+
 struct ReportHeader
 {
     std::string exercise;

@@ -11,8 +11,12 @@
 // The container itself offers size(), at(i), assign(other), a copy constructor and a
 // constructor taking the capacity.
 
+#include "fault.h"
+
 #include <charconv>
 #include <cstddef>
+#include <fstream>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +37,16 @@ inline bool parse_integer(const std::string &word, int &value)
 {
     const char *first = word.data();
     const char *last = first + word.size();
+    if (fault("plus_sign_number") && first != last && *first == '+')
+        ++first;
+    if (fault("leading_zeros_rejected") && word.size() > 1 && word[word[0] == '-'] == '0')
+        return false;
+    if (fault("int_overflow_wraps")) {
+        long long wide = 0;
+        const auto [end, error] = std::from_chars(first, last, wide);
+        value = static_cast<int>(static_cast<unsigned int>(wide));
+        return error == std::errc() && end == last;
+    }
     const auto [end, error] = std::from_chars(first, last, value);
     return error == std::errc() && end == last;
 }
@@ -70,19 +84,43 @@ private:
     {
         const std::string option = args_[next_++];
         if (!is_option(option))
-            return false;
-        switch (option[1]) {
+            return fault("unknown_option_skipped");
+        if (fault("options_before_s_skipped") && !box_ && option != "-S") {
+            while (next_ < args_.size() && !is_option(args_[next_]))
+                ++next_;
+            return true;
+        }
+        const bool done = act(option[1]);
+        if (fault("extra_value_ignored") && done && option != "-I") {
+            while (next_ < args_.size() && !is_option(args_[next_]))
+                ++next_;
+        }
+        return done;
+    }
+
+    bool act(char option)
+    {
+        switch (option) {
         case 'S': {
             std::size_t capacity = 0;
-            if (!count(capacity))
+            const std::string typed = next_ < args_.size() ? args_[next_] : std::string();
+            if (!count(capacity) || (fault("zero_capacity_rejected") && capacity == 0))
                 return false;
-            box_.emplace(capacity);
+            if (fault("second_s_keeps_elements") && box_) {
+                Container fresh(capacity);
+                fresh.assign(*box_);
+                box_ = std::move(fresh);
+            } else {
+                box_.emplace(capacity);
+            }
             words_.push_back("S");
-            words_.push_back(std::to_string(capacity));
+            words_.push_back(fault("numbers_printed_as_typed") ? typed : std::to_string(capacity));
             return true;
         }
         case 'I': {
             if (!box_)
+                return false;
+            if (fault("empty_insert_fails") && (next_ == args_.size() || is_option(args_[next_])))
                 return false;
             for (; next_ < args_.size() && !is_option(args_[next_]); ++next_) {
                 int value = 0;
@@ -94,7 +132,7 @@ private:
         }
         case 'O': {
             std::size_t n = 0;
-            if (!count(n) || !box_ || n > box_->size())
+            if (!count(n, fault("negative_remove_accepted")) || !box_ || n > box_->size())
                 return false;
             for (std::size_t i = 0; i < n; ++i)
                 Exercise::remove(*box_);
@@ -115,7 +153,11 @@ private:
         case 'C': {
             if (!box_)
                 return false;
-            const Container copy(*box_);
+            Container copy(*box_);
+            if (fault("copy_capacity_is_size")) {
+                copy = Container(box_->size());
+                copy.assign(*box_);
+            }
             box_ = copy;
             list("C");
             return true;
@@ -128,10 +170,14 @@ private:
             return true;
         case 'G': {
             std::size_t index = 0;
-            if (!count(index) || !box_ || index >= box_->size())
+            if (!count(index) || !box_ || index > box_->size())
                 return false;
+            if (index == box_->size() && !fault("get_accepts_size"))
+                return false;
+            if (fault("get_from_wrong_end") && index < box_->size())
+                index = box_->size() - 1 - index;
             words_.push_back("G");
-            words_.push_back(std::to_string(box_->at(index)));
+            words_.push_back(index < box_->size() ? std::to_string(box_->at(index)) : "0");
             return true;
         }
         }
@@ -139,14 +185,16 @@ private:
     }
 
     // The option's number, which must be present and not negative.
-    bool count(std::size_t &n)
+    bool count(std::size_t &n, bool negative_is_zero = false)
     {
-        if (next_ >= args_.size() || is_option(args_[next_]))
-            return false;
+        if (next_ >= args_.size() || is_option(args_[next_])) {
+            n = 0;
+            return fault("missing_number_is_zero");
+        }
         int value = 0;
-        if (!parse_integer(args_[next_++], value) || value < 0)
+        if (!parse_integer(args_[next_++], value) || (value < 0 && !negative_is_zero))
             return false;
-        n = static_cast<std::size_t>(value);
+        n = static_cast<std::size_t>(value < 0 ? 0 : value);
         return true;
     }
 
@@ -162,6 +210,20 @@ private:
     std::optional<Container> box_;
     std::vector<std::string> words_;
 };
+
+// Prints the answer, or writes it as the first line of `file` in the working directory, which
+// the grader then judges instead; the line end after it is ignored, whichever it is.
+inline int give_answer(const std::string &answer, const char *file)
+{
+    const char *end = fault("crlf") ? "\r\n" : fault("no_line_feed") ? "" : "\n";
+    if (!file) {
+        std::cout << answer << end;
+        return 0;
+    }
+    std::ofstream out(file);
+    out << answer << end;
+    return out ? 0 : 1;
+}
 
 template<typename Exercise>
 std::string run(int argc, char *argv[])

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fault.h"
+
 #include <cstddef>
 #include <deque>
 
@@ -18,7 +20,11 @@ public:
     bool dequeue();
 
     bool empty() const { return items_.empty(); }
-    bool full() const { return items_.size() >= capacity_; }
+    bool full() const
+    {
+        return fault("capacity_one_short") ? items_.size() + 1 >= capacity_
+                                           : items_.size() >= capacity_;
+    }
     std::size_t size() const { return items_.size(); }
     std::size_t capacity() const { return capacity_; }
     // Counted from the front.

@@ -1,8 +1,6 @@
 #include "exercise.h"
 #include "queue.h"
 
-#include <fstream>
-
 namespace {
 
 struct QueueExercise
@@ -18,7 +16,5 @@ struct QueueExercise
 // silent.
 int main(int argc, char *argv[])
 {
-    std::ofstream answer("queue.txt");
-    answer << exercise::run<QueueExercise>(argc, argv) << '\n';
-    return answer ? 0 : 1;
+    return exercise::give_answer(exercise::run<QueueExercise>(argc, argv), "queue.txt");
 }

@@ -12,13 +12,18 @@ bool Stack::pop()
 {
     if (empty())
         return false;
-    items_.pop_back();
+    if (fault("pop_from_bottom"))
+        items_.erase(items_.begin());
+    else
+        items_.pop_back();
     return true;
 }
 
 bool Stack::assign(const Stack &other)
 {
-    if (other.size() > capacity_)
+    if (fault("assign_equal_capacity_fails")
+            ? other.size() >= capacity_
+            : other.size() > capacity_ && !fault("assign_unchecked"))
         return false;
     items_ = other.items_;
     return true;

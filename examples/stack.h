@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fault.h"
+
 #include <cstddef>
 #include <vector>
 
@@ -19,7 +21,11 @@ public:
     int top() const { return items_.back(); }
 
     bool empty() const { return items_.empty(); }
-    bool full() const { return items_.size() >= capacity_; }
+    bool full() const
+    {
+        return fault("capacity_off_by_one") ? items_.size() > capacity_
+                                            : items_.size() >= capacity_;
+    }
     std::size_t size() const { return items_.size(); }
     std::size_t capacity() const { return capacity_; }
     // Counted from the bottom.

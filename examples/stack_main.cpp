@@ -1,8 +1,6 @@
 #include "exercise.h"
 #include "stack.h"
 
-#include <iostream>
-
 namespace {
 
 struct StackExercise
@@ -16,6 +14,7 @@ struct StackExercise
 
 int main(int argc, char *argv[])
 {
-    std::cout << exercise::run<StackExercise>(argc, argv) << '\n';
+    exercise::give_answer(exercise::run<StackExercise>(argc, argv),
+                          fault("answer_file") ? "stack.txt" : nullptr);
     return 0;
 }

@@ -2,8 +2,8 @@
 
 bool StackQueue::enqueue(int value)
 {
-    if (in_.full()) {
-        if (!out_.empty())
+    if (in_.full() && !fault("insert_never_moves")) {
+        if (!out_.empty() && !fault("enqueue_moves_into_nonempty_out"))
             return false;
         pour();
     }
@@ -12,9 +12,21 @@ bool StackQueue::enqueue(int value)
 
 bool StackQueue::dequeue()
 {
-    if (out_.empty())
+    if (out_.empty() || fault("dequeue_always_moves"))
         pour();
     return out_.pop();
+}
+
+StackQueue::StackQueue(const StackQueue &other)
+    : in_(other.in_)
+    , out_(other.out_)
+{
+    if (fault("copy_onto_in_stack")) {
+        in_ = Stack(other.in_.capacity());
+        out_ = Stack(other.out_.capacity());
+        for (std::size_t i = 0; i < other.size(); ++i)
+            in_.push(other.at(i));
+    }
 }
 
 int StackQueue::at(std::size_t index) const
@@ -26,6 +38,15 @@ int StackQueue::at(std::size_t index) const
 
 bool StackQueue::assign(const StackQueue &other)
 {
+    if (fault("assign_checks_total")) {
+        if (other.size() > in_.capacity() + out_.capacity())
+            return false;
+        in_ = Stack(in_.capacity());
+        out_ = Stack(out_.capacity());
+        for (std::size_t i = 0; i < other.size(); ++i)
+            enqueue(other.at(i));
+        return true;
+    }
     if (other.in_.size() > in_.capacity() || other.out_.size() > out_.capacity())
         return false;
     in_.assign(other.in_);
@@ -35,7 +56,7 @@ bool StackQueue::assign(const StackQueue &other)
 
 void StackQueue::pour()
 {
-    while (!in_.empty()) {
+    while (!in_.empty() && !out_.full()) {
         out_.push(in_.top());
         in_.pop();
     }

@@ -14,6 +14,8 @@ public:
         : in_(capacity)
         , out_(capacity)
     {}
+    StackQueue(const StackQueue &other);
+    StackQueue &operator=(const StackQueue &other) = default;
 
     // False when the in-stack is full and cannot be emptied because the out-stack holds elements.
     bool enqueue(int value);

@@ -1,8 +1,6 @@
 #include "exercise.h"
 #include "stackqueue.h"
 
-#include <iostream>
-
 namespace {
 
 struct StackQueueExercise
@@ -16,6 +14,7 @@ struct StackQueueExercise
 
 int main(int argc, char *argv[])
 {
-    std::cout << exercise::run<StackQueueExercise>(argc, argv) << '\n';
+    exercise::give_answer(exercise::run<StackQueueExercise>(argc, argv),
+                          fault("answer_file") ? "stackqueue.txt" : nullptr);
     return 0;
 }

@@ -6,7 +6,7 @@ _orvimet_cli()
     _init_completion || return
 
     if [[ $cword -eq 1 ]]; then
-        COMPREPLY=($(compgen -W 'judge suite --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W 'judge suite explore --help --version' -- "$cur"))
         return
     fi
     local command=${words[1]}
@@ -33,7 +33,13 @@ _orvimet_cli()
         _filedir -d
         return
         ;;
-    -t | --timeout | -j | --jobs | --cpu | --memory | --file-size | --processes | --output)
+    -t | --timeout | -j | --jobs | --cpu | --memory | --file-size | --processes | --output | \
+        --explore | --seed | --runs | --time)
+        return
+        ;;
+    --cases)
+        _filedir
+        COMPREPLY+=($(compgen -W 'extended' -- "$cur"))
         return
         ;;
     --csv)
@@ -49,7 +55,8 @@ _orvimet_cli()
     if [[ $cur == -* ]]; then
         local options='--exercise --timeout --reference --cpu --memory --file-size --processes
             --output --no-sandbox --help'
-        [[ $command == suite ]] && options+=' --jobs --csv --json'
+        [[ $command == suite ]] && options+=' --jobs --csv --json --cases --explore --seed'
+        [[ $command == explore ]] && options+=' --seed --runs --time'
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
     fi

@@ -301,7 +301,8 @@ void TestCli::csvHoldsTheJsonRecords()
     const QByteArrayList header = records.first();
     QCOMPARE(header.join(','),
              QByteArray("program,case,options,verdict,difference,student_token,reference_token,"
-                        "student_answer,reference_answer,time_ms,ended,exit_code,signal,note"));
+                        "student_answer,reference_answer,time_ms,ended,exit_code,signal,note,"
+                        "shrunk_options"));
     int row = 1;
     for (const QJsonValue &p : report.value("programs").toArray()) {
         const QJsonObject program = p.toObject();
@@ -566,9 +567,9 @@ void TestCli::badUse_data()
     QTest::addColumn<QString>("message");
 
     const QString program = QStringLiteral("class/right/queue.exe");
-    QTest::newRow("nothing") << QStringList{} << "no command given: use judge or suite";
+    QTest::newRow("nothing") << QStringList{} << "no command given: use judge, suite or explore";
     QTest::newRow("unknown command")
-        << QStringList{"grade"} << "unknown command 'grade': use judge or suite";
+        << QStringList{"grade"} << "unknown command 'grade': use judge, suite or explore";
     QTest::newRow("no exercise") << QStringList{"suite", program}
                                  << "no exercise given: use --exercise stack, queue or stackqueue";
     QTest::newRow("unknown exercise") << QStringList{"suite", "-e", "heap", program}
@@ -597,6 +598,29 @@ void TestCli::badUse_data()
                              << "invalid number of jobs '0': give a whole number above 0";
     QTest::newRow("unknown option")
         << QStringList{"suite", "--fast", "-e", "queue", program} << "Unknown option 'fast'.";
+    QTest::newRow("missing case file")
+        << QStringList{"suite", "-e", "queue", "-r", "ref", "--cases", "none.txt", program}
+        << "cannot read the case file none.txt: ";
+    QTest::newRow("case file is a folder")
+        << QStringList{"suite", "-e", "queue", "-r", "ref", "--cases", "class", program}
+        << "cannot read the case file class: it is a folder";
+    QTest::newRow("generated strings not a number")
+        << QStringList{"suite", "-e", "queue", "--explore", "many", program}
+        << "invalid number of strings 'many': give a whole number of at least 0";
+    QTest::newRow("negative seed") << QStringList{"explore", "-e", "queue", "--seed", "-1", program}
+                                   << "invalid seed '-1': give a whole number from 0 to ";
+    QTest::newRow("no strings to explore")
+        << QStringList{"explore", "-e", "queue", "--runs", "0", program}
+        << "invalid number of strings '0': give a whole number of at least 1";
+    QTest::newRow("no time to explore")
+        << QStringList{"explore", "-e", "queue", "--time", "0", program}
+        << "invalid time '0': give a number of seconds above 0";
+    QTest::newRow("explore takes one program")
+        << QStringList{"explore", "-e", "queue", program, program}
+        << "explore takes one program, not 2";
+    QTest::newRow("explore has no case list")
+        << QStringList{"explore", "-e", "queue", "--cases", "extended", program}
+        << "Unknown option 'cases'.";
     QTest::newRow("reports belong to the suite")
         << QStringList{"judge", "-e", "queue", "--csv", "r.csv", program}
         << "Unknown option 'csv'.";

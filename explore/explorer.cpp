@@ -1,0 +1,145 @@
+#include "explore/explorer.h"
+
+#include "cli/reports.h"
+#include "explore/cases.h"
+#include "explore/shrink.h"
+
+#include <future>
+#include <utility>
+
+ReferenceAnswers::ReferenceAnswers(Grading grading, std::string workdir)
+    : grading(std::move(grading))
+    , workdir(std::move(workdir))
+{}
+
+ReferenceAnswer ReferenceAnswers::answer(const std::string &options)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        const auto known = answers.find(options);
+        if (known != answers.end())
+            return known->second;
+    }
+    // Two threads may both run a string that is new to both; the answer is the same.
+    const ReferenceAnswer fresh = run_reference(grading, options, workdir);
+    add(options, fresh);
+    return fresh;
+}
+
+void ReferenceAnswers::add(const std::string &options, const ReferenceAnswer &answer)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    answers.emplace(options, answer);
+}
+
+bool reference_answered(const ReferenceAnswer &answer)
+{
+    return answer.run.end == ChildRun::End::Exited || answer.run.end == ChildRun::End::Crashed;
+}
+
+namespace {
+
+// Judges `options`, running the reference program (unless its answer is known) while the
+// student's program runs; nothing when the reference gave no answer.
+std::optional<CaseResult> judge_against(const Grading &grading, const StudentProgram &program,
+                                        const std::string &options, ReferenceAnswers &reference,
+                                        const std::string &workdir)
+{
+    std::future<ReferenceAnswer> answer
+        = std::async(std::launch::async, [&] { return reference.answer(options); });
+    CaseResult result = run_student(grading, program, options, workdir);
+    const ReferenceAnswer expected = answer.get();
+    if (!reference_answered(expected))
+        return std::nullopt;
+    compare_answers(result, expected.text);
+    return result;
+}
+
+} // namespace
+
+std::vector<Words> generate_cases(int flag_stack, std::uint64_t seed, int count)
+{
+    Random random(seed);
+    std::vector<Words> cases;
+    for (int i = 0; i < count; ++i)
+        cases.push_back(generate_words(flag_stack, random));
+    return cases;
+}
+
+Counterexample shrink_failure(const Grading &grading, const StudentProgram &program,
+                              const Words &words, const CaseResult &failing,
+                              ReferenceAnswers &reference, const std::string &workdir)
+{
+    Counterexample example{options_line(words), failing, 0};
+    // Every candidate that runs into the time-out costs the whole time-out: a failure by time-out
+    // is reported as it is, and no candidate that times out counts as failing.
+    if (failing.run.end == ChildRun::End::TimedOut)
+        return example;
+    // The student's program is taken to answer the same string the same way each time.
+    std::map<std::string, std::optional<CaseResult>> judged{{example.original, failing}};
+    auto judge = [&](const Words &candidate) -> const std::optional<CaseResult> & {
+        const std::string options = options_line(candidate);
+        const auto known = judged.find(options);
+        if (known != judged.end())
+            return known->second;
+        return judged.emplace(options, judge_against(grading, program, options, reference, workdir))
+            .first->second;
+    };
+    const Shrinking shrunk = shrink(words, [&](const Words &candidate) {
+        const std::optional<CaseResult> &result = judge(candidate);
+        return result && !result->correct && result->run.end != ChildRun::End::TimedOut;
+    });
+    example.steps = shrunk.steps;
+    example.shrunk = *judge(shrunk.words);
+    return example;
+}
+
+Exploration explore(const Grading &grading, const StudentProgram &program, std::uint64_t seed,
+                    const Budget &budget, ReferenceAnswers &reference, const std::string &workdir)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + budget.time;
+    Exploration exploration;
+    exploration.seed = seed;
+    Random random(seed);
+    while (exploration.tried < budget.strings) {
+        if (Clock::now() >= deadline) {
+            exploration.out_of_time = true;
+            break;
+        }
+        const Words words = generate_words(grading.flag_stack, random);
+        const std::string options = options_line(words);
+        const std::optional<CaseResult> result
+            = judge_against(grading, program, options, reference, workdir);
+        if (!result) {
+            exploration.reference_failed_on = options;
+            break;
+        }
+        ++exploration.tried;
+        if (!result->correct) {
+            exploration.found
+                = shrink_failure(grading, program, words, *result, reference, workdir);
+            break;
+        }
+    }
+    return exploration;
+}
+
+std::string exploration_text(const Exploration &exploration, double timeout_seconds)
+{
+    const std::string seed = "seed:      " + std::to_string(exploration.seed) + '\n';
+    const std::string tried
+        = std::to_string(exploration.tried) + (exploration.tried == 1 ? " string" : " strings");
+    if (!exploration.found) {
+        return seed + "tried:     " + tried + ", every answer the reference's"
+               + (exploration.out_of_time ? " (the time ran out)\n" : "\n");
+    }
+    const Counterexample &example = *exploration.found;
+    const CaseResult &result = example.shrunk;
+    return seed + "tried:     " + tried + ", the last one answered differently\n" + "options:  "
+           + printable(result.options) + '\n' + "student:   " + printable(result.student_text)
+           + '\n' + "reference: " + printable(result.reference_text) + '\n' + "run:       "
+           + ending_text(result.run, timeout_seconds) + '\n' + "verdict:   " + verdict_text(result)
+           + '\n' + "found as:  " + printable(example.original) + '\n' + "shrunk in: "
+           + std::to_string(example.steps) + (example.steps == 1 ? " step\n" : " steps\n");
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+// Exploring a student's program: option strings drawn from the grammar, each judged against the
+// reference program, until the answers differ; the failing string is then shrunk. Programs run
+// only through the grading functions of cli/grading.h.
+
+#include "cli/grading.h"
+#include "explore/grammar.h"
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The reference program's answers, each option string run once however many programs and
+// shrinking steps ask for it. Safe to share between threads.
+class ReferenceAnswers
+{
+public:
+    ReferenceAnswers(Grading grading, std::string workdir);
+
+    ReferenceAnswer answer(const std::string &options);
+    // An answer computed elsewhere, such as a suite's.
+    void add(const std::string &options, const ReferenceAnswer &answer);
+
+private:
+    const Grading grading;
+    const std::string workdir;
+    std::mutex mutex;
+    std::map<std::string, ReferenceAnswer> answers;
+};
+
+// Whether the reference program's run gives an answer: it ended by itself.
+bool reference_answered(const ReferenceAnswer &answer);
+
+// The first `count` strings that `explore` tries with `seed`: a class run on them judges every
+// program on the same strings.
+std::vector<Words> generate_cases(int flag_stack, std::uint64_t seed, int count);
+
+// On an idle machine the strings run out first, within about ten seconds; the time bounds a slow
+// program or a busy machine.
+struct Budget
+{
+    int strings = 2000;
+    std::chrono::milliseconds time{60000};
+};
+
+struct Counterexample
+{
+    std::string original; // the failing string as generated
+    CaseResult shrunk;    // the program's run on the shrunk string, compared
+    int steps = 0;        // reductions taken
+};
+
+// Shrinks `words`, on which `program` failed as `failing` tells, running it in `workdir`.
+Counterexample shrink_failure(const Grading &grading, const StudentProgram &program,
+                              const Words &words, const CaseResult &failing,
+                              ReferenceAnswers &reference, const std::string &workdir);
+
+struct Exploration
+{
+    std::uint64_t seed = 0;
+    int tried = 0; // strings judged, the failing one included
+    bool out_of_time = false;
+    std::optional<Counterexample> found;
+    // Set when the reference program gave no answer to a string; the exploration stops there.
+    std::optional<std::string> reference_failed_on;
+};
+
+Exploration explore(const Grading &grading, const StudentProgram &program, std::uint64_t seed,
+                    const Budget &budget, ReferenceAnswers &reference, const std::string &workdir);
+
+// What `orvimet-cli explore` prints: the same for the same seed, with no times in it, unless the
+// time ran out before the strings did.
+std::string exploration_text(const Exploration &exploration, double timeout_seconds);

@@ -1,0 +1,312 @@
+#include "explore/grammar.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <initializer_list>
+
+namespace {
+
+// How often each option follows the first -S, in parts of their sum. Insertions come up most,
+// because they change the state that the other options look at.
+struct OptionWeight
+{
+    char letter;
+    int weight;
+};
+constexpr OptionWeight option_weights[] = {
+    {'I', 30}, {'O', 16}, {'G', 14}, {'A', 12}, {'C', 10}, {'N', 8}, {'S', 8},
+};
+
+// In a hundred options after an empty container, how many are insertions.
+constexpr int empty_fill = 60;
+
+// In a hundred options after an insertion or removal of the two-stack queue whose out-stack holds
+// elements, how many are a removal or insertion.
+constexpr int two_stack_turns = 40;
+
+// A run stops at its first failing option, and what follows goes unseen; so at most one flaw
+// goes into a string, into this many strings in a hundred.
+constexpr int flawed = 50;
+
+// The flaws that make an option fail by its words, and how often each comes up.
+enum class Flaw { OptionBeforeS, MissingNumber, BadValue, NegativeNumber, ExtraValue, NotAnOption };
+struct FlawWeight
+{
+    Flaw flaw;
+    int weight;
+};
+constexpr FlawWeight flaw_weights[] = {
+    {Flaw::OptionBeforeS, 3},  // any option but -S before the first -S
+    {Flaw::MissingNumber, 3},  // -S, -O, -A or -G without its number
+    {Flaw::BadValue, 6},       // a word that is not an integer, or out of the int range
+    {Flaw::NegativeNumber, 6}, // -S, -O, -A or -G with -1
+    {Flaw::ExtraValue, 2},     // a value where the next option is expected
+    {Flaw::NotAnOption, 2},    // an unknown option or a stray word
+};
+
+// Words in the place of a value that are not one: each way the handout names, and the int
+// limits just exceeded.
+const char *const bad_values[]
+    = {"x", "2.5", "+2", "0x1", "", "2147483648", "-2147483649", "-", "1-"};
+// Words in the place of an option that are not one.
+const char *const not_options[] = {"-X", "-s", "-SI", "S", "5", "-", "+2", "-i"};
+
+// In a hundred numbers, how many are written as 07 or -0 (which are 7 and 0).
+constexpr int unusual_spelling = 4;
+
+// What the generator knows of the container while it writes the options: not a model of the
+// exercise (the reference program is that), only enough to aim numbers at the boundaries. The
+// two-stack queue's elements are counted per stack, since its boundaries depend on them.
+struct Sketch
+{
+    bool two_stacks = false;
+    long long capacity = 0;
+    long long in = 0; // every element, but only those of the in-stack for the two-stack queue
+    long long out = 0;
+    int next_value = 1;
+
+    long long size() const { return in + out; }
+    long long largest_part() const { return std::max(in, out); }
+    long long room() const { return two_stacks ? 2 * capacity : capacity; }
+    // How many insertions succeed from here: the two-stack queue's in-stack cannot be moved
+    // while the out-stack holds elements.
+    long long insertable() const
+    {
+        return two_stacks && out > 0 ? std::max(0LL, capacity - in) : room() - size();
+    }
+
+    void insert(long long n)
+    {
+        for (; n > 0; --n) {
+            if (in >= capacity && two_stacks && out == 0)
+                std::swap(in, out);
+            if (in >= capacity)
+                return;
+            ++in;
+        }
+    }
+
+    void remove(long long n)
+    {
+        for (; n > 0 && size() > 0; --n) {
+            if (out == 0)
+                std::swap(in, out);
+            --out;
+        }
+    }
+};
+
+bool is_option(const std::string &word)
+{
+    return word.size() == 2 && word[0] == '-' && word[1] >= 'A' && word[1] <= 'Z';
+}
+
+template<typename T>
+T pick(Random &random, std::initializer_list<T> choices)
+{
+    return choices.begin()[random.below(static_cast<int>(choices.size()))];
+}
+
+template<typename Weight, std::size_t n>
+const Weight &weighted(Random &random, const Weight (&choices)[n])
+{
+    int total = 0;
+    for (const Weight &choice : choices)
+        total += choice.weight;
+    int roll = random.below(total);
+    for (const Weight &choice : choices) {
+        if (roll < choice.weight)
+            return choice;
+        roll -= choice.weight;
+    }
+    return choices[0];
+}
+
+template<std::size_t n>
+const char *pick_word(Random &random, const char *const (&choices)[n])
+{
+    return choices[random.below(static_cast<int>(n))];
+}
+
+class Writer
+{
+public:
+    Writer(int flag_stack, Random &random)
+        : flag_stack(flag_stack)
+        , random(random)
+    {}
+
+    Words write()
+    {
+        option('S');
+        const int count = random.between(0, 4) + random.between(1, 4);
+        char last = 'S';
+        for (int i = 0; i < count; ++i) {
+            // Most options fail on an empty container, and the run stops there.
+            const bool fill = sketch.size() == 0 && random.percent(empty_fill);
+            // The two-stack queue's moves depend on what both stacks hold: insertions and
+            // removals take turns while the out-stack holds elements.
+            const bool turns = sketch.two_stacks && sketch.out > 0 && (last == 'I' || last == 'O')
+                               && random.percent(two_stack_turns);
+            last = fill    ? 'I'
+                   : turns ? (last == 'I' ? 'O' : 'I')
+                           : weighted(random, option_weights).letter;
+            option(last);
+        }
+        if (random.percent(flawed))
+            add(weighted(random, flaw_weights).flaw);
+        return words;
+    }
+
+private:
+    void option(char letter)
+    {
+        words.push_back(std::string{'-', letter});
+        const long long size = sketch.size();
+        const int any = random.between(0, static_cast<int>(size));
+        switch (letter) {
+        case 'S':
+            sketch = {flag_stack == 2, capacity_number(), 0, 0, sketch.next_value};
+            number(sketch.capacity);
+            break;
+        case 'I':
+            insert_values();
+            break;
+        case 'O': {
+            const long long n = pick<long long>(random, {0, 1, size - 1, size, size + 1, any});
+            number(std::max(0LL, n));
+            if (n <= size)
+                sketch.remove(n);
+            break;
+        }
+        case 'G':
+            number(std::max(0LL, pick<long long>(random, {0, size - 1, size, size + 1, any})));
+            break;
+        case 'A': {
+            // One below the larger stack of the two-stack queue: its total may fit while that
+            // stack does not.
+            const long long capacity = std::max(
+                0LL, pick<long long>(random, {size - 1, size, size + 1, sketch.largest_part() - 1,
+                                              0, sketch.capacity, random.between(0, 9)}));
+            number(capacity);
+            if (capacity >= sketch.largest_part())
+                sketch.capacity = capacity;
+            break;
+        }
+        default: // -C and -N take no words
+            break;
+        }
+    }
+
+    // Mostly small, so that the container fills within a few insertions.
+    long long capacity_number()
+    {
+        const int roll = random.below(100);
+        if (roll < 12)
+            return 0;
+        if (roll < 82)
+            return random.between(1, 5);
+        if (roll < 94)
+            return random.between(6, 9);
+        return roll < 98 ? 2000000000 : 2147483647;
+    }
+
+    void number(long long n)
+    {
+        if (!random.percent(unusual_spelling)) {
+            words.push_back(std::to_string(n));
+            return;
+        }
+        const std::string digits = std::to_string(n < 0 ? -n : n);
+        words.push_back((n < 0 ? "-0" : n == 0 ? "-" : "0") + digits);
+    }
+
+    void insert_values()
+    {
+        const long long free = sketch.insertable();
+        const long long count
+            = std::max(0LL, pick<long long>(random, {0, 1, free - 1, free, free, free + 1, free + 1,
+                                                     random.between(1, 4)}));
+        // A capacity of two billion must not make the string long.
+        for (long long i = 0; i < std::min(count, 12LL); ++i) {
+            const int roll = random.below(100);
+            number(roll < 4    ? 2147483647
+                   : roll < 8  ? -2147483647 - 1
+                   : roll < 14 ? -random.between(1, 9)
+                               : sketch.next_value++);
+        }
+        sketch.insert(std::min(count, 12LL));
+    }
+
+    // The number of words after the option at `i`, up to the next option.
+    std::size_t values_after(std::size_t i) const
+    {
+        std::size_t n = 0;
+        while (i + 1 + n < words.size() && !is_option(words[i + 1 + n]))
+            ++n;
+        return n;
+    }
+
+    void add(Flaw flaw)
+    {
+        // Every option the string has, and the first number of each option that takes one (always
+        // the word after it). Each such option is as likely to get the flaw, and at its first
+        // place, where no earlier failure hides it; else -S, which every string starts with,
+        // would take most.
+        std::vector<std::size_t> options;
+        std::vector<std::size_t> numbers;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (!is_option(words[i]))
+                continue;
+            options.push_back(i);
+            const bool numbered = words[i] != "-I" && words[i] != "-C" && words[i] != "-N";
+            if (numbered && std::none_of(numbers.begin(), numbers.end(), [&](std::size_t n) {
+                    return words[n - 1] == words[i];
+                }))
+                numbers.push_back(i + 1);
+        }
+        const std::size_t at = options[random.below(static_cast<int>(options.size()))];
+        const std::size_t number = numbers[random.below(static_cast<int>(numbers.size()))];
+        const auto position = [&](std::size_t i) { return words.begin() + static_cast<long>(i); };
+        switch (flaw) {
+        case Flaw::OptionBeforeS: {
+            const Words rest = std::move(words);
+            words.clear();
+            option(pick(random, {'I', 'O', 'A', 'C', 'N', 'G'}));
+            words.insert(words.end(), rest.begin(), rest.end());
+            break;
+        }
+        case Flaw::MissingNumber:
+            words.erase(position(number));
+            break;
+        case Flaw::BadValue:
+            words[number] = pick_word(random, bad_values);
+            if (words[at] == "-I")
+                words.insert(
+                    position(at + 1 + random.below(1 + static_cast<int>(values_after(at)))),
+                    pick_word(random, bad_values));
+            break;
+        case Flaw::NegativeNumber:
+            words[number] = "-1";
+            break;
+        case Flaw::ExtraValue:
+            words.insert(position(at + 1 + values_after(at)), std::to_string(random.between(0, 9)));
+            break;
+        case Flaw::NotAnOption:
+            words.insert(position(at), pick_word(random, not_options));
+            break;
+        }
+    }
+
+    int flag_stack;
+    Random &random;
+    Sketch sketch;
+    Words words;
+};
+
+} // namespace
+
+Words generate_words(int flag_stack, Random &random)
+{
+    return Writer(flag_stack, random).write();
+}
