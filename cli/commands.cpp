@@ -260,16 +260,8 @@ int judge_command(const Settings &settings)
         std::cout << "verdict:   not judged\n";
         return not_judged;
     }
-    if (result.correct) {
-        std::cout << "verdict:   correct\n";
-        return all_correct;
-    }
-    if (result.difference == std::string::npos) {
-        std::cout << "verdict:   wrong: " << printable(result.note) << '\n';
-        return some_wrong;
-    }
     std::cout << "verdict:   " << verdict_text(result) << '\n';
-    return some_wrong;
+    return result.correct ? all_correct : some_wrong;
 }
 
 int suite_command(const Settings &settings)

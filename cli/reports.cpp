@@ -223,7 +223,7 @@ std::string verdict_text(const CaseResult &result)
     if (result.correct)
         return "correct";
     if (result.difference == std::string::npos)
-        return "wrong";
+        return result.note.empty() ? "wrong" : "wrong: " + printable(result.note);
     return "wrong: word " + std::to_string(result.difference + 1) + " is "
            + (result.student_token.empty() ? "missing"
                                            : '"' + printable(result.student_token) + '"')
