@@ -16,10 +16,12 @@
 // another by a bare posix_spawn loop, output to /dev/null, judging nothing. Each job count is
 // graded with the sandbox ("sandbox") and without it ("bare"). Two more floors show what the
 // sandbox itself costs: "bwrap" starts `bwrap --ro-bind / / true` as often as there are cases,
-// the least a bubblewrap sandbox costs; "sandboxed" starts each student run inside the grader's
-// own sandbox (namespaces, binds, launcher, limits) by the same loop, judging nothing.
+// the least a bubblewrap sandbox costs; "sandboxed" makes each student run through the grader's
+// own sandboxed runner (namespaces, binds, launcher, limits; one sandbox kept for each
+// program's ten runs), one after another, judging nothing.
 
 #include "drivers/suitecases.h"
+#include "sandbox/process.h"
 #include "sandbox/sandbox.h"
 
 #include <QCoreApplication>
@@ -134,11 +136,11 @@ Timing grade(const QTemporaryDir &dir, const QString &exercise, const QStringLis
     return {static_cast<double>(timer.nsecsElapsed()) / 1e6, children_cpu_ms() - cpu_before};
 }
 
-using Command = std::vector<std::string>;
+using Argv = std::vector<std::string>;
 
 // Every command started and waited for one at a time, output to /dev/null; descriptors 3 and 4
 // are there for a sandbox's status and information.
-Timing spawn_all(const QTemporaryDir &dir, std::vector<Command> commands)
+Timing spawn_all(const QTemporaryDir &dir, std::vector<Argv> commands)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -150,7 +152,7 @@ Timing spawn_all(const QTemporaryDir &dir, std::vector<Command> commands)
     const double cpu_before = children_cpu_ms();
     QElapsedTimer timer;
     timer.start();
-    for (Command &words : commands) {
+    for (Argv &words : commands) {
         std::vector<char *> argv;
         for (std::string &word : words)
             argv.push_back(word.data());
@@ -168,12 +170,12 @@ Timing spawn_all(const QTemporaryDir &dir, std::vector<Command> commands)
 }
 
 // Every program on every option string.
-std::vector<Command> student_runs(const QTemporaryDir &dir, const QStringList &programs)
+std::vector<Argv> student_runs(const QTemporaryDir &dir, const QStringList &programs)
 {
-    std::vector<Command> commands;
+    std::vector<Argv> commands;
     for (const QString &program : programs) {
         for (const char *options : suite_options) {
-            Command words{dir.filePath(program).toStdString()};
+            Argv words{dir.filePath(program).toStdString()};
             for (const QByteArray &word : QByteArray(options).split(' ')) {
                 if (!word.isEmpty())
                     words.push_back(word.toStdString());
@@ -184,30 +186,33 @@ std::vector<Command> student_runs(const QTemporaryDir &dir, const QStringList &p
     return commands;
 }
 
-// The same runs, each inside the sandbox the grader makes, with a working folder of its own
-// made once (as the grader makes one per program).
-std::vector<Command> sandboxed_runs(const QTemporaryDir &dir, const std::vector<Command> &runs)
+// The same runs through the grader's sandboxed runner, judging nothing: one working folder per
+// program, made once, and the program's sandbox kept for its ten runs, as the grader does.
+Timing sandbox_all(const QTemporaryDir &dir, const std::vector<Argv> &runs)
 {
-    const std::string workdir = dir.path().toStdString() + "/sandboxed";
-    QDir().mkpath(QString::fromStdString(workdir));
-    SandboxPlan plan;
-    plan.bwrap = "bwrap";
-    plan.launcher = ORVIMET_LAUNCHER;
-    plan.system = system_view();
-    plan.workdir = workdir;
-    plan.as_root = ::geteuid() == 0;
-    plan.uid = Sandbox().first_uid;
-    if (plan.as_root && ::chown(workdir.c_str(), plan.uid, plan.uid) != 0)
-        fail(QStringLiteral("cannot hand the working folder to the sandbox's user"));
-    plan.status_fd = 3;
-    plan.info_fd = 4;
-    std::vector<Command> commands;
-    for (const Command &run : runs) {
-        plan.argv = run;
-        plan.visible = {run.front().substr(0, run.front().rfind('/'))};
-        commands.push_back(sandbox_arguments(plan));
+    const double cpu_before = children_cpu_ms();
+    QElapsedTimer timer;
+    timer.start();
+    std::string folder;
+    Command command;
+    for (const Argv &run : runs) {
+        const std::string program_folder = run.front().substr(0, run.front().rfind('/'));
+        if (program_folder != folder) {
+            end_kept_sandboxes();
+            folder = program_folder;
+            command.workdir
+                = dir.path().toStdString() + "/sandboxed" + folder.substr(folder.rfind('/'));
+            command.visible = {folder};
+            QDir().mkpath(QString::fromStdString(command.workdir));
+        }
+        command.argv = run;
+        const ChildRun child = run_child(command, std::chrono::seconds(10), Limits{}, Sandbox{});
+        if (child.end != ChildRun::End::Exited)
+            fail(QStringLiteral("a sandboxed run did not end normally: %1")
+                     .arg(QString::fromStdString(child.failure)));
     }
-    return commands;
+    end_kept_sandboxes();
+    return {static_cast<double>(timer.nsecsElapsed()) / 1e6, children_cpu_ms() - cpu_before};
 }
 
 double median(std::vector<double> values)
@@ -247,10 +252,8 @@ int main(int argc, char *argv[])
           };
     for (const QString &exercise : {QStringLiteral("stack"), QStringLiteral("queue")}) {
         const QStringList programs = make_class(dir, exercise, options.programs);
-        const std::vector<Command> runs = student_runs(dir, programs);
-        const std::vector<Command> sandboxed = sandboxed_runs(dir, runs);
-        const std::vector<Command> bare_bwrap(runs.size(),
-                                              {"bwrap", "--ro-bind", "/", "/", "true"});
+        const std::vector<Argv> runs = student_runs(dir, programs);
+        const std::vector<Argv> bare_bwrap(runs.size(), {"bwrap", "--ro-bind", "/", "/", "true"});
         // Floors first, then the grader with and without the sandbox for each job count.
         std::map<QString, std::vector<double>> times, busy;
         std::vector<QString> order{"direct", "bwrap", "sandboxed"};
@@ -266,7 +269,7 @@ int main(int argc, char *argv[])
         for (int run = 0; run < options.runs; ++run) {
             record("direct", spawn_all(dir, runs));
             record("bwrap", spawn_all(dir, bare_bwrap));
-            record("sandboxed", spawn_all(dir, sandboxed));
+            record("sandboxed", sandbox_all(dir, runs));
             for (const int jobs : options.jobs) {
                 record(QStringLiteral("%1 bare").arg(jobs),
                        grade(dir, exercise, programs, jobs, false));

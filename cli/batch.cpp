@@ -140,6 +140,8 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
             }
             if (run.finish_program && !workdirs[index].empty())
                 run.finish_program(program, report, workdirs[index]);
+            // The program's sandbox serves no other.
+            end_kept_sandboxes();
             if (interrupted())
                 return;
             report.finished = true;

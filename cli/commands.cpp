@@ -13,7 +13,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include <unistd.h>
 
@@ -286,18 +289,28 @@ int suite_command(const Settings &settings)
 
     // The reference answers do not depend on the student: each option string runs once, and
     // all are checked before any student's program runs.
+    // Each worker runs them in a working folder of its own, and so in one sandbox.
     std::vector<ReferenceAnswer> answers(run.options.size());
     std::vector<std::string> reference_workdirs;
-    for (std::size_t i = 0; i < run.options.size(); ++i)
+    const int reference_jobs = std::max(1, std::min(run.jobs, static_cast<int>(answers.size())));
+    for (int i = 0; i < reference_jobs; ++i)
         reference_workdirs.push_back(workdir_in(run.workroot));
+    std::map<std::thread::id, std::size_t> workdir_of;
+    std::mutex workdirs_taken;
     run_parallel(static_cast<int>(run.options.size()), run.jobs, [&](int i, const Wake &) {
-        answers[i] = run_reference(run.grading, run.options[i], reference_workdirs[i]);
+        std::size_t workdir;
+        {
+            const std::lock_guard<std::mutex> lock(workdirs_taken);
+            workdir
+                = workdir_of.emplace(std::this_thread::get_id(), workdir_of.size()).first->second;
+        }
+        answers[i] = run_reference(run.grading, run.options[i], reference_workdirs[workdir]);
     });
     end_if_interrupted();
     for (std::size_t i = 0; i < answers.size(); ++i) {
         // Out of descriptors or processes with every job at once: once more, alone.
         if (answers[i].run.end == ChildRun::End::NotGraded)
-            answers[i] = run_reference(run.grading, run.options[i], reference_workdirs[i]);
+            answers[i] = run_reference(run.grading, run.options[i], reference_workdirs.front());
         check_reference_run(answers[i], settings, run.options[i]);
         run.reference_texts.push_back(answers[i].text);
     }

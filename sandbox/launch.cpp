@@ -1,15 +1,19 @@
 // orvimet-launch: the first process inside a sandbox. It becomes the unprivileged user when the
-// sandbox was made by root, sets the limits, starts the program and reports how the program
-// ended on a descriptor the grader reads: bubblewrap's own exit status cannot tell a crash from
-// an exit code, nor a program that failed to start from one that printed nothing.
+// sandbox was made by root, then runs the programs the grader asks for on its control
+// descriptor, one at a time, each under the limits, and answers with how each ended: bubblewrap's
+// own exit status could not tell a crash from an exit code, nor a program that failed to start
+// from one that printed nothing.
 //
-// As the PID namespace's first process it also ends everything the program left behind: when it
-// exits, the kernel kills the rest of the namespace.
+// As the PID namespace's first process it ends everything a program left behind before it
+// answers, so that nothing of one run is alive in the next; when it exits, the kernel kills the
+// rest of the namespace. Signals from inside the namespace cannot kill it, and it is not
+// dumpable, so that no program of the same user can trace it or open its descriptors.
 
 #include "sandbox/sandbox.h"
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -22,12 +26,6 @@
 
 namespace {
 
-void report(int fd, LaunchReport::Kind kind, int value)
-{
-    const LaunchReport message{kind, value};
-    [[maybe_unused]] const ssize_t n = ::write(fd, &message, sizeof message);
-}
-
 bool become(unsigned uid)
 {
     if (uid == 0)
@@ -35,6 +33,102 @@ bool become(unsigned uid)
     const auto id = static_cast<uid_t>(uid);
     return ::setgroups(0, nullptr) == 0 && ::setresgid(id, id, id) == 0
            && ::setresuid(id, id, id) == 0 && ::getuid() == id;
+}
+
+bool read_exactly(int fd, char *data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::read(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The next request; false when the grader has closed the descriptor or sent nonsense.
+bool next_request(int fd, std::vector<std::string> &argv)
+{
+    std::uint32_t length = 0;
+    if (!read_exactly(fd, reinterpret_cast<char *>(&length), sizeof length)
+        || length > max_request_bytes)
+        return false;
+    std::string body(length, '\0');
+    return read_exactly(fd, body.data(), body.size()) && decode_request(body, argv);
+}
+
+bool answer(int fd, LaunchReport report)
+{
+    const char *data = reinterpret_cast<const char *>(&report);
+    std::size_t size = sizeof report;
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Kills every other process of the namespace and waits until they are gone: as they are
+// orphaned, they all become this process's children. The kill is repeated for one that was
+// still being made the first time.
+void end_the_rest()
+{
+    do
+        ::kill(-1, SIGKILL);
+    while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR);
+}
+
+LaunchReport run(const LaunchPlan &plan, std::vector<std::string> &argv, int null_fd)
+{
+    std::vector<char *> program;
+    for (std::string &argument : argv)
+        program.push_back(argument.data());
+    program.push_back(nullptr);
+
+    // The child tells here why it could not start the program; end of file means it did.
+    int started[2];
+    if (::pipe2(started, O_CLOEXEC) != 0)
+        return {LaunchReport::LaunchFailed, errno};
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        const int error = errno;
+        ::close(started[0]);
+        ::close(started[1]);
+        return {LaunchReport::LaunchFailed, error};
+    }
+    if (pid == 0) {
+        ::close(started[0]);
+        LaunchReport failure{LaunchReport::LaunchFailed, 0};
+        if (::dup2(null_fd, STDERR_FILENO) < 0 || !apply_limits(plan.limits, true)) {
+            failure.value = errno;
+        } else {
+            ::execv(program[0], program.data());
+            failure = {LaunchReport::ExecFailed, errno};
+        }
+        [[maybe_unused]] const ssize_t n = ::write(started[1], &failure, sizeof failure);
+        ::_exit(127);
+    }
+    ::close(started[1]);
+    LaunchReport failure;
+    ssize_t n;
+    while ((n = ::read(started[0], &failure, sizeof failure)) < 0 && errno == EINTR) {
+    }
+    ::close(started[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    end_the_rest();
+    if (n == static_cast<ssize_t>(sizeof failure))
+        return failure;
+    return {LaunchReport::Ended, status};
 }
 
 } // namespace
@@ -46,41 +140,22 @@ int main(int argc, char **argv)
         std::fputs("orvimet-launch: started by the grader only\n", stderr);
         return 125;
     }
-    // The program must not write on the grader's report descriptor.
-    ::fcntl(plan.status_fd, F_SETFD, FD_CLOEXEC);
+    // The programs must not reach the grader's control descriptor.
+    ::fcntl(plan.control_fd, F_SETFD, FD_CLOEXEC);
     // Changing the user clears the death signal bwrap asked for: ask again, so that the sandbox
-    // still ends with bwrap, and bwrap with the grader.
-    if (!become(plan.uid) || ::prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) != 0
-        || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::chdir(plan.workdir.c_str()) != 0
-        || !apply_limits(plan.limits, true)) {
-        std::perror("orvimet-launch: cannot drop privileges or set the limits");
+    // still ends with bwrap, and bwrap with the grader. The limits are each program's alone:
+    // they are set in the child, so that CPU time does not add up over the runs.
+    const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null_fd < 0 || !become(plan.uid) || ::prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) != 0
+        || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0
+        || ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0 || ::chdir(plan.workdir.c_str()) != 0) {
+        std::perror("orvimet-launch: cannot drop privileges");
         return 125;
     }
-
-    std::vector<char *> program;
-    for (std::string &argument : plan.argv)
-        program.push_back(argument.data());
-    program.push_back(nullptr);
-
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        std::perror("orvimet-launch: cannot start the program");
-        return 125;
+    std::vector<std::string> program;
+    while (next_request(plan.control_fd, program)) {
+        if (!answer(plan.control_fd, run(plan, program, null_fd)))
+            break;
     }
-    if (pid == 0) {
-        const int null_fd = ::open("/dev/null", O_WRONLY);
-        if (null_fd < 0 || ::dup2(null_fd, STDERR_FILENO) < 0) {
-            report(plan.status_fd, LaunchReport::ExecFailed, errno);
-            ::_exit(127);
-        }
-        ::close(null_fd);
-        ::execv(program[0], program.data());
-        report(plan.status_fd, LaunchReport::ExecFailed, errno);
-        ::_exit(127);
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    report(plan.status_fd, LaunchReport::Ended, status);
     return 0;
 }

@@ -41,11 +41,17 @@ struct Command
 inline constexpr char sandbox_failure[] = "the sandbox did not start";
 
 // Runs `command` to its end or to the time-out; every process it started ends with it, whatever
-// it did to escape (its own process group or session, a double fork), in the sandbox by the end
-// of its PID namespace. When the grader runs as root, `workdir` is handed to the program's
-// unprivileged user.
+// it did to escape (its own process group or session, a double fork): in the sandbox, the
+// sandbox's first process kills the rest of its PID namespace before it answers. When the grader
+// runs as root, `workdir` is handed to the program's unprivileged user.
+//
+// A thread keeps the sandboxes of its last two (working folder, visible folders) pairs for the
+// next runs: a program's next case then costs a run, not a new sandbox. Nothing of one run is
+// alive in the next; what the runs share is what a program's cases share anyway, its working
+// folder, and the sandbox's /tmp. end_kept_sandboxes() ends this thread's.
 ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, const Limits &limits,
                    const Sandbox &sandbox);
+void end_kept_sandboxes();
 
 // Makes an interrupt or termination of the grader (SIGINT, SIGTERM, SIGHUP) kill every program
 // running at that moment, with everything it started, and set the flag that interrupted()

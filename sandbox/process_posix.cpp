@@ -9,11 +9,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -37,10 +40,8 @@ std::string failure(const char *what, int error)
 // Pipe ends above the three standard descriptors, close-on-exec, so that the child's dup2 calls
 // cannot clobber them and children started by other threads never inherit them (a stray write
 // end would hold back end of file).
-bool make_pipe(int fds[2])
+bool lift(int fds[2])
 {
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        return false;
     for (int i = 0; i < 2; ++i) {
         if (fds[i] > 2)
             continue;
@@ -49,6 +50,17 @@ bool make_pipe(int fds[2])
         fds[i] = lifted;
     }
     return fds[0] >= 0 && fds[1] >= 0;
+}
+
+bool make_pipe(int fds[2])
+{
+    return ::pipe2(fds, O_CLOEXEC) == 0 && lift(fds);
+}
+
+// The launcher's control channel: requests one way, reports the other.
+bool make_socket_pair(int fds[2])
+{
+    return ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0 && lift(fds);
 }
 
 void close_fd(int &fd)
@@ -65,7 +77,11 @@ struct Pipes
     int error[2] = {-1, -1};
     int info[2] = {-1, -1};
 
-    ~Pipes()
+    Pipes() = default;
+    Pipes(const Pipes &) = delete;
+    Pipes &operator=(const Pipes &) = delete;
+    ~Pipes() { close_all(); }
+    void close_all()
     {
         for (int *pipe : {out, status, error, info})
             close_fd(pipe[0]), close_fd(pipe[1]);
@@ -273,58 +289,28 @@ ChildRun not_graded(std::string reason, Clock::time_point start)
     return run;
 }
 
-} // namespace
-
-ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, const Limits &limits,
-                   const Sandbox &sandbox)
+void end_by_status(ChildRun &run, int status)
 {
-    const Clock::time_point start = Clock::now();
-    ChildRun run;
-    if (command.argv.empty() || command.argv.front().empty())
-        return run;
-
-    Pipes pipes;
-    if (!make_pipe(pipes.out) || !make_pipe(pipes.status)
-        || (sandbox.enabled && (!make_pipe(pipes.error) || !make_pipe(pipes.info))))
-        return not_graded(failure("cannot make a pipe", errno), start);
-
-    // Root's programs run as a user of their own; the user is free again once its sandbox, and
-    // so every process of it, is gone.
-    const bool as_root = sandbox.enabled && ::geteuid() == 0;
-    int user = -1;
-    if (as_root && (user = take_user()) < 0)
-        return not_graded("too many programs at once for the sandbox users", start);
-    struct UserRelease
-    {
-        int user;
-        ~UserRelease()
-        {
-            if (user >= 0)
-                users_taken[static_cast<std::size_t>(user)].store(false);
-        }
-    } release{user};
-
-    std::vector<std::string> arguments = command.argv;
-    const unsigned uid = sandbox.first_uid + static_cast<unsigned>(std::max(user, 0));
-    // The working folder becomes the program's user's, so that it alone may write there.
-    if (as_root && ::chown(command.workdir.c_str(), uid, uid) != 0)
-        return not_graded(failure("cannot hand the working folder to the program's user", errno),
-                          start);
-    if (sandbox.enabled) {
-        SandboxPlan plan;
-        plan.bwrap = executable_path(sandbox.bwrap);
-        plan.launcher = sandbox.launcher.empty() ? default_launcher() : sandbox.launcher;
-        plan.system = system_view();
-        plan.workdir = command.workdir;
-        plan.visible = command.visible;
-        plan.as_root = as_root;
-        plan.uid = uid;
-        plan.status_fd = status_fd_in_child;
-        plan.info_fd = info_fd_in_child;
-        plan.limits = limits;
-        plan.argv = command.argv;
-        arguments = sandbox_arguments(plan);
+    if (WIFSIGNALED(status)) {
+        run.end = ChildRun::End::Crashed;
+        run.signal = WTERMSIG(status);
+    } else {
+        run.end = ChildRun::End::Exited;
+        run.exit_code = WEXITSTATUS(status);
     }
+}
+
+void set_nonblocking(int fd)
+{
+    if (fd >= 0)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+// Forks and execs `argv` as the grader's child in a process group of its own, known to the
+// termination handler by `slot`; -1 with errno set when it cannot.
+pid_t start_process(std::vector<std::string> &arguments, const char *workdir, const Pipes &pipes,
+                    bool sandboxed, const Limits &limits, Running *&slot)
+{
     std::vector<char *> argv;
     for (std::string &argument : arguments)
         argv.push_back(argument.data());
@@ -338,31 +324,39 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
     const pid_t pid = interrupted() ? -1 : ::fork();
     const int fork_error = errno;
     if (pid == 0)
-        exec_child(argv[0], argv.data(), command.workdir.c_str(), pipes, sandbox.enabled, limits);
-    Running *slot = nullptr;
+        exec_child(argv[0], argv.data(), workdir, pipes, sandboxed, limits);
     if (pid > 0) {
         // Both sides set the group, so it exists whichever runs first.
-        if (sandbox.enabled)
+        if (sandboxed)
             ::setpgid(pid, pid);
         slot = enter(pid);
     }
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = fork_error;
+    return pid;
+}
+
+ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, const Limits &limits)
+{
+    const Clock::time_point start = Clock::now();
+    ChildRun run;
+    Pipes pipes;
+    if (!make_pipe(pipes.out) || !make_pipe(pipes.status))
+        return not_graded(failure("cannot make a pipe", errno), start);
+    std::vector<std::string> arguments = command.argv;
+    Running *slot = nullptr;
+    const pid_t pid = start_process(arguments, command.workdir.c_str(), pipes, false, limits, slot);
+    const int fork_error = errno;
     pipes.close_child_ends();
     if (pid < 0) {
         return not_graded(interrupted() ? "the grader was interrupted"
                                         : failure("cannot start a process", fork_error),
                           start);
     }
-
-    for (int *pipe : {pipes.out, pipes.status, pipes.error, pipes.info}) {
-        if (pipe[0] >= 0)
-            ::fcntl(pipe[0], F_SETFL, ::fcntl(pipe[0], F_GETFL) | O_NONBLOCK);
-    }
+    set_nonblocking(pipes.out[0]);
     int notifier = exit_notifier(pid);
     const Clock::time_point deadline = start + timeout;
-    std::string status_bytes, error_text, info;
     bool ended = false;
-    bool status_truncated = false;
     // Without an exit notifier the child's end is polled, in slices that grow while nothing
     // happens.
     int slice_ms = 1;
@@ -375,94 +369,325 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
         if (now >= deadline)
             break;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-        pollfd fds[4];
+        pollfd fds[2];
         nfds_t count = 0;
-        if (pipes.info[0] >= 0)
-            fds[count++] = {pipes.info[0], POLLIN, 0};
         if (pipes.out[0] >= 0)
             fds[count++] = {pipes.out[0], POLLIN, 0};
-        if (pipes.error[0] >= 0)
-            fds[count++] = {pipes.error[0], POLLIN, 0};
         if (notifier >= 0)
             fds[count++] = {notifier, POLLIN, 0};
         const int wait_ms = notifier >= 0 ? static_cast<int>(std::min<long long>(left, 60000))
                                           : static_cast<int>(std::min<long long>(left, slice_ms));
         const int ready = ::poll(fds, count, wait_ms);
         slice_ms = ready > 0 ? 1 : std::min(slice_ms * 2, 50);
-        if (ready <= 0)
-            continue;
-        // Known as soon as bwrap tells it, the sandbox's first process is what an interrupt
-        // kills to end the whole sandbox at once.
-        if (pipes.info[0] >= 0) {
-            if (!drain(pipes.info[0], info, 4096, status_truncated))
-                close_fd(pipes.info[0]);
-            if (slot)
-                slot->sandbox_init.store(sandbox_init_pid(info));
-        }
-        if (pipes.out[0] >= 0
+        if (ready > 0 && pipes.out[0] >= 0
             && !drain(pipes.out[0], run.output, limits.output_bytes, run.truncated))
             close_fd(pipes.out[0]);
-        if (pipes.error[0] >= 0 && !drain(pipes.error[0], error_text, 4096, status_truncated))
-            close_fd(pipes.error[0]);
     }
     run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-    if (sandbox.enabled && !ended) {
+    // Whatever the program started goes with it, whether it ended or ran out of time; the
+    // program itself too, in case it left its own group.
+    ::killpg(pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+    if (pipes.out[0] >= 0)
+        drain(pipes.out[0], run.output, limits.output_bytes, run.truncated);
+    const int status = reap(pid);
+    leave(slot);
+    close_fd(notifier);
+    std::string status_bytes;
+    bool status_truncated = false;
+    drain(pipes.status[0], status_bytes, 64, status_truncated);
+    LaunchReport report;
+    if (status_bytes.size() >= sizeof report)
+        std::memcpy(&report, status_bytes.data(), sizeof report);
+    if (report.kind == LaunchReport::ExecFailed)
+        run.end = ChildRun::End::FailedToStart;
+    else if (!ended)
+        run.end = ChildRun::End::TimedOut;
+    else
+        end_by_status(run, status);
+    return run;
+}
+
+bool same_limits(const Limits &a, const Limits &b)
+{
+    return a.cpu_seconds == b.cpu_seconds && a.memory_bytes == b.memory_bytes
+           && a.file_bytes == b.file_bytes && a.processes == b.processes
+           && a.output_bytes == b.output_bytes;
+}
+
+// A sandbox kept for the runs of one program folder in one working folder: bwrap, and inside it
+// the launcher, which runs each program asked for and ends everything it left before it
+// answers. Making a sandbox costs far more than a run; a time-out, or anything unexpected, ends
+// it, and the next run makes a new one.
+class KeptSandbox
+{
+public:
+    KeptSandbox(const Command &command, const Limits &limits, const Sandbox &sandbox)
+        : workdir(command.workdir)
+        , visible(command.visible)
+        , limits(limits)
+        , sandbox(sandbox)
+    {}
+    KeptSandbox(const KeptSandbox &) = delete;
+    KeptSandbox &operator=(const KeptSandbox &) = delete;
+    ~KeptSandbox() { end(); }
+
+    bool serves(const Command &command, const Limits &other, const Sandbox &settings) const
+    {
+        return command.workdir == workdir && command.visible == visible
+               && same_limits(other, limits) && settings.bwrap == sandbox.bwrap
+               && settings.launcher == sandbox.launcher && settings.first_uid == sandbox.first_uid;
+    }
+
+    ChildRun run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout);
+
+private:
+    std::string start();
+    void drain_info();
+    void end();
+
+    const std::string workdir;
+    const std::vector<std::string> visible;
+    const Limits limits;
+    const Sandbox sandbox;
+
+    pid_t pid = -1; // bwrap
+    Pipes pipes;    // the grader's ends
+    int notifier = -1;
+    Running *slot = nullptr;
+    int user = -1;
+    std::string info, error_text;
+};
+
+// Starts bwrap with the launcher; the reason when it cannot.
+std::string KeptSandbox::start()
+{
+    pipes.close_all();
+    info.clear();
+    error_text.clear();
+    if (!make_pipe(pipes.out) || !make_pipe(pipes.error) || !make_pipe(pipes.info)
+        || !make_socket_pair(pipes.status))
+        return failure("cannot make a pipe", errno);
+    // Root's programs run as a user of their own; the user is free again once its sandbox, and
+    // so every process of it, is gone.
+    const bool as_root = ::geteuid() == 0;
+    if (as_root && (user = take_user()) < 0)
+        return "too many programs at once for the sandbox users";
+    const unsigned uid = sandbox.first_uid + static_cast<unsigned>(std::max(user, 0));
+    // The working folder becomes the program's user's, so that it alone may write there.
+    if (as_root && ::chown(workdir.c_str(), uid, uid) != 0)
+        return failure("cannot hand the working folder to the program's user", errno);
+
+    SandboxPlan plan;
+    plan.bwrap = executable_path(sandbox.bwrap);
+    plan.launcher = sandbox.launcher.empty() ? default_launcher() : sandbox.launcher;
+    plan.system = system_view();
+    plan.workdir = workdir;
+    plan.visible = visible;
+    plan.as_root = as_root;
+    plan.uid = uid;
+    plan.control_fd = status_fd_in_child;
+    plan.info_fd = info_fd_in_child;
+    plan.limits = limits;
+    std::vector<std::string> arguments = sandbox_arguments(plan);
+    pid = start_process(arguments, workdir.c_str(), pipes, true, limits, slot);
+    const int fork_error = errno;
+    pipes.close_child_ends();
+    if (pid < 0) {
+        return interrupted() ? "the grader was interrupted"
+                             : failure("cannot start a process", fork_error);
+    }
+    for (const int fd : {pipes.out[0], pipes.error[0], pipes.info[0], pipes.status[0]})
+        set_nonblocking(fd);
+    notifier = exit_notifier(pid);
+    return {};
+}
+
+// Known as soon as bwrap tells it, the sandbox's first process is what an interrupt or a
+// time-out kills to end the whole sandbox at once.
+void KeptSandbox::drain_info()
+{
+    bool truncated = false;
+    if (pipes.info[0] >= 0 && !drain(pipes.info[0], info, 4096, truncated))
+        close_fd(pipes.info[0]);
+    if (slot)
+        slot->sandbox_init.store(sandbox_init_pid(info));
+}
+
+void KeptSandbox::end()
+{
+    if (pid > 0) {
         // The sandbox's first process takes the whole PID namespace with it; bwrap then ends on
         // its own, and only then is every process of the program gone.
-        if (pipes.info[0] >= 0)
-            drain(pipes.info[0], info, 4096, status_truncated);
+        drain_info();
         const pid_t init = sandbox_init_pid(info);
         if (init > 0 && !has_ended(pid))
             ::kill(init, SIGKILL);
         pollfd end{notifier, POLLIN, 0};
         if (init <= 0 || notifier < 0 || ::poll(&end, 1, 5000) <= 0)
             ::killpg(pid, SIGKILL);
-    } else if (!sandbox.enabled) {
-        // Whatever the program started goes with it, whether it ended or ran out of time; the
-        // program itself too, in case it left its own group.
-        ::killpg(pid, SIGKILL);
-        ::kill(pid, SIGKILL);
+        reap(pid);
+        pid = -1;
     }
-    if (pipes.out[0] >= 0)
-        drain(pipes.out[0], run.output, limits.output_bytes, run.truncated);
-    if (pipes.error[0] >= 0)
-        drain(pipes.error[0], error_text, 4096, status_truncated);
-    const int status = reap(pid);
     leave(slot);
+    slot = nullptr;
     close_fd(notifier);
-    drain(pipes.status[0], status_bytes, 64, status_truncated);
+    pipes.close_all();
+    if (user >= 0)
+        users_taken[static_cast<std::size_t>(user)].store(false);
+    user = -1;
+}
+
+ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout)
+{
+    const Clock::time_point start = Clock::now();
+    ChildRun run;
+    if (pid < 0) {
+        const std::string problem = this->start();
+        if (!problem.empty()) {
+            end();
+            return not_graded(problem, start);
+        }
+    }
+    // Whatever a request the launcher cannot take, it ends; so does a sandbox that did not
+    // start. Both show below as a sandbox ended without an answer.
+    const std::string request = encode_request(argv);
+    for (std::size_t sent = 0; sent < request.size();) {
+        const ssize_t n
+            = ::send(pipes.status[0], request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        pollfd writable{pipes.status[0], POLLOUT, 0};
+        if (n < 0 && errno == EAGAIN && ::poll(&writable, 1, 1000) >= 0 && !has_ended(pid))
+            continue;
+        break;
+    }
+
+    const Clock::time_point deadline = start + timeout;
+    std::string answer;
+    bool sandbox_ended = false;
+    bool truncated = false;
+    int slice_ms = 1;
+    for (;;) {
+        if (pipes.status[0] >= 0
+            && !drain(pipes.status[0], answer, sizeof(LaunchReport), truncated))
+            close_fd(pipes.status[0]);
+        if (answer.size() >= sizeof(LaunchReport))
+            break;
+        if (has_ended(pid)) {
+            sandbox_ended = true;
+            break;
+        }
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
+            break;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+        pollfd fds[5];
+        nfds_t count = 0;
+        for (const int fd :
+             {pipes.info[0], pipes.out[0], pipes.error[0], pipes.status[0], notifier})
+            if (fd >= 0)
+                fds[count++] = {fd, POLLIN, 0};
+        const int wait_ms = notifier >= 0 ? static_cast<int>(std::min<long long>(left, 60000))
+                                          : static_cast<int>(std::min<long long>(left, slice_ms));
+        const int ready = ::poll(fds, count, wait_ms);
+        slice_ms = ready > 0 ? 1 : std::min(slice_ms * 2, 50);
+        if (ready <= 0)
+            continue;
+        drain_info();
+        if (pipes.out[0] >= 0
+            && !drain(pipes.out[0], run.output, limits.output_bytes, run.truncated))
+            close_fd(pipes.out[0]);
+        if (pipes.error[0] >= 0 && !drain(pipes.error[0], error_text, 4096, truncated))
+            close_fd(pipes.error[0]);
+    }
+    run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    // Everything that wrote on the output has ended by now, or is about to be killed: what the
+    // pipe holds is this run's, to its end.
+    const auto rest_of_output = [&] {
+        if (pipes.out[0] >= 0)
+            drain(pipes.out[0], run.output, limits.output_bytes, run.truncated);
+    };
 
     LaunchReport report;
-    if (status_bytes.size() >= sizeof report)
-        std::memcpy(&report, status_bytes.data(), sizeof report);
-    int program_status = status;
-    if (report.kind == LaunchReport::SandboxFailed) {
+    if (answer.size() >= sizeof report) {
+        std::memcpy(&report, answer.data(), sizeof report);
+    } else if (!sandbox_ended) {
+        end();
+        run.end = ChildRun::End::TimedOut;
+        return run;
+    }
+    switch (report.kind) {
+    case LaunchReport::Ended:
+        rest_of_output();
+        end_by_status(run, report.value);
+        return run;
+    case LaunchReport::ExecFailed:
+        run.end = ChildRun::End::FailedToStart;
+        return run;
+    case LaunchReport::LaunchFailed:
+        return not_graded(std::string("the sandbox could not start the program: ")
+                              + std::strerror(report.value),
+                          start);
+    case LaunchReport::SandboxFailed:
+        end();
         return not_graded(std::string(sandbox_failure) + ": cannot run " + sandbox.bwrap + ": "
                               + std::strerror(report.value),
                           start);
+    default:
+        break;
     }
-    if (report.kind == LaunchReport::ExecFailed) {
-        run.end = ChildRun::End::FailedToStart;
-        return run;
+    if (pipes.error[0] >= 0)
+        drain(pipes.error[0], error_text, 4096, truncated);
+    const std::string said = error_text.substr(0, error_text.find('\n'));
+    end();
+    return not_graded(sandbox_failure + (said.empty() ? std::string() : ": " + said), start);
+}
+
+// The sandboxes this thread keeps for its next runs: two, so that a student's program and the
+// reference, taking turns, each keep theirs.
+thread_local std::vector<std::unique_ptr<KeptSandbox>> kept_sandboxes;
+
+KeptSandbox &kept_sandbox(const Command &command, const Limits &limits, const Sandbox &sandbox)
+{
+    auto &kept = kept_sandboxes;
+    const auto found = std::find_if(kept.begin(), kept.end(), [&](const auto &candidate) {
+        return candidate->serves(command, limits, sandbox);
+    });
+    if (found != kept.end()) {
+        std::rotate(found, found + 1, kept.end());
+        return *kept.back();
     }
-    if (sandbox.enabled) {
-        if (report.kind != LaunchReport::Ended && ended) {
-            const std::string said = error_text.substr(0, error_text.find('\n'));
-            return not_graded(sandbox_failure + (said.empty() ? std::string() : ": " + said),
-                              start);
-        }
-        program_status = report.value;
-    }
-    if (!ended || (sandbox.enabled && report.kind != LaunchReport::Ended)) {
-        run.end = ChildRun::End::TimedOut;
-    } else if (WIFSIGNALED(program_status)) {
-        run.end = ChildRun::End::Crashed;
-        run.signal = WTERMSIG(program_status);
-    } else {
-        run.end = ChildRun::End::Exited;
-        run.exit_code = WEXITSTATUS(program_status);
-    }
-    return run;
+    if (kept.size() >= 2)
+        kept.erase(kept.begin());
+    kept.push_back(std::make_unique<KeptSandbox>(command, limits, sandbox));
+    return *kept.back();
+}
+
+} // namespace
+
+ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, const Limits &limits,
+                   const Sandbox &sandbox)
+{
+    if (command.argv.empty() || command.argv.front().empty())
+        return ChildRun{};
+    if (!sandbox.enabled)
+        return run_bare(command, timeout, limits);
+    std::size_t request = 0;
+    for (const std::string &argument : command.argv)
+        request += argument.size() + 1;
+    if (request > max_request_bytes)
+        return not_graded("the command line is too long", Clock::now());
+    return kept_sandbox(command, limits, sandbox).run(command.argv, timeout);
+}
+
+void end_kept_sandboxes()
+{
+    kept_sandboxes.clear();
 }
 
 void handle_termination_signals()

@@ -107,29 +107,26 @@ std::vector<std::string> sandbox_arguments(const SandboxPlan &plan)
     args.insert(args.end(),
                 {"--info-fd", number(static_cast<unsigned>(plan.info_fd)), "--", launcher_inside});
     const std::vector<std::string> launch = launch_arguments(
-        {plan.status_fd, plan.as_root ? plan.uid : 0U, plan.workdir, plan.limits, plan.argv});
+        {plan.control_fd, plan.as_root ? plan.uid : 0U, plan.workdir, plan.limits});
     args.insert(args.end(), launch.begin(), launch.end());
     return args;
 }
 
 std::vector<std::string> launch_arguments(const LaunchPlan &plan)
 {
-    std::vector<std::string> args{number(static_cast<unsigned>(plan.status_fd)),
-                                  number(plan.uid),
-                                  plan.workdir,
-                                  number(static_cast<unsigned>(plan.limits.cpu_seconds)),
-                                  number(plan.limits.memory_bytes),
-                                  number(plan.limits.file_bytes),
-                                  number(static_cast<unsigned>(plan.limits.processes)),
-                                  "--"};
-    args.insert(args.end(), plan.argv.begin(), plan.argv.end());
-    return args;
+    return {number(static_cast<unsigned>(plan.control_fd)),
+            number(plan.uid),
+            plan.workdir,
+            number(static_cast<unsigned>(plan.limits.cpu_seconds)),
+            number(plan.limits.memory_bytes),
+            number(plan.limits.file_bytes),
+            number(static_cast<unsigned>(plan.limits.processes))};
 }
 
 bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan)
 {
     unsigned long long values[6];
-    if (arguments.size() < 9 || arguments[7] != "--" || arguments[2].empty())
+    if (arguments.size() != 7 || arguments[2].empty())
         return false;
     for (int i = 0; i < 6; ++i) {
         if (!read_number(arguments[static_cast<std::size_t>(i < 2 ? i : i + 1)], values[i]))
@@ -137,14 +134,35 @@ bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan)
     }
     if (values[0] > INT_MAX || values[1] > UINT_MAX || values[2] > INT_MAX || values[5] > INT_MAX)
         return false;
-    plan.status_fd = static_cast<int>(values[0]);
+    plan.control_fd = static_cast<int>(values[0]);
     plan.uid = static_cast<unsigned>(values[1]);
     plan.workdir = arguments[2];
     plan.limits.cpu_seconds = static_cast<int>(values[2]);
     plan.limits.memory_bytes = values[3];
     plan.limits.file_bytes = values[4];
     plan.limits.processes = static_cast<int>(values[5]);
-    plan.argv.assign(arguments.begin() + 8, arguments.end());
+    return true;
+}
+
+std::string encode_request(const std::vector<std::string> &argv)
+{
+    std::string body;
+    for (const std::string &argument : argv)
+        body.append(argument).push_back('\0');
+    const auto length = static_cast<std::uint32_t>(body.size());
+    return std::string(reinterpret_cast<const char *>(&length), sizeof length) + body;
+}
+
+bool decode_request(const std::string &body, std::vector<std::string> &argv)
+{
+    argv.clear();
+    if (body.empty() || body.back() != '\0' || body.front() == '\0')
+        return false;
+    for (std::size_t start = 0; start < body.size();) {
+        const std::size_t end = body.find('\0', start);
+        argv.push_back(body.substr(start, end - start));
+        start = end + 1;
+    }
     return true;
 }
 

@@ -51,37 +51,43 @@ struct SandboxPlan
     std::vector<std::string> visible; // bound read-only at their own paths
     bool as_root = false;             // bwrap runs with root's privileges, not in a user namespace
     unsigned uid = 0;                 // when as_root: the user the program runs as
-    int status_fd = -1;               // the launcher reports the program's end here
+    int control_fd = -1;              // the grader's requests and the launcher's reports
     int info_fd = -1;                 // bwrap tells the sandbox's first process here
     Limits limits;
-    std::vector<std::string> argv; // the program and its arguments
 };
 
 // The whole bwrap command line, bwrap first: new PID, network, IPC and UTS namespaces, a new
 // session, death with the grader, a fresh /tmp, /proc and /dev, the system read-only, and the
-// launcher as the sandbox's first process, which applies the limits (and, as root, becomes the
-// unprivileged user) before it starts the program.
+// launcher as the sandbox's first process. As root it becomes the unprivileged user; then it
+// runs the programs the grader asks for, one at a time, each under the limits.
 std::vector<std::string> sandbox_arguments(const SandboxPlan &plan);
 
-// The launcher's arguments after its path: status descriptor, user, working folder, limits, then
-// the program; parse_launch reads them back (false on anything malformed).
+// The launcher's arguments after its path: control descriptor, user, working folder, limits;
+// parse_launch reads them back (false on anything malformed).
 struct LaunchPlan
 {
-    int status_fd = -1;
+    int control_fd = -1;
     unsigned uid = 0;    // 0: keep the current user
     std::string workdir; // entered as that user: the folder is that user's alone
     Limits limits;
-    std::vector<std::string> argv;
 };
 std::vector<std::string> launch_arguments(const LaunchPlan &plan);
 bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan);
 
-// What the launcher writes on the status descriptor: the program could not be started (value is
-// errno), or it ended (value is its wait status). The grader's child writes SandboxFailed when
-// bwrap itself cannot be started.
+// A request to the launcher, on the control descriptor: the length of the rest in four bytes
+// (host order), then the program and its arguments, each ended by a NUL byte.
+inline constexpr std::size_t max_request_bytes = std::size_t(4) << 20;
+std::string encode_request(const std::vector<std::string> &argv);
+// The program and arguments of a request's body (after the length); false when malformed.
+bool decode_request(const std::string &body, std::vector<std::string> &argv);
+
+// What the launcher answers a request with, once the program and everything it started have
+// ended: the program could not be started (value is errno), it ended (value is its wait status),
+// or the launcher could not run it (value is errno; not the program's fault). The grader's child
+// writes SandboxFailed on the control descriptor when bwrap itself cannot be started.
 struct LaunchReport
 {
-    enum Kind : int { ExecFailed = 1, Ended = 2, SandboxFailed = 3 };
+    enum Kind : int { ExecFailed = 1, Ended = 2, SandboxFailed = 3, LaunchFailed = 4 };
     int kind = 0;
     int value = 0;
 };

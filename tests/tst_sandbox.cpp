@@ -1,6 +1,7 @@
 // orvimet-cli against a class of hostile programs: each attack the sandbox and the limits must
 // stop, graded together with honest programs, and what the grader leaves behind afterwards. Also
 // the bwrap command line itself, the grader's own failures and a grader on a terminal.
+#include "sandbox/process.h"
 #include "sandbox/sandbox.h"
 #include "testsupport.h"
 
@@ -148,6 +149,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void launcherArgumentsRoundTrip();
+    void keptSandbox_data();
+    void keptSandbox();
 
     void classOfAttacks_data();
     void classOfAttacks();
@@ -269,8 +272,8 @@ void TestSandbox::commandLine_data()
     QTest::newRow("passable parents") << QStringList{"--perms", "0755", "--dir", "/tmp/s"};
     QTest::newRow("root keeps only what it needs to leave")
         << QStringList{"--cap-drop", "ALL", "--cap-add", "CAP_SETUID"};
-    QTest::newRow("program after the launcher")
-        << QStringList{"--", "/class/a/queue.exe", "-S", "5"};
+    QTest::newRow("launcher as the user, on its control descriptor")
+        << QStringList{"--", "/run/orvimet/launch", "3", "2000000001", "/tmp/s/w"};
 }
 
 void TestSandbox::commandLine()
@@ -284,7 +287,7 @@ void TestSandbox::commandLine()
     plan.visible = {"/class/a"};
     plan.as_root = true;
     plan.uid = 2000000001;
-    plan.argv = {"/class/a/queue.exe", "-S", "5"};
+    plan.control_fd = 3;
     std::vector<std::string> got = sandbox_arguments(plan);
     QStringList args;
     for (const std::string &a : got)
@@ -297,16 +300,62 @@ void TestSandbox::commandLine()
 
 void TestSandbox::launcherArgumentsRoundTrip()
 {
-    LaunchPlan plan{3, 2000000002, "/tmp/s/w", Limits{2, 1 << 20, 4096, 7, 0}, {"p", "-S"}};
+    LaunchPlan plan{3, 2000000002, "/tmp/s/w", Limits{2, 1 << 20, 4096, 7, 0}};
     LaunchPlan read;
     QVERIFY(parse_launch(launch_arguments(plan), read));
     QCOMPARE(read.uid, plan.uid);
     QCOMPARE(read.workdir, plan.workdir);
     QCOMPARE(read.limits.processes, 7);
     QCOMPARE(read.limits.memory_bytes, std::uint64_t(1) << 20);
-    QCOMPARE(read.argv, plan.argv);
-    QVERIFY(!parse_launch({"3", "x", "/w", "1", "1", "1", "1", "--", "p"}, read));
+    QVERIFY(!parse_launch({"3", "x", "/w", "1", "1", "1", "1"}, read));
     QVERIFY(!parse_launch({"3", "0", "/w", "1", "1", "1", "1", "p"}, read));
+
+    // Requests: arguments with spaces and empty ones survive; an empty program does not.
+    const std::vector<std::string> argv{"/class/a/queue.exe", "-S", "", "a b"};
+    const std::string request = encode_request(argv);
+    std::vector<std::string> decoded;
+    QVERIFY(decode_request(request.substr(4), decoded));
+    QCOMPARE(decoded, argv);
+    QVERIFY(!decode_request(std::string("\0-S\0", 4), decoded));
+    QVERIFY(!decode_request("p", decoded));
+}
+
+void TestSandbox::keptSandbox_data()
+{
+    QTest::addColumn<QStringList>("first"); // the first run's actions; none: a missing program
+    QTest::addColumn<int>("end");
+    QTest::newRow("a process left behind")
+        << QStringList{"spawn:600000"} << int(ChildRun::End::Exited);
+    QTest::newRow("a time-out") << QStringList{"spawn:600000", "sleep:600000"}
+                                << int(ChildRun::End::TimedOut);
+    QTest::newRow("a crash") << QStringList{"spawn:600000", "crash"} << int(ChildRun::End::Crashed);
+    QTest::newRow("a program that cannot start")
+        << QStringList{} << int(ChildRun::End::FailedToStart);
+}
+
+// Runs in one working folder share a sandbox; the next run sees only itself and the launcher.
+void TestSandbox::keptSandbox()
+{
+    QFETCH(QStringList, first);
+    QFETCH(int, end);
+    needs_sandbox();
+    // Beside the class's bench, whose files must not change.
+    const QTemporaryDir scratch;
+    const std::string folder = scratch.path().toStdString();
+    ::chmod(folder.c_str(), 0755); // passable for root's sandbox user
+    QDir().mkpath(scratch.filePath("work"));
+    QFile::copy(ORVIMET_FIXTURE, scratch.filePath("p.exe"));
+    const std::string program = folder + "/p.exe";
+    Command command{{first.isEmpty() ? program + ".missing" : program}, folder + "/work", {folder}};
+    for (const QString &action : first)
+        command.argv.push_back(action.toStdString());
+    const ChildRun run = run_child(command, std::chrono::milliseconds(1000), Limits{}, Sandbox{});
+    QVERIFY2(int(run.end) == end, run.failure.c_str());
+    command.argv = {program, "procs"};
+    const ChildRun next = run_child(command, std::chrono::milliseconds(10000), Limits{}, Sandbox{});
+    QCOMPARE(int(next.end), int(ChildRun::End::Exited));
+    QCOMPARE(next.output, std::string("2"));
+    end_kept_sandboxes();
 }
 
 void TestSandbox::classOfAttacks_data()
