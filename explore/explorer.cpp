@@ -4,7 +4,11 @@
 #include "explore/cases.h"
 #include "explore/shrink.h"
 
+#include <condition_variable>
+#include <functional>
 #include <future>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 ReferenceAnswers::ReferenceAnswers(Grading grading, std::string workdir)
@@ -39,14 +43,70 @@ bool reference_answered(const ReferenceAnswer &answer)
 
 namespace {
 
+// A thread of its own for the reference runs of one thread, kept for all its strings, so that
+// the reference's sandbox is made once, not for every string.
+class ReferenceThread
+{
+public:
+    ReferenceThread()
+        : thread([this] { serve(); })
+    {}
+    ReferenceThread(const ReferenceThread &) = delete;
+    ReferenceThread &operator=(const ReferenceThread &) = delete;
+    ~ReferenceThread()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        wake.notify_one();
+        thread.join();
+    }
+
+    std::future<ReferenceAnswer> start(std::function<ReferenceAnswer()> job)
+    {
+        std::packaged_task<ReferenceAnswer()> task(std::move(job));
+        std::future<ReferenceAnswer> answer = task.get_future();
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            pending = std::move(task);
+        }
+        wake.notify_one();
+        return answer;
+    }
+
+private:
+    void serve()
+    {
+        for (;;) {
+            std::packaged_task<ReferenceAnswer()> task;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                wake.wait(lock, [&] { return stopping || pending.valid(); });
+                if (!pending.valid())
+                    return;
+                task = std::move(pending);
+            }
+            task();
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::packaged_task<ReferenceAnswer()> pending;
+    bool stopping = false;
+    std::thread thread; // last: it starts once the rest exists
+};
+
 // Judges `options`, running the reference program (unless its answer is known) while the
 // student's program runs; nothing when the reference gave no answer.
 std::optional<CaseResult> judge_against(const Grading &grading, const StudentProgram &program,
                                         const std::string &options, ReferenceAnswers &reference,
                                         const std::string &workdir)
 {
+    thread_local ReferenceThread reference_thread;
     std::future<ReferenceAnswer> answer
-        = std::async(std::launch::async, [&] { return reference.answer(options); });
+        = reference_thread.start([&] { return reference.answer(options); });
     CaseResult result = run_student(grading, program, options, workdir);
     const ReferenceAnswer expected = answer.get();
     if (!reference_answered(expected))
