@@ -83,7 +83,16 @@ std::vector<std::string> sandbox_arguments(const SandboxPlan &plan)
         else
             args.insert(args.end(), {"--symlink", entry.symlink, entry.path});
     }
-    args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev", "--tmpfs", "/tmp"});
+    // The two folders in memory that a program of an ordinary user may write hold no more than
+    // one file may: they are the sandbox's, and last as long as it.
+    std::vector<std::string> bound;
+    if (plan.limits.file_bytes > 0)
+        bound = {"--size", number(plan.limits.file_bytes)};
+    args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev"});
+    for (const char *folder : {"/dev/shm", "/tmp"}) {
+        args.insert(args.end(), bound.begin(), bound.end());
+        args.insert(args.end(), {"--tmpfs", folder});
+    }
     // bwrap makes missing parents of a bound folder for root alone; the program's user must
     // pass through them.
     std::vector<std::string> made{"/tmp"};

@@ -266,7 +266,9 @@ void TestSandbox::commandLine_data()
     QTest::newRow("no network") << QStringList{"--unshare-net"};
     QTest::newRow("no terminal") << QStringList{"--new-session"};
     QTest::newRow("ends with the grader") << QStringList{"--die-with-parent"};
-    QTest::newRow("fresh /tmp") << QStringList{"--tmpfs", "/tmp"};
+    QTest::newRow("/tmp of its own, bounded")
+        << QStringList{"--size", "67108864", "--tmpfs", "/tmp"};
+    QTest::newRow("/dev/shm bounded") << QStringList{"--size", "67108864", "--tmpfs", "/dev/shm"};
     QTest::newRow("own folder read-only") << QStringList{"--ro-bind", "/class/a", "/class/a"};
     QTest::newRow("working folder writable") << QStringList{"--bind", "/tmp/s/w", "/tmp/s/w"};
     QTest::newRow("passable parents") << QStringList{"--perms", "0755", "--dir", "/tmp/s"};
