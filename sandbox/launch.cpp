@@ -35,10 +35,13 @@ bool become(unsigned uid)
            && ::setresuid(id, id, id) == 0 && ::getuid() == id;
 }
 
-bool read_exactly(int fd, char *data, std::size_t size)
+// Reads or writes (`transfer`) all of `size` bytes, in as many calls as it takes; false at end of
+// file or on an error.
+template<class Data, class Transfer>
+bool whole(Transfer transfer, int fd, Data *data, std::size_t size)
 {
     while (size > 0) {
-        const ssize_t n = ::read(fd, data, size);
+        const ssize_t n = transfer(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -53,27 +56,16 @@ bool read_exactly(int fd, char *data, std::size_t size)
 bool next_request(int fd, std::vector<std::string> &argv)
 {
     std::uint32_t length = 0;
-    if (!read_exactly(fd, reinterpret_cast<char *>(&length), sizeof length)
+    if (!whole(::read, fd, reinterpret_cast<char *>(&length), sizeof length)
         || length > max_request_bytes)
         return false;
     std::string body(length, '\0');
-    return read_exactly(fd, body.data(), body.size()) && decode_request(body, argv);
+    return whole(::read, fd, body.data(), body.size()) && decode_request(body, argv);
 }
 
 bool answer(int fd, LaunchReport report)
 {
-    const char *data = reinterpret_cast<const char *>(&report);
-    std::size_t size = sizeof report;
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return whole(::write, fd, reinterpret_cast<const char *>(&report), sizeof report);
 }
 
 // Kills every other process of the namespace and waits until they are gone: as they are
