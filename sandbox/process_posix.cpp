@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -306,6 +307,21 @@ void set_nonblocking(int fd)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
 
+// Waits until one of `fds` is ready or `deadline` comes; the number ready, 0 for none, -1 once
+// the deadline has passed. Without an exit notifier among them (`notified`) the child's end is
+// polled, in slices that grow while nothing happens.
+int wait_for(pollfd *fds, nfds_t count, bool notified, Clock::time_point deadline, int &slice_ms)
+{
+    const Clock::time_point now = Clock::now();
+    if (now >= deadline)
+        return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    const int ready = ::poll(
+        fds, count, static_cast<int>(std::min<long long>(left, notified ? 60000 : slice_ms)));
+    slice_ms = ready > 0 ? 1 : std::min(slice_ms * 2, 50);
+    return std::max(ready, 0);
+}
+
 // Forks and execs `argv` as the grader's child in a process group of its own, known to the
 // termination handler by `slot`; -1 with errno set when it cannot.
 pid_t start_process(std::vector<std::string> &arguments, const char *workdir, const Pipes &pipes,
@@ -357,28 +373,21 @@ ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, con
     int notifier = exit_notifier(pid);
     const Clock::time_point deadline = start + timeout;
     bool ended = false;
-    // Without an exit notifier the child's end is polled, in slices that grow while nothing
-    // happens.
     int slice_ms = 1;
     for (;;) {
         if (has_ended(pid)) {
             ended = true;
             break;
         }
-        const Clock::time_point now = Clock::now();
-        if (now >= deadline)
-            break;
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
         pollfd fds[2];
         nfds_t count = 0;
         if (pipes.out[0] >= 0)
             fds[count++] = {pipes.out[0], POLLIN, 0};
         if (notifier >= 0)
             fds[count++] = {notifier, POLLIN, 0};
-        const int wait_ms = notifier >= 0 ? static_cast<int>(std::min<long long>(left, 60000))
-                                          : static_cast<int>(std::min<long long>(left, slice_ms));
-        const int ready = ::poll(fds, count, wait_ms);
-        slice_ms = ready > 0 ? 1 : std::min(slice_ms * 2, 50);
+        const int ready = wait_for(fds, count, notifier >= 0, deadline, slice_ms);
+        if (ready < 0)
+            break;
         if (ready > 0 && pipes.out[0] >= 0
             && !drain(pipes.out[0], run.output, limits.output_bytes, run.truncated))
             close_fd(pipes.out[0]);
@@ -541,6 +550,9 @@ void KeptSandbox::end()
 ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout)
 {
     const Clock::time_point start = Clock::now();
+    const std::string request = encode_request(argv);
+    if (request.size() > sizeof(std::uint32_t) + max_request_bytes)
+        return not_graded("the command line is too long", start);
     ChildRun run;
     if (pid < 0) {
         const std::string problem = this->start();
@@ -551,7 +563,6 @@ ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::mil
     }
     // Whatever a request the launcher cannot take, it ends; so does a sandbox that did not
     // start. Both show below as a sandbox ended without an answer.
-    const std::string request = encode_request(argv);
     for (std::size_t sent = 0; sent < request.size();) {
         const ssize_t n
             = ::send(pipes.status[0], request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
@@ -582,21 +593,16 @@ ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::mil
             sandbox_ended = true;
             break;
         }
-        const Clock::time_point now = Clock::now();
-        if (now >= deadline)
-            break;
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
         pollfd fds[5];
         nfds_t count = 0;
         for (const int fd :
              {pipes.info[0], pipes.out[0], pipes.error[0], pipes.status[0], notifier})
             if (fd >= 0)
                 fds[count++] = {fd, POLLIN, 0};
-        const int wait_ms = notifier >= 0 ? static_cast<int>(std::min<long long>(left, 60000))
-                                          : static_cast<int>(std::min<long long>(left, slice_ms));
-        const int ready = ::poll(fds, count, wait_ms);
-        slice_ms = ready > 0 ? 1 : std::min(slice_ms * 2, 50);
-        if (ready <= 0)
+        const int ready = wait_for(fds, count, notifier >= 0, deadline, slice_ms);
+        if (ready < 0)
+            break;
+        if (ready == 0)
             continue;
         drain_info();
         if (pipes.out[0] >= 0
@@ -677,11 +683,6 @@ ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, co
         return ChildRun{};
     if (!sandbox.enabled)
         return run_bare(command, timeout, limits);
-    std::size_t request = 0;
-    for (const std::string &argument : command.argv)
-        request += argument.size() + 1;
-    if (request > max_request_bytes)
-        return not_graded("the command line is too long", Clock::now());
     return kept_sandbox(command, limits, sandbox).run(command.argv, timeout);
 }
 
