@@ -7,7 +7,7 @@
 #include <new>
 #include <thread>
 
-void run_parallel(int count, int jobs, const std::function<void(int, const Wake &)> &work,
+void run_parallel(int count, int jobs, const std::function<void(int, int, const Wake &)> &work,
                   const std::function<void()> &progress)
 {
     std::mutex mutex;
@@ -22,7 +22,7 @@ void run_parallel(int count, int jobs, const std::function<void(int, const Wake 
         }
         changed.notify_one();
     };
-    auto worker = [&] {
+    auto worker = [&](int number) {
         for (;;) {
             int index;
             {
@@ -31,7 +31,7 @@ void run_parallel(int count, int jobs, const std::function<void(int, const Wake 
                     return;
                 index = next++;
             }
-            work(index, wake);
+            work(index, number, wake);
             {
                 const std::lock_guard<std::mutex> lock(mutex);
                 ++finished;
@@ -43,7 +43,7 @@ void run_parallel(int count, int jobs, const std::function<void(int, const Wake 
     std::vector<std::thread> threads;
     const int thread_count = std::min(jobs, count);
     for (int i = 0; i < thread_count; ++i)
-        threads.emplace_back(worker);
+        threads.emplace_back(worker, i);
     long seen = 0;
     std::unique_lock<std::mutex> lock(mutex);
     while (finished < count) {
@@ -110,7 +110,7 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
     int cases_told = 0;
     std::size_t programs_told = 0;
 
-    auto grade = [&](int group, const Wake &wake) {
+    auto grade = [&](int group, int, const Wake &wake) {
         for (const int index : groups[group]) {
             const StudentProgram &program = programs[index];
             ProgramReport report;

@@ -25,11 +25,12 @@ struct ProgramReport
     CaseResult shrunk;
 };
 
-// Calls `work(i, wake)` for every i below `count` on up to `jobs` threads. Each call of `wake`
+// Calls `work(i, worker, wake)` for every i below `count` on up to `jobs` threads, `worker`
+// being the number of the thread, from 0: what a thread keeps between items. Each call of `wake`
 // by a worker, and the end of each work item, makes the calling thread run `progress()` (several
 // wakes may share one call); it runs once more after the last item.
 using Wake = std::function<void()>;
-void run_parallel(int count, int jobs, const std::function<void(int, const Wake &)> &work,
+void run_parallel(int count, int jobs, const std::function<void(int, int, const Wake &)> &work,
                   const std::function<void()> &progress = {});
 
 struct ClassRun

@@ -13,10 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include <unistd.h>
 
@@ -295,17 +292,10 @@ int suite_command(const Settings &settings)
     const int reference_jobs = std::max(1, std::min(run.jobs, static_cast<int>(answers.size())));
     for (int i = 0; i < reference_jobs; ++i)
         reference_workdirs.push_back(workdir_in(run.workroot));
-    std::map<std::thread::id, std::size_t> workdir_of;
-    std::mutex workdirs_taken;
-    run_parallel(static_cast<int>(run.options.size()), run.jobs, [&](int i, const Wake &) {
-        std::size_t workdir;
-        {
-            const std::lock_guard<std::mutex> lock(workdirs_taken);
-            workdir
-                = workdir_of.emplace(std::this_thread::get_id(), workdir_of.size()).first->second;
-        }
-        answers[i] = run_reference(run.grading, run.options[i], reference_workdirs[workdir]);
-    });
+    run_parallel(
+        static_cast<int>(run.options.size()), run.jobs, [&](int i, int worker, const Wake &) {
+            answers[i] = run_reference(run.grading, run.options[i], reference_workdirs[worker]);
+        });
     end_if_interrupted();
     for (std::size_t i = 0; i < answers.size(); ++i) {
         // Out of descriptors or processes with every job at once: once more, alone.
