@@ -19,11 +19,6 @@
 
 namespace {
 
-std::string utf8(const QString &text)
-{
-    return text.toUtf8().toStdString();
-}
-
 StudentProgram existing_program(const std::string &given)
 {
     const StudentProgram program = student_program(given);
@@ -65,8 +60,8 @@ void check_reference_run(const ReferenceAnswer &answer, const Settings &settings
 std::string scratch_folder(const QTemporaryDir &dir)
 {
     if (!dir.isValid())
-        throw Failure{"cannot create a scratch folder: " + utf8(dir.errorString())};
-    return utf8(dir.path()) + "/";
+        throw Failure{"cannot create a scratch folder: " + to_utf8(dir.errorString())};
+    return to_utf8(dir.path()) + "/";
 }
 
 std::string workdir_in(const std::string &root)

@@ -70,7 +70,7 @@ std::vector<std::string> split_options(const std::string &options)
 {
     std::vector<std::string> words;
     for (const QString &word : QProcess::splitCommand(from_utf8(options)))
-        words.push_back(word.toUtf8().toStdString());
+        words.push_back(to_utf8(word));
     return words;
 }
 

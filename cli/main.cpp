@@ -139,7 +139,7 @@ std::string reference_path(const std::string &chosen, int flag_stack)
         folder = "resource";
         for (const QString &candidate : {executable_folder + QStringLiteral("/resource"),
                                          installed_reference_folder(executable_folder)}) {
-            const std::string path = candidate.toUtf8().toStdString();
+            const std::string path = to_utf8(candidate);
             if (is_readable_file(path + "/" + file)) {
                 folder = path;
                 break;

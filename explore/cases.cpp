@@ -180,7 +180,7 @@ CaseList read_case_file(const std::string &path)
     else if (info.exists() && !info.isFile())
         list.error = "it is not a regular file";
     else if (!file.open(QIODevice::ReadOnly))
-        list.error = file.errorString().toUtf8().toStdString();
+        list.error = to_utf8(file.errorString());
     if (!list.error.empty())
         return list;
     const QByteArray text = file.read(largest + 1);

@@ -9,3 +9,8 @@ inline QString from_utf8(const std::string &bytes)
 {
     return QString::fromUtf8(bytes.data(), static_cast<int>(bytes.size()));
 }
+
+inline std::string to_utf8(const QString &text)
+{
+    return text.toUtf8().toStdString();
+}
