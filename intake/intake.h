@@ -1,0 +1,61 @@
+#pragma once
+
+// Taking in a class as the teacher receives it: a folder with one sub-folder per student, or an
+// archive of one (zip, tar, tar.gz, tar.xz), in the course website's layouts or a plain one.
+// Archives are hostile input: they are read with libarchive and unpacked below a folder of the
+// grader's choosing, never outside it, within bounded counts and sizes. Plain C++ and POSIX; no
+// Qt.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct IntakeLimits
+{
+    std::uint64_t entries = 10000;                     // entries of one archive
+    std::uint64_t unpacked_bytes = std::uint64_t(256) << 20; // all entries of one archive
+    std::uint64_t file_bytes = std::uint64_t(64) << 20;      // one entry
+    std::uint64_t ratio = 200; // unpacked bytes per compressed byte, for archives above 1 MiB
+    int nesting = 1;           // a student's own archive is unpacked once more, not deeper
+};
+
+// What a student handed in, as the grader classifies it.
+enum class SubmissionKind {
+    Sources,        // C++ sources (.cpp .cc .cxx, with headers): to be built
+    LinuxProgram,   // no sources, but a Linux (ELF) program named for the exercise
+    WindowsProgram, // no sources, but a Windows (PE) program: "a Windows program: hand in the sources"
+    Nothing,        // nothing usable: "nothing handed in"
+    Refused,        // the student's archive broke a rule or a limit; `message` says which
+};
+
+struct Submission
+{
+    std::string folder;    // the student's folder name as handed in (UTF-8)
+    std::string full_name; // from the course website's layout; else the folder name
+    std::string id;        // the participant id from that layout; else empty
+    std::string path;      // absolute: the folder holding the submission's files (unpacked or given)
+    SubmissionKind kind = SubmissionKind::Nothing;
+    std::vector<std::string> sources; // absolute paths, sorted, when Sources
+    std::vector<std::string> headers; // absolute paths, sorted
+    std::string program;              // absolute path, when LinuxProgram or WindowsProgram
+    std::string message;              // for a person: why Refused, Nothing, WindowsProgram
+};
+
+struct Intake
+{
+    std::vector<Submission> students; // sorted by full name, then id, then folder
+    bool from_course_website = false; // every folder followed the course website's layout
+    std::string error;                // the whole class could not be taken in: why; else empty
+};
+
+// Takes in `submissions` (a folder or an archive). Archives, the class's and students' own, are
+// unpacked below `unpack_root` (an existing, empty folder inside the results folder); nothing is
+// written anywhere else. `program_name` is the exercise's program name ("queue"). Every student
+// folder gives one Submission, whatever it holds; a limit hit in one student's archive marks
+// that student Refused, never the class.
+Intake take_in(const std::string &submissions, const std::string &unpack_root,
+               const std::string &program_name, const IntakeLimits &limits = {});
+
+// The course website's folder name "<Full name>_<id>_assignsubmission_file_" (with or without
+// the last underscore), split; false for any other name.
+bool parse_course_folder(const std::string &folder, std::string &full_name, std::string &id);
