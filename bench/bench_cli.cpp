@@ -20,7 +20,7 @@
 // own sandboxed runner (namespaces, binds, launcher, limits; one sandbox kept for each
 // program's ten runs), one after another, judging nothing.
 
-#include "drivers/suitecases.h"
+#include "judge/suitecases.h"
 #include "sandbox/process.h"
 #include "sandbox/sandbox.h"
 

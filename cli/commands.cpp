@@ -1,8 +1,8 @@
 #include "cli/commands.h"
 
-#include "cli/batch.h"
-#include "cli/reports.h"
-#include "drivers/suitecases.h"
+#include "grading/batch.h"
+#include "grading/reports.h"
+#include "judge/suitecases.h"
 #include "explore/cases.h"
 #include "judge/outputfiles.h"
 #include "judge/utf8.h"

@@ -2,8 +2,8 @@
 
 // The two commands of orvimet-cli, once their arguments are parsed.
 
-#include "cli/grading.h"
-#include "explore/explorer.h"
+#include "grading/grading.h"
+#include "grading/explorer.h"
 
 #include <string>
 #include <vector>

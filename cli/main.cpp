@@ -1,7 +1,7 @@
 // orvimet-cli: the grader's judgement from a shell, for one case or for a whole class. This file
 // reads the command line and hands over to the command.
 #include "cli/commands.h"
-#include "cli/reports.h"
+#include "grading/reports.h"
 #include "judge/installation.h"
 #include "judge/outputfiles.h"
 #include "judge/qtversion.h"

@@ -1,7 +1,7 @@
 // orvimet-cli end to end: a class of fixture programs with every way a run can end, the sample
 // programs against the real reference programs and against the window's own judgement, the
 // reports read back, and bad use.
-#include "testsupport.h"
+#include "windowsupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,9 +2,9 @@
 
 // Exploring a student's program: option strings drawn from the grammar, each judged against the
 // reference program, until the answers differ; the failing string is then shrunk. Programs run
-// only through the grading functions of cli/grading.h.
+// only through the grading functions of grading/grading.h.
 
-#include "cli/grading.h"
+#include "grading/grading.h"
 #include "explore/grammar.h"
 
 #include <chrono>

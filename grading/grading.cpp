@@ -1,6 +1,6 @@
-#include "cli/grading.h"
+#include "grading/grading.h"
 
-#include "drivers/cutting.h"
+#include "judge/cutting.h"
 #include "judge/judgecore.h"
 #include "judge/outputfiles.h"
 #include "judge/platform.h"

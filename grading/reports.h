@@ -2,7 +2,7 @@
 
 // What the command-line grader writes: the terminal texts and the CSV and JSON reports.
 
-#include "cli/batch.h"
+#include "grading/batch.h"
 
 #include <QByteArray>
 #include <string>

@@ -1,4 +1,4 @@
-#include "cli/reports.h"
+#include "grading/reports.h"
 
 #include "judge/utf8.h"
 

@@ -1,6 +1,6 @@
-#include "explore/explorer.h"
+#include "grading/explorer.h"
 
-#include "cli/reports.h"
+#include "grading/reports.h"
 #include "explore/cases.h"
 #include "explore/shrink.h"
 
