@@ -206,7 +206,7 @@ Timing sandbox_all(const QTemporaryDir &dir, const std::vector<Argv> &runs)
             QDir().mkpath(QString::fromStdString(command.workdir));
         }
         command.argv = run;
-        const ChildRun child = run_child(command, std::chrono::seconds(10), Limits{}, Sandbox{});
+        const ChildRun child = run_child(command, Limits{}, Sandbox{});
         if (child.end != ChildRun::End::Exited)
             fail(QStringLiteral("a sandboxed run did not end normally: %1")
                      .arg(QString::fromStdString(child.failure)));

@@ -12,7 +12,6 @@ struct Settings
 {
     std::string exercise;
     Grading grading;
-    double timeout_seconds = 10;
     int jobs = 1;
     std::string csv;
     std::string json;

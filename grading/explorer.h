@@ -75,4 +75,4 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
 
 // What `orvimet-cli explore` prints: the same for the same seed, with no times in it, unless the
 // time ran out before the strings did.
-std::string exploration_text(const Exploration &exploration, double timeout_seconds);
+std::string exploration_text(const Exploration &exploration, const Limits &limits);
