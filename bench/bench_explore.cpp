@@ -69,9 +69,9 @@ struct Setting
 Setting setting(int flag_stack, const QTemporaryDir &dir)
 {
     Setting s;
-    s.grading.flag_stack = flag_stack;
+    s.grading.exercise = *exercise_from_number(flag_stack);
     s.grading.reference_path
-        = std::string(ORVIMET_RESOURCE_DIR "/") + reference_file_name(flag_stack);
+        = std::string(ORVIMET_RESOURCE_DIR "/") + reference_file_name(s.grading.exercise);
     s.scratch = dir.path().toStdString() + "/" + exercises[flag_stack] + "/";
     QDir().mkpath(QString::fromStdString(s.scratch + "reference"));
     return s;

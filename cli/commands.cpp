@@ -142,7 +142,7 @@ std::vector<std::string> case_list(const Settings &settings)
     if (settings.cases.empty())
         return {suite_options.begin(), suite_options.end()};
     if (settings.cases == "extended")
-        return extended_cases(settings.grading.flag_stack);
+        return extended_cases(exercise_number(settings.grading.exercise));
     const CaseList list = read_case_file(settings.cases);
     if (!list.error.empty())
         throw Failure{"cannot read the case file " + printable(settings.cases) + ": " + list.error};
@@ -161,7 +161,8 @@ public:
                           + ": give two different files"};
         open(csv, settings.csv);
         open(json, settings.json);
-        header = {settings.exercise, settings.grading.reference_path, settings.grading};
+        header = {exercise_name(settings.grading.exercise), settings.grading.reference_path,
+                  settings.grading};
     }
 
     // From here on no earlier report of these names is left.
@@ -274,7 +275,7 @@ int suite_command(const Settings &settings)
     run.options = case_list(settings);
     const std::size_t first_generated = run.options.size();
     const std::vector<Words> generated
-        = generate_cases(settings.grading.flag_stack, settings.seed, settings.explore);
+        = generate_cases(exercise_number(settings.grading.exercise), settings.seed, settings.explore);
     for (const Words &words : generated)
         run.options.push_back(options_line(words));
 

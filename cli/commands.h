@@ -10,8 +10,7 @@
 
 struct Settings
 {
-    std::string exercise;
-    Grading grading;
+    Grading grading; // the exercise, the reference program, the limits, the sandbox
     int jobs = 1;
     std::string csv;
     std::string json;

@@ -167,7 +167,7 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
             exploration.out_of_time = true;
             break;
         }
-        const Words words = generate_words(grading.flag_stack, random);
+        const Words words = generate_words(exercise_number(grading.exercise), random);
         const std::string options = options_line(words);
         const std::optional<CaseResult> result
             = judge_against(grading, program, options, reference, workdir);

@@ -118,13 +118,6 @@ std::string program_answer_file(const StudentProgram &program)
     return case_files(folder, program.command_s, {}).dir_output;
 }
 
-std::string reference_file_name(int flag_stack)
-{
-    // The window's reference table names the files; only the folder is the grader's choice.
-    const std::string prefix = file_path(reference_prefix(flag_stack));
-    return prefix.empty() ? prefix : suite_program_name(prefix);
-}
-
 ReferenceAnswer run_reference(const Grading &grading, const std::string &options,
                               const std::string &workdir)
 {
