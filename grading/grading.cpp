@@ -158,11 +158,14 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
     result.options = options;
     const CaseFiles files = case_files(program.location_s, program.command_s, options, workdir);
     result.command_line = files.command_line;
-    const StaleOutputs stale = remove_stale_outputs(files);
-    result.run = run_program(grading, program_argv(program.location_s + program.command_s, options),
-                             workdir, program.location_s);
-    result.student_text
-        = normalise_answer(take_student_answer(files, answer_of(result.run), stale));
+    const StudentAnswer answer = student_answer(files, [&] {
+        result.run = run_program(grading,
+                                 program_argv(program.location_s + program.command_s, options),
+                                 workdir, program.location_s);
+        return answer_of(result.run);
+    });
+    result.student_text = answer.text;
+    const StaleOutputs &stale = answer.stale;
     result.run.output.clear();
     if (!result.graded())
         result.note = result.run.failure;
