@@ -1,10 +1,11 @@
 #include "cli/commands.h"
 
+#include "explore/cases.h"
 #include "grading/batch.h"
 #include "grading/reports.h"
-#include "judge/suitecases.h"
-#include "explore/cases.h"
+#include "judge/commandline.h"
 #include "judge/outputfiles.h"
+#include "judge/suitecases.h"
 #include "judge/utf8.h"
 
 #include <QDir>
@@ -26,9 +27,7 @@ StudentProgram existing_program(const std::string &given)
         throw Failure{"no such program: " + printable(program.name)};
     // The command line is split at white space as the window splits it (full-width blanks
     // included), so such a path cannot start; it is still graded, as the window would grade it.
-    const QString path = from_utf8(program.location_s + program.command_s);
-    if (std::any_of(path.begin(), path.end(),
-                    [](QChar c) { return c.isSpace() || c == QLatin1Char('"'); }))
+    if (splits_on_command_line(from_utf8(program.location_s + program.command_s)))
         say("warning: the path of " + printable(program.name)
             + " holds a blank or a quote, so the program cannot start");
     return program;
@@ -274,8 +273,8 @@ int suite_command(const Settings &settings)
     run.jobs = settings.jobs;
     run.options = case_list(settings);
     const std::size_t first_generated = run.options.size();
-    const std::vector<Words> generated
-        = generate_cases(exercise_number(settings.grading.exercise), settings.seed, settings.explore);
+    const std::vector<Words> generated = generate_cases(exercise_number(settings.grading.exercise),
+                                                        settings.seed, settings.explore);
     for (const Words &words : generated)
         run.options.push_back(options_line(words));
 

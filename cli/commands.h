@@ -2,8 +2,8 @@
 
 // The commands of orvimet-cli, once their arguments are parsed.
 
-#include "grading/grading.h"
 #include "grading/explorer.h"
+#include "grading/grading.h"
 
 #include <string>
 #include <vector>
@@ -24,7 +24,7 @@ struct Settings
     // grade: a class from what students handed in.
     struct Grade
     {
-        std::string out;   // the results folder; empty: orvimet-<exercise>-<date-time> here
+        std::string out;    // the results folder; empty: orvimet-<exercise>-<date-time> here
         bool force = false; // an existing results folder may be replaced
         std::string compiler = "g++";
         std::vector<std::string> flags = {"-std=c++17", "-O2", "-Wall", "-Wextra"};
@@ -34,8 +34,8 @@ struct Settings
         std::string config;    // orvimet.toml; the command line overrides it
         double points = 100;
         double memcheck_penalty = 0;
-        std::string worksheet; // the course website's worksheet to fill
-        std::string compare;   // an earlier results folder
+        std::string worksheet;     // the course website's worksheet to fill
+        std::string compare;       // an earlier results folder
         int shard = 1, shards = 1; // --shard K/N
     } grade;
     std::vector<std::string> merge_inputs; // merge: results folders; grade.out is the target

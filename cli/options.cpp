@@ -255,7 +255,9 @@ std::vector<std::string> split_flags(const std::string &text)
 class Reader
 {
 public:
-    explicit Reader(CLI::App &app) : app(app) {}
+    explicit Reader(CLI::App &app)
+        : app(app)
+    {}
 
     void value(const std::string &names, const std::string &key)
     {
@@ -359,13 +361,12 @@ void read_limits(Reader &reader, Grading &grading)
     if (reader.given("cpu"))
         limits.cpu_seconds = static_cast<int>(limit("cpu", reader.text("cpu"), 86400));
     if (reader.given("memory"))
-        limits.memory_bytes = static_cast<std::uint64_t>(
-                                  limit("memory", reader.text("memory"), 1 << 24))
-                              * mib;
+        limits.memory_bytes
+            = static_cast<std::uint64_t>(limit("memory", reader.text("memory"), 1 << 24)) * mib;
     if (reader.given("file-size"))
-        limits.file_bytes = static_cast<std::uint64_t>(
-                                limit("file-size", reader.text("file-size"), 1 << 24))
-                            * mib;
+        limits.file_bytes
+            = static_cast<std::uint64_t>(limit("file-size", reader.text("file-size"), 1 << 24))
+              * mib;
     if (reader.given("processes"))
         limits.processes = static_cast<int>(limit("processes", reader.text("processes"), 100000));
     if (reader.given("output")) {
@@ -401,8 +402,7 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     settings.jobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
     if (shape.class_run) {
         if (reader.given("jobs"))
-            settings.jobs = static_cast<int>(whole(reader.text("jobs"), 1, 1024,
-                                                   "number of jobs",
+            settings.jobs = static_cast<int>(whole(reader.text("jobs"), 1, 1024, "number of jobs",
                                                    "give a whole number above 0"));
         settings.cases = reader.text("cases");
         if (reader.given("explore"))
@@ -439,9 +439,9 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     grade.use_cache = !reader.is_set("no-cache");
     grade.memcheck = reader.is_set("memcheck");
     if (reader.given("give-up-after"))
-        grade.give_up_after = static_cast<int>(whole(reader.text("give-up-after"), 0, 1000000,
-                                                     "number of time-outs",
-                                                     "give a whole number, 0 for never"));
+        grade.give_up_after
+            = static_cast<int>(whole(reader.text("give-up-after"), 0, 1000000,
+                                     "number of time-outs", "give a whole number, 0 for never"));
     grade.config = reader.text("config");
     for (const auto &[key, target] :
          {std::pair<const char *, double *>{"points", &grade.points},
@@ -471,14 +471,37 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
 // "=VALUE" or a compacted "-eVALUE".
 bool takes_value(const std::string &word)
 {
-    static const char *const names[]
-        = {"-e",         "--exercise", "-t",           "--timeout",   "-r",
-           "--reference", "--cpu",     "--memory",     "--file-size", "--processes",
-           "--output",   "-j",         "--jobs",       "--csv",       "--json",
-           "--cases",    "--explore",  "--seed",       "--runs",      "--time",
-           "-o",         "--out",      "--compiler",   "--flags",     "--give-up-after",
-           "--config",   "--points",   "--memcheck-penalty", "--worksheet", "--compare",
-           "--shard"};
+    static const char *const names[] = {"-e",
+                                        "--exercise",
+                                        "-t",
+                                        "--timeout",
+                                        "-r",
+                                        "--reference",
+                                        "--cpu",
+                                        "--memory",
+                                        "--file-size",
+                                        "--processes",
+                                        "--output",
+                                        "-j",
+                                        "--jobs",
+                                        "--csv",
+                                        "--json",
+                                        "--cases",
+                                        "--explore",
+                                        "--seed",
+                                        "--runs",
+                                        "--time",
+                                        "-o",
+                                        "--out",
+                                        "--compiler",
+                                        "--flags",
+                                        "--give-up-after",
+                                        "--config",
+                                        "--points",
+                                        "--memcheck-penalty",
+                                        "--worksheet",
+                                        "--compare",
+                                        "--shard"};
     return std::find(std::begin(names), std::end(names), word) != std::end(names);
 }
 
@@ -507,8 +530,8 @@ bool is_version(const std::string &word)
 
 const std::vector<std::string> &command_names()
 {
-    static const std::vector<std::string> names{"judge", "suite",   "explore", "grade",
-                                                "merge", "init"};
+    static const std::vector<std::string> names{"judge", "suite", "explore",
+                                                "grade", "merge", "init"};
     return names;
 }
 
@@ -572,8 +595,8 @@ Invocation parse_command_line(const std::vector<std::string> &arguments)
         }
         // Help and version stand anywhere before a judged program's options.
         if (is_help(word) || is_version(word)) {
-            invocation.action = is_help(word) ? Invocation::Action::Help
-                                              : Invocation::Action::Version;
+            invocation.action
+                = is_help(word) ? Invocation::Action::Help : Invocation::Action::Version;
             return invocation;
         }
         if (judge && (word.empty() || word[0] != '-' || word.size() == 1)) {

@@ -1,5 +1,6 @@
 #include "grading/grading.h"
 
+#include "judge/commandline.h"
 #include "judge/cutting.h"
 #include "judge/judgecore.h"
 #include "judge/outputfiles.h"
@@ -78,11 +79,8 @@ std::vector<std::string> split_options(const std::string &options)
 // either never starts: the command is then empty.
 std::vector<std::string> program_argv(const std::string &path, const std::string &options)
 {
-    const QString text = from_utf8(path);
-    for (const QChar c : text) {
-        if (c.isSpace() || c == QLatin1Char('"'))
-            return {};
-    }
+    if (splits_on_command_line(from_utf8(path)))
+        return {};
     std::vector<std::string> argv{resolve_program_path(path)};
     for (std::string &word : split_options(options))
         argv.push_back(std::move(word));
@@ -159,9 +157,9 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
     const CaseFiles files = case_files(program.location_s, program.command_s, options, workdir);
     result.command_line = files.command_line;
     const StudentAnswer answer = student_answer(files, [&] {
-        result.run = run_program(grading,
-                                 program_argv(program.location_s + program.command_s, options),
-                                 workdir, program.location_s);
+        result.run
+            = run_program(grading, program_argv(program.location_s + program.command_s, options),
+                          workdir, program.location_s);
         return answer_of(result.run);
     });
     result.student_text = answer.text;

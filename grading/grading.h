@@ -39,7 +39,7 @@ struct Grading
 {
     Exercise exercise = Exercise::Stack;
     std::string reference_path; // the reference program of the exercise
-    Limits limits; // the wall time of a run included
+    Limits limits;              // the wall time of a run included
     Sandbox sandbox;
 };
 

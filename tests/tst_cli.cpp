@@ -315,7 +315,8 @@ void TestCli::csvHoldsTheJsonRecords()
         }
     }
     QCOMPARE(report.value("exercise").toString(), QStringLiteral("queue"));
-    QCOMPARE(report.value("sandbox").toObject().value("limits").toObject().value("wall_ms").toInt(), 1000);
+    QCOMPARE(report.value("sandbox").toObject().value("limits").toObject().value("wall_ms").toInt(),
+             1000);
     QVERIFY(report.value("reference").toString().endsWith("/ref/b.exe"));
 }
 

@@ -18,8 +18,7 @@ bool make_unwritable(const QString &folder)
     return ::unshare(CLONE_NEWNS) == 0
            && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
            && ::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) == 0
-           && ::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
-                      nullptr)
+           && ::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr)
                   == 0;
 }
 

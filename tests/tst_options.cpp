@@ -50,7 +50,8 @@ void TestOptions::badUse_data()
     row("unknown command", {"frobnicate"},
         "unknown command 'frobnicate': use judge, suite, explore, grade, merge or init");
     row("help of an unknown command", {"help", "heap"}, "unknown command 'heap'");
-    row("no exercise", {"suite", p}, "no exercise given: use --exercise stack, queue or stackqueue");
+    row("no exercise", {"suite", p},
+        "no exercise given: use --exercise stack, queue or stackqueue");
     row("unknown exercise", {"suite", "-e", "heap", p},
         "unknown exercise 'heap': use stack, queue or stackqueue");
     row("no program", {"suite", "-e", "queue"}, "no program given");
