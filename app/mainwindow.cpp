@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/childprocess.h"
 #include "ui_mainwindow.h"
 
 MainWindow::MainWindow(QWidget *parent)
@@ -14,7 +15,7 @@ MainWindow::MainWindow(QWidget *parent)
     setStyleSheet(QStringLiteral("#mainWindow{border-image:url(:/file/background);}"));
     ui->radioButton->setChecked(true);
     // No parent: the window deletes it itself, after the widgets.
-    process = new QProcess;
+    process = new_window_process();
     connect(process, &QProcess::errorOccurred, this, &MainWindow::processError);
 }
 
