@@ -14,6 +14,8 @@ MainWindow::MainWindow(QWidget *parent)
     // Matches the window alone through its object name, so no child widget takes the picture.
     setStyleSheet(QStringLiteral("#mainWindow{border-image:url(:/file/background);}"));
     ui->radioButton->setChecked(true);
+    // The output area is read-only: nothing can be undone there, so no undo step is recorded.
+    ui->label_5->setUndoRedoEnabled(false);
     // No parent: the window deletes it itself, after the widgets.
     process = new_window_process();
     connect(process, &QProcess::errorOccurred, this, &MainWindow::processError);
