@@ -3,11 +3,13 @@
 #include "app/mainwindow.h"
 
 #include "app/outputarea.h"
+#include "judge/installation.h"
 #include "judge/judgecore.h"
 #include "judge/outputfiles.h"
 #include "judge/utf8.h"
 #include "ui_mainwindow.h"
 
+#include <QCoreApplication>
 #include <iostream>
 
 bool MainWindow::auto_test(string location_s, string command_s, string input, int flag_stack)
@@ -25,12 +27,17 @@ bool MainWindow::auto_test(string location_s, string command_s, string input, in
     std::cout << answer.taken << "Qprocess" << std::endl;
     const string &student_text = answer.text;
 
-    const string prefix = reference_prefix(flag_stack);
-    if (prefix.empty() || !is_readable_file(prefix)) {
-        show_text(ui->label_5, "标准程序不存在！");
+    const WindowReference reference
+        = window_reference(flag_stack, QCoreApplication::applicationDirPath());
+    if (reference.prefix.empty()) {
+        // Names every place tried, so that a missing or misplaced installation can be told apart.
+        string message = "标准程序不存在！";
+        for (const string &path : reference.looked)
+            message += "\n" + path;
+        show_text(ui->label_5, message);
         return false;
     }
-    const string reference_text = start_process(from_utf8(prefix + input));
+    const string reference_text = start_process(from_utf8(reference.prefix + input));
     const bool correct = compare_answers(student_text, reference_text).equal();
     append_text(ui->label_5, judgement_report(student_text, reference_text, correct));
     return correct;

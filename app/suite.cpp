@@ -27,6 +27,7 @@ void MainWindow::on_pushButton_3_clicked()
                               + QStringLiteral("......."));
 
     int correct = 0;
+    const GatheredAppends gathered(ui->label_5);
     for (const char *options : suite_options) {
         if (auto_test(location_s, command_s, options, flag_stack))
             ++correct;

@@ -139,17 +139,20 @@ void TestJudge::missingProgram()
 void TestJudge::missingReference_data()
 {
     QTest::addColumn<int>("flag");
-    QTest::newRow("no stack reference present") << 0;
-    QTest::newRow("exercise out of range") << 3;
-    QTest::newRow("negative exercise") << -1;
+    QTest::addColumn<QString>("message");
+    // The test stands in the build tree, beside resource/a.exe, which must not serve.
+    QTest::newRow("no stack reference present") << 0 << "标准程序不存在！\n./resource/a.exe";
+    QTest::newRow("exercise out of range") << 3 << "标准程序不存在！";
+    QTest::newRow("negative exercise") << -1 << "标准程序不存在！";
 }
 
 void TestJudge::missingReference()
 {
     QFETCH(int, flag);
+    QFETCH(QString, message);
     programs("file:queue.txt:9\\n", "out:9");
     QVERIFY(!call_auto_test(*window, bench->dir_s("lab"), "queue", " -N", flag));
-    QCOMPARE(output_text(*window), QStringLiteral("标准程序不存在！"));
+    QCOMPARE(output_text(*window), message);
     // The student's program ran and its answer file was moved all the same.
     QCOMPARE(bench->read("lab/queue.txt"), QByteArray("9"));
 }
