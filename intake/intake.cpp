@@ -386,8 +386,10 @@ public:
         }
         root = unwrap(root, from_archive);
         collect(root, intake);
-        if (!intake.error.empty())
+        if (students_.empty()) {
+            intake.error = "no student's folder in " + submissions;
             return intake;
+        }
         for (Student &student : students_) {
             take(student);
             if (!error_.empty()) {
@@ -448,6 +450,11 @@ private:
                     found = students_.end() - 1;
                 }
                 found->flat_files.push_back(root + "/" + e.name);
+            } else if (e.type == Type::File && has_archive_suffix(e.name)) {
+                // A teacher's own folder of the students' archives, one each.
+                s.folder = e.name;
+                s.full_name = e.name.substr(0, e.name.size() - archive_suffix_length(e.name));
+                students_.push_back({std::move(s), {root + "/" + e.name}});
             } else {
                 intake.ignored.push_back(e.name);
             }

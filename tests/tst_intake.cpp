@@ -394,11 +394,12 @@ private slots:
             << Items{file("class1/alice/queue.cpp"), folder("class1/bob/"),
                      file("class1/张 三/queue", elf())}
             << QStringList{"alice||Sources", "bob||Nothing", "张 三||LinuxProgram"} << false;
-        QTest::newRow("a plain class folder beside other files")
+        QTest::newRow("a plain class folder beside other files and archives")
             << QByteArray("folder")
             << Items{file("alice/main.cpp"), file("grades.csv", "name,points\n"),
+                     file("bob.tar.gz", make_archive("tar.gz", {file("bob/main.cpp")})),
                      file("张三_101_assignsubmission_file_/queue.cpp")}
-            << QStringList{"alice||Sources", "张三|101|Sources"} << false;
+            << QStringList{"alice||Sources", "bob||Sources", "张三|101|Sources"} << false;
     }
     void classLayouts()
     {
@@ -437,6 +438,8 @@ private slots:
             << make_archive("zip", {{student + "q.cpp", {}, 'f', qint64(30) << 20}})
             << "a zip bomb";
         QTest::newRow("not an archive") << QByteArray("PK but no zip") << "cannot be read";
+        QTest::newRow("no student in it")
+            << make_archive("zip", {file("readme.txt", "hello")}) << "no student's folder";
     }
     void hostileClassArchive()
     {
