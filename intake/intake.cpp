@@ -426,13 +426,15 @@ private:
 
     void collect(const std::string &root, Intake &intake)
     {
-        std::vector<std::string> flat_order;
         for (const Entry &e : visible(list_folder(root))) {
             Submission s;
             std::string folder, file;
-            if (e.type == Type::Folder
-                && (e.name.find(any_plugin) == std::string::npos
-                    || parse_course_folder(e.name, s.full_name, s.id))) {
+            // The course website's folders of other kinds of submission (online text) hold no
+            // files; a folder of files whose name is malformed is still a student's.
+            const bool other_plugin = e.name.find(any_plugin) != std::string::npos
+                                      && e.name.find(file_plugin) == std::string::npos;
+            if (e.type == Type::Folder && !other_plugin) {
+                parse_course_folder(e.name, s.full_name, s.id);
                 s.folder = e.name;
                 if (s.id.empty())
                     s.full_name = e.name;
