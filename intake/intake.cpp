@@ -77,9 +77,7 @@ std::vector<Entry> list_folder(int fd)
         const std::string name = e->d_name;
         if (name == "." || name == "..")
             continue;
-        struct stat st
-        {
-        };
+        struct stat st = {};
         Type type = Type::Other;
         if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
             type = S_ISDIR(st.st_mode)   ? Type::Folder
@@ -164,9 +162,7 @@ Magic read_magic(int folder, const char *name)
     const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return magic;
-    struct stat st
-    {
-    };
+    struct stat st = {};
     unsigned char head[64] = {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::pread(fd, head, 64, 0) == 64) {
         magic.elf = std::memcmp(head,
@@ -303,9 +299,7 @@ bool make_folder(const std::string &path, std::string &error)
 UnpackResult copy_file(const std::string &from, const std::string &to, std::uint64_t limit)
 {
     const int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (in < 0 || ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (in >= 0)
             ::close(in);
@@ -356,9 +350,7 @@ public:
     Intake run(const std::string &submissions)
     {
         Intake intake;
-        struct stat st
-        {
-        };
+        struct stat st = {};
         if (::stat(submissions.c_str(), &st) != 0) {
             intake.error = "cannot read " + submissions + ": " + std::strerror(errno);
             return intake;

@@ -186,9 +186,7 @@ public:
 
     UnpackResult run(int root)
     {
-        struct stat st
-        {
-        };
+        struct stat st = {};
         if (::stat(archive_.c_str(), &st) != 0)
             return failed(std::string("cannot read it: ") + std::strerror(errno));
         compressed_ = static_cast<std::uint64_t>(st.st_size);
