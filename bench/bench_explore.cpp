@@ -11,12 +11,12 @@
 // Speed: explore on a harmless program that never fails, for N strings, against a bare launcher
 // (posix_spawn, a pipe, read to the end, waitpid) that runs the same reference program and the
 // same student program on the same N strings, one after the other, judging nothing; and against
-// the grading functions that explore runs programs through (cli/grading.h), called one after the
+// the grading functions that explore runs programs through (grading/grading.h), called one after the
 // other with no cache. They take turns three times and the table shows the best of each.
 
-#include "drivers/suitecases.h"
+#include "judge/suitecases.h"
 #include "explore/cases.h"
-#include "explore/explorer.h"
+#include "grading/explorer.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -16,7 +16,7 @@
 
 #include "app/mainwindow.h"
 #include "app/outputarea.h"
-#include "drivers/suitecases.h"
+#include "judge/suitecases.h"
 #include "judge/judgecore.h"
 
 #include <QAbstractTextDocumentLayout>

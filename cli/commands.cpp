@@ -1,8 +1,8 @@
 #include "cli/commands.h"
 
-#include "cli/batch.h"
-#include "cli/reports.h"
-#include "drivers/suitecases.h"
+#include "grading/batch.h"
+#include "grading/reports.h"
+#include "judge/suitecases.h"
 #include "explore/cases.h"
 #include "judge/outputfiles.h"
 #include "judge/utf8.h"
@@ -161,8 +161,7 @@ public:
                           + ": give two different files"};
         open(csv, settings.csv);
         open(json, settings.json);
-        header = {settings.exercise, settings.grading.reference_path, settings.timeout_seconds,
-                  settings.grading};
+        header = {settings.exercise, settings.grading.reference_path, settings.grading};
     }
 
     // From here on no earlier report of these names is left.
@@ -247,7 +246,7 @@ int judge_command(const Settings &settings)
     std::cout << "command:   " << printable(result.command_line) << '\n'
               << "student:   " << printable(result.student_text) << '\n'
               << "reference: " << printable(reference.text) << '\n'
-              << "run:       " << ending_text(result.run, settings.timeout_seconds) << ", "
+              << "run:       " << ending_text(result.run, settings.grading.limits) << ", "
               << result.run.elapsed.count() << " ms\n";
     if (!result.note.empty() && result.graded())
         std::cout << "note:      " << printable(result.note) << '\n';
@@ -381,6 +380,6 @@ int explore_command(const Settings &settings)
         const std::string &options = *exploration.reference_failed_on;
         check_reference_run(reference.answer(options), settings, options);
     }
-    std::cout << exploration_text(exploration, settings.timeout_seconds);
+    std::cout << exploration_text(exploration, settings.grading.limits);
     return exploration.found ? some_wrong : all_correct;
 }

@@ -1,7 +1,7 @@
 // orvimet-cli: the grader's judgement from a shell, for one case or for a whole class. This file
 // reads the command line and hands over to the command.
 #include "cli/commands.h"
-#include "cli/reports.h"
+#include "grading/reports.h"
 #include "judge/installation.h"
 #include "judge/outputfiles.h"
 #include "judge/qtversion.h"
@@ -272,15 +272,16 @@ Settings parse(const std::string &command, const std::vector<std::string> &argum
     if (grading.flag_stack < 0)
         throw Failure{"unknown exercise '" + value_text(settings.exercise)
                       + "': use stack, queue or stackqueue"};
+    double timeout_seconds = 10;
     if (given("timeout")) {
         bool ok = false;
-        settings.timeout_seconds = number_value(value("timeout"), ok);
-        if (!ok || !(settings.timeout_seconds > 0) || settings.timeout_seconds > 86400)
+        timeout_seconds = number_value(value("timeout"), ok);
+        if (!ok || !(timeout_seconds > 0) || timeout_seconds > 86400)
             throw Failure{"invalid time-out '" + value_text(value("timeout"))
                           + "': give a number of seconds above 0"};
     }
-    grading.timeout
-        = std::chrono::milliseconds(std::max(1LL, std::llround(settings.timeout_seconds * 1000)));
+    grading.limits.wall
+        = std::chrono::milliseconds(std::max(1LL, std::llround(timeout_seconds * 1000)));
     settings.jobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
     if (given("jobs")) {
         bool ok = false;

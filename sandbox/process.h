@@ -40,7 +40,7 @@ struct Command
 // How the failure of a sandbox that did not start begins.
 inline constexpr char sandbox_failure[] = "the sandbox did not start";
 
-// Runs `command` to its end or to the time-out; every process it started ends with it, whatever
+// Runs `command` to its end or to the wall time of `limits`; every process it started ends with it, whatever
 // it did to escape (its own process group or session, a double fork): in the sandbox, the
 // sandbox's first process kills the rest of its PID namespace before it answers. When the grader
 // runs as root, `workdir` is handed to the program's unprivileged user.
@@ -49,8 +49,7 @@ inline constexpr char sandbox_failure[] = "the sandbox did not start";
 // next runs: a program's next case then costs a run, not a new sandbox. Nothing of one run is
 // alive in the next; what the runs share is what a program's cases share anyway, its working
 // folder, and the sandbox's /tmp. end_kept_sandboxes() ends this thread's.
-ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, const Limits &limits,
-                   const Sandbox &sandbox);
+ChildRun run_child(const Command &command, const Limits &limits, const Sandbox &sandbox);
 void end_kept_sandboxes();
 
 // Makes an interrupt or termination of the grader (SIGINT, SIGTERM, SIGHUP) kill every program

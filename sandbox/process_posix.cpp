@@ -676,9 +676,9 @@ KeptSandbox &kept_sandbox(const Command &command, const Limits &limits, const Sa
 
 } // namespace
 
-ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, const Limits &limits,
-                   const Sandbox &sandbox)
+ChildRun run_child(const Command &command, const Limits &limits, const Sandbox &sandbox)
 {
+    const std::chrono::milliseconds timeout = limits.wall;
     if (command.argv.empty() || command.argv.front().empty())
         return ChildRun{};
     if (!sandbox.enabled)

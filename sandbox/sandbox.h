@@ -4,12 +4,13 @@
 // line is a pure function of the plan below, so that what the sandbox holds can be checked
 // without starting anything.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// Limits of every run besides its wall time; 0 switches one off.
+// Limits of every run; 0 switches one off, except the wall time, which every run has.
 struct Limits
 {
     int cpu_seconds = 10;
@@ -17,6 +18,7 @@ struct Limits
     std::uint64_t file_bytes = std::uint64_t(64) << 20;  // largest file the program may write
     int processes = 64;                                  // processes of the program at once
     std::size_t output_bytes = std::size_t(16) << 20;    // standard output kept
+    std::chrono::milliseconds wall{10000}; // a program still running then is killed, always
 };
 
 struct Sandbox

@@ -1,7 +1,7 @@
 // orvimet-cli end to end: a class of fixture programs with every way a run can end, the sample
 // programs against the real reference programs and against the window's own judgement, the
 // reports read back, and bad use.
-#include "testsupport.h"
+#include "windowsupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -315,7 +315,7 @@ void TestCli::csvHoldsTheJsonRecords()
         }
     }
     QCOMPARE(report.value("exercise").toString(), QStringLiteral("queue"));
-    QCOMPARE(report.value("timeout_seconds").toDouble(), 1.0);
+    QCOMPARE(report.value("sandbox").toObject().value("limits").toObject().value("wall_ms").toInt(), 1000);
     QVERIFY(report.value("reference").toString().endsWith("/ref/b.exe"));
 }
 

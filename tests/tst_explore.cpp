@@ -5,7 +5,7 @@
 #include "testsupport.h"
 
 #include "explore/cases.h"
-#include "explore/explorer.h"
+#include "grading/explorer.h"
 #include "explore/shrink.h"
 
 #include <QJsonArray>

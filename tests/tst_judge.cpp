@@ -1,6 +1,6 @@
 // Judging one case through the window: what the output area shows, what goes to standard output,
 // and what happens to the student's answer files.
-#include "testsupport.h"
+#include "windowsupport.h"
 
 class TestJudge : public QObject
 {

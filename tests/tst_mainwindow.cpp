@@ -1,6 +1,6 @@
 // The main window as built: its widgets, their wiring, and start-up and shutdown.
 #include "app/mainwindow.h"
-#include "testsupport.h"
+#include "windowsupport.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,6 +1,6 @@
-#include "cli/grading.h"
+#include "grading/grading.h"
 
-#include "drivers/cutting.h"
+#include "judge/cutting.h"
 #include "judge/judgecore.h"
 #include "judge/outputfiles.h"
 #include "judge/platform.h"
@@ -93,7 +93,7 @@ ChildRun run_program(const Grading &grading, std::vector<std::string> argv,
                      const std::string &workdir, const std::string &visible)
 {
     return run_child({std::move(argv), without_slash(workdir), {without_slash(visible)}},
-                     grading.timeout, grading.limits, grading.sandbox);
+                     grading.limits, grading.sandbox);
 }
 
 } // namespace

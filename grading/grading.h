@@ -38,8 +38,7 @@ struct Grading
 {
     int flag_stack = 0;
     std::string reference_path; // the reference program of the exercise
-    std::chrono::milliseconds timeout{10000};
-    Limits limits;
+    Limits limits; // the wall time of a run included
     Sandbox sandbox;
 };
 

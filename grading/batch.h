@@ -3,7 +3,7 @@
 // Grading a class: the reference answers once, then every program on every option string, with
 // several programs at a time.
 
-#include "cli/grading.h"
+#include "grading/grading.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "cli/batch.h"
+#include "grading/batch.h"
 
 #include <algorithm>
 #include <condition_variable>

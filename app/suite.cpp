@@ -2,8 +2,8 @@
 #include "app/mainwindow.h"
 
 #include "app/outputarea.h"
-#include "drivers/cutting.h"
-#include "drivers/suitecases.h"
+#include "judge/cutting.h"
+#include "judge/suitecases.h"
 #include "ui_mainwindow.h"
 
 #include <iostream>

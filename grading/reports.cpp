@@ -1,4 +1,4 @@
-#include "cli/reports.h"
+#include "grading/reports.h"
 
 #include "judge/utf8.h"
 
@@ -199,10 +199,10 @@ const char *ending_name(ChildRun::End end)
     return "not-graded";
 }
 
-std::string ending_text(const ChildRun &run, double timeout_seconds)
+std::string ending_text(const ChildRun &run, const Limits &limits)
 {
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%g", timeout_seconds);
+    std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(limits.wall.count()) / 1000);
     switch (run.end) {
     case ChildRun::End::Exited:
         return "exit code " + std::to_string(run.exit_code);
@@ -290,7 +290,7 @@ QJsonObject sandbox_object(const Grading &grading)
         object.insert(QStringLiteral("new_session_without_terminal"), true);
     }
     QJsonObject bounds;
-    bounds.insert(QStringLiteral("wall_ms"), static_cast<qint64>(grading.timeout.count()));
+    bounds.insert(QStringLiteral("wall_ms"), static_cast<qint64>(grading.limits.wall.count()));
     bounds.insert(QStringLiteral("cpu_seconds"), limits.cpu_seconds);
     bounds.insert(QStringLiteral("memory_bytes"), static_cast<qint64>(limits.memory_bytes));
     bounds.insert(QStringLiteral("file_bytes"), static_cast<qint64>(limits.file_bytes));
@@ -311,7 +311,6 @@ QByteArray json_start(const ReportHeader &header)
     QJsonObject root;
     root.insert(QStringLiteral("exercise"), from_utf8(header.exercise));
     put_answer(root, QStringLiteral("reference"), header.reference);
-    root.insert(QStringLiteral("timeout_seconds"), header.timeout_seconds);
     root.insert(QStringLiteral("sandbox"), sandbox_object(header.grading));
     QByteArray text = QJsonDocument(root).toJson(QJsonDocument::Indented);
     text.chop(3); // "\n}\n"
