@@ -55,8 +55,6 @@ std::string lower_trimmed(const std::string &text)
 
 // Header texts of the worksheet's columns in the interface languages teachers of this course
 // use; compared whole, so "Maximum Grade" is never taken for "Grade".
-const std::vector<std::string> identifier_headers = {"identifier", "标识符", "识别码", "kennung",
-                                                     "identifiant", "identificador"};
 const std::vector<std::string> grade_headers
     = {"grade", "成绩", "分数", "评分", "bewertung", "note", "calificación", "nota"};
 const std::vector<std::string> modified_headers
@@ -290,8 +288,6 @@ bool fill_worksheet(const std::string &worksheet, const ClassResults &results,
             identifier = static_cast<int>(c);
         }
     }
-    if (identifier < 0)
-        identifier = column_named(header, identifier_headers);
     if (identifier < 0) {
         error = "no column of the worksheet holds identifiers of this class's students "
                 "(like \"Participant 101\"); was it downloaded for this assignment?";
