@@ -47,9 +47,9 @@ inline QJsonObject student_json(const StudentSpec &spec)
             {"student", student.left(4096)},
             {"student_bytes", student.toUtf8().size() > 4096 ? 1 << 20 : student.toUtf8().size()},
             {"reference", reference}, {"reference_bytes", reference.size()},
-            {"difference", ok ? QJsonValue() : QJsonValue(1)},
-            {"student_word", ok ? "" : student.section(' ', 1, 1)},
-            {"reference_word", ok ? "" : "5"},
+            {"difference", ok ? QJsonValue() : QJsonValue(2)},
+            {"student_word", ok ? "" : student.section(QLatin1Char(' '), 2, 2)},
+            {"reference_word", ok ? "" : "I"},
             {"note", ""}, {"memcheck", ""}});
     }
     const QString folder = spec.name + "_" + spec.id + "_assignsubmission_file_";
