@@ -24,12 +24,12 @@ h1 { font-size: 1.5em; } h2 { font-size: 1.25em; margin-top: 1.5em; } h3 { font-
 table { border-collapse: collapse; margin: .5em 0; }
 th, td { border: 1px solid #ccc; padding: .2em .45em; text-align: left; vertical-align: top; }
 th { background: #f2f2f2; }
-td.answer, pre { white-space: pre-wrap; word-break: break-all; font-family: monospace; }
+table.cases td:nth-child(n+4), pre { white-space: pre-wrap; word-break: break-all; font-family: monospace; }
+table.cases td:nth-child(2) { font-family: monospace; }
 pre { background: #f7f7f7; padding: .5em; border: 1px solid #ddd; max-height: 30em; overflow: auto; }
 pre.command { user-select: all; }
 mark { background: #ffd54d; }
 tr.wrong td, tr.timeout td, tr.crash td, tr.not-run td { background: #fff1f0; }
-tr.correct td.verdict { color: #1b7a2f; }
 .status { font-size: 1.15em; } .cut { color: #666; font-size: .85em; }
 details { margin: .4em 0; } summary { cursor: pointer; }
 th[data-dir=asc]::after { content: " \25B2"; } th[data-dir=desc]::after { content: " \25BC"; }
@@ -51,8 +51,9 @@ const char details_template[] = R"(<div class="details">
 {{/has_counterexample}}{{#has_cases}}<h3>Cases</h3>
 <table class="cases"><thead><tr><th>#</th><th>Options</th><th>Verdict</th><th>Program's answer</th><th>Expected answer</th></tr></thead>
 <tbody>
-{{#cases}}<tr class="{{row_class}}"><td>{{n}}</td><td><code>{{options}}</code></td><td class="verdict">{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}</td><td class="answer">{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/student}}</td><td class="answer">{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}</td></tr>
-{{/cases}}</tbody></table>
+{{#cases}}{{#same}}<tr><td>{{n}}<td>{{options}}<td>correct<td colspan="2">{{#reference}}{{before}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+{{/same}}{{^same}}<tr class="{{row_class}}"><td>{{n}}<td>{{options}}<td>{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}<td>{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/student}}<td>{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+{{/same}}{{/cases}}</tbody></table>
 {{/has_cases}}</div>
 )";
 
@@ -252,8 +253,17 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
         const CaseRecord &c = s.cases[i];
         data row;
         row.set("n", std::to_string(i));
-        row.set("row_class", row_class(c.verdict));
+        // A correct answer is the expected one: shown once, in a row of few cells, since most
+        // rows of a class are such rows and the report holds them all.
+        const bool same = c.verdict == "correct" && c.note.empty() && c.memcheck.empty();
+        row.set("same", same);
         row.set("options", c.options);
+        if (same) {
+            row.set("reference", answer_data(c.reference, c.reference_bytes, -1));
+            cases.push_back(row);
+            continue;
+        }
+        row.set("row_class", row_class(c.verdict));
         row.set("verdict", c.verdict);
         row.set("note", c.note);
         row.set("has_note", !c.note.empty());
