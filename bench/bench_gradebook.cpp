@@ -133,9 +133,12 @@ int main(int argc, char **argv)
         return largest / 1e3;
     }());
 
-    const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+    // --no-browser: the figures of the outputs alone (for a profiler, say).
+    const QString chromium = app.arguments().contains("--no-browser")
+                                 ? QString()
+                                 : QStandardPaths::findExecutable(QStringLiteral("chromium"));
     if (chromium.isEmpty()) {
-        std::printf("\n(chromium is not installed: no browser figures)\n");
+        std::printf("\n(no browser figures: chromium is not installed, or --no-browser)\n");
         return 0;
     }
     // The report's own clock: a copy whose last script notes the time at the load event.

@@ -11,7 +11,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -50,6 +55,29 @@ bool feedback_dir(const std::string &path, std::string &error)
 }
 
 } // namespace
+
+static bool write_page(const std::string &path, const std::string &bytes, std::string &error)
+{
+    // A page a student reads is also in feedback.zip and is made again by the next run: written
+    // through a new file renamed into place, but without waiting for the disk, which for a class
+    // of pages costs more than making them.
+    const std::string temporary = path + ".new";
+    QFile file(from_utf8(temporary));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(bytes.data(), static_cast<qint64>(bytes.size()))
+               != static_cast<qint64>(bytes.size())) {
+        error = temporary + ": " + to_utf8(file.errorString());
+        file.remove();
+        return false;
+    }
+    file.close();
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = path + ": " + std::strerror(errno);
+        QFile::remove(from_utf8(temporary));
+        return false;
+    }
+    return true;
+}
 
 bool write_file(const std::string &path, const std::string &bytes, std::string &error)
 {
@@ -139,10 +167,19 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     }
     document.insert(QStringLiteral("students"), students);
 
-    std::vector<std::string> details;
-    details.reserve(results.students.size());
-    for (std::size_t i = 0; i < results.students.size(); ++i)
-        details.push_back(student_details(results, results.students[i], points[i], rule));
+    // Making the students' details is most of the work: it is shared among the cores.
+    std::vector<std::string> details(results.students.size());
+    {
+        const std::size_t workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
+        std::vector<std::thread> threads;
+        for (std::size_t w = 0; w < workers; ++w)
+            threads.emplace_back([&, w] {
+                for (std::size_t i = w; i < details.size(); i += workers)
+                    details[i] = student_details(results, results.students[i], points[i], rule);
+            });
+        for (std::thread &thread : threads)
+            thread.join();
+    }
 
     const std::string dir = results_folder + "/";
     if (!feedback_dir(dir + "feedback", error))
@@ -156,7 +193,7 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         std::string name = folder_name_part(s.name) + (s.id.empty() ? "" : "_" + s.id);
         for (int n = 2; !page_names.insert(name).second; ++n)
             name = folder_name_part(s.name) + "-" + std::to_string(n);
-        if (!write_file(dir + "feedback/" + name + ".html", page, error))
+        if (!write_page(dir + "feedback/" + name + ".html", page, error))
             return 1;
         const std::string folder = feedback_folder(s);
         if (!folder.empty())
@@ -178,7 +215,7 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
                     class_report(results, points, rule, details, changes, old_results.date),
                     error))
         return 1;
-    if (!write_file(results_path, QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString(),
+    if (!write_file(results_path, QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString(),
                     error))
         return 1;
     return 0;

@@ -132,8 +132,9 @@ const char sort_script[]
 
 mustache &compiled(const char *text)
 {
-    // Templates are parsed once; rendering is what a class of 300 students repeats.
-    static std::map<const char *, mustache> cache;
+    // Templates are parsed once for each thread that renders; rendering is what a class of 300
+    // students repeats, on every core.
+    thread_local std::map<const char *, mustache> cache;
     auto found = cache.find(text);
     if (found == cache.end())
         found = cache.emplace(text, mustache(text)).first;
