@@ -123,8 +123,9 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
     }
     ClassFile s = settings;
     Reader r(source, error);
-    r.only(root, "", {"exercise", "points", "memcheck", "memcheck_penalty", "give_up_after", "jobs",
-                      "worksheet", "build", "limits", "cases", "groups"});
+    r.only(root, "",
+           {"exercise", "points", "memcheck", "memcheck_penalty", "give_up_after", "jobs",
+            "worksheet", "build", "limits", "cases", "groups"});
     if (const toml::node *node = root.get("exercise")) {
         std::string name;
         r.text(root, "exercise", name);
@@ -139,7 +140,8 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
     r.flag(root, "memcheck", s.memcheck);
     s.scoring.memcheck_penalty
         = r.number(root, "memcheck_penalty", s.scoring.memcheck_penalty, 0, 1e6, false);
-    s.give_up_after = static_cast<int>(r.number(root, "give_up_after", s.give_up_after, 0, 1e6, true));
+    s.give_up_after
+        = static_cast<int>(r.number(root, "give_up_after", s.give_up_after, 0, 1e6, true));
     s.jobs = static_cast<int>(r.number(root, "jobs", s.jobs, 0, 1024, true));
     r.text(root, "worksheet", s.worksheet);
 

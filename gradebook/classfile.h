@@ -28,9 +28,9 @@ struct ClassFile
     int explore = 0;
     bool memcheck = false;
     int give_up_after = 3;
-    int jobs = 0; // 0: one per core
-    std::string worksheet;   // a grading worksheet downloaded from the course website to fill
-    ScoringRule scoring;     // points, memcheck_penalty, groups
+    int jobs = 0;          // 0: one per core
+    std::string worksheet; // a grading worksheet downloaded from the course website to fill
+    ScoringRule scoring;   // points, memcheck_penalty, groups
 };
 
 // Reads the class file at `path`. False with `error` set, naming the file and the line, for a

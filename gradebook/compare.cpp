@@ -4,7 +4,10 @@
 
 namespace {
 
-std::string key_of(const StudentRecord &s) { return s.id.empty() ? "folder:" + s.folder : s.id; }
+std::string key_of(const StudentRecord &s)
+{
+    return s.id.empty() ? "folder:" + s.folder : s.id;
+}
 
 std::string points_or_dash(const std::optional<double> &points)
 {
@@ -39,8 +42,13 @@ std::vector<Change> compare(const ClassResults &old_results, const ClassResults 
     for (std::size_t i = 0; i < old_results.students.size(); ++i) {
         const StudentRecord &before = old_results.students[i];
         if (!seen[i])
-            changes.push_back({before.name, before.id, before.folder, before.status, {},
-                               score(before, old_rule), std::nullopt});
+            changes.push_back({before.name,
+                               before.id,
+                               before.folder,
+                               before.status,
+                               {},
+                               score(before, old_rule),
+                               std::nullopt});
     }
     return changes;
 }

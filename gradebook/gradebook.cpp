@@ -100,12 +100,13 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     if (!read_results(results_path, results, error))
         return 2;
     if (!results.complete) {
-        error = results_path + ": the grading did not finish, so grades would miss students; "
-                               "grade the class again";
+        error = results_path
+                + ": the grading did not finish, so grades would miss students; "
+                  "grade the class again";
         return 2;
     }
     const QJsonObject stored = results.document.value(QLatin1String("scoring")).toObject();
-    const ScoringRule rule = options.scoring ? *options.scoring
+    const ScoringRule rule = options.scoring    ? *options.scoring
                              : stored.isEmpty() ? ScoringRule{}
                                                 : rule_from_json(stored);
     const int case_count = results.document.value(QLatin1String("cases"))
@@ -170,7 +171,8 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     // Making the students' details is most of the work: it is shared among the cores.
     std::vector<std::string> details(results.students.size());
     {
-        const std::size_t workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
+        const std::size_t workers
+            = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
         std::vector<std::thread> threads;
         for (std::size_t w = 0; w < workers; ++w)
             threads.emplace_back([&, w] {
@@ -212,11 +214,10 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
             return 1;
     }
     if (!write_file(dir + "report.html",
-                    class_report(results, points, rule, details, changes, old_results.date),
-                    error))
+                    class_report(results, points, rule, details, changes, old_results.date), error))
         return 1;
-    if (!write_file(results_path, QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString(),
-                    error))
+    if (!write_file(results_path,
+                    QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString(), error))
         return 1;
     return 0;
 }

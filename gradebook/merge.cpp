@@ -14,8 +14,8 @@
 namespace {
 
 // What must be the same in every shard for the parts to be one grading.
-const char *const same_everywhere[]
-    = {"format_version", "orvimet", "exercise", "cases", "limits", "sandbox", "build", "give_up_after"};
+const char *const same_everywhere[] = {"format_version", "orvimet", "exercise", "cases",
+                                       "limits",         "sandbox", "build",    "give_up_after"};
 
 std::string text(const QJsonObject &object, const char *key)
 {
@@ -24,7 +24,10 @@ std::string text(const QJsonObject &object, const char *key)
 
 std::string shown(const QJsonValue &value)
 {
-    return QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).mid(1).chopped(1)
+    return QJsonDocument(QJsonArray{value})
+        .toJson(QJsonDocument::Compact)
+        .mid(1)
+        .chopped(1)
         .toStdString();
 }
 
@@ -49,7 +52,8 @@ bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged
         const QJsonObject &shard = shards[k];
         const std::string which = "part " + std::to_string(k + 1);
         for (const char *key : same_everywhere) {
-            const QJsonValue a = first.value(QLatin1String(key)), b = shard.value(QLatin1String(key));
+            const QJsonValue a = first.value(QLatin1String(key)),
+                             b = shard.value(QLatin1String(key));
             if (a != b) {
                 error = which + " was graded differently from part 1: \"" + key + "\" is "
                         + shown(b) + ", not " + shown(a);
@@ -73,8 +77,8 @@ bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged
             count = of;
         }
         date = std::max(date, shard.value(QLatin1String("date")).toString());
-        from_course_website = from_course_website
-                              && shard.value(QLatin1String("from_course_website")).toBool();
+        from_course_website
+            = from_course_website && shard.value(QLatin1String("from_course_website")).toBool();
         for (const QJsonValue &student : shard.value(QLatin1String("students")).toArray()) {
             const std::string folder = text(student.toObject(), "folder");
             if (!folders.insert(folder).second) {

@@ -149,7 +149,10 @@ std::string render(const char *text, const data &values)
     return out;
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 // An answer split around its word number `word` (none when -1 or beyond what was kept).
 data answer_data(const std::string &answer, std::int64_t size, int word)
@@ -195,7 +198,7 @@ const char *row_class(const std::string &verdict)
 
 std::string text_or_empty(const QJsonValue &value)
 {
-    return value.isString() ? to_utf8(value.toString())
+    return value.isString()   ? to_utf8(value.toString())
            : value.isDouble() ? std::to_string(static_cast<long long>(value.toDouble()))
                               : std::string();
 }
@@ -292,8 +295,9 @@ std::string feedback_page(const ClassResults &results, const StudentRecord &s,
     return render(feedback_template, d);
 }
 
-std::string class_report(const ClassResults &results, const std::vector<std::optional<double>> &points,
-                         const ScoringRule &rule, const std::vector<std::string> &details,
+std::string class_report(const ClassResults &results,
+                         const std::vector<std::optional<double>> &points, const ScoringRule &rule,
+                         const std::vector<std::string> &details,
                          const std::vector<Change> &changes, const std::string &compared_date)
 {
     data d;
@@ -335,8 +339,8 @@ std::string class_report(const ClassResults &results, const std::vector<std::opt
     const std::size_t n = scored.size();
     d.set("scored", std::to_string(n));
     d.set("mean", n ? points_text(mean / double(n)) : "-");
-    d.set("median", n ? points_text(n % 2 ? scored[n / 2] : (scored[n / 2 - 1] + scored[n / 2]) / 2)
-                      : "-");
+    d.set("median",
+          n ? points_text(n % 2 ? scored[n / 2] : (scored[n / 2 - 1] + scored[n / 2]) / 2) : "-");
     d.set("maximum", points_text(rule.points));
 
     // Ten bins of a tenth of the maximum each; the full maximum counts in the last.
@@ -461,9 +465,9 @@ bool make_zip(const std::vector<ZipEntry> &entries, std::string &zip, std::strin
     if (ok)
         ok = archive_write_close(writer) == ARCHIVE_OK;
     if (!ok)
-        error = std::string("feedback.zip: ") + (archive_error_string(writer)
-                                                     ? archive_error_string(writer)
-                                                     : "could not be written");
+        error = std::string("feedback.zip: ")
+                + (archive_error_string(writer) ? archive_error_string(writer)
+                                                : "could not be written");
     archive_write_free(writer);
     return ok;
 }

@@ -26,8 +26,9 @@ std::string feedback_page(const ClassResults &results, const StudentRecord &stud
 // The class report: counts by status, mean and median points, a histogram, the sortable table of
 // students, the changes since an earlier grading, and every student's details (`details`, one per
 // student, as student_details made them).
-std::string class_report(const ClassResults &results, const std::vector<std::optional<double>> &points,
-                         const ScoringRule &rule, const std::vector<std::string> &details,
+std::string class_report(const ClassResults &results,
+                         const std::vector<std::optional<double>> &points, const ScoringRule &rule,
+                         const std::vector<std::string> &details,
                          const std::vector<Change> &changes, const std::string &compared_date);
 
 // A name made fit for a folder of the feedback upload: underscores (which split the folder name),

@@ -14,7 +14,7 @@
 struct CaseRecord
 {
     std::string options;
-    std::string verdict; // correct, wrong, timeout, crash, not run, not graded
+    std::string verdict;            // correct, wrong, timeout, crash, not run, not graded
     std::string student, reference; // at most 4096 bytes each
     std::int64_t student_bytes = 0, reference_bytes = 0; // their full sizes
     int difference = -1; // index of the first differing word; -1 when they agree

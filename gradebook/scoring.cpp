@@ -9,7 +9,10 @@
 
 namespace {
 
-double round_hundredths(double value) { return std::round(value * 100.0) / 100.0; }
+double round_hundredths(double value)
+{
+    return std::round(value * 100.0) / 100.0;
+}
 
 } // namespace
 
@@ -43,8 +46,8 @@ std::optional<double> score(const StudentRecord &student, const ScoringRule &rul
                 counts(index, judged, correct);
             if (judged == 0)
                 continue;
-            const double fraction = group.all_or_nothing ? (correct == judged ? 1.0 : 0.0)
-                                                         : double(correct) / judged;
+            const double fraction
+                = group.all_or_nothing ? (correct == judged ? 1.0 : 0.0) : double(correct) / judged;
             weights += group.weight;
             sum += group.weight * fraction;
         }

@@ -20,8 +20,8 @@ struct CaseGroup
 
 struct ScoringRule
 {
-    double points = 100;          // the maximum
-    double memcheck_penalty = 0;  // taken off once when memory findings were reported
+    double points = 100;           // the maximum
+    double memcheck_penalty = 0;   // taken off once when memory findings were reported
     std::vector<CaseGroup> groups; // none: every case counts the same
 };
 

@@ -57,13 +57,19 @@ std::string lower_trimmed(const std::string &text)
 // use; compared whole, so "Maximum Grade" is never taken for "Grade".
 const std::vector<std::string> grade_headers
     = {"grade", "成绩", "分数", "评分", "bewertung", "note", "calificación", "nota"};
-const std::vector<std::string> modified_headers
-    = {"last modified (grade)", "最后修改（成绩）", "最后修改(成绩)", "成绩最后修改时间",
-       "zuletzt geändert (bewertung)", "dernière modification (note)",
-       "última modificación (calificación)"};
-const std::vector<std::string> feedback_headers
-    = {"feedback comments", "反馈评语", "评语", "feedback als kommentar",
-       "commentaires de feedback", "comentarios de retroalimentación"};
+const std::vector<std::string> modified_headers = {"last modified (grade)",
+                                                   "最后修改（成绩）",
+                                                   "最后修改(成绩)",
+                                                   "成绩最后修改时间",
+                                                   "zuletzt geändert (bewertung)",
+                                                   "dernière modification (note)",
+                                                   "última modificación (calificación)"};
+const std::vector<std::string> feedback_headers = {"feedback comments",
+                                                   "反馈评语",
+                                                   "评语",
+                                                   "feedback als kommentar",
+                                                   "commentaires de feedback",
+                                                   "comentarios de retroalimentación"};
 
 int column_named(const std::vector<std::string> &header, const std::vector<std::string> &names)
 {
@@ -254,9 +260,9 @@ bool parse_csv(const std::string &text, std::vector<std::vector<std::string>> &r
     return ok;
 }
 
-bool fill_worksheet(const std::string &worksheet, const ClassResults &results,
-                    const Points &points, const ScoringRule &rule, std::string &filled,
-                    std::string &error, std::vector<std::string> &notes)
+bool fill_worksheet(const std::string &worksheet, const ClassResults &results, const Points &points,
+                    const ScoringRule &rule, std::string &filled, std::string &error,
+                    std::vector<std::string> &notes)
 {
     std::vector<std::vector<std::string>> rows;
     if (!parse_csv(worksheet, rows, error))

@@ -47,9 +47,9 @@ std::string english_worksheet(const ClassResults &results, const Points &points,
 // its cells, the others by their header in one of several languages, the grade failing that by
 // its place before the column of maximum grades. False with `error` set when the identifier or
 // the grade column cannot be found; `notes` tells the teacher what was left as it was.
-bool fill_worksheet(const std::string &worksheet, const ClassResults &results,
-                    const Points &points, const ScoringRule &rule, std::string &filled,
-                    std::string &error, std::vector<std::string> &notes);
+bool fill_worksheet(const std::string &worksheet, const ClassResults &results, const Points &points,
+                    const ScoringRule &rule, std::string &filled, std::string &error,
+                    std::vector<std::string> &notes);
 
 // Reads CSV (a byte-order mark, CR LF or LF, quoted fields); false for text that is not CSV.
 bool parse_csv(const std::string &text, std::vector<std::vector<std::string>> &rows,

@@ -92,23 +92,30 @@ void TestGradebook::score_data()
     const QByteArray all_or_nothing = R"({"points": 40, "groups": [
         {"name": "a", "weight": 1, "cases": [0, 1]},
         {"name": "b", "weight": 1, "all_or_nothing": true, "cases": [2, 3]}]})";
-    QTest::newRow("share of correct cases") << "graded" << "ccccccccww" << 0 << plain << 80.0;
-    QTest::newRow("thirds round to hundredths") << "graded" << "ccw" << 0 << plain << 66.67;
-    QTest::newRow("time-outs count wrong") << "graded" << "cttt" << 0 << plain << 25.0;
-    QTest::newRow("cases the grader failed are left out")
-        << "graded" << "cccn" << 0 << plain << 100.0;
-    QTest::newRow("does not compile earns 0") << "does not compile" << "" << 0 << plain << 0.0;
-    QTest::newRow("a Windows program earns 0") << "a Windows program" << "" << 0 << plain << 0.0;
-    QTest::newRow("grader failure gives no points") << "not graded" << "" << 0 << plain << -1.0;
-    QTest::newRow("weighted groups") << "graded" << "cccccwwwww" << 0 << groups << 25.0;
-    QTest::newRow("all or nothing group with one wrong")
-        << "graded" << "cccw" << 0 << all_or_nothing << 20.0;
-    QTest::newRow("memcheck penalty") << "graded" << "cccc" << 2
-                                      << QByteArray(R"({"points": 10, "memcheck_penalty": 3})")
-                                      << 7.0;
-    QTest::newRow("penalty never below 0") << "graded" << "wwww" << 1
-                                           << QByteArray(R"({"points": 10, "memcheck_penalty": 3})")
-                                           << 0.0;
+    QTest::newRow("share of correct cases") << "graded"
+                                            << "ccccccccww" << 0 << plain << 80.0;
+    QTest::newRow("thirds round to hundredths") << "graded"
+                                                << "ccw" << 0 << plain << 66.67;
+    QTest::newRow("time-outs count wrong") << "graded"
+                                           << "cttt" << 0 << plain << 25.0;
+    QTest::newRow("cases the grader failed are left out") << "graded"
+                                                          << "cccn" << 0 << plain << 100.0;
+    QTest::newRow("does not compile earns 0") << "does not compile"
+                                              << "" << 0 << plain << 0.0;
+    QTest::newRow("a Windows program earns 0") << "a Windows program"
+                                               << "" << 0 << plain << 0.0;
+    QTest::newRow("grader failure gives no points") << "not graded"
+                                                    << "" << 0 << plain << -1.0;
+    QTest::newRow("weighted groups") << "graded"
+                                     << "cccccwwwww" << 0 << groups << 25.0;
+    QTest::newRow("all or nothing group with one wrong") << "graded"
+                                                         << "cccw" << 0 << all_or_nothing << 20.0;
+    QTest::newRow("memcheck penalty")
+        << "graded"
+        << "cccc" << 2 << QByteArray(R"({"points": 10, "memcheck_penalty": 3})") << 7.0;
+    QTest::newRow("penalty never below 0")
+        << "graded"
+        << "wwww" << 1 << QByteArray(R"({"points": 10, "memcheck_penalty": 3})") << 0.0;
 }
 
 void TestGradebook::score()
@@ -137,19 +144,19 @@ void TestGradebook::classFile_data()
                                   << std::string("c.toml:2: unknown key \"pionts\"");
     QTest::newRow("misspelt key in a table")
         << std::string("[limits]\nwall_second = 5\n") << std::string("c.toml:2: unknown key");
-    QTest::newRow("unknown exercise") << std::string("exercise = \"heap\"\n")
-                                      << std::string("c.toml:1: exercise must be");
+    QTest::newRow("unknown exercise")
+        << std::string("exercise = \"heap\"\n") << std::string("c.toml:1: exercise must be");
     QTest::newRow("wrong kind") << std::string("[limits]\n\nwall_seconds = \"ten\"\n")
                                 << std::string("c.toml:3: wall_seconds must be a number");
-    QTest::newRow("fraction of a whole number") << std::string("jobs = 1.5\n")
-                                                << std::string("c.toml:1: jobs must be a whole");
+    QTest::newRow("fraction of a whole number")
+        << std::string("jobs = 1.5\n") << std::string("c.toml:1: jobs must be a whole");
     QTest::newRow("negative case of a group")
         << std::string("[[groups]]\nname = \"a\"\ncases = [1, -2]\n")
         << std::string("c.toml:3: cases of a group");
     QTest::newRow("penalty above the maximum") << std::string("points = 5\nmemcheck_penalty = 6\n")
                                                << std::string("memcheck_penalty (6) is more");
-    QTest::newRow("unknown case list") << std::string("[cases]\nsource = \"all\"\n")
-                                       << std::string("c.toml:2: source must be");
+    QTest::newRow("unknown case list")
+        << std::string("[cases]\nsource = \"all\"\n") << std::string("c.toml:2: source must be");
 }
 
 void TestGradebook::classFile()
@@ -178,9 +185,11 @@ void TestGradebook::escapeInvalidUtf8_data()
     QTest::addColumn<std::string>("bytes");
     QTest::addColumn<std::string>("text");
     QTest::newRow("UTF-8 stays") << std::string("队列 ok\n") << std::string("队列 ok\n");
-    QTest::newRow("GBK bytes") << std::string("\xB6\xD3\xC1\xD0") << std::string("\\xB6\\xD3\\xC1\\xD0");
+    QTest::newRow("GBK bytes") << std::string("\xB6\xD3\xC1\xD0")
+                               << std::string("\\xB6\\xD3\\xC1\\xD0");
     QTest::newRow("backslash doubles") << std::string("a\\xB6") << std::string("a\\\\xB6");
-    QTest::newRow("cut sequence at the end") << std::string("a\xE9\x98") << std::string("a\\xE9\\x98");
+    QTest::newRow("cut sequence at the end")
+        << std::string("a\xE9\x98") << std::string("a\\xE9\\x98");
     QTest::newRow("overlong slash") << std::string("\xC0\xAF") << std::string("\\xC0\\xAF");
     QTest::newRow("surrogate") << std::string("\xED\xA0\x80") << std::string("\\xED\\xA0\\x80");
     QTest::newRow("NUL kept") << std::string("a\0b", 3) << std::string("a\0b", 3);
@@ -225,9 +234,11 @@ void TestGradebook::worksheet_data()
     const QByteArray rows = "\"Participant 101\",\"Ann\",\"a@x\",\"\",\"100.00\",\"-\",\"\"\r\n"
                             "\"Participant 999\",\"Zoe\",\"z@x\",\"\",\"100.00\",\"-\",\"\"\r\n"
                             "\"Participant 102\",\"Bob\",\"b@x\",\"50\",\"100.00\",\"-\",\"\"\r\n";
-    QTest::newRow("English") << "\xEF\xBB\xBFIdentifier,Full name,Email address,Grade,Maximum Grade,"
-                                "Last modified (grade),Feedback comments\r\n" + rows
-                             << QList<int>{3, 5, 6} << std::string();
+    QTest::newRow("English")
+        << "\xEF\xBB\xBFIdentifier,Full name,Email address,Grade,Maximum Grade,"
+           "Last modified (grade),Feedback comments\r\n"
+               + rows
+        << QList<int>{3, 5, 6} << std::string();
     QTest::newRow("Chinese headers")
         << "标识符,姓名,电子邮件地址,成绩,满分,最后修改（成绩）,反馈评语\n" + rows
         << QList<int>{3, 5, 6} << std::string();
@@ -293,14 +304,15 @@ void TestGradebook::feedbackZipFolders()
     // Underscores would split the folder name where the course website looks for the id, and a
     // leading dot would hide the file from it; a student whose grading failed gets a page too.
     QCOMPARE(names.size(), std::size_t(8));
-    QVERIFY(std::find(names.begin(), names.end(),
-                      "王-小明_103_assignfeedback_file/feedback.html")
+    QVERIFY(std::find(names.begin(), names.end(), "王-小明_103_assignfeedback_file/feedback.html")
             != names.end());
     QVERIFY(std::find(names.begin(), names.end(), "hidden_106_assignfeedback_file/feedback.html")
             != names.end());
-    QVERIFY(std::find(names.begin(), names.end(), "<b>Bold<-b>_107_assignfeedback_file/feedback.html")
-            != names.end());
-    QVERIFY(std::find(names.begin(), names.end(), "=cmd|\"a,b\"-x_108_assignfeedback_file/feedback.html")
+    QVERIFY(
+        std::find(names.begin(), names.end(), "<b>Bold<-b>_107_assignfeedback_file/feedback.html")
+        != names.end());
+    QVERIFY(std::find(names.begin(), names.end(),
+                      "=cmd|\"a,b\"-x_108_assignfeedback_file/feedback.html")
             != names.end());
     QCOMPARE(QDir(dir.filePath("feedback")).entryList(QDir::Files).size(), 8);
 }
@@ -319,7 +331,8 @@ void TestGradebook::hostileOutputIsEscaped()
         QVERIFY(html.find("<b>Bold") == std::string::npos);
         QVERIFY(html.find("<b>stray") == std::string::npos);
         // No tag fetches anything from anywhere.
-        QVERIFY(!QString::fromStdString(html).contains(QRegularExpression("<[^>]*\\s(src|href)=\"?[a-z]+:")));
+        QVERIFY(!QString::fromStdString(html).contains(
+            QRegularExpression("<[^>]*\\s(src|href)=\"?[a-z]+:")));
         QVERIFY(html.find("<link") == std::string::npos);
     }
     QVERIFY(page.find("&lt;script&gt;document.title=&apos;pwned&apos;&lt;/script&gt;")
@@ -347,9 +360,9 @@ void TestGradebook::compareGradings()
     std::vector<std::string> lines;
     for (const Change &change : compare(old_results, new_results, points))
         lines.push_back(change_line(change));
-    QCOMPARE(lines, std::vector<std::string>({"Ann (101): 80 → 100",
-                                              "Bob (102): does not compile → graded, 0 → 100",
-                                              "张三 (104): no longer in the class (was graded, 10)"}));
+    QCOMPARE(lines, std::vector<std::string>(
+                        {"Ann (101): 80 → 100", "Bob (102): does not compile → graded, 0 → 100",
+                         "张三 (104): no longer in the class (was graded, 10)"}));
 }
 
 void TestGradebook::threeShardsMergedAreOneRun()
@@ -391,7 +404,8 @@ void TestGradebook::threeShardsMergedAreOneRun()
     }
     const std::string out = dir.filePath("merged").toStdString();
     QVERIFY2(merge_results(folders, out, error), error.c_str());
-    QCOMPARE(QJsonDocument::fromJson(QByteArray::fromStdString(read(dir.filePath("merged/results.json"))))
+    QCOMPARE(QJsonDocument::fromJson(
+                 QByteArray::fromStdString(read(dir.filePath("merged/results.json"))))
                  .object(),
              one_run);
     QVERIFY(!merge_results({folders[0], out}, out, error));
@@ -401,15 +415,15 @@ void TestGradebook::badShards_data()
 {
     QTest::addColumn<QByteArray>("change"); // JSON merged into the second part
     QTest::addColumn<std::string>("error");
-    QTest::newRow("other flags") << QByteArray(R"({"build": {"compiler": "g++", "flags": ["-O0"]}})")
-                                 << std::string("part 2 was graded differently from part 1: \"build\"");
+    QTest::newRow("other flags")
+        << QByteArray(R"({"build": {"compiler": "g++", "flags": ["-O0"]}})")
+        << std::string("part 2 was graded differently from part 1: \"build\"");
     QTest::newRow("unfinished") << QByteArray(R"({"complete": false})")
                                 << std::string("part 2 did not finish");
-    QTest::newRow("the same shard twice")
-        << QByteArray(R"({"shard": {"index": 1, "count": 2}})")
-        << std::string("part 2 is shard 1/2, which does not fit");
-    QTest::newRow("a student twice") << QByteArray(R"({"students": "first"})")
-                                     << std::string("is in more than one part");
+    QTest::newRow("the same shard twice") << QByteArray(R"({"shard": {"index": 1, "count": 2}})")
+                                          << std::string("part 2 is shard 1/2, which does not fit");
+    QTest::newRow("a student twice")
+        << QByteArray(R"({"students": "first"})") << std::string("is in more than one part");
 }
 
 void TestGradebook::badShards()
@@ -423,8 +437,8 @@ void TestGradebook::badShards()
     second.insert("students", QJsonArray());
     const QJsonObject changes = QJsonDocument::fromJson(change).object();
     for (auto it = changes.begin(); it != changes.end(); ++it)
-        second.insert(it.key(), it.value() == QJsonValue("first") ? first.value(it.key())
-                                                                  : it.value());
+        second.insert(it.key(),
+                      it.value() == QJsonValue("first") ? first.value(it.key()) : it.value());
     QJsonObject merged;
     std::string got;
     QVERIFY(!merge_documents({first, second}, merged, got));

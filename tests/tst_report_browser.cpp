@@ -82,14 +82,14 @@ void TestReportBrowser::headerClickSorts()
     QFETCH(QString, descending);
     // A copy of the report with a script that clicks the header twice and writes down the order
     // of the rows after each click; the page's policy is told to let that script run as well.
-    const QString script = QStringLiteral(
-        "var th = document.querySelectorAll('#students th')[%1];"
-        "var order = function () { return Array.prototype.map.call("
-        "document.querySelectorAll('#students tbody tr'), function (r) {"
-        " return r.cells[1].textContent; }).join(','); };"
-        "th.click(); document.body.setAttribute('data-ascending', order());"
-        "th.click(); document.body.setAttribute('data-descending', order());")
-                               .arg(column);
+    const QString script
+        = QStringLiteral("var th = document.querySelectorAll('#students th')[%1];"
+                         "var order = function () { return Array.prototype.map.call("
+                         "document.querySelectorAll('#students tbody tr'), function (r) {"
+                         " return r.cells[1].textContent; }).join(','); };"
+                         "th.click(); document.body.setAttribute('data-ascending', order());"
+                         "th.click(); document.body.setAttribute('data-descending', order());")
+              .arg(column);
     const QByteArray hash
         = QCryptographicHash::hash(script.toUtf8(), QCryptographicHash::Sha256).toBase64();
     QFile report(dir.filePath("report.html"));
@@ -105,7 +105,9 @@ void TestReportBrowser::headerClickSorts()
 
     const QString sorted = dom(copy.fileName());
     const auto attribute = [&](const char *name) {
-        return QRegularExpression(QStringLiteral("%1=\"([^\"]*)\"").arg(name)).match(sorted).captured(1);
+        return QRegularExpression(QStringLiteral("%1=\"([^\"]*)\"").arg(name))
+            .match(sorted)
+            .captured(1);
     };
     QCOMPARE(attribute("data-ascending"), ascending);
     QCOMPARE(attribute("data-descending"), descending);
@@ -116,10 +118,12 @@ void TestReportBrowser::hostileOutputRanNothing_data()
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("scripts"); // script elements of the page's own
-    QTest::newRow("report") << "report.html" << "Class report: queue" << 1;
-    QTest::newRow("feedback page") << "feedback/Ann_101.html" << "Feedback: queue" << 0;
-    QTest::newRow("feedback page of a hostile name")
-        << "feedback/&lt;b&gt;Bold&lt;-b&gt;_107.html" << "Feedback: queue" << 0;
+    QTest::newRow("report") << "report.html"
+                            << "Class report: queue" << 1;
+    QTest::newRow("feedback page") << "feedback/Ann_101.html"
+                                   << "Feedback: queue" << 0;
+    QTest::newRow("feedback page of a hostile name") << "feedback/&lt;b&gt;Bold&lt;-b&gt;_107.html"
+                                                     << "Feedback: queue" << 0;
 }
 
 void TestReportBrowser::hostileOutputRanNothing()
