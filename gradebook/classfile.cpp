@@ -254,11 +254,13 @@ bool read_class_file(const std::string &path, ClassFile &settings, std::string &
     }
     if (!parse_class_file(text, path, settings, error))
         return false;
-    if (settings.cases.rfind("file:", 0) == 0 && settings.cases[5] != '/') {
-        const std::size_t slash = path.rfind('/');
-        if (slash != std::string::npos)
-            settings.cases = "file:" + path.substr(0, slash + 1) + settings.cases.substr(5);
-    }
+    // Paths in the file are the file's: the class file and its case list travel together.
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    if (settings.cases.rfind("file:", 0) == 0 && settings.cases[5] != '/')
+        settings.cases = "file:" + folder + settings.cases.substr(5);
+    if (!settings.worksheet.empty() && settings.worksheet[0] != '/')
+        settings.worksheet = folder + settings.worksheet;
     return true;
 }
 

@@ -36,7 +36,8 @@ struct ClassFile
 // Reads the class file at `path`. False with `error` set, naming the file and the line, for a
 // file that is not TOML, a key that is not known (a misspelt key would otherwise be silently
 // ignored and the grading not be the one the teacher wrote), or a value of the wrong kind or out
-// of range. A relative `file:` case list is taken relative to the class file's folder.
+// of range. A relative `file:` case list or worksheet is taken relative to the class file's
+// folder.
 bool read_class_file(const std::string &path, ClassFile &settings, std::string &error);
 // The same, from text; `source` names it in messages.
 bool parse_class_file(const std::string &text, const std::string &source, ClassFile &settings,
