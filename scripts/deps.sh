@@ -26,8 +26,10 @@ case "$ORVIMET_QT" in
 5) ORVIMET_QT_PACKAGES=(qtbase5-dev qtbase5-dev-tools qttranslations5-l10n) ;;
 *) echo "ORVIMET_QT must be 5 or 6, not '$ORVIMET_QT'" >&2; exit 2 ;;
 esac
+# The grade sheets and pages read the class file with toml++, write HTML through mustache
+# templates, read worksheets with libcsv and pack feedback.zip with libarchive.
 ORVIMET_BUILD_PACKAGES=(g++ cmake make "${ORVIMET_QT_PACKAGES[@]}" libgl-dev fonts-wqy-microhei
-    bubblewrap libcli11-dev libarchive-dev)
+    bubblewrap libcli11-dev libarchive-dev libtomlplusplus-dev libkainjow-mustache-dev libcsv-dev)
 
 # What building and checking the Debian package needs besides: dpkg-shlibdeps computes its
 # dependencies (with file telling ELF files apart), the rest check the package and its files.
