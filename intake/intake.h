@@ -12,18 +12,22 @@
 
 struct IntakeLimits
 {
-    std::uint64_t entries = 10000;                     // entries of one archive
+    std::uint64_t entries = 10000;                           // entries of one archive
     std::uint64_t unpacked_bytes = std::uint64_t(256) << 20; // all entries of one archive
     std::uint64_t file_bytes = std::uint64_t(64) << 20;      // one entry
     std::uint64_t ratio = 200; // unpacked bytes per compressed byte, for archives above 1 MiB
     int nesting = 1;           // a student's own archive is unpacked once more, not deeper
+    // The class's own archive holds every student's work: the same rules, larger bounds.
+    std::uint64_t class_entries = 200000;
+    std::uint64_t class_unpacked_bytes = std::uint64_t(4) << 30;
 };
 
 // What a student handed in, as the grader classifies it.
 enum class SubmissionKind {
     Sources,        // C++ sources (.cpp .cc .cxx, with headers): to be built
     LinuxProgram,   // no sources, but a Linux (ELF) program named for the exercise
-    WindowsProgram, // no sources, but a Windows (PE) program: "a Windows program: hand in the sources"
+    WindowsProgram, // no sources, but a Windows (PE) program: "a Windows program: hand in the
+                    // sources"
     Nothing,        // nothing usable: "nothing handed in"
     Refused,        // the student's archive broke a rule or a limit; `message` says which
 };
@@ -33,7 +37,7 @@ struct Submission
     std::string folder;    // the student's folder name as handed in (UTF-8)
     std::string full_name; // from the course website's layout; else the folder name
     std::string id;        // the participant id from that layout; else empty
-    std::string path;      // absolute: the folder holding the submission's files (unpacked or given)
+    std::string path; // absolute: the folder holding the submission's files (unpacked or given)
     SubmissionKind kind = SubmissionKind::Nothing;
     std::vector<std::string> sources; // absolute paths, sorted, when Sources
     std::vector<std::string> headers; // absolute paths, sorted
@@ -45,6 +49,7 @@ struct Intake
 {
     std::vector<Submission> students; // sorted by full name, then id, then folder
     bool from_course_website = false; // every folder followed the course website's layout
+    std::vector<std::string> ignored; // top-level entries that are no student's: "grades.csv"
     std::string error;                // the whole class could not be taken in: why; else empty
 };
 

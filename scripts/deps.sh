@@ -16,9 +16,9 @@ orvimet_install_packages() {
         "${missing[@]}"
 }
 
-# What every build needs: compiler, CMake, Qt and a font that has the Chinese glyphs, and
-# bubblewrap, the sandbox orvimet-cli runs students' programs in. Qt 6 unless ORVIMET_QT=5 asks
-# for Qt 5.15.
+# What every build needs: compiler, CMake, Qt and a font that has the Chinese glyphs,
+# bubblewrap, the sandbox orvimet-cli runs students' programs in, and libarchive, which reads the
+# archives a class is handed in as. Qt 6 unless ORVIMET_QT=5 asks for Qt 5.15.
 ORVIMET_QT=${ORVIMET_QT:-6}
 case "$ORVIMET_QT" in
 6) ORVIMET_QT_PACKAGES=(qt6-base-dev qt6-base-dev-tools) ;;
@@ -26,7 +26,7 @@ case "$ORVIMET_QT" in
 *) echo "ORVIMET_QT must be 5 or 6, not '$ORVIMET_QT'" >&2; exit 2 ;;
 esac
 ORVIMET_BUILD_PACKAGES=(g++ cmake make "${ORVIMET_QT_PACKAGES[@]}" libgl-dev fonts-wqy-microhei
-    bubblewrap)
+    bubblewrap libarchive-dev)
 
 # What building and checking the Debian package needs besides: dpkg-shlibdeps computes its
 # dependencies (with file telling ELF files apart), the rest check the package and its files.
