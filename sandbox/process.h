@@ -23,7 +23,7 @@ struct ChildRun
     std::chrono::milliseconds elapsed{0};
     std::string output;     // standard output up to the limit, NUL bytes included
     bool truncated = false; // more was written than the limit keeps; the rest was dropped
-    std::string failure;    // when NotGraded
+    std::string failure;    // when NotGraded; when FailedToStart, why ("Permission denied")
     std::string error;      // standard error up to Command::error_bytes, when asked for
 };
 

@@ -418,8 +418,10 @@ ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, con
     LaunchReport report;
     if (status_bytes.size() >= sizeof report)
         std::memcpy(&report, status_bytes.data(), sizeof report);
-    if (report.kind == LaunchReport::ExecFailed)
+    if (report.kind == LaunchReport::ExecFailed) {
         run.end = ChildRun::End::FailedToStart;
+        run.failure = std::strerror(report.value);
+    }
     else if (!ended)
         run.end = ChildRun::End::TimedOut;
     else
@@ -660,6 +662,7 @@ ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::mil
         return run;
     case LaunchReport::ExecFailed:
         run.end = ChildRun::End::FailedToStart;
+        run.failure = std::strerror(report.value);
         return run;
     case LaunchReport::LaunchFailed:
         return not_graded(std::string("the sandbox could not start the program: ")
