@@ -98,6 +98,8 @@ void count(ProgramReport &report, const CaseResult &result)
 
 std::string program_status(const ProgramReport &report)
 {
+    if (!report.status.empty())
+        return report.status;
     return report.start_failure.empty() ? "graded" : "could not start";
 }
 

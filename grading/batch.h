@@ -20,6 +20,7 @@ struct ProgramReport
     int not_graded = 0;    // cases the grader itself could not run; neither correct nor wrong
     int not_run = 0;       // cases left out: the program could not start, or kept timing out
     std::string start_failure; // why the program could not start; empty when it started
+    std::string status;        // set for a program that was not graded at all: "missing"
     bool finished = false; // false for a program cut short by an interruption of the grader
     // A failing case shrunk, where the class run asks for it: the index of the case it comes from
     // (-1 for none) and the program's run on the shrunk string.
@@ -58,7 +59,8 @@ struct ClassRun
 // are graded; both on the calling thread. The cases are handed to `on_program` and then
 // dropped: a class's answers are never held whole in memory. When the grader is interrupted, no
 // new case starts, and every program finished by then is still handed on, in order.
-// "graded", or "could not start" for a program that never started: never a wrong answer.
+// "graded", "could not start" for a program that never started (never a wrong answer), or the
+// status set on the report ("missing").
 std::string program_status(const ProgramReport &report);
 
 std::vector<ProgramReport>

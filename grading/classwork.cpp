@@ -29,9 +29,11 @@ namespace {
 // Standard error kept of one memory-checking run: the report's first lines are what count.
 constexpr std::size_t memcheck_error_bytes = 64 * 1024;
 
+// Readable by all: the programs in it run as an unprivileged user of the sandbox when the grader
+// is root, and hold nothing of the teacher's.
 std::string make_folder(const std::string &path)
 {
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
         return "cannot make " + path + ": " + std::strerror(errno);
     return {};
 }
@@ -200,7 +202,9 @@ QJsonObject case_json(const StudentCase &c, bool memcheck)
     o.insert(QStringLiteral("student_bytes"), static_cast<qint64>(c.student_bytes));
     o.insert(QStringLiteral("reference"), json_text(r.reference_text));
     o.insert(QStringLiteral("reference_bytes"), static_cast<qint64>(c.reference_bytes));
-    const bool differs = r.difference != std::string::npos && !r.not_run;
+    const std::string verdict = verdict_of(r);
+    const bool differs = r.difference != std::string::npos
+                         && (verdict == "wrong" || verdict == "crash" || verdict == "timeout");
     o.insert(QStringLiteral("difference"),
              differs ? QJsonValue(static_cast<qint64>(r.difference)) : QJsonValue());
     o.insert(QStringLiteral("student_word"), json_text(differs ? r.student_token : ""));
