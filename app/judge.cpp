@@ -17,13 +17,13 @@ bool MainWindow::auto_test(string location_s, string command_s, string input, in
         show_text(ui->label_5, "不存在该应用程序，请检查命令格式！！！" + files.program_path);
         return false;
     }
-    remove_stale_outputs(files);
-
-    std::cout << "command:" << files.command_line << std::endl;
-    append_text(ui->label_5, "执行命令：" + files.command_line);
-    string student_text = take_student_answer(files, start_process(from_utf8(files.command_line)));
-    std::cout << student_text << "Qprocess" << std::endl;
-    student_text = normalise_answer(std::move(student_text));
+    const StudentAnswer answer = student_answer(files, [&] {
+        std::cout << "command:" << files.command_line << std::endl;
+        append_text(ui->label_5, "执行命令：" + files.command_line);
+        return start_process(from_utf8(files.command_line));
+    });
+    std::cout << answer.taken << "Qprocess" << std::endl;
+    const string &student_text = answer.text;
 
     const string prefix = reference_prefix(flag_stack);
     if (prefix.empty() || !is_readable_file(prefix)) {

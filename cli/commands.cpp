@@ -1,10 +1,11 @@
 #include "cli/commands.h"
 
+#include "explore/cases.h"
 #include "grading/batch.h"
 #include "grading/reports.h"
-#include "judge/suitecases.h"
-#include "explore/cases.h"
+#include "judge/commandline.h"
 #include "judge/outputfiles.h"
+#include "judge/suitecases.h"
 #include "judge/utf8.h"
 
 #include <QDir>
@@ -138,7 +139,7 @@ std::vector<std::string> case_list(const Settings &settings)
     if (settings.cases.empty())
         return {suite_options.begin(), suite_options.end()};
     if (settings.cases == "extended")
-        return extended_cases(settings.grading.flag_stack);
+        return extended_cases(exercise_number(settings.grading.exercise));
     const CaseList list = read_case_file(settings.cases);
     if (!list.error.empty())
         throw Failure{"cannot read the case file " + printable(settings.cases) + ": " + list.error};
@@ -157,7 +158,8 @@ public:
                           + ": give two different files"};
         open(csv, settings.csv);
         open(json, settings.json);
-        header = {settings.exercise, settings.grading.reference_path, settings.grading};
+        header = {exercise_name(settings.grading.exercise), settings.grading.reference_path,
+                  settings.grading};
     }
 
     // From here on no earlier report of these names is left.
@@ -276,8 +278,8 @@ int suite_command(const Settings &settings)
     run.jobs = settings.jobs;
     run.options = case_list(settings);
     const std::size_t first_generated = run.options.size();
-    const std::vector<Words> generated
-        = generate_cases(settings.grading.flag_stack, settings.seed, settings.explore);
+    const std::vector<Words> generated = generate_cases(exercise_number(settings.grading.exercise),
+                                                        settings.seed, settings.explore);
     for (const Words &words : generated)
         run.options.push_back(options_line(words));
 

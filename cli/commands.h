@@ -2,16 +2,15 @@
 
 // The commands of orvimet-cli, once their arguments are parsed.
 
-#include "grading/grading.h"
 #include "grading/explorer.h"
+#include "grading/grading.h"
 
 #include <string>
 #include <vector>
 
 struct Settings
 {
-    std::string exercise;
-    Grading grading;
+    Grading grading; // the exercise, the reference program, the limits, the sandbox
     int jobs = 1;
     std::string csv;
     std::string json;
@@ -25,7 +24,7 @@ struct Settings
     // grade: a class from what students handed in.
     struct Grade
     {
-        std::string out;   // the results folder; empty: orvimet-<exercise>-<date-time> here
+        std::string out;    // the results folder; empty: orvimet-<exercise>-<date-time> here
         bool force = false; // an existing results folder may be replaced
         std::string compiler = "g++";
         std::vector<std::string> flags = {"-std=c++17", "-O2", "-Wall", "-Wextra"};
@@ -35,8 +34,8 @@ struct Settings
         std::string config;    // orvimet.toml; the command line overrides it
         double points = 100;
         double memcheck_penalty = 0;
-        std::string worksheet; // the course website's worksheet to fill
-        std::string compare;   // an earlier results folder
+        std::string worksheet;     // the course website's worksheet to fill
+        std::string compare;       // an earlier results folder
         int shard = 1, shards = 1; // --shard K/N
         int build_cpu = 30;        // --build-cpu SECONDS: processor time of one build
     } grade;

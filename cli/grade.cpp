@@ -6,6 +6,7 @@
 #include "explore/cases.h"
 #include "judge/outputfiles.h"
 #include "judge/suitecases.h"
+#include "judge/exercise.h"
 #include "judge/utf8.h"
 
 #include <QDateTime>
@@ -98,7 +99,7 @@ std::vector<std::string> grade_cases(const Settings &settings, std::string &sour
     }
     if (settings.cases == "extended") {
         source = "extended";
-        return extended_cases(settings.grading.flag_stack);
+        return extended_cases(exercise_number(settings.grading.exercise));
     }
     const CaseList list = read_case_file(settings.cases);
     if (!list.error.empty())
@@ -113,7 +114,7 @@ std::string results_folder(const Settings &settings)
 {
     std::string out = settings.grade.out;
     if (out.empty())
-        out = "orvimet-" + settings.exercise + "-"
+        out = "orvimet-" + exercise_name(settings.grading.exercise) + "-"
               + to_utf8(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
     const std::string path = absolute_path(out);
     struct stat status
@@ -181,8 +182,8 @@ int grade_command(const Settings &settings)
         throw Failure{"no reference program: " + printable(settings.grading.reference_path)};
 
     ClassSettings work;
-    work.exercise = settings.exercise;
-    work.program_name = settings.exercise;
+    work.exercise = exercise_name(settings.grading.exercise);
+    work.program_name = work.exercise;
     work.grading = settings.grading;
     work.jobs = settings.jobs;
     work.give_up_after = grade.give_up_after;
@@ -253,4 +254,14 @@ int grade_command(const Settings &settings)
     if (!outcome.error.empty() || not_graded > 0)
         return not_judged;
     return wrong == 0 && other == 0 ? all_correct : some_wrong;
+}
+
+int merge_command(const Settings &)
+{
+    throw Failure{"merge is not available in this build"};
+}
+
+int init_command(const Settings &)
+{
+    throw Failure{"init is not available in this build"};
 }

@@ -2,6 +2,7 @@
 
 #include "grading/explorer.h"
 #include "explore/cases.h"
+#include "judge/exercise.h"
 #include "judge/utf8.h"
 
 #include <QByteArray>
@@ -494,7 +495,7 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     std::vector<std::string> options = settings.options;
     const std::size_t first_generated = options.size();
     const std::vector<Words> generated
-        = generate_cases(settings.grading.flag_stack, settings.seed, settings.explore);
+        = generate_cases(exercise_number(settings.grading.exercise), settings.seed, settings.explore);
     for (const Words &words : generated)
         options.push_back(options_line(words));
 

@@ -4,8 +4,8 @@
 // reference program, until the answers differ; the failing string is then shrunk. Programs run
 // only through the grading functions of grading/grading.h.
 
-#include "grading/grading.h"
 #include "explore/grammar.h"
+#include "grading/grading.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "grading/grading.h"
 
+#include "judge/commandline.h"
 #include "judge/cutting.h"
 #include "judge/judgecore.h"
 #include "judge/outputfiles.h"
@@ -112,13 +113,6 @@ std::string program_answer_file(const StudentProgram &program)
     return case_files(folder, program.command_s, {}).dir_output;
 }
 
-std::string reference_file_name(int flag_stack)
-{
-    // The window's reference table names the files; only the folder is the grader's choice.
-    const std::string prefix = file_path(reference_prefix(flag_stack));
-    return prefix.empty() ? prefix : suite_program_name(prefix);
-}
-
 ReferenceAnswer run_reference(const Grading &grading, const std::string &options,
                               const std::string &workdir)
 {
@@ -159,11 +153,14 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
     result.options = options;
     const CaseFiles files = case_files(program.location_s, program.command_s, options, workdir);
     result.command_line = files.command_line;
-    const StaleOutputs stale = remove_stale_outputs(files);
-    result.run = run_program(grading, program_argv(program.location_s + program.command_s, options),
-                             workdir, program.location_s);
-    result.student_text
-        = normalise_answer(take_student_answer(files, answer_of(result.run), stale));
+    const StudentAnswer answer = student_answer(files, [&] {
+        result.run
+            = run_program(grading, program_argv(program.location_s + program.command_s, options),
+                          workdir, program.location_s);
+        return answer_of(result.run);
+    });
+    result.student_text = answer.text;
+    const StaleOutputs &stale = answer.stale;
     result.run.output.clear();
     if (!result.graded())
         result.note = result.run.failure;

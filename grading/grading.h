@@ -6,6 +6,7 @@
 // unless switched off, inside a sandbox that shows it its own folder and nothing else of the
 // teacher's.
 
+#include "judge/exercise.h"
 #include "sandbox/process.h"
 
 #include <chrono>
@@ -37,14 +38,11 @@ std::string program_answer_file(const StudentProgram &program);
 
 struct Grading
 {
-    int flag_stack = 0;
+    Exercise exercise = Exercise::Stack;
     std::string reference_path; // the reference program of the exercise
-    Limits limits; // the wall time of a run included
+    Limits limits;              // the wall time of a run included
     Sandbox sandbox;
 };
-
-// The file name of the reference program of an exercise ("a.exe", ...); empty for none.
-std::string reference_file_name(int flag_stack);
 
 struct ReferenceAnswer
 {

@@ -42,8 +42,8 @@ struct Command
 // How the failure of a sandbox that did not start begins.
 inline constexpr char sandbox_failure[] = "the sandbox did not start";
 
-// Runs `command` to its end or to the wall time of `limits`; every process it started ends with it, whatever
-// it did to escape (its own process group or session, a double fork): in the sandbox, the
+// Runs `command` to its end or to the wall time of `limits`; every process it started ends with it,
+// whatever it did to escape (its own process group or session, a double fork): in the sandbox, the
 // sandbox's first process kills the rest of its PID namespace before it answers. When the grader
 // runs as root, `workdir` is handed to the program's unprivileged user.
 //

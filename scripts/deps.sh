@@ -26,7 +26,7 @@ case "$ORVIMET_QT" in
 *) echo "ORVIMET_QT must be 5 or 6, not '$ORVIMET_QT'" >&2; exit 2 ;;
 esac
 ORVIMET_BUILD_PACKAGES=(g++ cmake make "${ORVIMET_QT_PACKAGES[@]}" libgl-dev fonts-wqy-microhei
-    bubblewrap libarchive-dev)
+    bubblewrap libarchive-dev libcli11-dev)
 
 # What building and checking the Debian package needs besides: dpkg-shlibdeps computes its
 # dependencies (with file telling ELF files apart), the rest check the package and its files.

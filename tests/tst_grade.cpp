@@ -89,8 +89,7 @@ const char *const course = "_assignsubmission_file_/";
 Settings class_settings(const QString &reference)
 {
     Settings settings;
-    settings.exercise = "queue";
-    settings.grading.flag_stack = 1;
+    settings.grading.exercise = Exercise::Queue;
     settings.grading.reference_path = reference.toStdString();
     settings.grading.limits.wall = std::chrono::milliseconds(1000);
     settings.jobs = 2;

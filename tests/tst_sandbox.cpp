@@ -351,7 +351,9 @@ void TestSandbox::keptSandbox()
     Command command{{first.isEmpty() ? program + ".missing" : program}, folder + "/work", {folder}};
     for (const QString &action : first)
         command.argv.push_back(action.toStdString());
-    const ChildRun run = run_child(command, Limits{10, 1 << 30, 64 << 20, 64, 16 << 20, std::chrono::milliseconds(1000)}, Sandbox{});
+    const ChildRun run = run_child(
+        command, Limits{10, 1 << 30, 64 << 20, 64, 16 << 20, std::chrono::milliseconds(1000)},
+        Sandbox{});
     QVERIFY2(int(run.end) == end, run.failure.c_str());
     command.argv = {program, "procs"};
     const ChildRun next = run_child(command, Limits{}, Sandbox{});

@@ -63,4 +63,3 @@ inline std::string call_start_process(MainWindow &window, const QString &command
         qFatal("start_process could not be invoked");
     return result;
 }
-
