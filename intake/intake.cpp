@@ -386,8 +386,10 @@ public:
         }
         root = unwrap(root, from_archive);
         collect(root, intake);
-        if (!intake.error.empty())
+        if (students_.empty()) {
+            intake.error = "no student's folder in " + submissions;
             return intake;
+        }
         for (Student &student : students_) {
             take(student);
             if (!error_.empty()) {
@@ -424,13 +426,15 @@ private:
 
     void collect(const std::string &root, Intake &intake)
     {
-        std::vector<std::string> flat_order;
         for (const Entry &e : visible(list_folder(root))) {
             Submission s;
             std::string folder, file;
-            if (e.type == Type::Folder
-                && (e.name.find(any_plugin) == std::string::npos
-                    || parse_course_folder(e.name, s.full_name, s.id))) {
+            // The course website's folders of other kinds of submission (online text) hold no
+            // files; a folder of files whose name is malformed is still a student's.
+            const bool other_plugin = e.name.find(any_plugin) != std::string::npos
+                                      && e.name.find(file_plugin) == std::string::npos;
+            if (e.type == Type::Folder && !other_plugin) {
+                parse_course_folder(e.name, s.full_name, s.id);
                 s.folder = e.name;
                 if (s.id.empty())
                     s.full_name = e.name;
@@ -448,6 +452,11 @@ private:
                     found = students_.end() - 1;
                 }
                 found->flat_files.push_back(root + "/" + e.name);
+            } else if (e.type == Type::File && has_archive_suffix(e.name)) {
+                // A teacher's own folder of the students' archives, one each.
+                s.folder = e.name;
+                s.full_name = e.name.substr(0, e.name.size() - archive_suffix_length(e.name));
+                students_.push_back({std::move(s), {root + "/" + e.name}});
             } else {
                 intake.ignored.push_back(e.name);
             }

@@ -41,8 +41,10 @@ struct Submission
     SubmissionKind kind = SubmissionKind::Nothing;
     std::vector<std::string> sources; // absolute paths, sorted, when Sources
     std::vector<std::string> headers; // absolute paths, sorted
-    std::string program;              // absolute path, when LinuxProgram or WindowsProgram
-    std::string message;              // for a person: why Refused, Nothing, WindowsProgram
+    // Absolute, when LinuxProgram or WindowsProgram; unpacked from a zip, it may lack the
+    // execute bits.
+    std::string program;
+    std::string message; // for a person: why Refused, Nothing, WindowsProgram
 };
 
 struct Intake
@@ -50,14 +52,18 @@ struct Intake
     std::vector<Submission> students; // sorted by full name, then id, then folder
     bool from_course_website = false; // every folder followed the course website's layout
     std::vector<std::string> ignored; // top-level entries that are no student's: "grades.csv"
-    std::string error;                // the whole class could not be taken in: why; else empty
+    // Why the whole class could not be taken in (a hostile class archive, a full disk, no
+    // student's folder at all); else empty.
+    std::string error;
 };
 
 // Takes in `submissions` (a folder or an archive). Archives, the class's and students' own, are
 // unpacked below `unpack_root` (an existing, empty folder inside the results folder); nothing is
 // written anywhere else. `program_name` is the exercise's program name ("queue"). Every student
-// folder gives one Submission, whatever it holds; a limit hit in one student's archive marks
-// that student Refused, never the class.
+// folder gives one Submission, whatever it holds, and so does each archive that stands at the
+// top beside them (a teacher's folder of "alice.zip", "bob.zip"); a limit hit in one student's
+// archive marks that student Refused, never the class. A class archive that holds one folder
+// alone (as zipping a folder makes it) is read as that folder.
 Intake take_in(const std::string &submissions, const std::string &unpack_root,
                const std::string &program_name, const IntakeLimits &limits = {});
 

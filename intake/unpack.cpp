@@ -442,15 +442,15 @@ std::string ascii_lower(std::string text)
     return text;
 }
 
-bool has_archive_suffix(const std::string &name)
+std::size_t archive_suffix_length(const std::string &name)
 {
-    static const char *const suffixes[] = {".zip", ".tar",     ".tar.gz", ".tgz", ".tar.xz",
-                                           ".txz", ".tar.bz2", ".tbz2",   ".7z",  ".rar"};
+    static const char *const suffixes[] = {".tar.gz", ".tar.xz", ".tar.bz2", ".zip", ".tar",
+                                           ".tgz",    ".txz",    ".tbz2",    ".7z",  ".rar"};
     const std::string lower = ascii_lower(name);
     for (const char *suffix : suffixes) {
         const std::size_t n = std::strlen(suffix);
         if (lower.size() > n && lower.compare(lower.size() - n, n, suffix) == 0)
-            return true;
+            return n;
     }
-    return false;
+    return 0;
 }

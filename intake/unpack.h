@@ -41,8 +41,13 @@ bool is_valid_utf8(const std::string &bytes);
 // Removes the folder `path` and everything below it, following no link.
 void remove_tree(const std::string &path);
 
-// Whether a file name ends as an archive the intake unpacks (.zip, .tar.gz, .7z, ...).
-bool has_archive_suffix(const std::string &name);
+// The length of the suffix by which a file name is an archive the intake unpacks (".zip",
+// ".tar.gz", ".7z", ...); 0 for any other name.
+std::size_t archive_suffix_length(const std::string &name);
+inline bool has_archive_suffix(const std::string &name)
+{
+    return archive_suffix_length(name) > 0;
+}
 
 // Lower-case ASCII, for comparing file names and suffixes that Windows treats alike.
 std::string ascii_lower(std::string text);
