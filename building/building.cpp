@@ -390,8 +390,8 @@ bool from_cache(const std::string &cache, const std::string &hash, const BuildSe
         std::string sha256;
         std::uint64_t size = 0;
         const std::string program = build_dir + "/" + program_name;
-        good = copy_program(entry + "/" + program_name, program, settings.limits.file_bytes,
-                            sha256, size)
+        good = copy_program(entry + "/" + program_name, program, settings.limits.file_bytes, sha256,
+                            size)
                && sha256 == meta.get("sha256") && std::to_string(size) == meta.get("size");
         if (good)
             result.program = program;
@@ -538,8 +538,9 @@ BuildResult failed(BuildResult result, const std::string &reason)
 } // namespace
 
 std::string source_hash(const std::string &root, const std::vector<std::string> &sources,
-                        const std::vector<std::string> &headers, const std::string &compiler_identity,
-                        const std::vector<std::string> &flags, std::string *problem)
+                        const std::vector<std::string> &headers,
+                        const std::string &compiler_identity, const std::vector<std::string> &flags,
+                        std::string *problem)
 {
     std::string why;
     // Each file by its relative name and the hash of its content, sources apart from headers,
@@ -687,8 +688,9 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
 
     Limits limits = settings.limits;
     limits.output_bytes = std::max(settings.limits.output_bytes, settings.log_bytes);
-    const ChildRun run = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}},
-                                   settings.wall, limits, settings.sandbox);
+    const ChildRun run
+        = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}},
+                    settings.wall, limits, settings.sandbox);
 
     // The messages name the files as the student does, not where the grader unpacked them.
     std::string log = run.output;
@@ -739,12 +741,19 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
 std::string sanitizer_evasion(const std::vector<std::string> &files)
 {
     // Ways a source keeps the sanitizers from seeing its faults, or tells whether they watch.
-    static const char *const markers[]
-        = {"no_sanitize",           "no_address_safety_analysis", "no-sanitize",
-           "__asan_",               "__lsan_",                    "__ubsan_",
-           "__sanitizer_",          "address_sanitizer",          "undefined_behavior_sanitizer",
-           "__SANITIZE_ADDRESS__",  "ASAN_OPTIONS",               "LSAN_OPTIONS",
-           "UBSAN_OPTIONS"};
+    static const char *const markers[] = {"no_sanitize",
+                                          "no_address_safety_analysis",
+                                          "no-sanitize",
+                                          "__asan_",
+                                          "__lsan_",
+                                          "__ubsan_",
+                                          "__sanitizer_",
+                                          "address_sanitizer",
+                                          "undefined_behavior_sanitizer",
+                                          "__SANITIZE_ADDRESS__",
+                                          "ASAN_OPTIONS",
+                                          "LSAN_OPTIONS",
+                                          "UBSAN_OPTIONS"};
     for (const std::string &file : files) {
         std::string content, problem;
         if (!read_regular(file, max_source_bytes, content, problem))

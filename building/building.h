@@ -19,9 +19,9 @@ struct BuildSettings
     std::vector<std::string> flags = {"-std=c++17", "-O2", "-Wall", "-Wextra"};
     Limits limits{30, std::uint64_t(2) << 30, std::uint64_t(256) << 20, 64, std::size_t(1) << 20};
     std::chrono::milliseconds wall{60000};
-    Sandbox sandbox;            // the same switches as the runs' (enabled, bwrap, launcher)
-    std::string cache;          // folder of the cache; empty: $XDG_CACHE_HOME/orvimet/builds
-    bool use_cache = true;      // --no-cache: false
+    Sandbox sandbox;       // the same switches as the runs' (enabled, bwrap, launcher)
+    std::string cache;     // folder of the cache; empty: $XDG_CACHE_HOME/orvimet/builds
+    bool use_cache = true; // --no-cache: false
     std::uint64_t cache_bytes = std::uint64_t(1) << 30; // the cache is trimmed to this
     std::size_t log_bytes = 64 * 1024;                  // compiler messages kept
 };
@@ -37,13 +37,14 @@ inline const std::vector<std::string> memcheck_flags
 struct BuildResult
 {
     enum class Status { Built, Failed, NotBuilt };
-    Status status = Status::NotBuilt; // NotBuilt: the grader could not build (not the student's fault)
-    std::string program;  // absolute path of the built program (build_dir/program), when Built
-    std::string reason;   // when Failed: "does not compile: ..."; NotBuilt: why
-    std::string log;      // the compiler's messages, names relative to the student's folder, at
-                          // most log_bytes, cut with a note
-    int warnings = 0;     // "warning:" lines of all the messages, kept or not
-    std::string hash;     // hex hash of sources (names and contents), compiler identity, flags
+    Status status
+        = Status::NotBuilt; // NotBuilt: the grader could not build (not the student's fault)
+    std::string program;    // absolute path of the built program (build_dir/program), when Built
+    std::string reason;     // when Failed: "does not compile: ..."; NotBuilt: why
+    std::string log;        // the compiler's messages, names relative to the student's folder, at
+                            // most log_bytes, cut with a note
+    int warnings = 0;       // "warning:" lines of all the messages, kept or not
+    std::string hash;       // hex hash of sources (names and contents), compiler identity, flags
     bool from_cache = false;
 };
 
@@ -52,8 +53,9 @@ struct BuildResult
 // so that the same submission unpacked elsewhere has the same hash. Empty, with `problem` set,
 // when a file is not a regular file below `root` (a link, a device, a folder) or is too large.
 std::string source_hash(const std::string &root, const std::vector<std::string> &sources,
-                        const std::vector<std::string> &headers, const std::string &compiler_identity,
-                        const std::vector<std::string> &flags, std::string *problem = nullptr);
+                        const std::vector<std::string> &headers,
+                        const std::string &compiler_identity, const std::vector<std::string> &flags,
+                        std::string *problem = nullptr);
 
 // `compiler --version`, first line, run once per compiler and kept; empty when it cannot run.
 std::string compiler_identity(const std::string &compiler);
