@@ -123,6 +123,12 @@ private slots:
                      {"include/count.h", "#pragma once\nint count();\n"}}
             << S::Built << "7\n"
             << 0;
+        QTest::newRow("a source included by another is compiled once")
+            << Files{{"main.cpp", "#include <cstdio>\n #  include \"./lib/stack.cpp\"\n"
+                                  "int main() { std::printf(\"%d\\n\", top()); }\n"},
+                     {"lib/stack.cpp", "int top() { return 4; }\n"}}
+            << S::Built << "4\n"
+            << 0;
         QTest::newRow("warnings are counted")
             << Files{{"queue.cpp", "int main(int argc, char **) { int unused; int also; "
                                    "return argc; }\n"}}
