@@ -29,22 +29,23 @@ struct BuildSettings
 // The flags of the memory-checking build, added to the ordinary ones. Its runs need the limit of
 // memory off (Limits::memory_bytes = 0): the address sanitizer maps terabytes of shadow address
 // space that it never touches, and starts under no limit of the address space that would still
-// bound an ordinary program. Its report goes to standard error: run it through
-// with_error_output() and read the report with sanitizer_finding().
+// bound an ordinary program; CPU and wall time still bound such a run. Its report goes to standard
+// error: run it through with_error_output() and read the report with sanitizer_finding().
 inline const std::vector<std::string> memcheck_flags
     = {"-fsanitize=address,undefined", "-fno-omit-frame-pointer", "-g"};
 
 struct BuildResult
 {
+    // Failed: the student's sources do not build. NotBuilt: the grader could not build them (no
+    // compiler, no sandbox); nothing of it is the student's fault.
     enum class Status { Built, Failed, NotBuilt };
-    Status status
-        = Status::NotBuilt; // NotBuilt: the grader could not build (not the student's fault)
-    std::string program;    // absolute path of the built program (build_dir/program), when Built
-    std::string reason;     // when Failed: "does not compile: ..."; NotBuilt: why
-    std::string log;        // the compiler's messages, names relative to the student's folder, at
-                            // most log_bytes, cut with a note
-    int warnings = 0;       // "warning:" lines of all the messages, kept or not
-    std::string hash;       // hex hash of sources (names and contents), compiler identity, flags
+    Status status = Status::NotBuilt;
+    std::string program; // absolute path of the built program (build_dir/program), when Built
+    std::string reason;  // when Failed: "does not compile: ..."; NotBuilt: why
+    std::string log;     // the compiler's messages, names relative to the student's folder, at
+                         // most log_bytes, cut with a note
+    int warnings = 0;    // "warning:" lines of all the messages, kept or not
+    std::string hash;    // hex hash of sources (names and contents), compiler identity, flags
     bool from_cache = false;
 };
 
@@ -69,8 +70,9 @@ std::string default_cache_folder();
 std::vector<std::string> with_error_output(const std::vector<std::string> &argv);
 
 // Builds every file of `sources` together into one program in `build_dir` (an absolute folder of
-// the grader's, writable, empty, outside `root`). `root` is the student's folder, shown
-// read-only; every folder of a header is searched for quoted includes. Extra flags
+// the grader's, writable, empty, outside `root`), but for sources that another includes by a
+// quoted name. `root` is the student's folder, shown read-only; every folder of a header is
+// searched for quoted includes. Extra flags
 // (memcheck_flags) come after settings.flags. A failed build is cached as a built one is, so
 // that a regrade does not wait again for a template bomb; one that ran out of wall time is not,
 // since a busy machine may have caused it.
