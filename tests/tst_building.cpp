@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <map>
+#include <thread>
 
 #include <sys/stat.h>
 #include <utime.h>
@@ -253,6 +254,34 @@ private slots:
         const BuildResult young = build(settings, {{"a.cpp", "int main() { return 2; }\n"}});
         QVERIFY(!QFileInfo::exists(old_entry));
         QVERIFY(QFileInfo::exists(cache + QLatin1Char('/') + QString::fromStdString(young.hash)));
+    }
+
+    void copiesBuiltAtOnceShareOneEntry()
+    {
+        const QString cache = folder(QStringLiteral("cache"));
+        const BuildSettings settings = low_settings(cache);
+        std::vector<std::string> roots, builds;
+        std::vector<std::vector<std::string>> sources(4);
+        for (auto &files : sources) {
+            std::vector<std::string> headers;
+            roots.push_back(student({{"queue.cpp", correct}}, files, headers).toStdString());
+            builds.push_back(folder(QStringLiteral("build")).toStdString());
+        }
+        std::vector<BuildResult> results(4);
+        std::vector<std::thread> threads;
+        for (std::size_t i = 0; i < 4; ++i)
+            threads.emplace_back([&, i] {
+                results[i] = build_program(settings, roots[i], sources[i], {}, builds[i]);
+            });
+        for (std::thread &thread : threads)
+            thread.join();
+        for (const BuildResult &result : results) {
+            QVERIFY(result.status == BuildResult::Status::Built);
+            QCOMPARE(result.hash, results.front().hash);
+        }
+        // One whole entry, and nothing half-written left beside it.
+        QCOMPARE(QDir(cache).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QString::fromStdString(results.front().hash)});
     }
 
     void memoryCheck_data()
