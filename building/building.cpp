@@ -258,7 +258,9 @@ std::string failure_reason(const std::string &log, const Limits &limits, bool &l
                + " s of CPU time";
     if (says("out of memory") || says("memory exhausted") || says("Cannot allocate memory"))
         return "the compiler needed more than " + size_in_mib(limits.memory_bytes) + " of memory";
-    if (says("File size limit exceeded") || says("File too large"))
+    // The sandbox's /tmp, where the compiler keeps its temporary files, holds one file's worth.
+    if (says("File size limit exceeded") || says("File too large")
+        || says("No space left on device"))
         return "the compiler wrote a file larger than " + size_in_mib(limits.file_bytes);
     if (says("Killed signal terminated"))
         return "the compiler was killed at a limit of CPU time or memory";

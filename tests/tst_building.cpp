@@ -30,6 +30,7 @@ BuildSettings low_settings(const QString &cache)
     BuildSettings settings;
     settings.limits.cpu_seconds = 4;
     settings.limits.memory_bytes = std::uint64_t(1) << 30;
+    settings.limits.file_bytes = std::uint64_t(16) << 20;
     settings.wall = std::chrono::seconds(30);
     settings.cache = cache.toStdString();
     return settings;
@@ -152,6 +153,9 @@ private slots:
                       "2 * M>::v + A<N - 1, 2 * M + 1>::v; };\ntemplate<unsigned long M> struct "
                       "A<0, M> { static const int v = 1; };\nint main() { return A<40, 0>::v; }\n"}}
             << S::Failed << "does not compile: the compiler " << 0;
+        QTest::newRow("a program larger than a file may be")
+            << Files{{"queue.cpp", "char big[1 << 28] = {1};\nint main() { return big[9]; }\n"}}
+            << S::Failed << "does not compile: the compiler wrote a file larger than 16 MiB" << 0;
         QTest::newRow("an endless include stops at a limit")
             << Files{{"queue.cpp", "#include </dev/zero>\n"}} << S::Failed
             << "does not compile: the compiler needed more than 1024 MiB of memory" << 0;
