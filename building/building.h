@@ -75,7 +75,8 @@ std::vector<std::string> with_error_output(const std::vector<std::string> &argv)
 // searched for quoted includes. Extra flags
 // (memcheck_flags) come after settings.flags. A failed build is cached as a built one is, so
 // that a regrade does not wait again for a template bomb; one that ran out of wall time is not,
-// since a busy machine may have caused it.
+// since a busy machine may have caused it. The build's sandbox is one of those the calling thread
+// keeps (see run_child) until it makes others or calls end_kept_sandboxes().
 BuildResult build_program(const BuildSettings &settings, const std::string &root,
                           const std::vector<std::string> &sources,
                           const std::vector<std::string> &headers, const std::string &build_dir,
