@@ -258,7 +258,9 @@ std::string failure_reason(const std::string &log, const Limits &limits, bool &l
                + " s of CPU time";
     if (says("out of memory") || says("memory exhausted") || says("Cannot allocate memory"))
         return "the compiler needed more than " + size_in_mib(limits.memory_bytes) + " of memory";
-    if (says("File size limit exceeded") || says("File too large"))
+    // The sandbox's /tmp, where the compiler keeps its temporary files, holds one file's worth.
+    if (says("File size limit exceeded") || says("File too large")
+        || says("No space left on device"))
         return "the compiler wrote a file larger than " + size_in_mib(limits.file_bytes);
     if (says("Killed signal terminated"))
         return "the compiler was killed at a limit of CPU time or memory";
@@ -390,8 +392,8 @@ bool from_cache(const std::string &cache, const std::string &hash, const BuildSe
         std::string sha256;
         std::uint64_t size = 0;
         const std::string program = build_dir + "/" + program_name;
-        good = copy_program(entry + "/" + program_name, program, settings.limits.file_bytes,
-                            sha256, size)
+        good = copy_program(entry + "/" + program_name, program, settings.limits.file_bytes, sha256,
+                            size)
                && sha256 == meta.get("sha256") && std::to_string(size) == meta.get("size");
         if (good)
             result.program = program;
@@ -521,6 +523,61 @@ std::string unreadable_for_sandbox(const std::string &root, const std::vector<st
     return {};
 }
 
+// `path` with "." and ".." folded away, as far as the names alone tell.
+std::string lexically_normal(const std::string &path)
+{
+    std::vector<std::string> parts;
+    for (std::size_t start = 1; start <= path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string normal;
+    for (const std::string &part : parts)
+        normal += "/" + part;
+    return normal.empty() ? "/" : normal;
+}
+
+// The sources to put on the compiler's command line: all but those another source includes
+// (#include "stack.cpp", common with class templates), which would otherwise be defined twice.
+std::vector<std::string> sources_to_compile(const std::vector<std::string> &sources)
+{
+    std::vector<std::string> included;
+    for (const std::string &source : sources) {
+        std::string content, problem;
+        if (!read_regular(source, max_source_bytes, content, problem))
+            continue;
+        const std::string folder = source.substr(0, source.rfind('/') + 1);
+        for (std::size_t at = content.find("include"); at != std::string::npos;
+             at = content.find("include", at + 1)) {
+            const std::size_t line = content.rfind('\n', at) + 1; // npos + 1 is 0
+            const std::size_t hash = content.find_first_not_of(" \t", line);
+            const std::size_t quote = content.find_first_not_of(" \t", at + 7);
+            if (hash == std::string::npos || content[hash] != '#'
+                || content.find_first_not_of(" \t", hash + 1) != at || quote == std::string::npos
+                || content[quote] != '"')
+                continue;
+            const std::size_t close = content.find_first_of("\"\n", quote + 1);
+            if (close != std::string::npos && content[close] == '"')
+                included.push_back(
+                    lexically_normal(folder + content.substr(quote + 1, close - quote - 1)));
+        }
+    }
+    std::vector<std::string> compiled;
+    for (const std::string &source : sources) {
+        if (std::find(included.begin(), included.end(), lexically_normal(source)) == included.end())
+            compiled.push_back(source);
+    }
+    // A source that includes itself, or two that include each other: the compiler says so.
+    return compiled.empty() ? sources : compiled;
+}
+
 BuildResult not_built(BuildResult result, std::string reason)
 {
     result.status = BuildResult::Status::NotBuilt;
@@ -538,8 +595,9 @@ BuildResult failed(BuildResult result, const std::string &reason)
 } // namespace
 
 std::string source_hash(const std::string &root, const std::vector<std::string> &sources,
-                        const std::vector<std::string> &headers, const std::string &compiler_identity,
-                        const std::vector<std::string> &flags, std::string *problem)
+                        const std::vector<std::string> &headers,
+                        const std::string &compiler_identity, const std::vector<std::string> &flags,
+                        std::string *problem)
 {
     std::string why;
     // Each file by its relative name and the hash of its content, sources apart from headers,
@@ -681,7 +739,8 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
             argv.insert(argv.end(), {"-iquote", header_folder});
         }
     }
-    argv.insert(argv.end(), sources.begin(), sources.end());
+    const std::vector<std::string> compiled = sources_to_compile(sources);
+    argv.insert(argv.end(), compiled.begin(), compiled.end());
     const std::string program = folder + "/" + program_name;
     argv.insert(argv.end(), {"-o", program});
 
@@ -708,11 +767,16 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         // Not cached: a busy machine may be the cause.
         return failed(result, "the build took longer than " + seconds(settings.wall));
     case ChildRun::End::Crashed:
-        // The compiler's driver itself hit a limit.
-        result = failed(result, failure_reason(run.signal == SIGXCPU   ? "CPU time limit exceeded"
-                                               : run.signal == SIGXFSZ ? "File size limit exceeded"
-                                                                       : "Killed signal terminated",
-                                               limits, limited));
+        // The compiler's driver itself met a limit, or crashed.
+        if (run.signal == SIGXCPU || run.signal == SIGXFSZ || run.signal == SIGKILL) {
+            result = failed(result,
+                            failure_reason(run.signal == SIGXCPU   ? "CPU time limit exceeded"
+                                           : run.signal == SIGXFSZ ? "File size limit exceeded"
+                                                                   : "Killed signal terminated",
+                                           limits, limited));
+        } else {
+            result = failed(result, "the compiler ended by signal " + std::to_string(run.signal));
+        }
         break;
     case ChildRun::End::Exited:
         if (run.exit_code == 127 && log.find("not found") != std::string::npos)
@@ -740,12 +804,19 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
 std::string sanitizer_evasion(const std::vector<std::string> &files)
 {
     // Ways a source keeps the sanitizers from seeing its faults, or tells whether they watch.
-    static const char *const markers[]
-        = {"no_sanitize",           "no_address_safety_analysis", "no-sanitize",
-           "__asan_",               "__lsan_",                    "__ubsan_",
-           "__sanitizer_",          "address_sanitizer",          "undefined_behavior_sanitizer",
-           "__SANITIZE_ADDRESS__",  "ASAN_OPTIONS",               "LSAN_OPTIONS",
-           "UBSAN_OPTIONS"};
+    static const char *const markers[] = {"no_sanitize",
+                                          "no_address_safety_analysis",
+                                          "no-sanitize",
+                                          "__asan_",
+                                          "__lsan_",
+                                          "__ubsan_",
+                                          "__sanitizer_",
+                                          "address_sanitizer",
+                                          "undefined_behavior_sanitizer",
+                                          "__SANITIZE_ADDRESS__",
+                                          "ASAN_OPTIONS",
+                                          "LSAN_OPTIONS",
+                                          "UBSAN_OPTIONS"};
     for (const std::string &file : files) {
         std::string content, problem;
         if (!read_regular(file, max_source_bytes, content, problem))
