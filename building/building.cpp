@@ -650,7 +650,8 @@ std::string compiler_identity(const std::string &compiler)
     Limits limits;
     limits.output_bytes = 64 * 1024;
     limits.wall = std::chrono::seconds(30);
-    const ChildRun run = run_child({{resolve_program(compiler), "--version"}, "/", {}}, limits, bare);
+    const ChildRun run
+        = run_child({{resolve_program(compiler), "--version"}, "/", {}}, limits, bare);
     if (run.end != ChildRun::End::Exited || run.exit_code != 0 || run.output.empty())
         return {};
     const std::string identity = first_line(run.output);
@@ -747,8 +748,9 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
     Limits limits = settings.limits;
     limits.output_bytes = std::max(settings.limits.output_bytes, settings.log_bytes);
     limits.wall = settings.wall;
-    const ChildRun run = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}},
-                                   limits, settings.sandbox);
+    const ChildRun run
+        = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}}, limits,
+                    settings.sandbox);
 
     // The messages name the files as the student does, not where the grader unpacked them.
     std::string log = run.output;

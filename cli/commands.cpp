@@ -123,8 +123,7 @@ void print_row(const ProgramReport &report)
 {
     char counts[96];
     std::snprintf(counts, sizeof counts, "%7d  %5d  %9d  %7d  %-15s  ", report.correct,
-                  report.wrong, report.timeouts, report.crashes,
-                  program_status(report).c_str());
+                  report.wrong, report.timeouts, report.crashes, program_status(report).c_str());
     std::cout << counts << printable(report.name);
     if (!report.start_failure.empty())
         std::cout << "  could not start: " << printable(report.start_failure);

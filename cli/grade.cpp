@@ -1,12 +1,12 @@
 // orvimet-cli grade: a class from what its students handed in, to a results folder.
 #include "cli/commands.h"
 
+#include "explore/cases.h"
 #include "grading/classwork.h"
 #include "grading/reports.h"
-#include "explore/cases.h"
+#include "judge/exercise.h"
 #include "judge/outputfiles.h"
 #include "judge/suitecases.h"
-#include "judge/exercise.h"
 #include "judge/utf8.h"
 
 #include <QDateTime>
@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
@@ -63,8 +63,7 @@ public:
         if (progress.total > 0) {
             line += " " + std::to_string(progress.done) + "/" + std::to_string(progress.total);
             if (progress.done > 0 && progress.done < progress.total) {
-                const double rest
-                    = in_phase / progress.done * (progress.total - progress.done);
+                const double rest = in_phase / progress.done * (progress.total - progress.done);
                 line += ", about " + minutes_and_seconds(rest) + " left";
             }
         }
@@ -122,11 +121,12 @@ std::string results_folder(const Settings &settings)
     };
     if (::lstat(path.c_str(), &status) == 0) {
         if (!settings.grade.force)
-            throw Failure{printable(out) + " already exists: give another folder with --out, or "
-                                           "replace it with --force"};
+            throw Failure{printable(out)
+                          + " already exists: give another folder with --out, or "
+                            "replace it with --force"};
         QDir dir(from_utf8(path));
-        const bool empty = dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden
-                                       | QDir::System);
+        const bool empty
+            = dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
         if (!S_ISDIR(status.st_mode)
             || (!empty && !QFileInfo(dir.filePath(QStringLiteral("results.json"))).isFile()))
             throw Failure{printable(out)
@@ -204,8 +204,8 @@ int grade_command(const Settings &settings)
     work.build.wall = std::chrono::seconds(std::max(10, 2 * grade.build_cpu));
     work.submissions = absolute_path(settings.positional.front());
     if (::access(work.submissions.c_str(), R_OK) != 0)
-        throw Failure{"cannot read the submissions " + printable(settings.positional.front())
-                      + ": " + std::strerror(errno)};
+        throw Failure{"cannot read the submissions " + printable(settings.positional.front()) + ": "
+                      + std::strerror(errno)};
 
     work.results = results_folder(settings);
     const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-grade-XXXXXX"));

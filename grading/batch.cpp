@@ -142,24 +142,26 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
                 CaseResult result;
                 if (!given_up.empty()) {
                     result = not_run(run.options[c], given_up);
-                } else try {
-                    result = workdirs[index].empty()
-                                 ? not_graded(run.options[c], workdir_errors[index])
-                                 : judge_case(run.grading, program, run.options[c],
-                                              run.reference_texts[c], workdirs[index]);
-                } catch (const std::bad_alloc &) {
-                    result = not_graded(run.options[c], "the grader ran out of memory");
-                }
+                } else
+                    try {
+                        result = workdirs[index].empty()
+                                     ? not_graded(run.options[c], workdir_errors[index])
+                                     : judge_case(run.grading, program, run.options[c],
+                                                  run.reference_texts[c], workdirs[index]);
+                    } catch (const std::bad_alloc &) {
+                        result = not_graded(run.options[c], "the grader ran out of memory");
+                    }
                 // A run the interruption killed says nothing about the program.
                 if (interrupted())
                     return;
                 // A hung program would cost the whole time-out on every case, and one that cannot
                 // start will not start on the next.
-                const ChildRun::End end = result.not_run ? ChildRun::End::NotGraded : result.run.end;
+                const ChildRun::End end
+                    = result.not_run ? ChildRun::End::NotGraded : result.run.end;
                 timeouts_in_a_row = end == ChildRun::End::TimedOut ? timeouts_in_a_row + 1 : 0;
                 if (end == ChildRun::End::FailedToStart) {
-                    report.start_failure = result.run.failure.empty() ? "unknown reason"
-                                                                      : result.run.failure;
+                    report.start_failure
+                        = result.run.failure.empty() ? "unknown reason" : result.run.failure;
                     given_up = "not run: the program could not start";
                 } else if (run.give_up_after > 0 && timeouts_in_a_row >= run.give_up_after) {
                     given_up = "not run: gave up after " + std::to_string(run.give_up_after)

@@ -17,11 +17,11 @@ struct ProgramReport
     int wrong = 0;
     int timeouts = 0;
     int crashes = 0;
-    int not_graded = 0;    // cases the grader itself could not run; neither correct nor wrong
-    int not_run = 0;       // cases left out: the program could not start, or kept timing out
+    int not_graded = 0;        // cases the grader itself could not run; neither correct nor wrong
+    int not_run = 0;           // cases left out: the program could not start, or kept timing out
     std::string start_failure; // why the program could not start; empty when it started
     std::string status;        // set for a program that was not graded at all: "missing"
-    bool finished = false; // false for a program cut short by an interruption of the grader
+    bool finished = false;     // false for a program cut short by an interruption of the grader
     // A failing case shrunk, where the class run asks for it: the index of the case it comes from
     // (-1 for none) and the program's run on the shrunk string.
     int shrunk_from = -1;

@@ -1,7 +1,7 @@
 #include "grading/classwork.h"
 
-#include "grading/explorer.h"
 #include "explore/cases.h"
+#include "grading/explorer.h"
 #include "judge/exercise.h"
 #include "judge/utf8.h"
 
@@ -211,7 +211,8 @@ QJsonObject case_json(const StudentCase &c, bool memcheck)
     o.insert(QStringLiteral("student_word"), json_text(differs ? r.student_token : ""));
     o.insert(QStringLiteral("reference_word"), json_text(differs ? r.reference_token : ""));
     o.insert(QStringLiteral("note"), json_text(r.note));
-    o.insert(QStringLiteral("memcheck"), memcheck ? QJsonValue(json_text(c.memcheck)) : QJsonValue());
+    o.insert(QStringLiteral("memcheck"),
+             memcheck ? QJsonValue(json_text(c.memcheck)) : QJsonValue());
     return o;
 }
 
@@ -283,8 +284,8 @@ public:
 
     void set(std::size_t index, const StudentRecord &record)
     {
-        records[index] = QJsonDocument(student_json(record, settings.memcheck))
-                             .toJson(QJsonDocument::Compact);
+        records[index]
+            = QJsonDocument(student_json(record, settings.memcheck)).toJson(QJsonDocument::Compact);
     }
 
     // The whole file, through a new file renamed into place: readers see the old state or the
@@ -387,11 +388,11 @@ private:
             by_status[s.status] += 1;
         QJsonObject totals;
         totals.insert(QStringLiteral("students"), static_cast<int>(students.size()));
-        for (const char *status : {"graded", "does not compile", "nothing handed in",
-                                   "a Windows program", "could not start", "refused", "missing",
-                                   "not graded"}) {
-            std::string key = status == std::string("a Windows program") ? "windows_program"
-                                                                          : status;
+        for (const char *status :
+             {"graded", "does not compile", "nothing handed in", "a Windows program",
+              "could not start", "refused", "missing", "not graded"}) {
+            std::string key
+                = status == std::string("a Windows program") ? "windows_program" : status;
             std::replace(key.begin(), key.end(), ' ', '_');
             totals.insert(QString::fromStdString(key), by_status[status]);
         }
@@ -459,8 +460,8 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     const std::string unpack_root = settings.results + "/unpacked";
     if (!(outcome.error = make_folder(unpack_root)).empty())
         return outcome;
-    Intake intake = take_in(settings.submissions, unpack_root, settings.program_name,
-                            settings.intake);
+    Intake intake
+        = take_in(settings.submissions, unpack_root, settings.program_name, settings.intake);
     if (!intake.error.empty()) {
         outcome.error = intake.error;
         return outcome;
@@ -494,8 +495,8 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     // The cases: the given ones, then the generated ones, the same for everybody.
     std::vector<std::string> options = settings.options;
     const std::size_t first_generated = options.size();
-    const std::vector<Words> generated
-        = generate_cases(exercise_number(settings.grading.exercise), settings.seed, settings.explore);
+    const std::vector<Words> generated = generate_cases(exercise_number(settings.grading.exercise),
+                                                        settings.seed, settings.explore);
     for (const Words &words : generated)
         options.push_back(options_line(words));
 
@@ -542,8 +543,8 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
             } else if (s.kind == SubmissionKind::Sources && !interrupted()) {
                 const std::string build_dir = folder + "-build";
                 make_folder(build_dir);
-                record.build = build_program(settings.build, s.path, s.sources, s.headers,
-                                             build_dir);
+                record.build
+                    = build_program(settings.build, s.path, s.sources, s.headers, build_dir);
                 if (record.build.status == BuildResult::Status::Failed) {
                     record.status = "does not compile";
                     record.message = record.build.reason;
@@ -551,9 +552,9 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
                     record.status = "not graded";
                     record.message = "the grader could not build it: " + record.build.reason;
                 } else {
-                    run_programs[i] = place_program(record.build.program, folder,
-                                                    settings.program_name,
-                                                    std::uint64_t(1) << 30, error);
+                    run_programs[i]
+                        = place_program(record.build.program, folder, settings.program_name,
+                                        std::uint64_t(1) << 30, error);
                     if (run_programs[i].empty()) {
                         record.status = "not graded";
                         record.message = "the grader could not take the built program: " + error;
@@ -584,7 +585,8 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     // Exact copies: the same sources, byte for byte, under other names.
     std::map<std::string, std::vector<std::size_t>> by_hash;
     for (std::size_t i = 0; i < count; ++i) {
-        if (students[i].submission.kind == SubmissionKind::Sources && !students[i].build.hash.empty())
+        if (students[i].submission.kind == SubmissionKind::Sources
+            && !students[i].build.hash.empty())
             by_hash[students[i].build.hash].push_back(i);
     }
     for (const auto &group : by_hash) {
@@ -615,7 +617,8 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     if (!(outcome.error = make_folder(settings.scratch + "runs")).empty())
         return outcome;
     std::vector<ReferenceAnswer> answers(options.size());
-    const int reference_jobs = std::max(1, std::min(settings.jobs, static_cast<int>(answers.size())));
+    const int reference_jobs
+        = std::max(1, std::min(settings.jobs, static_cast<int>(answers.size())));
     std::vector<std::string> reference_workdirs;
     for (int i = 0; i < reference_jobs; ++i) {
         reference_workdirs.push_back(make_workdir(run.workroot, error));
@@ -624,9 +627,10 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
             return outcome;
         }
     }
-    run_parallel(static_cast<int>(options.size()), settings.jobs, [&](int i, int worker, const Wake &) {
-        answers[i] = run_reference(run.grading, options[i], reference_workdirs[worker]);
-    });
+    run_parallel(
+        static_cast<int>(options.size()), settings.jobs, [&](int i, int worker, const Wake &) {
+            answers[i] = run_reference(run.grading, options[i], reference_workdirs[worker]);
+        });
     for (std::size_t i = 0; i < answers.size(); ++i) {
         if (answers[i].run.end == ChildRun::End::NotGraded)
             answers[i] = run_reference(run.grading, options[i], reference_workdirs.front());
@@ -662,30 +666,30 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
         }
     }
     std::vector<std::vector<StudentCase>> kept(count);
-    run.finish_program = [&](const StudentProgram &program, ProgramReport &report,
-                             const std::string &workdir) {
-        const std::size_t i = index_of.at(program.location_s + program.command_s);
-        std::vector<StudentCase> &cases = kept[i];
-        for (const CaseResult &result : report.cases)
-            cases.push_back(kept_case(result, ""));
-        if (!memcheck_programs[i].empty())
-            memory_check(settings, memcheck_programs[i], cases, workdir);
-        for (std::size_t c = first_generated; c < report.cases.size(); ++c) {
-            const CaseResult &failing = report.cases[c];
-            if (failing.correct || !failing.graded() || failing.not_run
-                || failing.run.end == ChildRun::End::FailedToStart)
-                continue;
-            const Counterexample found = shrink_failure(run.grading, program,
-                                                        generated[c - first_generated], failing,
-                                                        reference, workdir);
-            StudentRecord &record = students[i];
-            record.has_counterexample = true;
-            record.counterexample_options = found.shrunk.options;
-            record.counterexample_original = found.original;
-            record.counterexample_steps = found.steps;
-            break;
-        }
-    };
+    run.finish_program
+        = [&](const StudentProgram &program, ProgramReport &report, const std::string &workdir) {
+              const std::size_t i = index_of.at(program.location_s + program.command_s);
+              std::vector<StudentCase> &cases = kept[i];
+              for (const CaseResult &result : report.cases)
+                  cases.push_back(kept_case(result, ""));
+              if (!memcheck_programs[i].empty())
+                  memory_check(settings, memcheck_programs[i], cases, workdir);
+              for (std::size_t c = first_generated; c < report.cases.size(); ++c) {
+                  const CaseResult &failing = report.cases[c];
+                  if (failing.correct || !failing.graded() || failing.not_run
+                      || failing.run.end == ChildRun::End::FailedToStart)
+                      continue;
+                  const Counterexample found
+                      = shrink_failure(run.grading, program, generated[c - first_generated],
+                                       failing, reference, workdir);
+                  StudentRecord &record = students[i];
+                  record.has_counterexample = true;
+                  record.counterexample_options = found.shrunk.options;
+                  record.counterexample_original = found.original;
+                  record.counterexample_steps = found.steps;
+                  break;
+              }
+          };
     int finished = 0;
     const int already = static_cast<int>(count - programs.size());
     const auto finish_record = [&](std::size_t i, const ProgramReport &report) {
@@ -695,7 +699,8 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
         if (!report.start_failure.empty()) {
             record.status = "could not start";
             record.message = "could not start: " + report.start_failure;
-        } else if (!record.cases.empty() && record.not_graded == static_cast<int>(record.cases.size())) {
+        } else if (!record.cases.empty()
+                   && record.not_graded == static_cast<int>(record.cases.size())) {
             record.status = "not graded";
             record.message = record.cases.front().result.note;
         } else {

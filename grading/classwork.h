@@ -17,9 +17,9 @@
 
 struct ClassSettings
 {
-    std::string exercise; // "queue"
+    std::string exercise;     // "queue"
     std::string program_name; // the exercise's program, as students name it: "queue"
-    Grading grading;      // the reference program, the limits of a run, the sandbox
+    Grading grading;          // the reference program, the limits of a run, the sandbox
     BuildSettings build;
     IntakeLimits intake;
     int jobs = 1;

@@ -352,10 +352,9 @@ QByteArray json_program(const ProgramReport &program, bool first)
     object.insert(QStringLiteral("start_failure"), from_utf8(program.start_failure));
     QJsonArray cases;
     for (std::size_t c = 0; c < program.cases.size(); ++c)
-        cases.append(
-            case_object(static_cast<int>(c) + 1, program.cases[c],
-                        program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr,
-                        status));
+        cases.append(case_object(
+            static_cast<int>(c) + 1, program.cases[c],
+            program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr, status));
     object.insert(QStringLiteral("cases"), cases);
     QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
     text.chop(1);

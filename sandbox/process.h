@@ -29,8 +29,9 @@ struct ChildRun
 
 // What to run: `argv[0]` is the program's path, taken as it is (bytes, absolute in practice);
 // the program runs in `workdir`, with standard input at end of file and standard error
-// discarded, or kept up to `error_bytes` (a sanitizer's report). In the sandbox the folders in `visible` are readable at their own paths, `workdir`
-// is writable, and nothing else of the file system but the read-only system is there.
+// discarded, or kept up to `error_bytes` (a sanitizer's report). In the sandbox the folders in
+// `visible` are readable at their own paths, `workdir` is writable, and nothing else of the file
+// system but the read-only system is there.
 struct Command
 {
     std::vector<std::string> argv;

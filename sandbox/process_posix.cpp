@@ -421,8 +421,7 @@ ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, con
     if (report.kind == LaunchReport::ExecFailed) {
         run.end = ChildRun::End::FailedToStart;
         run.failure = std::strerror(report.value);
-    }
-    else if (!ended)
+    } else if (!ended)
         run.end = ChildRun::End::TimedOut;
     else
         end_by_status(run, status);
@@ -457,9 +456,9 @@ public:
     bool serves(const Command &command, const Limits &other, const Sandbox &settings) const
     {
         return command.workdir == workdir && command.visible == visible
-               && (command.error_bytes > 0) == (error_bytes > 0)
-               && same_limits(other, limits) && settings.bwrap == sandbox.bwrap
-               && settings.launcher == sandbox.launcher && settings.first_uid == sandbox.first_uid;
+               && (command.error_bytes > 0) == (error_bytes > 0) && same_limits(other, limits)
+               && settings.bwrap == sandbox.bwrap && settings.launcher == sandbox.launcher
+               && settings.first_uid == sandbox.first_uid;
     }
 
     ChildRun run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout);

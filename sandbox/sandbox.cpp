@@ -115,8 +115,9 @@ std::vector<std::string> sandbox_arguments(const SandboxPlan &plan)
     args.insert(args.end(), {"--ro-bind", plan.launcher, launcher_inside});
     args.insert(args.end(),
                 {"--info-fd", number(static_cast<unsigned>(plan.info_fd)), "--", launcher_inside});
-    const std::vector<std::string> launch = launch_arguments(
-        {plan.control_fd, plan.as_root ? plan.uid : 0U, plan.workdir, plan.limits, plan.keep_errors});
+    const std::vector<std::string> launch
+        = launch_arguments({plan.control_fd, plan.as_root ? plan.uid : 0U, plan.workdir,
+                            plan.limits, plan.keep_errors});
     args.insert(args.end(), launch.begin(), launch.end());
     return args;
 }

@@ -519,8 +519,8 @@ void TestCli::pathWithABlank()
     QCOMPARE(run.err, QByteArray());
     // A missing program is a row of its own; the others are still graded, and the exit status
     // says that not everything was judged.
-    const CliRun suite = run_cli({"suite", "-e", "queue", "-r", "ref", "-t", "1", "nobody/queue.exe",
-                                  "with blank/queue.exe", "--csv", "blank.csv"},
+    const CliRun suite = run_cli({"suite", "-e", "queue", "-r", "ref", "-t", "1",
+                                  "nobody/queue.exe", "with blank/queue.exe", "--csv", "blank.csv"},
                                  bench.path());
     QCOMPARE(suite.status, 2);
     const QStringList lines = QString::fromUtf8(suite.out).split('\n');

@@ -75,7 +75,8 @@ QByteArray source(const char *name)
 }
 
 // The sample queue program's files, `queue.cpp` replaced where given.
-QList<QPair<QByteArray, QByteArray>> queue_sources(const QByteArray &queue_cpp = source("queue.cpp"))
+QList<QPair<QByteArray, QByteArray>> queue_sources(const QByteArray &queue_cpp
+                                                   = source("queue.cpp"))
 {
     return {{"queue_main.cpp", source("queue_main.cpp")},
             {"queue.cpp", queue_cpp},
@@ -132,25 +133,28 @@ void TestGrade::initTestCase()
     bench.write(QStringLiteral("secret.h"), "int teachers_secret = 1;\n");
 
     Zip zip;
-    const auto student = [&](const QByteArray &folder, const QList<QPair<QByteArray, QByteArray>> &files) {
-        for (const auto &file : files)
-            zip.add(folder + course + file.first, file.second, true);
-    };
+    const auto student
+        = [&](const QByteArray &folder, const QList<QPair<QByteArray, QByteArray>> &files) {
+              for (const auto &file : files)
+                  zip.add(folder + course + file.first, file.second, true);
+          };
     student("张三_101", queue_sources());
     student("李四_102", queue_sources());
-    student("赵六_104", queue_sources("#define ORVIMET_FAULT \"dequeue_from_back\"\n"
-                                      + source("queue.cpp")));
+    student("赵六_104",
+            queue_sources("#define ORVIMET_FAULT \"dequeue_from_back\"\n" + source("queue.cpp")));
     student("钱七_105", {{"queue.cpp", "int main( {\n"}});
-    student("孙八_106", {{"queue.cpp", "template<int N> struct B { enum { v = B<N - 1>::v + "
-                                        "B<N - 2>::v }; };\nint main() { return B<100000>::v; }\n"}});
+    student("孙八_106",
+            {{"queue.cpp", "template<int N> struct B { enum { v = B<N - 1>::v + "
+                           "B<N - 2>::v }; };\nint main() { return B<100000>::v; }\n"}});
     student("周九_107", {{"queue.cpp", "#include \"" + bench.path("secret.h").toUtf8()
-                                        + "\"\nint main() { return teachers_secret; }\n"}});
+                                           + "\"\nint main() { return teachers_secret; }\n"}});
     QByteArray pe(256, '\0');
     pe[0] = 'M', pe[1] = 'Z', pe[0x3c] = char(0x80);
     pe.replace(0x80, 4, QByteArray("PE\0\0", 4));
     student("吴十_108", {{"queue.exe", pe}});
     zip.add(QByteArray("郑一_109") + course, {}, false, 040755);
-    student("陈二_110", {{"queue.cpp", "int main() { for (volatile int i = 0;; i = i + 1) {} }\n"}});
+    student("陈二_110",
+            {{"queue.cpp", "int main() { for (volatile int i = 0;; i = i + 1) {} }\n"}});
     // 王五 in GBK, without the flag that marks a name as UTF-8.
     for (const auto &file : queue_sources())
         zip.add(QByteArray("\xCD\xF5\xCE\xE5_103") + course + file.first, file.second, true,
@@ -198,20 +202,31 @@ void TestGrade::courseArchive_data()
     QTest::addColumn<int>("correct"); // -1: some, not all
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("correct") << "张三" << "graded" << 10 << "";
-    QTest::newRow("GBK-named entries") << "王五" << "graded" << 10 << "";
-    QTest::newRow("faulty") << "赵六" << "graded" << -1 << "";
-    QTest::newRow("not compiling") << "钱七" << "does not compile" << 0 << "does not compile: ";
-    QTest::newRow("template bomb") << "孙八" << "does not compile" << 0 << "does not compile: ";
-    QTest::newRow("includes a teacher's file")
-        << "周九" << "does not compile" << 0 << "does not compile: ";
+    QTest::newRow("correct") << "张三"
+                             << "graded" << 10 << "";
+    QTest::newRow("GBK-named entries") << "王五"
+                                       << "graded" << 10 << "";
+    QTest::newRow("faulty") << "赵六"
+                            << "graded" << -1 << "";
+    QTest::newRow("not compiling") << "钱七"
+                                   << "does not compile" << 0 << "does not compile: ";
+    QTest::newRow("template bomb") << "孙八"
+                                   << "does not compile" << 0 << "does not compile: ";
+    QTest::newRow("includes a teacher's file") << "周九"
+                                               << "does not compile" << 0 << "does not compile: ";
     QTest::newRow("Windows program")
-        << "吴十" << "a Windows program" << 0 << "a Windows program: hand in the sources";
-    QTest::newRow("empty folder") << "郑一" << "nothing handed in" << 0 << "nothing handed in";
-    QTest::newRow("hung") << "陈二" << "graded" << 0 << "";
-    QTest::newRow("traversal entry") << "冯三" << "refused" << 0 << "work.zip: ";
-    QTest::newRow("link entry") << "褚四" << "refused" << 0 << "work.zip: ";
-    QTest::newRow("zip bomb") << "卫五" << "refused" << 0 << "work.zip: ";
+        << "吴十"
+        << "a Windows program" << 0 << "a Windows program: hand in the sources";
+    QTest::newRow("empty folder") << "郑一"
+                                  << "nothing handed in" << 0 << "nothing handed in";
+    QTest::newRow("hung") << "陈二"
+                          << "graded" << 0 << "";
+    QTest::newRow("traversal entry") << "冯三"
+                                     << "refused" << 0 << "work.zip: ";
+    QTest::newRow("link entry") << "褚四"
+                                << "refused" << 0 << "work.zip: ";
+    QTest::newRow("zip bomb") << "卫五"
+                              << "refused" << 0 << "work.zip: ";
 }
 
 void TestGrade::courseArchive()
@@ -237,15 +252,17 @@ void TestGrade::courseArchive()
 void TestGrade::exactCopies()
 {
     QCOMPARE(results.value(QStringLiteral("students")).toArray().size(), 13);
-    QCOMPARE(student_named(results, QStringLiteral("张三")).value(QStringLiteral("copies")).toArray(),
-             QJsonArray({QStringLiteral("李四_102_assignsubmission_file_"),
-                         QStringLiteral("王五_103_assignsubmission_file_")}));
+    QCOMPARE(
+        student_named(results, QStringLiteral("张三")).value(QStringLiteral("copies")).toArray(),
+        QJsonArray({QStringLiteral("李四_102_assignsubmission_file_"),
+                    QStringLiteral("王五_103_assignsubmission_file_")}));
     // A hung program costs three time-outs, not ten.
     const QJsonObject hung = student_named(results, QStringLiteral("陈二"));
     QCOMPARE(hung.value(QStringLiteral("timeouts")).toInt(), 3);
     QCOMPARE(hung.value(QStringLiteral("not_run")).toInt(), 7);
-    QCOMPARE(hung.value(QStringLiteral("cases")).toArray().last().toObject().value("note").toString(),
-             QStringLiteral("not run: gave up after 3 time-outs"));
+    QCOMPARE(
+        hung.value(QStringLiteral("cases")).toArray().last().toObject().value("note").toString(),
+        QStringLiteral("not run: gave up after 3 time-outs"));
     QCOMPARE(results.value(QStringLiteral("totals")).toObject().value("refused").toInt(), 3);
 }
 
@@ -261,7 +278,9 @@ void TestGrade::plainFolderByTheCommand()
                         bench.path(QStringLiteral("plain/李 四/queue"))));
     QFile::setPermissions(bench.path(QStringLiteral("plain/李 四/queue")), QFile::ReadOwner);
     QByteArray elf(64, '\0');
-    elf.replace(0, 4, QByteArray("\x7f" "ELF"));
+    elf.replace(0, 4,
+                QByteArray("\x7f"
+                           "ELF"));
     bench.write(QStringLiteral("plain/王 五/queue"), elf);
     Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
     settings.positional = {bench.path(QStringLiteral("plain")).toStdString()};
@@ -269,8 +288,8 @@ void TestGrade::plainFolderByTheCommand()
     {
         CoutCapture table;
         QCOMPARE(grade_command(settings), some_wrong);
-        QVERIFY2(QString::fromStdString(table.text()).contains("results: " + bench.path("out")
-                                                               + "/results.json\nseed: 7\n"),
+        QVERIFY2(QString::fromStdString(table.text())
+                     .contains("results: " + bench.path("out") + "/results.json\nseed: 7\n"),
                  table.text().c_str());
     }
     QFile file(bench.path(QStringLiteral("out/results.json")));
