@@ -37,6 +37,7 @@ struct Settings
         std::string worksheet;     // the course website's worksheet to fill
         std::string compare;       // an earlier results folder
         int shard = 1, shards = 1; // --shard K/N
+        int build_cpu = 30;        // --build-cpu SECONDS: processor time of one build
     } grade;
     std::vector<std::string> merge_inputs; // merge: results folders; grade.out is the target
 };

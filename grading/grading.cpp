@@ -66,23 +66,12 @@ std::string folder_of(const std::string &path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The options as the window's command line splits them.
-std::vector<std::string> split_options(const std::string &options)
-{
-    std::vector<std::string> words;
-    for (const QString &word : QProcess::splitCommand(from_utf8(options)))
-        words.push_back(to_utf8(word));
-    return words;
-}
-
-// The window splits the whole command line at white space and quotes, so a program path holding
-// either never starts: the command is then empty.
+// The program starts from its argument vector, never from a command line: a path holding blanks
+// or quotes (a folder named after a student) starts as any other. Only the options are split.
 std::vector<std::string> program_argv(const std::string &path, const std::string &options)
 {
-    if (splits_on_command_line(from_utf8(path)))
-        return {};
     std::vector<std::string> argv{resolve_program_path(path)};
-    for (std::string &word : split_options(options))
+    for (std::string &word : option_words(options))
         argv.push_back(std::move(word));
     return argv;
 }
@@ -95,6 +84,14 @@ ChildRun run_program(const Grading &grading, std::vector<std::string> argv,
 }
 
 } // namespace
+
+std::vector<std::string> option_words(const std::string &options)
+{
+    std::vector<std::string> words;
+    for (const QString &word : QProcess::splitCommand(from_utf8(options)))
+        words.push_back(to_utf8(word));
+    return words;
+}
 
 StudentProgram student_program(const std::string &given)
 {
@@ -121,7 +118,7 @@ ReferenceAnswer run_reference(const Grading &grading, const std::string &options
 {
     ReferenceAnswer answer;
     std::vector<std::string> argv{grading.reference_path};
-    for (std::string &word : split_options(options))
+    for (std::string &word : option_words(options))
         argv.push_back(std::move(word));
     answer.run = run_program(grading, std::move(argv), workdir, folder_of(grading.reference_path));
     answer.text = answer_of(answer.run);
@@ -167,6 +164,8 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
     result.run.output.clear();
     if (!result.graded())
         result.note = result.run.failure;
+    else if (result.run.end == ChildRun::End::FailedToStart)
+        result.note = "could not start: " + result.run.failure;
     else if (result.run.truncated)
         result.note = "output truncated";
     else if (stale.any())
@@ -183,7 +182,8 @@ void compare_answers(CaseResult &result, const std::string &reference_text)
     result.reference_token = comparison.reference_word;
     result.correct = result.difference == std::string::npos
                      && result.run.end != ChildRun::End::TimedOut && !result.run.truncated
-                     && result.graded();
+                     && result.run.end != ChildRun::End::FailedToStart && result.graded()
+                     && !result.not_run;
 }
 
 CaseResult judge_case(const Grading &grading, const StudentProgram &program,

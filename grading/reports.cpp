@@ -104,6 +104,10 @@ void put_token(QJsonObject &object, const QString &key, const std::string &token
 
 const char *verdict_name(const CaseResult &result)
 {
+    if (result.not_run)
+        return "not-run";
+    if (result.run.end == ChildRun::End::FailedToStart)
+        return "could-not-start";
     if (!result.graded())
         return "not-graded";
     return result.correct ? "correct" : "wrong";
@@ -120,9 +124,11 @@ std::string shrunk_options(const ProgramReport &program, std::size_t c)
     return program.shrunk_from == static_cast<int>(c) ? program.shrunk.options : std::string();
 }
 
-QJsonObject case_object(int number, const CaseResult &result, const CaseResult *shrunk)
+QJsonObject case_object(int number, const CaseResult &result, const CaseResult *shrunk,
+                        const std::string &status)
 {
     QJsonObject object;
+    object.insert(QStringLiteral("status"), from_utf8(status));
     object.insert(QStringLiteral("case"), number);
     put_answer(object, QStringLiteral("options"), result.options);
     object.insert(QStringLiteral("verdict"), QLatin1String(verdict_name(result)));
@@ -211,7 +217,7 @@ std::string ending_text(const ChildRun &run, const Limits &limits)
     case ChildRun::End::TimedOut:
         return std::string("killed after the time-out of ") + seconds + " s";
     case ChildRun::End::FailedToStart:
-        return "failed to start";
+        return run.failure.empty() ? "could not start" : "could not start: " + run.failure;
     case ChildRun::End::NotGraded:
         break;
     }
@@ -235,12 +241,20 @@ std::string verdict_text(const CaseResult &result)
 std::string csv_header()
 {
     return "program,case,options,verdict,difference,student_token,reference_token,"
-           "student_answer,reference_answer,time_ms,ended,exit_code,signal,note,shrunk_options\r\n";
+           "student_answer,reference_answer,time_ms,ended,exit_code,signal,note,shrunk_options,"
+           "status\r\n";
 }
 
 std::string csv_records(const ProgramReport &program)
 {
     std::string csv;
+    // A program with no case at all (a missing one) still has its record, saying why.
+    if (program.cases.empty()) {
+        csv += csv_field(program.name);
+        for (int f = 1; f < 15; ++f)
+            csv += ",";
+        return csv + "," + csv_field(program_status(program)) + "\r\n";
+    }
     for (std::size_t c = 0; c < program.cases.size(); ++c) {
         const CaseResult &r = program.cases[c];
         const bool exited = r.run.end == ChildRun::End::Exited;
@@ -261,6 +275,7 @@ std::string csv_records(const ProgramReport &program)
             crashed ? std::to_string(r.run.signal) : std::string(),
             r.note,
             shrunk_options(program, c),
+            program_status(program),
         };
         for (std::size_t f = 0; f < fields.size(); ++f)
             csv += (f ? "," : "") + csv_field(fields[f]);
@@ -331,11 +346,15 @@ QByteArray json_program(const ProgramReport &program, bool first)
     object.insert(QStringLiteral("timeouts"), program.timeouts);
     object.insert(QStringLiteral("crashes"), program.crashes);
     object.insert(QStringLiteral("not_graded"), program.not_graded);
+    object.insert(QStringLiteral("not_run"), program.not_run);
+    const std::string status = program_status(program);
+    object.insert(QStringLiteral("status"), from_utf8(status));
+    object.insert(QStringLiteral("start_failure"), from_utf8(program.start_failure));
     QJsonArray cases;
     for (std::size_t c = 0; c < program.cases.size(); ++c)
-        cases.append(
-            case_object(static_cast<int>(c) + 1, program.cases[c],
-                        program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr));
+        cases.append(case_object(
+            static_cast<int>(c) + 1, program.cases[c],
+            program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr, status));
     object.insert(QStringLiteral("cases"), cases);
     QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
     text.chop(1);

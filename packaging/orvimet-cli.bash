@@ -6,7 +6,7 @@ _orvimet_cli()
     _init_completion || return
 
     if [[ $cword -eq 1 ]]; then
-        COMPREPLY=($(compgen -W 'judge suite explore --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W 'judge suite explore grade --help --version' -- "$cur"))
         return
     fi
     local command=${words[1]}
@@ -34,7 +34,7 @@ _orvimet_cli()
         return
         ;;
     -t | --timeout | -j | --jobs | --cpu | --memory | --file-size | --processes | --output | \
-        --explore | --seed | --runs | --time)
+        --explore | --seed | --runs | --time | --give-up-after | --shard | --flags | --build-cpu)
         return
         ;;
     --cases)
@@ -44,6 +44,14 @@ _orvimet_cli()
         ;;
     --csv)
         _filedir csv
+        return
+        ;;
+    -o | --out)
+        _filedir -d
+        return
+        ;;
+    --compiler)
+        COMPREPLY=($(compgen -c -- "$cur"))
         return
         ;;
     --json)
@@ -57,6 +65,8 @@ _orvimet_cli()
             --output --no-sandbox --help'
         [[ $command == suite ]] && options+=' --jobs --csv --json --cases --explore --seed'
         [[ $command == explore ]] && options+=' --seed --runs --time'
+        [[ $command == grade ]] && options+=' --out --force --jobs --cases --explore --seed
+            --compiler --flags --no-cache --memcheck --give-up-after --shard --build-cpu --quiet'
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
     fi

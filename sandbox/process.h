@@ -23,18 +23,21 @@ struct ChildRun
     std::chrono::milliseconds elapsed{0};
     std::string output;     // standard output up to the limit, NUL bytes included
     bool truncated = false; // more was written than the limit keeps; the rest was dropped
-    std::string failure;    // when NotGraded
+    std::string failure;    // when NotGraded; when FailedToStart, why ("Permission denied")
+    std::string error;      // standard error up to Command::error_bytes, when asked for
 };
 
 // What to run: `argv[0]` is the program's path, taken as it is (bytes, absolute in practice);
 // the program runs in `workdir`, with standard input at end of file and standard error
-// discarded. In the sandbox the folders in `visible` are readable at their own paths, `workdir`
-// is writable, and nothing else of the file system but the read-only system is there.
+// discarded, or kept up to `error_bytes` (a sanitizer's report). In the sandbox the folders in
+// `visible` are readable at their own paths, `workdir` is writable, and nothing else of the file
+// system but the read-only system is there.
 struct Command
 {
     std::vector<std::string> argv;
     std::string workdir;
     std::vector<std::string> visible;
+    std::size_t error_bytes = 0; // standard error kept in ChildRun::error; 0: discarded
 };
 
 // How the failure of a sandbox that did not start begins.

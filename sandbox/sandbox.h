@@ -56,6 +56,7 @@ struct SandboxPlan
     int control_fd = -1;              // the grader's requests and the launcher's reports
     int info_fd = -1;                 // bwrap tells the sandbox's first process here
     Limits limits;
+    bool keep_errors = false; // the programs' standard error goes to bwrap's, not /dev/null
 };
 
 // The whole bwrap command line, bwrap first: new PID, network, IPC and UTS namespaces, a new
@@ -72,6 +73,7 @@ struct LaunchPlan
     unsigned uid = 0;    // 0: keep the current user
     std::string workdir; // entered as that user: the folder is that user's alone
     Limits limits;
+    bool keep_errors = false; // an eighth argument, "errors"
 };
 std::vector<std::string> launch_arguments(const LaunchPlan &plan);
 bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan);

@@ -1,0 +1,866 @@
+#include "building/building.h"
+
+#include "sandbox/process.h"
+
+#include <QByteArray>
+#include <QCryptographicHash>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <random>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// No source of a lab exercise comes near this; a larger one is refused before it is read.
+constexpr std::uint64_t max_source_bytes = std::uint64_t(16) << 20;
+// What a reason or a flagged line may take in a table.
+constexpr std::size_t max_line_bytes = 300;
+const char program_name[] = "program";
+const char meta_version[] = "orvimet build 1";
+
+std::string error_text(int error)
+{
+    return std::strerror(error);
+}
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1)
+        : fd(fd)
+    {}
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    int get() const { return fd; }
+
+private:
+    int fd;
+};
+
+// Opens a regular file for reading without following a link in its last name and without
+// blocking on a FIFO; -1 with `problem` set otherwise.
+int open_regular(const std::string &path, std::uint64_t limit, struct stat &info,
+                 std::string &problem)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        problem = path + ": " + (errno == ELOOP ? "a link" : error_text(errno));
+        return -1;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        problem = path + ": not an ordinary file";
+    } else if (static_cast<std::uint64_t>(info.st_size) > limit) {
+        problem = path + ": larger than " + std::to_string(limit >> 20) + " MiB";
+    } else {
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
+// Reads all of a regular file, at most `limit` bytes; false with `problem` set otherwise.
+bool read_regular(const std::string &path, std::uint64_t limit, std::string &content,
+                  std::string &problem)
+{
+    struct stat info
+    {
+    };
+    const Descriptor fd(open_regular(path, limit, info, problem));
+    if (fd.get() < 0)
+        return false;
+    content.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            problem = path + ": " + error_text(errno);
+            return false;
+        }
+        if (n == 0)
+            return true;
+        if (content.size() + static_cast<std::size_t>(n) > limit) {
+            problem = path + ": grew while it was read";
+            return false;
+        }
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool write_all(int fd, const char *data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool write_file(const std::string &path, const std::string &content, mode_t mode)
+{
+    const Descriptor fd(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
+    return fd.get() >= 0 && write_all(fd.get(), content.data(), content.size())
+           && ::fchmod(fd.get(), mode) == 0;
+}
+
+std::string sha256_hex(const std::string &bytes)
+{
+    return QCryptographicHash::hash(QByteArray::fromRawData(bytes.data(), int(bytes.size())),
+                                    QCryptographicHash::Sha256)
+        .toHex()
+        .toStdString();
+}
+
+// A name and a content that cannot run into the next ones: their lengths come first.
+void add_field(QCryptographicHash &hash, const std::string &field)
+{
+    const std::string length = std::to_string(field.size()) + ":";
+    hash.addData(QByteArray::fromRawData(length.data(), int(length.size())));
+    hash.addData(QByteArray::fromRawData(field.data(), int(field.size())));
+}
+
+std::string without_trailing_slash(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+// `path` relative to `root`, or empty when it is not below it.
+std::string relative_to(const std::string &root, const std::string &path)
+{
+    const std::string prefix = without_trailing_slash(root) + "/";
+    if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0)
+        return {};
+    const std::string rest = path.substr(prefix.size());
+    if (rest.find("/../") != std::string::npos || rest.compare(0, 3, "../") == 0)
+        return {};
+    return rest;
+}
+
+// The file to execute, as the sandbox would find it: a bare name is looked up on the search path.
+std::string resolve_program(const std::string &program)
+{
+    if (program.empty() || program.find('/') != std::string::npos)
+        return program;
+    const char *path = std::getenv("PATH");
+    const std::string folders = path ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= folders.size();) {
+        const std::size_t end = std::min(folders.find(':', start), folders.size());
+        if (end > start) {
+            const std::string candidate = folders.substr(start, end - start) + "/" + program;
+            if (::access(candidate.c_str(), X_OK) == 0)
+                return candidate;
+        }
+        start = end + 1;
+    }
+    return program;
+}
+
+// Whether the sandbox shows `path`: it shows the system's folders and nothing of anyone's home.
+bool in_system_view(const std::string &path)
+{
+    for (const SystemPath &entry : system_view()) {
+        if (path.compare(0, entry.path.size() + 1, entry.path + "/") == 0)
+            return true;
+    }
+    return false;
+}
+
+void replace_all(std::string &text, const std::string &from, const std::string &to)
+{
+    if (from.empty())
+        return;
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+std::string first_line(const std::string &text, std::size_t from = 0)
+{
+    std::string line = text.substr(from, text.find('\n', from) - from);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+        line.pop_back();
+    if (line.size() > max_line_bytes)
+        line = line.substr(0, max_line_bytes) + "...";
+    return line;
+}
+
+int count_warnings(const std::string &log)
+{
+    // "file:line:column: warning: ...", "cc1plus: warning: ..."; notes and the lines that show
+    // the code do not count.
+    int count = 0;
+    for (std::size_t start = 0; start < log.size();) {
+        const std::size_t end = std::min(log.find('\n', start), log.size());
+        const std::size_t at = log.find(": warning: ", start);
+        if (at < end || log.compare(start, 9, "warning: ") == 0)
+            ++count;
+        start = end + 1;
+    }
+    return count;
+}
+
+// The compiler's messages cut to `limit` bytes at a line's end, with a note of what was left.
+std::string bounded_log(const std::string &log, std::size_t limit, bool dropped)
+{
+    if (log.size() <= limit && !dropped)
+        return log;
+    std::string kept = log.substr(0, std::min(limit, log.size()));
+    const std::size_t last = kept.rfind('\n');
+    if (kept.size() < log.size() && last != std::string::npos)
+        kept.resize(last + 1);
+    return kept + "[messages cut here: " + std::to_string(log.size() - kept.size())
+           + (dropped ? " bytes and more" : " bytes") + " not kept]\n";
+}
+
+std::string seconds(std::chrono::milliseconds time)
+{
+    return std::to_string((time.count() + 999) / 1000) + " s";
+}
+
+std::string size_in_mib(std::uint64_t bytes)
+{
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
+// Why a build that the compiler ended with an error failed, in the words of a table: a limit
+// the compiler ran into, else its first error.
+std::string failure_reason(const std::string &log, const Limits &limits, bool &limited)
+{
+    limited = true;
+    const auto says = [&](const char *words) { return log.find(words) != std::string::npos; };
+    if (says("CPU time limit exceeded"))
+        return "the compiler used more than " + std::to_string(limits.cpu_seconds)
+               + " s of CPU time";
+    if (says("out of memory") || says("memory exhausted") || says("Cannot allocate memory"))
+        return "the compiler needed more than " + size_in_mib(limits.memory_bytes) + " of memory";
+    // The sandbox's /tmp, where the compiler keeps its temporary files, holds one file's worth.
+    if (says("File size limit exceeded") || says("File too large")
+        || says("No space left on device"))
+        return "the compiler wrote a file larger than " + size_in_mib(limits.file_bytes);
+    if (says("Killed signal terminated"))
+        return "the compiler was killed at a limit of CPU time or memory";
+    limited = false;
+    for (const char *marker : {" error: ", " fatal error: ", "error: "}) {
+        const std::size_t at = log.find(marker);
+        if (at != std::string::npos) {
+            const std::size_t start = log.rfind('\n', at);
+            return first_line(log, start == std::string::npos ? 0 : start + 1);
+        }
+    }
+    return log.empty() ? std::string("the compiler failed without a message") : first_line(log);
+}
+
+// --- The cache: one folder per hash, holding "meta", "log" and, for a built program, "program".
+
+std::atomic<unsigned> temporary_counter{0};
+std::mutex trim_mutex;
+
+std::string temporary_name(const std::string &folder, const char *kind)
+{
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    return folder + "/." + kind + "-" + std::to_string(::getpid()) + "-"
+           + std::to_string(temporary_counter.fetch_add(1)) + "-" + std::to_string(random());
+}
+
+bool make_folders(const std::string &path)
+{
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            break;
+    }
+    struct stat info
+    {
+    };
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// A cache entry holds files only: removed by renaming it out of the way first, so that nobody
+// ever finds half of one under its name.
+void remove_entry(const std::string &folder, const std::string &cache)
+{
+    const std::string trash = temporary_name(cache, "trash");
+    const std::string gone = ::rename(folder.c_str(), trash.c_str()) == 0 ? trash : folder;
+    if (DIR *dir = ::opendir(gone.c_str())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+        ::closedir(dir);
+    }
+    ::rmdir(gone.c_str());
+}
+
+// Copies `from` to `to` (executable), the bytes hashed on the way; false when `from` is not a
+// regular file of at most `limit` bytes or the copy fails.
+bool copy_program(const std::string &from, const std::string &to, std::uint64_t limit,
+                  std::string &sha256, std::uint64_t &size)
+{
+    std::string content, problem;
+    if (!read_regular(from, limit, content, problem))
+        return false;
+    sha256 = sha256_hex(content);
+    size = content.size();
+    return write_file(to, content, 0755);
+}
+
+struct CacheMeta
+{
+    std::map<std::string, std::string> fields;
+    std::string get(const std::string &key) const
+    {
+        const auto found = fields.find(key);
+        return found == fields.end() ? std::string() : found->second;
+    }
+};
+
+std::string limits_text(const Limits &limits)
+{
+    return std::to_string(limits.cpu_seconds) + " " + std::to_string(limits.memory_bytes) + " "
+           + std::to_string(limits.file_bytes) + " " + std::to_string(limits.processes);
+}
+
+bool read_meta(const std::string &path, CacheMeta &meta)
+{
+    std::string text, problem;
+    if (!read_regular(path, 64 * 1024, text, problem))
+        return false;
+    std::size_t start = 0;
+    bool first = true;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (first) {
+            if (line != meta_version)
+                return false;
+            first = false;
+            continue;
+        }
+        const std::size_t space = line.find(' ');
+        if (space != std::string::npos)
+            meta.fields[line.substr(0, space)] = line.substr(space + 1);
+    }
+    return !first;
+}
+
+// The cached result of `hash`, its program copied to the build folder and checked against what
+// was stored; false when there is none or it does not hold what it should (then it goes).
+bool from_cache(const std::string &cache, const std::string &hash, const BuildSettings &settings,
+                const std::string &build_dir, BuildResult &result)
+{
+    const std::string entry = cache + "/" + hash;
+    CacheMeta meta;
+    if (!read_meta(entry + "/meta", meta))
+        return false;
+    const std::string status = meta.get("status");
+    // A build that ran into a limit is known to fail under the same limits only.
+    if (status == "failed" && meta.get("limited") != "0"
+        && meta.get("limits") != limits_text(settings.limits))
+        return false;
+    std::string log, problem;
+    bool good = (status == "built" || status == "failed")
+                && read_regular(entry + "/log", settings.log_bytes + 4096, log, problem);
+    if (good && status == "built") {
+        std::string sha256;
+        std::uint64_t size = 0;
+        const std::string program = build_dir + "/" + program_name;
+        good = copy_program(entry + "/" + program_name, program, settings.limits.file_bytes, sha256,
+                            size)
+               && sha256 == meta.get("sha256") && std::to_string(size) == meta.get("size");
+        if (good)
+            result.program = program;
+        else
+            ::unlink(program.c_str());
+    }
+    if (!good) {
+        remove_entry(entry, cache);
+        return false;
+    }
+    result.status = status == "built" ? BuildResult::Status::Built : BuildResult::Status::Failed;
+    result.reason = meta.get("reason");
+    result.warnings = std::atoi(meta.get("warnings").c_str());
+    result.log = log;
+    result.from_cache = true;
+    // The oldest entries are trimmed first: an entry used now is young again.
+    ::utimensat(AT_FDCWD, entry.c_str(), nullptr, 0);
+    return true;
+}
+
+// Removes the oldest entries until the cache holds at most `bound` bytes, and what a grader
+// that was killed while it wrote left behind.
+void trim_cache(const std::string &cache, std::uint64_t bound)
+{
+    const std::lock_guard<std::mutex> lock(trim_mutex);
+    struct Entry
+    {
+        std::string path;
+        std::uint64_t bytes;
+        std::int64_t time;
+    };
+    std::vector<Entry> entries;
+    std::uint64_t total = 0;
+    DIR *dir = ::opendir(cache.c_str());
+    if (!dir)
+        return;
+    const std::int64_t now = ::time(nullptr);
+    while (const dirent *item = ::readdir(dir)) {
+        const std::string name = item->d_name;
+        if (name == "." || name == "..")
+            continue;
+        const std::string path = cache + "/" + name;
+        struct stat info
+        {
+        };
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            continue;
+        if (name[0] == '.') {
+            if (now - info.st_mtime > 3600)
+                remove_entry(path, cache);
+            continue;
+        }
+        Entry entry{path, 0, info.st_mtime};
+        for (const char *file : {"meta", "log", program_name}) {
+            struct stat part
+            {
+            };
+            if (::lstat((path + "/" + file).c_str(), &part) == 0)
+                entry.bytes += static_cast<std::uint64_t>(part.st_size);
+        }
+        total += entry.bytes;
+        entries.push_back(entry);
+    }
+    ::closedir(dir);
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry &a, const Entry &b) { return a.time < b.time; });
+    for (const Entry &entry : entries) {
+        if (total <= bound)
+            break;
+        remove_entry(entry.path, cache);
+        total -= entry.bytes;
+    }
+}
+
+// Stores a result under its hash: written in a temporary folder, then renamed into place, so
+// that a reader finds a whole entry or none. Another grader that stored the same hash first wins.
+void store(const std::string &cache, const BuildResult &result, const BuildSettings &settings,
+           bool limited)
+{
+    if (!make_folders(cache))
+        return;
+    const std::string temporary = temporary_name(cache, "tmp");
+    if (::mkdir(temporary.c_str(), 0700) != 0)
+        return;
+    std::string meta = std::string(meta_version) + "\nstatus "
+                       + (result.status == BuildResult::Status::Built ? "built" : "failed")
+                       + "\nwarnings " + std::to_string(result.warnings) + "\nlimited "
+                       + (limited ? "1" : "0") + "\nlimits " + limits_text(settings.limits)
+                       + "\nreason " + first_line(result.reason) + "\n";
+    bool good = true;
+    if (result.status == BuildResult::Status::Built) {
+        std::string sha256;
+        std::uint64_t size = 0;
+        good = copy_program(result.program, temporary + "/" + program_name,
+                            settings.limits.file_bytes, sha256, size);
+        meta += "sha256 " + sha256 + "\nsize " + std::to_string(size) + "\n";
+    }
+    good = good && write_file(temporary + "/log", result.log, 0600)
+           && write_file(temporary + "/meta", meta, 0600);
+    const std::string entry = cache + "/" + result.hash;
+    if (!good || ::rename(temporary.c_str(), entry.c_str()) != 0) {
+        remove_entry(temporary, cache);
+        return;
+    }
+    trim_cache(cache, settings.cache_bytes);
+}
+
+// When the grader is root the compiler runs as an unprivileged user, who must be able to read
+// the sources where they are; a folder unpacked for root alone is the grader's fault, not the
+// student's.
+std::string unreadable_for_sandbox(const std::string &root, const std::vector<std::string> &files)
+{
+    const std::string top = without_trailing_slash(root);
+    for (const std::string &file : files) {
+        struct stat info
+        {
+        };
+        if (::stat(file.c_str(), &info) == 0 && !(info.st_mode & S_IROTH))
+            return file;
+        for (std::string folder = file.substr(0, file.rfind('/'));
+             folder.size() >= top.size() && folder.size() > 1;
+             folder = folder.substr(0, folder.rfind('/'))) {
+            if (::stat(folder.c_str(), &info) == 0 && !(info.st_mode & S_IXOTH))
+                return folder;
+        }
+    }
+    return {};
+}
+
+// `path` with "." and ".." folded away, as far as the names alone tell.
+std::string lexically_normal(const std::string &path)
+{
+    std::vector<std::string> parts;
+    for (std::size_t start = 1; start <= path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string normal;
+    for (const std::string &part : parts)
+        normal += "/" + part;
+    return normal.empty() ? "/" : normal;
+}
+
+// The sources to put on the compiler's command line: all but those another source includes
+// (#include "stack.cpp", common with class templates), which would otherwise be defined twice.
+std::vector<std::string> sources_to_compile(const std::vector<std::string> &sources)
+{
+    std::vector<std::string> included;
+    for (const std::string &source : sources) {
+        std::string content, problem;
+        if (!read_regular(source, max_source_bytes, content, problem))
+            continue;
+        const std::string folder = source.substr(0, source.rfind('/') + 1);
+        for (std::size_t at = content.find("include"); at != std::string::npos;
+             at = content.find("include", at + 1)) {
+            const std::size_t line = content.rfind('\n', at) + 1; // npos + 1 is 0
+            const std::size_t hash = content.find_first_not_of(" \t", line);
+            const std::size_t quote = content.find_first_not_of(" \t", at + 7);
+            if (hash == std::string::npos || content[hash] != '#'
+                || content.find_first_not_of(" \t", hash + 1) != at || quote == std::string::npos
+                || content[quote] != '"')
+                continue;
+            const std::size_t close = content.find_first_of("\"\n", quote + 1);
+            if (close != std::string::npos && content[close] == '"')
+                included.push_back(
+                    lexically_normal(folder + content.substr(quote + 1, close - quote - 1)));
+        }
+    }
+    std::vector<std::string> compiled;
+    for (const std::string &source : sources) {
+        if (std::find(included.begin(), included.end(), lexically_normal(source)) == included.end())
+            compiled.push_back(source);
+    }
+    // A source that includes itself, or two that include each other: the compiler says so.
+    return compiled.empty() ? sources : compiled;
+}
+
+BuildResult not_built(BuildResult result, std::string reason)
+{
+    result.status = BuildResult::Status::NotBuilt;
+    result.reason = std::move(reason);
+    return result;
+}
+
+BuildResult failed(BuildResult result, const std::string &reason)
+{
+    result.status = BuildResult::Status::Failed;
+    result.reason = "does not compile: " + reason;
+    return result;
+}
+
+} // namespace
+
+std::string source_hash(const std::string &root, const std::vector<std::string> &sources,
+                        const std::vector<std::string> &headers,
+                        const std::string &compiler_identity, const std::vector<std::string> &flags,
+                        std::string *problem)
+{
+    std::string why;
+    // Each file by its relative name and the hash of its content, sources apart from headers,
+    // in the order of the names: the order the caller found them in does not count.
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto *group : {&sources, &headers}) {
+        const std::string kind = group == &sources ? "source " : "header ";
+        for (const std::string &path : *group) {
+            const std::string relative = relative_to(root, path);
+            std::string content;
+            if (relative.empty()) {
+                why = path + ": not below " + root;
+            } else if (read_regular(path, max_source_bytes, content, why)) {
+                files.emplace_back(kind + relative, sha256_hex(content));
+                continue;
+            }
+            if (problem)
+                *problem = why;
+            return {};
+        }
+    }
+    std::sort(files.begin(), files.end());
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    add_field(hash, meta_version);
+    add_field(hash, std::to_string(files.size()));
+    for (const auto &file : files) {
+        add_field(hash, file.first);
+        add_field(hash, file.second);
+    }
+    add_field(hash, compiler_identity);
+    add_field(hash, std::to_string(flags.size()));
+    for (const std::string &flag : flags)
+        add_field(hash, flag);
+    return hash.result().toHex().toStdString();
+}
+
+std::string compiler_identity(const std::string &compiler)
+{
+    static std::mutex mutex;
+    static std::map<std::string, std::string> known;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        const auto found = known.find(compiler);
+        if (found != known.end())
+            return found->second;
+    }
+    // The teacher's own compiler: run as it is, outside the sandbox.
+    Sandbox bare;
+    bare.enabled = false;
+    Limits limits;
+    limits.output_bytes = 64 * 1024;
+    limits.wall = std::chrono::seconds(30);
+    const ChildRun run
+        = run_child({{resolve_program(compiler), "--version"}, "/", {}}, limits, bare);
+    if (run.end != ChildRun::End::Exited || run.exit_code != 0 || run.output.empty())
+        return {};
+    const std::string identity = first_line(run.output);
+    const std::lock_guard<std::mutex> lock(mutex);
+    known[compiler] = identity;
+    return identity;
+}
+
+std::string default_cache_folder()
+{
+    const char *cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && cache[0] == '/')
+        return without_trailing_slash(cache) + "/orvimet/builds";
+    const char *home = std::getenv("HOME");
+    if (home && home[0] == '/')
+        return without_trailing_slash(home) + "/.cache/orvimet/builds";
+    return {};
+}
+
+std::vector<std::string> with_error_output(const std::vector<std::string> &argv)
+{
+    // The arguments reach the program as the shell's positional parameters, never parsed.
+    std::vector<std::string> command{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
+    command.insert(command.end(), argv.begin(), argv.end());
+    return command;
+}
+
+BuildResult build_program(const BuildSettings &settings, const std::string &root,
+                          const std::vector<std::string> &sources,
+                          const std::vector<std::string> &headers, const std::string &build_dir,
+                          const std::vector<std::string> &extra_flags)
+{
+    BuildResult result;
+    const std::string folder = without_trailing_slash(build_dir);
+    if (root.empty() || root[0] != '/' || folder.empty() || folder[0] != '/')
+        return not_built(result, "the student's and the build's folders must be absolute");
+    if (sources.empty())
+        return failed(result, "no C++ source");
+    const std::string compiler = resolve_program(settings.compiler);
+    if (settings.sandbox.enabled && !in_system_view(compiler))
+        return not_built(result, "the compiler " + compiler
+                                     + " is not in the system folders the sandbox shows");
+    const std::string identity = compiler_identity(settings.compiler);
+    if (identity.empty())
+        return not_built(result, "cannot run the compiler " + settings.compiler);
+
+    std::vector<std::string> flags = settings.flags;
+    flags.insert(flags.end(), extra_flags.begin(), extra_flags.end());
+    std::string problem;
+    for (const auto *group : {&sources, &headers}) {
+        for (const std::string &path : *group) {
+            if (relative_to(root, path).empty())
+                return not_built(result, path + " is not in the student's folder " + root);
+        }
+    }
+    result.hash = source_hash(root, sources, headers, identity, flags, &problem);
+    if (result.hash.empty()) {
+        std::string shown = problem;
+        replace_all(shown, without_trailing_slash(root) + "/", "");
+        return failed(result, shown);
+    }
+
+    const std::string cache
+        = settings.use_cache ? (settings.cache.empty() ? default_cache_folder()
+                                                       : without_trailing_slash(settings.cache))
+                             : std::string();
+    if (!cache.empty() && from_cache(cache, result.hash, settings, folder, result))
+        return result;
+
+    if (settings.sandbox.enabled && ::geteuid() == 0) {
+        std::vector<std::string> files = sources;
+        files.insert(files.end(), headers.begin(), headers.end());
+        const std::string unreadable = unreadable_for_sandbox(root, files);
+        if (!unreadable.empty())
+            return not_built(result, unreadable + " cannot be read by the sandbox's user");
+    }
+
+    std::vector<std::string> argv{compiler};
+    argv.insert(argv.end(), flags.begin(), flags.end());
+    std::vector<std::string> include_folders;
+    for (const std::string &header : headers) {
+        const std::string header_folder = header.substr(0, header.rfind('/'));
+        if (std::find(include_folders.begin(), include_folders.end(), header_folder)
+            == include_folders.end()) {
+            include_folders.push_back(header_folder);
+            argv.insert(argv.end(), {"-iquote", header_folder});
+        }
+    }
+    const std::vector<std::string> compiled = sources_to_compile(sources);
+    argv.insert(argv.end(), compiled.begin(), compiled.end());
+    const std::string program = folder + "/" + program_name;
+    argv.insert(argv.end(), {"-o", program});
+
+    Limits limits = settings.limits;
+    limits.output_bytes = std::max(settings.limits.output_bytes, settings.log_bytes);
+    limits.wall = settings.wall;
+    const ChildRun run
+        = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}}, limits,
+                    settings.sandbox);
+
+    // The messages name the files as the student does, not where the grader unpacked them.
+    std::string log = run.output;
+    replace_all(log, without_trailing_slash(root) + "/", "");
+    replace_all(log, folder + "/", "");
+    result.warnings = count_warnings(log);
+    result.log = bounded_log(log, settings.log_bytes, run.truncated);
+
+    bool limited = false;
+    switch (run.end) {
+    case ChildRun::End::NotGraded:
+        return not_built(result, run.failure);
+    case ChildRun::End::FailedToStart:
+        return not_built(result, "cannot start the shell that runs the compiler");
+    case ChildRun::End::TimedOut:
+        // Not cached: a busy machine may be the cause.
+        return failed(result, "the build took longer than " + seconds(settings.wall));
+    case ChildRun::End::Crashed:
+        // The compiler's driver itself met a limit, or crashed.
+        if (run.signal == SIGXCPU || run.signal == SIGXFSZ || run.signal == SIGKILL) {
+            result = failed(result,
+                            failure_reason(run.signal == SIGXCPU   ? "CPU time limit exceeded"
+                                           : run.signal == SIGXFSZ ? "File size limit exceeded"
+                                                                   : "Killed signal terminated",
+                                           limits, limited));
+        } else {
+            result = failed(result, "the compiler ended by signal " + std::to_string(run.signal));
+        }
+        break;
+    case ChildRun::End::Exited:
+        if (run.exit_code == 127 && log.find("not found") != std::string::npos)
+            return not_built(result, "the sandbox has no compiler " + compiler);
+        if (run.exit_code != 0) {
+            result = failed(result, failure_reason(log, limits, limited));
+            break;
+        }
+        {
+            struct stat info
+            {
+            };
+            if (::lstat(program.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+                return not_built(result, "the compiler made no program");
+        }
+        result.status = BuildResult::Status::Built;
+        result.program = program;
+        break;
+    }
+    if (!cache.empty())
+        store(cache, result, settings, limited);
+    return result;
+}
+
+std::string sanitizer_evasion(const std::vector<std::string> &files)
+{
+    // Ways a source keeps the sanitizers from seeing its faults, or tells whether they watch.
+    static const char *const markers[] = {"no_sanitize",
+                                          "no_address_safety_analysis",
+                                          "no-sanitize",
+                                          "__asan_",
+                                          "__lsan_",
+                                          "__ubsan_",
+                                          "__sanitizer_",
+                                          "address_sanitizer",
+                                          "undefined_behavior_sanitizer",
+                                          "__SANITIZE_ADDRESS__",
+                                          "ASAN_OPTIONS",
+                                          "LSAN_OPTIONS",
+                                          "UBSAN_OPTIONS"};
+    for (const std::string &file : files) {
+        std::string content, problem;
+        if (!read_regular(file, max_source_bytes, content, problem))
+            continue;
+        const std::string name = file.substr(file.rfind('/') + 1);
+        int number = 0;
+        for (std::size_t start = 0; start < content.size();) {
+            const std::size_t end = std::min(content.find('\n', start), content.size());
+            std::string line = content.substr(start, end - start);
+            start = end + 1;
+            ++number;
+            const std::string code = line.substr(0, line.find("//"));
+            for (const char *marker : markers) {
+                if (code.find(marker) != std::string::npos) {
+                    line.erase(0, line.find_first_not_of(" \t"));
+                    return name + ":" + std::to_string(number) + ": " + first_line(line);
+                }
+            }
+        }
+    }
+    return {};
+}
+
+std::string sanitizer_finding(const std::string &stderr_text)
+{
+    for (std::size_t start = 0; start < stderr_text.size();) {
+        const std::size_t end = std::min(stderr_text.find('\n', start), stderr_text.size());
+        const std::string line = stderr_text.substr(start, end - start);
+        start = end + 1;
+        for (const char *marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                                   "ERROR: UndefinedBehaviorSanitizer"}) {
+            const std::size_t at = line.find(marker);
+            if (at != std::string::npos)
+                return first_line(line, at);
+        }
+        const std::size_t runtime = line.find(": runtime error: ");
+        if (runtime != std::string::npos) {
+            // "/path/of/queue.cpp:12:5: runtime error: ...": the file by its name alone.
+            const std::size_t colon = line.find(':');
+            const std::size_t slash = line.rfind('/', colon);
+            return first_line(line, slash == std::string::npos || slash > runtime ? 0 : slash + 1);
+        }
+    }
+    return {};
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+// Building a student's C++ sources in the same bubblewrap sandbox the runs use: the system
+// read-only, no network, the sources read-only, one writable build folder, nothing of the
+// teacher's files; bounded in CPU time, memory, output files and processes. Results are cached
+// by a hash of the sources, the compiler's identity and the flags. Every function may be called
+// from several threads at once. Plain C++ and POSIX; the hash is QtCore's.
+
+#include "sandbox/sandbox.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct BuildSettings
+{
+    std::string compiler = "g++";
+    std::vector<std::string> flags = {"-std=c++17", "-O2", "-Wall", "-Wextra"};
+    Limits limits{30, std::uint64_t(2) << 30, std::uint64_t(256) << 20, 64, std::size_t(1) << 20};
+    std::chrono::milliseconds wall{60000};
+    Sandbox sandbox;       // the same switches as the runs' (enabled, bwrap, launcher)
+    std::string cache;     // folder of the cache; empty: $XDG_CACHE_HOME/orvimet/builds
+    bool use_cache = true; // --no-cache: false
+    std::uint64_t cache_bytes = std::uint64_t(1) << 30; // the cache is trimmed to this
+    std::size_t log_bytes = 64 * 1024;                  // compiler messages kept
+};
+
+// The flags of the memory-checking build, added to the ordinary ones. Its runs need the limit of
+// memory off (Limits::memory_bytes = 0): the address sanitizer maps terabytes of shadow address
+// space that it never touches, and starts under no limit of the address space that would still
+// bound an ordinary program; CPU and wall time still bound such a run. Its report goes to standard
+// error: run it through with_error_output() and read the report with sanitizer_finding().
+inline const std::vector<std::string> memcheck_flags
+    = {"-fsanitize=address,undefined", "-fno-omit-frame-pointer", "-g"};
+
+struct BuildResult
+{
+    // Failed: the student's sources do not build. NotBuilt: the grader could not build them (no
+    // compiler, no sandbox); nothing of it is the student's fault.
+    enum class Status { Built, Failed, NotBuilt };
+    Status status = Status::NotBuilt;
+    std::string program; // absolute path of the built program (build_dir/program), when Built
+    std::string reason;  // when Failed: "does not compile: ..."; NotBuilt: why
+    std::string log;     // the compiler's messages, names relative to the student's folder, at
+                         // most log_bytes, cut with a note
+    int warnings = 0;    // "warning:" lines of all the messages, kept or not
+    std::string hash;    // hex hash of sources (names and contents), compiler identity, flags
+    bool from_cache = false;
+};
+
+// The SHA-256, in hex, of `sources` and `headers` (names relative to `root` and contents), the
+// compiler's identity (its --version output) and `flags`. Where the files live does not count,
+// so that the same submission unpacked elsewhere has the same hash. Empty, with `problem` set,
+// when a file is not a regular file below `root` (a link, a device, a folder) or is too large.
+std::string source_hash(const std::string &root, const std::vector<std::string> &sources,
+                        const std::vector<std::string> &headers,
+                        const std::string &compiler_identity, const std::vector<std::string> &flags,
+                        std::string *problem = nullptr);
+
+// `compiler --version`, first line, run once per compiler and kept; empty when it cannot run.
+std::string compiler_identity(const std::string &compiler);
+
+// The folder of the cache when BuildSettings::cache is empty: $XDG_CACHE_HOME/orvimet/builds,
+// else ~/.cache/orvimet/builds; empty when neither variable is set.
+std::string default_cache_folder();
+
+// The command that runs `argv` with its standard error joined to its standard output, which
+// run_child keeps: the compiler's messages, a sanitizer's report.
+std::vector<std::string> with_error_output(const std::vector<std::string> &argv);
+
+// Builds every file of `sources` together into one program in `build_dir` (an absolute folder of
+// the grader's, writable, empty, outside `root`), but for sources that another includes by a
+// quoted name. `root` is the student's folder, shown read-only; every folder of a header is
+// searched for quoted includes. Extra flags
+// (memcheck_flags) come after settings.flags. A failed build is cached as a built one is, so
+// that a regrade does not wait again for a template bomb; one that ran out of wall time is not,
+// since a busy machine may have caused it. The build's sandbox is one of those the calling thread
+// keeps (see run_child) until it makes others or calls end_kept_sandboxes().
+BuildResult build_program(const BuildSettings &settings, const std::string &root,
+                          const std::vector<std::string> &sources,
+                          const std::vector<std::string> &headers, const std::string &build_dir,
+                          const std::vector<std::string> &extra_flags = {});
+
+// Whether a source switches the sanitizers off (no_sanitize attributes, __asan_/__lsan_ calls,
+// sanitizer options, tests of whether a sanitizer is on): the first such line as
+// "name:line: text", for a person; empty when none. Comments after // do not count.
+std::string sanitizer_evasion(const std::vector<std::string> &files);
+
+// The first line of a sanitizer's report in a run's standard error ("ERROR: AddressSanitizer:
+// heap-use-after-free ...", "queue.cpp:12:5: runtime error: ...", "ERROR: LeakSanitizer:
+// detected memory leaks"), without the process number and with file names without their
+// folders; empty when there is none.
+std::string sanitizer_finding(const std::string &stderr_text);
