@@ -143,7 +143,7 @@ std::string results_folder(const Settings &settings)
 void print_table(const ClassOutcome &outcome)
 {
     std::cout << "status             score  time-outs  student\n";
-    for (const StudentRecord &s : outcome.students) {
+    for (const StudentOutcome &s : outcome.students) {
         const int total = s.correct + s.wrong + s.timeouts + s.crashes + s.not_run + s.not_graded;
         char row[96];
         std::snprintf(row, sizeof row, "%-17s %6s  %9d  ", s.status.c_str(),
@@ -234,7 +234,7 @@ int grade_command(const Settings &settings)
 
     print_table(outcome);
     int wrong = 0, not_graded = 0, other = 0;
-    for (const StudentRecord &s : outcome.students) {
+    for (const StudentOutcome &s : outcome.students) {
         wrong += s.wrong + s.timeouts + s.crashes;
         not_graded += s.status == "not graded" || s.not_graded > 0;
         other += s.status != "graded";

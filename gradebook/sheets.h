@@ -19,9 +19,6 @@ inline const char utf8_bom[] = "\xEF\xBB\xBF";
 std::string csv_field(const std::string &text);
 std::string csv_row(const std::vector<std::string> &fields);
 
-// Valid UTF-8 stays; a backslash doubles and every byte that is not part of valid UTF-8 becomes
-// the four characters \xHH, so that any CSV reader takes the text and nothing is lost.
-std::string escape_invalid_utf8(const std::string &bytes);
 
 // A text a spreadsheet would take for a formula (starting with = + - @, a tab or CR) gets a
 // leading apostrophe: a student's name is chosen by the student.

@@ -144,7 +144,7 @@ const char *ending_of(const CaseResult &c)
 }
 
 // Each case counts once, by its verdict.
-void recount(StudentRecord &record)
+void recount(StudentOutcome &record)
 {
     record.correct = record.wrong = record.timeouts = record.crashes = record.not_run
         = record.not_graded = 0;
@@ -216,7 +216,7 @@ QJsonObject case_json(const StudentCase &c, bool memcheck)
     return o;
 }
 
-QJsonObject student_json(const StudentRecord &s, bool memcheck)
+QJsonObject student_json(const StudentOutcome &s, bool memcheck)
 {
     QJsonObject o;
     o.insert(QStringLiteral("folder"), json_text(s.submission.folder));
@@ -282,7 +282,7 @@ public:
         cases = case_count;
     }
 
-    void set(std::size_t index, const StudentRecord &record)
+    void set(std::size_t index, const StudentOutcome &record)
     {
         records[index]
             = QJsonDocument(student_json(record, settings.memcheck)).toJson(QJsonDocument::Compact);
@@ -291,14 +291,14 @@ public:
     // The whole file, through a new file renamed into place: readers see the old state or the
     // new one, never a part.
     // Every record as it stands, then the file.
-    std::string write_all(const std::vector<StudentRecord> &students, bool complete)
+    std::string write_all(const std::vector<StudentOutcome> &students, bool complete)
     {
         for (std::size_t i = 0; i < students.size() && i < records.size(); ++i)
             set(i, students[i]);
         return write(students, complete);
     }
 
-    std::string write(const std::vector<StudentRecord> &students, bool complete)
+    std::string write(const std::vector<StudentOutcome> &students, bool complete)
     {
         QByteArray text = QJsonDocument(header(students, complete)).toJson(QJsonDocument::Indented);
         text.chop(2); // "}\n"
@@ -336,7 +336,7 @@ public:
     int explore_found = 0;
 
 private:
-    QJsonObject header(const std::vector<StudentRecord> &students, bool complete) const
+    QJsonObject header(const std::vector<StudentOutcome> &students, bool complete) const
     {
         QJsonObject root;
         root.insert(QStringLiteral("format"), QStringLiteral("orvimet-results"));
@@ -384,7 +384,7 @@ private:
         scoring.insert(QStringLiteral("groups"), QJsonArray());
         root.insert(QStringLiteral("scoring"), scoring);
         std::map<std::string, int> by_status;
-        for (const StudentRecord &s : students)
+        for (const StudentOutcome &s : students)
             by_status[s.status] += 1;
         QJsonObject totals;
         totals.insert(QStringLiteral("students"), static_cast<int>(students.size()));
@@ -448,7 +448,7 @@ int shard_of(const std::string &folder, int shards)
 
 ClassOutcome grade_submissions(const ClassSettings &settings,
                                const std::function<void(const ClassProgress &)> &progress,
-                               const std::function<void(const StudentRecord &)> &student_done)
+                               const std::function<void(const StudentOutcome &)> &student_done)
 {
     ClassOutcome outcome;
     const auto tell = [&](const char *phase, int done, int total, const std::string &student) {
@@ -466,11 +466,11 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
         outcome.error = intake.error;
         return outcome;
     }
-    std::vector<StudentRecord> &students = outcome.students;
+    std::vector<StudentOutcome> &students = outcome.students;
     for (Submission &submission : intake.students) {
         if (shard_of(submission.folder, settings.shards) != settings.shard)
             continue;
-        StudentRecord record;
+        StudentOutcome record;
         record.submission = std::move(submission);
         const Submission &s = record.submission;
         switch (s.kind) {
@@ -524,7 +524,7 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     run_parallel(
         static_cast<int>(count), settings.jobs,
         [&](int i, int, const Wake &wake) {
-            StudentRecord &record = students[static_cast<std::size_t>(i)];
+            StudentOutcome &record = students[static_cast<std::size_t>(i)];
             const Submission &s = record.submission;
             const std::string folder = programs_root + "/" + std::to_string(i);
             {
@@ -682,7 +682,7 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
                   const Counterexample found
                       = shrink_failure(run.grading, program, generated[c - first_generated],
                                        failing, reference, workdir);
-                  StudentRecord &record = students[i];
+                  StudentOutcome &record = students[i];
                   record.has_counterexample = true;
                   record.counterexample_options = found.shrunk.options;
                   record.counterexample_original = found.original;
@@ -693,7 +693,7 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     int finished = 0;
     const int already = static_cast<int>(count - programs.size());
     const auto finish_record = [&](std::size_t i, const ProgramReport &report) {
-        StudentRecord &record = students[i];
+        StudentOutcome &record = students[i];
         record.cases = std::move(kept[i]);
         recount(record);
         if (!report.start_failure.empty()) {
@@ -730,7 +730,7 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
 
     // Fair exploration: a counterexample found for one student is a case for everybody.
     std::set<std::string> known(options.begin(), options.end());
-    for (const StudentRecord &record : students) {
+    for (const StudentOutcome &record : students) {
         if (record.has_counterexample && known.insert(record.counterexample_options).second)
             outcome.found.push_back(record.counterexample_options);
     }
@@ -770,7 +770,7 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
             },
             [&](const ProgramReport &) {
                 const std::size_t i = again_of[told++];
-                StudentRecord &record = students[i];
+                StudentOutcome &record = students[i];
                 for (StudentCase &c : kept[i])
                     record.cases.push_back(std::move(c));
                 recount(record);
@@ -781,7 +781,7 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
             return outcome;
         }
         if (student_done) {
-            for (const StudentRecord &record : students)
+            for (const StudentOutcome &record : students)
                 student_done(record);
         }
     }

@@ -46,7 +46,7 @@ struct StudentCase
     std::string memcheck; // the first line of the sanitizer's report on this case
 };
 
-struct StudentRecord
+struct StudentOutcome
 {
     Submission submission;
     std::string status; // graded, does not compile, nothing handed in, a Windows program, ...
@@ -74,7 +74,7 @@ struct ClassProgress
 struct ClassOutcome
 {
     std::string error; // the class could not be graded: why (a person reads it); else empty
-    std::vector<StudentRecord> students;
+    std::vector<StudentOutcome> students;
     std::vector<std::string> found; // the shrunk counterexamples added to the cases
     int case_count = 0;
     bool complete = false; // false when interrupted
@@ -88,7 +88,7 @@ int shard_of(const std::string &folder, int shards);
 // `student_done` after each student's record is final and results.json holds it.
 ClassOutcome grade_submissions(const ClassSettings &settings,
                                const std::function<void(const ClassProgress &)> &progress,
-                               const std::function<void(const StudentRecord &)> &student_done);
+                               const std::function<void(const StudentOutcome &)> &student_done);
 
 // The records' answers keep this many bytes; the full sizes are kept beside them.
 inline constexpr std::size_t kept_answer_bytes = 4096;

@@ -66,8 +66,11 @@ std::string hex_escape(unsigned char byte)
     return text;
 }
 
-std::string csv_field(const std::string &field)
+// Invalid UTF-8 (and a backslash, which then reads as an escape) is escaped, so that every CSV
+// reader takes the file: what programs print is arbitrary bytes.
+std::string csv_field(const std::string &bytes)
 {
+    const std::string field = escape_invalid_utf8(bytes);
     if (field.find_first_of(",\"\r\n") == std::string::npos)
         return field;
     std::string quoted = "\"";

@@ -7,6 +7,7 @@
 #include "gradebook/merge.h"
 #include "gradebook/pages.h"
 #include "gradebook/sheets.h"
+#include "judge/utf8.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
