@@ -2,9 +2,11 @@
 
 // The commands of orvimet-cli, once their arguments are parsed.
 
+#include "gradebook/scoring.h"
 #include "grading/explorer.h"
 #include "grading/grading.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,12 +36,15 @@ struct Settings
         std::string config;    // orvimet.toml; the command line overrides it
         double points = 100;
         double memcheck_penalty = 0;
-        std::string worksheet;     // the course website's worksheet to fill
-        std::string compare;       // an earlier results folder
-        int shard = 1, shards = 1; // --shard K/N
-        int build_cpu = 30;        // --build-cpu SECONDS: processor time of one build
+        std::string worksheet;         // the course website's worksheet to fill
+        std::string compare;           // an earlier results folder
+        int shard = 1, shards = 1;     // --shard K/N
+        int build_cpu = 30;            // --build-cpu SECONDS: processor time of one build
+        std::vector<CaseGroup> groups; // from the class file
     } grade;
     std::vector<std::string> merge_inputs; // merge: results folders; grade.out is the target
+    // The long names of the options the command line gave: a class file fills in the rest.
+    std::set<std::string> given;
 };
 
 // Bad use or a grader that cannot go on: one line for the user, exit status 2.
@@ -65,6 +70,8 @@ void say(const std::string &message);
 int judge_command(const Settings &settings);
 int suite_command(const Settings &settings);
 int explore_command(const Settings &settings);
+// A grading's class file (--config) fills in every setting the command line did not give.
+void apply_class_file(Settings &settings);
 int grade_command(const Settings &settings);
 int merge_command(const Settings &settings);
 int init_command(const Settings &settings);

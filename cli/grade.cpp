@@ -2,6 +2,9 @@
 #include "cli/commands.h"
 
 #include "explore/cases.h"
+#include "gradebook/classfile.h"
+#include "gradebook/gradebook.h"
+#include "gradebook/merge.h"
 #include "grading/classwork.h"
 #include "grading/reports.h"
 #include "judge/exercise.h"
@@ -17,11 +20,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,6 +94,30 @@ private:
     Clock::time_point phase_start = start;
     Clock::time_point last;
 };
+
+ScoringRule scoring_rule(const Settings::Grade &grade)
+{
+    ScoringRule rule;
+    rule.points = grade.points;
+    rule.memcheck_penalty = grade.memcheck_penalty;
+    rule.groups = grade.groups;
+    return rule;
+}
+
+// Writes all of `size` bytes; false with errno set when the file would not take them.
+bool write_all(int fd, const char *data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
 
 std::vector<std::string> grade_cases(const Settings &settings, std::string &source)
 {
@@ -180,6 +209,16 @@ int grade_command(const Settings &settings)
         throw Failure{"invalid shard: give K/N with 1 <= K <= N"};
     if (!is_readable_file(settings.grading.reference_path))
         throw Failure{"no reference program: " + printable(settings.grading.reference_path)};
+    // What the grade sheets need is checked before the class is graded, not after.
+    for (const std::string &path : {grade.worksheet, grade.compare}) {
+        if (!path.empty() && ::access(path.c_str(), R_OK) != 0)
+            throw Failure{"cannot read " + printable(path) + ": " + std::strerror(errno)};
+    }
+    {
+        std::string error;
+        if (!check_rule(scoring_rule(grade), 0, error))
+            throw Failure{"invalid scoring: " + printable(error)};
+    }
 
     ClassSettings work;
     work.exercise = exercise_name(settings.grading.exercise);
@@ -227,12 +266,20 @@ int grade_command(const Settings &settings)
         for (const std::string &options : outcome.found)
             found << options << '\n';
     }
-    if (outcome.complete && outcome.error.empty()) {
-        // The grade sheets, feedback pages and class report are made from results.json here,
-        // once they exist: write_outputs(work.results) of gradebook/.
-    }
-
     print_table(outcome);
+    bool sheets_written = false;
+    if (outcome.complete && outcome.error.empty() && !interrupted()) {
+        GradebookOptions options;
+        options.scoring = scoring_rule(grade);
+        options.worksheet = grade.worksheet;
+        options.compare_with = grade.compare;
+        options.say = [](const std::string &line) { std::cout << line << '\n'; };
+        std::string error;
+        if (write_outputs(work.results, options, error) != 0)
+            say("cannot write the grade sheets and pages: " + printable(error));
+        else
+            sheets_written = true;
+    }
     int wrong = 0, not_graded = 0, other = 0;
     for (const StudentOutcome &s : outcome.students) {
         wrong += s.wrong + s.timeouts + s.crashes;
@@ -242,26 +289,126 @@ int grade_command(const Settings &settings)
     std::cout << outcome.students.size() << " students, " << outcome.case_count << " cases";
     if (!outcome.found.empty())
         std::cout << " (" << outcome.found.size() << " found by exploring)";
-    std::cout << "\nresults: " << printable(work.results) << "/results.json\n"
-              << "seed: " << settings.seed << '\n'
-              << std::flush;
+    std::cout << "\nresults: " << printable(work.results) << "/results.json\n";
+    if (sheets_written)
+        std::cout << "for the teacher: grades.csv, report.html, feedback.zip"
+                  << (QFileInfo::exists(from_utf8(work.results + "/grading-worksheet.csv"))
+                          ? ", grading-worksheet.csv"
+                          : "")
+                  << " beside it\n";
+    std::cout << "seed: " << settings.seed << '\n' << std::flush;
     if (!outcome.error.empty())
         say(printable(outcome.error));
     if (const int signal = interrupted()) {
         say("interrupted: results.json is marked incomplete");
         throw Interrupted{signal};
     }
-    if (!outcome.error.empty() || not_graded > 0)
+    if (!outcome.error.empty() || not_graded > 0 || (outcome.complete && !sheets_written))
         return not_judged;
     return wrong == 0 && other == 0 ? all_correct : some_wrong;
 }
 
-int merge_command(const Settings &)
+void apply_class_file(Settings &settings)
 {
-    throw Failure{"merge is not available in this build"};
+    Settings::Grade &grade = settings.grade;
+    if (grade.config.empty())
+        return;
+    ClassFile file;
+    std::string error;
+    if (!read_class_file(grade.config, file, error))
+        throw Failure{printable(error)};
+    const auto given = [&](const char *option) { return settings.given.count(option) != 0; };
+    if (!given("exercise")) {
+        if (!file.exercise)
+            throw Failure{"no exercise given: use --exercise, or name it in "
+                          + printable(grade.config)};
+        settings.grading.exercise = *file.exercise;
+    }
+    Limits &limits = settings.grading.limits;
+    if (!given("timeout"))
+        limits.wall
+            = std::chrono::milliseconds(std::max(1LL, std::llround(file.wall_seconds * 1000)));
+    if (!given("cpu"))
+        limits.cpu_seconds = static_cast<int>(std::lround(file.cpu_seconds));
+    if (!given("memory"))
+        limits.memory_bytes = file.memory_bytes;
+    if (!given("file-size"))
+        limits.file_bytes = file.file_bytes;
+    if (!given("output"))
+        limits.output_bytes = static_cast<std::size_t>(file.output_bytes);
+    if (!given("processes"))
+        limits.processes = file.processes;
+    if (!given("cases"))
+        settings.cases = file.cases == "ten"                 ? std::string()
+                         : file.cases.rfind("file:", 0) == 0 ? file.cases.substr(5)
+                                                             : file.cases;
+    if (!given("seed"))
+        settings.seed = file.seed;
+    if (!given("explore"))
+        settings.explore = file.explore;
+    if (!given("jobs") && file.jobs > 0)
+        settings.jobs = file.jobs;
+    if (!given("compiler"))
+        grade.compiler = file.compiler;
+    if (!given("flags"))
+        grade.flags = file.flags;
+    if (!given("memcheck"))
+        grade.memcheck = file.memcheck;
+    if (!given("give-up-after"))
+        grade.give_up_after = file.give_up_after;
+    if (!given("worksheet"))
+        grade.worksheet = file.worksheet;
+    if (!given("points"))
+        grade.points = file.scoring.points;
+    if (!given("memcheck-penalty"))
+        grade.memcheck_penalty = file.scoring.memcheck_penalty;
+    grade.groups = file.scoring.groups;
 }
 
-int init_command(const Settings &)
+int merge_command(const Settings &settings)
 {
-    throw Failure{"init is not available in this build"};
+    const std::string out = absolute_path(settings.grade.out);
+    struct stat status
+    {
+    };
+    if (::lstat(out.c_str(), &status) == 0 && !settings.grade.force)
+        throw Failure{printable(settings.grade.out)
+                      + " already exists: give another folder with --out, or replace it with "
+                        "--force"};
+    std::vector<std::string> parts;
+    for (const std::string &folder : settings.merge_inputs)
+        parts.push_back(absolute_path(folder));
+    std::string error;
+    if (!merge_results(parts, out, error))
+        throw Failure{printable(error)};
+    GradebookOptions options;
+    options.say = [](const std::string &line) { std::cout << line << '\n'; };
+    if (write_outputs(out, options, error) != 0)
+        throw Failure{"cannot write the grade sheets and pages: " + printable(error)};
+    std::cout << parts.size() << " parts merged\nresults: " << printable(out)
+              << "/results.json, grades.csv, report.html, feedback.zip\n";
+    return all_correct;
+}
+
+int init_command(const Settings &settings)
+{
+    const std::string path
+        = settings.positional.empty() ? std::string("orvimet.toml") : settings.positional.front();
+    // Never over an existing file, nor through a link planted under the name.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw Failure{
+            "cannot write the class file " + printable(path) + ": "
+            + (errno == EEXIST ? std::string("it exists already") : std::strerror(errno))};
+    const std::string text = example_class_file();
+    const bool written = write_all(fd, text.data(), text.size());
+    ::close(fd);
+    if (!written) {
+        ::unlink(path.c_str());
+        throw Failure{"cannot write the class file " + printable(path) + ": "
+                      + std::strerror(errno)};
+    }
+    std::cout << "wrote " << printable(path) << ": edit it, then grade with\n"
+              << "  orvimet-cli grade --config " << printable(path) << " SUBMISSIONS\n";
+    return all_correct;
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <set>
 #include <thread>
 
 namespace {
@@ -96,6 +97,7 @@ const char *const grade_options
       --compare RESULTS    list the students whose points or status changed since
                            an earlier grading
       --shard K/N          grade only the K-th of N parts of the class
+      --build-cpu SECONDS  processor time of one build (default 30)
   -q, --quiet              no progress line on standard error
 )";
 
@@ -269,6 +271,16 @@ public:
         options[key] = app.add_flag(names, flags[key]);
     }
 
+    std::set<std::string> given_keys() const
+    {
+        std::set<std::string> keys;
+        for (const auto &[key, option] : options) {
+            if (option->count() > 0)
+                keys.insert(key);
+        }
+        return keys;
+    }
+
     bool given(const std::string &key) const
     {
         const auto found = options.find(key);
@@ -345,7 +357,7 @@ void declare(Reader &reader, const CommandShape &shape)
     }
     if (shape.grading) {
         for (const char *name : {"compiler", "flags", "give-up-after", "config", "points",
-                                 "memcheck-penalty", "worksheet", "compare", "shard"})
+                                 "memcheck-penalty", "worksheet", "compare", "shard", "build-cpu"})
             reader.value(std::string("--") + name, name);
         reader.flag("--no-cache", "no-cache");
         reader.flag("--memcheck", "memcheck");
@@ -385,7 +397,10 @@ int string_count(const std::string &text, int lowest)
 void read_settings(Reader &reader, const CommandShape &shape, Invocation &invocation)
 {
     Settings &settings = invocation.settings;
-    if (shape.exercise) {
+    settings.given = reader.given_keys();
+    // A class file may name the exercise of a grading instead.
+    const bool exercise_from_file = shape.grading && reader.given("config");
+    if (shape.exercise && !(exercise_from_file && !reader.given("exercise"))) {
         if (!reader.given("exercise"))
             throw Failure{"no exercise given: use --exercise stack, queue or stackqueue"};
         const std::optional<Exercise> exercise = exercise_named(reader.text("exercise"));
@@ -443,6 +458,10 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
             = static_cast<int>(whole(reader.text("give-up-after"), 0, 1000000,
                                      "number of time-outs", "give a whole number, 0 for never"));
     grade.config = reader.text("config");
+    if (reader.given("build-cpu"))
+        grade.build_cpu = static_cast<int>(whole(reader.text("build-cpu"), 1, 3600, "build time",
+                                                 "give a whole number of seconds "
+                                                 "from 1 to 3600"));
     for (const auto &[key, target] :
          {std::pair<const char *, double *>{"points", &grade.points},
           std::pair<const char *, double *>{"memcheck-penalty", &grade.memcheck_penalty}}) {
@@ -471,6 +490,7 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
 // "=VALUE" or a compacted "-eVALUE".
 bool takes_value(const std::string &word)
 {
+    // One a line would take a page: clang-format off
     static const char *const names[] = {"-e",
                                         "--exercise",
                                         "-t",
@@ -501,7 +521,9 @@ bool takes_value(const std::string &word)
                                         "--memcheck-penalty",
                                         "--worksheet",
                                         "--compare",
-                                        "--shard"};
+                                        "--shard",
+                                        "--build-cpu"};
+    // clang-format on
     return std::find(std::begin(names), std::end(names), word) != std::end(names);
 }
 

@@ -288,9 +288,13 @@ void TestGrade::plainFolderByTheCommand()
     {
         CoutCapture table;
         QCOMPARE(grade_command(settings), some_wrong);
-        QVERIFY2(QString::fromStdString(table.text())
-                     .contains("results: " + bench.path("out") + "/results.json\nseed: 7\n"),
-                 table.text().c_str());
+        const QString said = QString::fromStdString(table.text());
+        QVERIFY2(said.contains("results: " + bench.path("out") + "/results.json\n")
+                     && said.contains("\nseed: 7\n"),
+                 qPrintable(said));
+        // The grade sheets and pages stand beside the results.
+        for (const char *name : {"grades.csv", "report.html", "feedback.zip"})
+            QVERIFY2(bench.exists(QStringLiteral("out/") + name), name);
     }
     QFile file(bench.path(QStringLiteral("out/results.json")));
     QVERIFY(file.open(QIODevice::ReadOnly));

@@ -35,6 +35,7 @@ private slots:
     void meaning();
     void helpAndVersion_data();
     void helpAndVersion();
+    void classFileUnderTheCommandLine();
 };
 
 void TestOptions::badUse_data()
@@ -183,6 +184,48 @@ void TestOptions::helpAndVersion()
     // Each command's help names its own usage and, where it runs programs, its limits.
     const std::string text = help_text(invocation.command);
     QVERIFY(QString::fromStdString(text).startsWith("Usage: orvimet-cli " + command));
+}
+
+void TestOptions::classFileUnderTheCommandLine()
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("orvimet.toml")).toStdString();
+    Settings init;
+    init.positional = {path};
+    QCOMPARE(init_command(init), 0);
+    // The example is never written over, however it was edited since.
+    bool refused = false;
+    try {
+        init_command(init);
+    } catch (const Failure &) {
+        refused = true;
+    }
+    QVERIFY(refused);
+
+    // The file names the exercise and the points; the command line's time-out and points win.
+    Invocation invocation
+        = parse_command_line(words({"grade", "--config", QString::fromStdString(path), "--points",
+                                    "10", "-t", "2", "class.zip"}));
+    apply_class_file(invocation.settings);
+    const Settings &settings = invocation.settings;
+    QCOMPARE(exercise_name(settings.grading.exercise), std::string("queue"));
+    QCOMPARE(settings.grade.points, 10.0);
+    QCOMPARE(qint64(settings.grading.limits.wall.count()), qint64(2000));
+    QCOMPARE(settings.grade.give_up_after, 3);
+
+    QFile broken(QString::fromStdString(path));
+    QVERIFY(broken.open(QIODevice::Append));
+    broken.write("\npionts = 5\n");
+    broken.close();
+    Invocation misspelt
+        = parse_command_line(words({"grade", "--config", QString::fromStdString(path), "c.zip"}));
+    try {
+        apply_class_file(misspelt.settings);
+        QFAIL("a misspelt key was taken");
+    } catch (const Failure &failure) {
+        QVERIFY2(QString::fromStdString(failure.message).contains("pionts"),
+                 failure.message.c_str());
+    }
 }
 
 QTEST_MAIN(TestOptions)
