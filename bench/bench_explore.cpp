@@ -120,7 +120,8 @@ void faults_found(const QTemporaryDir &dir, int seeds)
             = student_program(faulty.filePath(name + "/" + exercise + ".exe").toStdString());
         const int ten
             = wrong_answers(s, program, {suite_options.begin(), suite_options.end()}, reference);
-        const int extended = wrong_answers(s, program, extended_cases(flag_stack), reference);
+        const int extended = wrong_answers(
+            s, program, extended_cases(*exercise_from_number(flag_stack)), reference);
         int found = 0;
         std::vector<double> tried;
         for (int seed = 1; seed <= (harmless(fault) ? 1 : seeds); ++seed) {
@@ -200,13 +201,13 @@ void speed(const QTemporaryDir &dir, int strings)
     const QString student = QStringLiteral(ORVIMET_FAULTY_DIR "/stack-crlf/stack.exe");
     const StudentProgram program = student_program(student.toStdString());
     std::vector<std::vector<QByteArray>> words;
-    for (const Words &w : generate_cases(flag_stack, 1, strings)) {
+    for (const Words &w : generate_cases(Exercise::Stack, 1, strings)) {
         words.emplace_back();
         for (const std::string &word : w)
             words.back().push_back(QByteArray::fromStdString(word));
     }
     std::vector<std::string> options;
-    for (const Words &w : generate_cases(flag_stack, 1, strings))
+    for (const Words &w : generate_cases(Exercise::Stack, 1, strings))
         options.push_back(options_line(w));
     double best_bare = 1e300, best_api = 1e300, best_explore = 1e300;
     for (int round = 0; round < 3; ++round) {

@@ -142,7 +142,7 @@ std::vector<std::string> case_list(const Settings &settings)
     if (settings.cases.empty())
         return {suite_options.begin(), suite_options.end()};
     if (settings.cases == "extended")
-        return extended_cases(settings.grading.flag_stack);
+        return extended_cases(exercise_of(settings.grading));
     const CaseList list = read_case_file(settings.cases);
     if (!list.error.empty())
         throw Failure{"cannot read the case file " + printable(settings.cases) + ": " + list.error};
@@ -275,7 +275,7 @@ int suite_command(const Settings &settings)
     run.options = case_list(settings);
     const std::size_t first_generated = run.options.size();
     const std::vector<Words> generated
-        = generate_cases(settings.grading.flag_stack, settings.seed, settings.explore);
+        = generate_cases(exercise_of(settings.grading), settings.seed, settings.explore);
     for (const Words &words : generated)
         run.options.push_back(options_line(words));
 
