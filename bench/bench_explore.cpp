@@ -246,6 +246,39 @@ void speed(const QTemporaryDir &dir, int strings)
                 strings / best_explore * 1e3, best_bare / best_explore);
 }
 
+// Shrinking a long failure: each program fails on a string of 1500 counted values, which shrinks
+// to as many as its fault needs.
+void long_shrinks(const QTemporaryDir &dir)
+{
+    std::printf("Shrinking a failure of 1500 elements (-S 2000 -I 1 2 ... 1500 -N)\n");
+    std::printf("%-44s %9s %9s %6s\n", "program", "ms", "steps", "words");
+    Words words{"-S", "2000", "-I"};
+    for (int i = 1; i <= 1500; ++i)
+        words.push_back(std::to_string(i));
+    words.push_back("-N");
+    const std::string options = options_line(words);
+    for (const char *name : {"stack-fixed_array_100", "queue-ring_of_128",
+                             "stackqueue-fixed_stacks_1000", "stack-answer_buffer_1024"}) {
+        const QString folder = QString::fromLatin1(name);
+        const QString exercise = folder.section(QLatin1Char('-'), 0, 0);
+        const Setting s = setting(exercise_number(exercise), dir);
+        ReferenceAnswers reference(s.grading, s.scratch + "reference/");
+        const StudentProgram program = student_program(
+            (QStringLiteral(ORVIMET_FAULTY_DIR "/") + folder + "/" + exercise + ".exe")
+                .toStdString());
+        const CaseResult failing
+            = judge_case(s.grading, program, options, reference.answer(options).text, s.scratch);
+        if (failing.correct)
+            fail(QStringLiteral("%1 does not fail on the long string").arg(folder));
+        QElapsedTimer timer;
+        timer.start();
+        const Counterexample c
+            = shrink_failure(s.grading, program, words, failing, reference, s.scratch);
+        std::printf("%-44s %9.0f %9d %6zu\n", name, static_cast<double>(timer.nsecsElapsed()) / 1e6,
+                    c.steps, word_count(c.shrunk.options));
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -268,6 +301,8 @@ int main(int argc, char *argv[])
     if (!dir.isValid())
         fail(QStringLiteral("no scratch folder"));
     speed(dir, strings);
+    std::printf("\n");
+    long_shrinks(dir);
     std::printf("\n");
     faults_found(dir, seeds);
     return 0;

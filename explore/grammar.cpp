@@ -64,7 +64,7 @@ constexpr int most_zeros = 40;
 
 // In a hundred strings, how many are long: they may hold up to largest_count() elements in all.
 // The rest hold at most a dozen elements per insertion, so that most failures shrink quickly.
-constexpr int long_strings = 15;
+constexpr int long_strings = 10;
 constexpr long long short_insertion = 12;
 
 // In a hundred numbers of a string aimed at a boundary, how many are that boundary.
@@ -152,11 +152,12 @@ const char *pick_word(Random &random, const char *const (&choices)[n])
 class Writer
 {
 public:
-    Writer(Exercise exercise, Random &random, int index, std::optional<long long> focus)
+    Writer(Exercise exercise, Random &random, int index, std::optional<long long> focus,
+           bool long_aim)
         : exercise(exercise)
         , random(random)
         , focus(focus)
-        , is_long(focus || random.percent(long_strings))
+        , is_long(focus ? long_aim : random.percent(long_strings))
         , elements_left(largest_count(index))
     {}
 
@@ -440,16 +441,25 @@ long long largest_count(int index)
 Words generate_words(Exercise exercise, Random &random, int index, const Dictionary &dictionary)
 {
     // Every third string aims at a number: the dictionary's and the boundaries take turns.
+    // The first round of the numbers fills containers up to them, the next only aims at them,
+    // and so on: a long string costs more to run and far more to shrink.
     std::optional<long long> focus;
+    bool long_aim = false;
     if (index % 3 == 2) {
         const std::vector<long long> &bounds = boundary_numbers();
         const std::size_t turn = static_cast<std::size_t>(index / 3);
-        if (dictionary.empty())
+        std::size_t round = 0;
+        if (dictionary.empty()) {
             focus = bounds[turn % bounds.size()];
-        else if (turn % 2 == 0)
+            round = turn / bounds.size();
+        } else if (turn % 2 == 0) {
             focus = dictionary[turn / 2 % dictionary.size()];
-        else
+            round = turn / 2 / dictionary.size();
+        } else {
             focus = bounds[turn / 2 % bounds.size()];
+            round = turn / 2 / bounds.size();
+        }
+        long_aim = round % 2 == 0;
     }
-    return Writer(exercise, random, index, focus).write();
+    return Writer(exercise, random, index, focus, long_aim).write();
 }

@@ -59,7 +59,7 @@ std::vector<std::string> simpler_words(const std::string &word, Exercise exercis
 // only the first few that fail.
 struct Edit
 {
-    enum Kind { Remove, Zeros, Replace } kind;
+    enum Kind { Remove, Zeros, Replace, Number } kind; // a Number replaces an option's number
     std::size_t begin;
     std::size_t end;
     std::string word;
@@ -101,11 +101,25 @@ std::vector<Edit> edits(const Words &words, Exercise exercise)
                 all.push_back({Edit::Remove, at, std::min(at + chunk, end), {}});
         }
     }
+    // The numbers of the options but -I before the single words: a -G at the last of thousands
+    // of elements keeps every removal of an element from failing until its number is lowered.
+    std::vector<bool> simplified(words.size(), false);
+    const auto simplify = [&](std::size_t i, Edit::Kind kind) {
+        simplified[i] = true;
+        for (std::string &word : simpler_words(words[i], exercise))
+            all.push_back({kind, i, i + 1, std::move(word)});
+    };
+    for (std::size_t k = 0; k < options.size(); ++k) {
+        if (words[options[k]] != "-I") {
+            for (std::size_t i = options[k] + 1; i < end_of(k); ++i)
+                simplify(i, Edit::Number);
+        }
+    }
     for (std::size_t i = 0; i < words.size(); ++i)
         all.push_back({Edit::Remove, i, i + 1, {}});
     for (std::size_t i = 0; i < words.size(); ++i) {
-        for (std::string &word : simpler_words(words[i], exercise))
-            all.push_back({Edit::Replace, i, i + 1, std::move(word)});
+        if (!simplified[i])
+            simplify(i, Edit::Replace);
     }
     return all;
 }
@@ -155,7 +169,10 @@ Shrinking shrink(Words words, Exercise exercise, const std::function<bool(const 
             if (fails(candidate)) {
                 result.words = std::move(candidate);
                 ++result.steps;
-                start = k;
+                // A lower number of an option (a -G at the last of thousands of elements) may
+                // let whole options and halves of insertions go, which come first: after one,
+                // the search starts over.
+                start = candidates[k].kind == Edit::Number ? 0 : k;
                 reduced = true;
             }
         }

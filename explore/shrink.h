@@ -10,9 +10,10 @@
 
 // Every string one reduction step away from `words`, in the order they are tried: cutting off
 // the options from one on, removing an option with its values, putting 0 in place of every value
-// of an option, removing half, a quarter, an eighth ... of an option's values at a time,
-// removing one word, and putting a simpler word in place of one (an integer written plainly,
-// nearer to 0, or a non-integer as "0" or "x"). Each step makes the string strictly smaller, by
+// of an option, removing half, a quarter, an eighth ... of an option's values at a time, putting
+// a simpler word in place of a number of -S, -O, -G or -A, removing one word, and putting a
+// simpler word in place of any other (an integer written plainly, nearer to 0, or a non-integer
+// as "0" or "x"). Each step makes the string strictly smaller, by
 // words, then by the sum of the integers' sizes, then by characters, so that no chain of steps
 // runs in a circle.
 std::vector<Words> reductions(const Words &words, Exercise exercise);
