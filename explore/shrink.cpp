@@ -84,8 +84,9 @@ std::vector<Edit> edits(const Words &words, Exercise exercise)
         if (end_of(k) - options[k] > 1) // a lone option is one of the single words below
             all.push_back({Edit::Remove, options[k], end_of(k), {}});
     }
-    // Long insertions: their values all 0 in one step, then halves, quarters ... of them gone, so
-    // that a thousand values shrink in a few dozen runs rather than a thousand.
+    // Long insertions: their values all 0 in one step, then all but their first quarter, eighth
+    // ... gone, then halves, quarters ... of them gone, so that a thousand values shrink in a few
+    // dozen runs rather than a thousand.
     for (std::size_t k = 0; k < options.size(); ++k) {
         const std::size_t first = options[k] + 1;
         const std::size_t end = end_of(k);
@@ -96,7 +97,14 @@ std::vector<Edit> edits(const Words &words, Exercise exercise)
                 break;
             }
         }
-        for (std::size_t chunk = (end - first) / 2; chunk > 1; chunk /= 2) {
+        // Only the first half, quarter, ... kept: an insertion of hundreds of values into a
+        // container of 74 fails until all but the first few are gone.
+        for (std::size_t keep = (end - first) / 4; keep > 0; keep /= 2)
+            all.push_back({Edit::Remove, first + keep, end, {}});
+        // Down to sixteenths: finer ones would be as many as the single words, and are tried
+        // again each time the search starts over.
+        for (std::size_t chunk = (end - first) / 2; chunk > 1 && chunk * 16 >= end - first;
+             chunk /= 2) {
             for (std::size_t at = first; at < end; at += chunk)
                 all.push_back({Edit::Remove, at, std::min(at + chunk, end), {}});
         }

@@ -10,7 +10,8 @@
 
 // Every string one reduction step away from `words`, in the order they are tried: cutting off
 // the options from one on, removing an option with its values, putting 0 in place of every value
-// of an option, removing half, a quarter, an eighth ... of an option's values at a time, putting
+// of an option, keeping only the first quarter, eighth ... of an option's values, removing half,
+// a quarter, an eighth ... a sixteenth of them at a time, putting
 // a simpler word in place of a number of -S, -O, -G or -A, removing one word, and putting a
 // simpler word in place of any other (an integer written plainly, nearer to 0, or a non-integer
 // as "0" or "x"). Each step makes the string strictly smaller, by
