@@ -246,21 +246,23 @@ void speed(const QTemporaryDir &dir, int strings)
                 strings / best_explore * 1e3, best_bare / best_explore);
 }
 
-// Shrinking a long failure: each program fails on a string of 1500 counted values, which shrinks
-// to as many as its fault needs.
+// Shrinking a long failure: each program fails on a string of counted values, 1500 of them (2500
+// for the two-stack queue, whose two stacks of 1000 hold 2000), which shrinks to as many as its
+// fault needs.
 void long_shrinks(const QTemporaryDir &dir)
 {
-    std::printf("Shrinking a failure of 1500 elements (-S 2000 -I 1 2 ... 1500 -N)\n");
-    std::printf("%-44s %9s %9s %6s\n", "program", "ms", "steps", "words");
-    Words words{"-S", "2000", "-I"};
-    for (int i = 1; i <= 1500; ++i)
-        words.push_back(std::to_string(i));
-    words.push_back("-N");
-    const std::string options = options_line(words);
+    std::printf("Shrinking a long failure (-S 3000 -I 1 2 ... n -N)\n");
+    std::printf("%-44s %6s %9s %9s %6s\n", "program", "n", "ms", "steps", "words");
     for (const char *name : {"stack-fixed_array_100", "queue-ring_of_128",
                              "stackqueue-fixed_stacks_1000", "stack-answer_buffer_1024"}) {
         const QString folder = QString::fromLatin1(name);
         const QString exercise = folder.section(QLatin1Char('-'), 0, 0);
+        const int n = exercise == QLatin1String("stackqueue") ? 2500 : 1500;
+        Words words{"-S", "3000", "-I"};
+        for (int i = 1; i <= n; ++i)
+            words.push_back(std::to_string(i));
+        words.push_back("-N");
+        const std::string options = options_line(words);
         const Setting s = setting(exercise_number(exercise), dir);
         ReferenceAnswers reference(s.grading, s.scratch + "reference/");
         const StudentProgram program = student_program(
@@ -274,8 +276,9 @@ void long_shrinks(const QTemporaryDir &dir)
         timer.start();
         const Counterexample c
             = shrink_failure(s.grading, program, words, failing, reference, s.scratch);
-        std::printf("%-44s %9.0f %9d %6zu\n", name, static_cast<double>(timer.nsecsElapsed()) / 1e6,
-                    c.steps, word_count(c.shrunk.options));
+        std::printf("%-44s %6d %9.0f %9d %6zu\n", name, n,
+                    static_cast<double>(timer.nsecsElapsed()) / 1e6, c.steps,
+                    word_count(c.shrunk.options));
     }
 }
 
