@@ -91,6 +91,12 @@ std::size_t word_count(const std::string &options)
     return static_cast<std::size_t>(QProcess::splitCommand(QString::fromStdString(options)).size());
 }
 
+// A shrunk string of hundreds of values, cut to fit its row.
+std::string shown(const std::string &options)
+{
+    return options.size() <= 60 ? options : options.substr(0, 56) + " ...";
+}
+
 double median(std::vector<double> values)
 {
     if (values.empty())
@@ -140,7 +146,7 @@ void faults_found(const QTemporaryDir &dir, int seeds)
             if (seed == 1)
                 std::printf("%-44s %5d %8d %8s %9d %9.0f %6.0f  %s\n", qPrintable(name), ten,
                             extended, "found", e.tried, ms, sizes.back(),
-                            e.found->shrunk.options.c_str());
+                            shown(e.found->shrunk.options).c_str());
         }
         if (harmless(fault)) {
             false_alarms += (ten > 0) + (extended > 0) + found;
