@@ -91,6 +91,12 @@ std::size_t word_count(const std::string &options)
     return static_cast<std::size_t>(QProcess::splitCommand(QString::fromStdString(options)).size());
 }
 
+// A shrunk string of hundreds of values, cut to fit its row.
+std::string shown(const std::string &options)
+{
+    return options.size() <= 60 ? options : options.substr(0, 56) + " ...";
+}
+
 double median(std::vector<double> values)
 {
     if (values.empty())
@@ -120,7 +126,8 @@ void faults_found(const QTemporaryDir &dir, int seeds)
             = student_program(faulty.filePath(name + "/" + exercise + ".exe").toStdString());
         const int ten
             = wrong_answers(s, program, {suite_options.begin(), suite_options.end()}, reference);
-        const int extended = wrong_answers(s, program, extended_cases(flag_stack), reference);
+        const int extended = wrong_answers(
+            s, program, extended_cases(*exercise_from_number(flag_stack)), reference);
         int found = 0;
         std::vector<double> tried;
         for (int seed = 1; seed <= (harmless(fault) ? 1 : seeds); ++seed) {
@@ -139,7 +146,7 @@ void faults_found(const QTemporaryDir &dir, int seeds)
             if (seed == 1)
                 std::printf("%-44s %5d %8d %8s %9d %9.0f %6.0f  %s\n", qPrintable(name), ten,
                             extended, "found", e.tried, ms, sizes.back(),
-                            e.found->shrunk.options.c_str());
+                            shown(e.found->shrunk.options).c_str());
         }
         if (harmless(fault)) {
             false_alarms += (ten > 0) + (extended > 0) + found;
@@ -200,13 +207,13 @@ void speed(const QTemporaryDir &dir, int strings)
     const QString student = QStringLiteral(ORVIMET_FAULTY_DIR "/stack-crlf/stack.exe");
     const StudentProgram program = student_program(student.toStdString());
     std::vector<std::vector<QByteArray>> words;
-    for (const Words &w : generate_cases(flag_stack, 1, strings)) {
+    for (const Words &w : generate_cases(Exercise::Stack, 1, strings)) {
         words.emplace_back();
         for (const std::string &word : w)
             words.back().push_back(QByteArray::fromStdString(word));
     }
     std::vector<std::string> options;
-    for (const Words &w : generate_cases(flag_stack, 1, strings))
+    for (const Words &w : generate_cases(Exercise::Stack, 1, strings))
         options.push_back(options_line(w));
     double best_bare = 1e300, best_api = 1e300, best_explore = 1e300;
     for (int round = 0; round < 3; ++round) {
@@ -245,6 +252,42 @@ void speed(const QTemporaryDir &dir, int strings)
                 strings / best_explore * 1e3, best_bare / best_explore);
 }
 
+// Shrinking a long failure: each program fails on a string of counted values, 1500 of them (2500
+// for the two-stack queue, whose two stacks of 1000 hold 2000), which shrinks to as many as its
+// fault needs.
+void long_shrinks(const QTemporaryDir &dir)
+{
+    std::printf("Shrinking a long failure (-S 3000 -I 1 2 ... n -N)\n");
+    std::printf("%-44s %6s %9s %9s %6s\n", "program", "n", "ms", "steps", "words");
+    for (const char *name : {"stack-fixed_array_100", "queue-ring_of_128",
+                             "stackqueue-fixed_stacks_1000", "stack-answer_buffer_1024"}) {
+        const QString folder = QString::fromLatin1(name);
+        const QString exercise = folder.section(QLatin1Char('-'), 0, 0);
+        const int n = exercise == QLatin1String("stackqueue") ? 2500 : 1500;
+        Words words{"-S", "3000", "-I"};
+        for (int i = 1; i <= n; ++i)
+            words.push_back(std::to_string(i));
+        words.push_back("-N");
+        const std::string options = options_line(words);
+        const Setting s = setting(exercise_number(exercise), dir);
+        ReferenceAnswers reference(s.grading, s.scratch + "reference/");
+        const StudentProgram program = student_program(
+            (QStringLiteral(ORVIMET_FAULTY_DIR "/") + folder + "/" + exercise + ".exe")
+                .toStdString());
+        const CaseResult failing
+            = judge_case(s.grading, program, options, reference.answer(options).text, s.scratch);
+        if (failing.correct)
+            fail(QStringLiteral("%1 does not fail on the long string").arg(folder));
+        QElapsedTimer timer;
+        timer.start();
+        const Counterexample c
+            = shrink_failure(s.grading, program, words, failing, reference, s.scratch);
+        std::printf("%-44s %6d %9.0f %9d %6zu\n", name, n,
+                    static_cast<double>(timer.nsecsElapsed()) / 1e6, c.steps,
+                    word_count(c.shrunk.options));
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -267,6 +310,8 @@ int main(int argc, char *argv[])
     if (!dir.isValid())
         fail(QStringLiteral("no scratch folder"));
     speed(dir, strings);
+    std::printf("\n");
+    long_shrinks(dir);
     std::printf("\n");
     faults_found(dir, seeds);
     return 0;

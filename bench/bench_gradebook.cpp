@@ -121,7 +121,7 @@ double chromium_ms(const QString &chromium, const QString &profile, const QStrin
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    std::vector<std::string> options = extended_cases(1);
+    std::vector<std::string> options = extended_cases(Exercise::Queue);
     const std::size_t listed = options.size();
     QTemporaryDir dir;
     const QByteArray json = QJsonDocument(make_class(options)).toJson(QJsonDocument::Indented);

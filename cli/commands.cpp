@@ -138,7 +138,7 @@ std::vector<std::string> case_list(const Settings &settings)
     if (settings.cases.empty())
         return {suite_options.begin(), suite_options.end()};
     if (settings.cases == "extended")
-        return extended_cases(exercise_number(settings.grading.exercise));
+        return extended_cases(settings.grading.exercise);
     const CaseList list = read_case_file(settings.cases);
     if (!list.error.empty())
         throw Failure{"cannot read the case file " + printable(settings.cases) + ": " + list.error};
@@ -277,8 +277,8 @@ int suite_command(const Settings &settings)
     run.jobs = settings.jobs;
     run.options = case_list(settings);
     const std::size_t first_generated = run.options.size();
-    const std::vector<Words> generated = generate_cases(exercise_number(settings.grading.exercise),
-                                                        settings.seed, settings.explore);
+    const std::vector<Words> generated
+        = generate_cases(settings.grading.exercise, settings.seed, settings.explore);
     for (const Words &words : generated)
         run.options.push_back(options_line(words));
 

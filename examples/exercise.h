@@ -13,6 +13,7 @@
 
 #include "fault.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <fstream>
@@ -36,7 +37,10 @@ inline bool is_option(const std::string &word)
 inline bool parse_integer(const std::string &word, int &value)
 {
     const char *first = word.data();
-    const char *last = first + word.size();
+    // A word copied into a buffer of 13 bytes keeps its first 12 characters.
+    const char *last
+        = first
+          + (fault("number_word_truncated") ? std::min<std::size_t>(word.size(), 12) : word.size());
     if (fault("plus_sign_number") && first != last && *first == '+')
         ++first;
     if (fault("leading_zeros_rejected") && word.size() > 1 && word[word[0] == '-'] == '0')
@@ -132,7 +136,11 @@ private:
         }
         case 'O': {
             std::size_t n = 0;
-            if (!count(n, fault("negative_remove_accepted")) || !box_ || n > box_->size())
+            if (!count(n, fault("negative_remove_accepted")) || !box_)
+                return false;
+            if (fault("remove_count_in_byte"))
+                n = static_cast<unsigned char>(n);
+            if (n > box_->size())
                 return false;
             for (std::size_t i = 0; i < n; ++i)
                 Exercise::remove(*box_);
@@ -143,6 +151,8 @@ private:
             std::size_t capacity = 0;
             if (!count(capacity) || !box_)
                 return false;
+            if (fault("assign_capacity_unsigned_short"))
+                capacity = static_cast<unsigned short>(capacity);
             Container target(capacity);
             if (!target.assign(*box_))
                 return false;
@@ -166,11 +176,16 @@ private:
             if (!box_)
                 return false;
             words_.push_back("N");
-            words_.push_back(std::to_string(box_->size()));
+            words_.push_back(
+                std::to_string(fault("zero_counts_as_empty") ? nonzero() : box_->size()));
             return true;
         case 'G': {
             std::size_t index = 0;
-            if (!count(index) || !box_ || index > box_->size())
+            if (!count(index) || !box_)
+                return false;
+            if (fault("get_index_16_bits"))
+                index = static_cast<unsigned short>(index);
+            if (index > box_->size())
                 return false;
             if (index == box_->size() && !fault("get_accepts_size"))
                 return false;
@@ -198,6 +213,15 @@ private:
         return true;
     }
 
+    // The elements that are not 0, the value that marks an empty slot.
+    std::size_t nonzero() const
+    {
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < box_->size(); ++i)
+            n += box_->at(i) != 0;
+        return n;
+    }
+
     void list(const char *letter)
     {
         words_.push_back(letter);
@@ -216,6 +240,10 @@ private:
 inline int give_answer(const std::string &answer, const char *file)
 {
     const char *end = fault("crlf") ? "\r\n" : fault("no_line_feed") ? "" : "\n";
+    if (fault("answer_buffer_1024")) {
+        std::cout << answer.substr(0, 1023) << end;
+        return 0;
+    }
     if (!file) {
         std::cout << answer << end;
         return 0;
@@ -228,7 +256,22 @@ inline int give_answer(const std::string &answer, const char *file)
 template<typename Exercise>
 std::string run(int argc, char *argv[])
 {
-    return Interpreter<Exercise>(std::vector<std::string>(argv + 1, argv + argc)).run();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (fault("command_line_256")) {
+        // The options joined into a buffer of 256 bytes and split again.
+        std::string line;
+        for (const std::string &arg : args)
+            line += (line.empty() ? "" : " ") + arg;
+        line.resize(std::min<std::size_t>(line.size(), 255));
+        args.clear();
+        std::size_t start = 0;
+        while (start < line.size()) {
+            const std::size_t end = std::min(line.find(' ', start), line.size());
+            args.push_back(line.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+    return Interpreter<Exercise>(std::move(args)).run();
 }
 
 } // namespace exercise

@@ -4,6 +4,13 @@ bool Queue::enqueue(int value)
 {
     if (full())
         return false;
+    // A ring of 128 slots that overwrites its oldest element when it is full.
+    if (fault("ring_of_128") && items_.size() == 128)
+        items_.pop_front();
+    // Hand-made growth from 64 slots, doubling, whose copy misses the last element.
+    const std::size_t n = items_.size();
+    if (fault("growth_loses_element") && n >= 64 && (n & (n - 1)) == 0)
+        items_.back() = 0;
     items_.push_back(value);
     return true;
 }

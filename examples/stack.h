@@ -23,6 +23,12 @@ public:
     bool empty() const { return items_.empty(); }
     bool full() const
     {
+        // A fixed array under a capacity of any size, and a capacity kept in 16 bits.
+        if ((fault("fixed_array_100") && items_.size() >= 100)
+            || (fault("fixed_stacks_1000") && items_.size() >= 1000))
+            return true;
+        if (fault("capacity_unsigned_short"))
+            return items_.size() >= static_cast<unsigned short>(capacity_);
         return fault("capacity_off_by_one") ? items_.size() > capacity_
                                             : items_.size() >= capacity_;
     }

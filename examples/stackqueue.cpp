@@ -57,6 +57,9 @@ bool StackQueue::assign(const StackQueue &other)
 void StackQueue::pour()
 {
     while (!in_.empty() && !out_.full()) {
+        // A top of 0 taken for "nothing left to move".
+        if (fault("zero_stops_transfer") && in_.top() == 0)
+            return;
         out_.push(in_.top());
         in_.pop();
     }

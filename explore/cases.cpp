@@ -142,6 +142,33 @@ const char *const two_stacks = R"(
 -S 2 -I 1 2 3 -A 1 -I 4
 )";
 
+// Where programs written with fixed arrays, narrow integers, sentinel values and fixed buffers
+// break: a container filled past 100, 128 and 1000 elements and to tens of kilobytes of command
+// line and answer, numbers past 8 and 16 bits, stored zeros, and words past a dozen characters.
+const char *const sizes = R"(
+-S 65536 -I 1 -N
+-S 65537 -I 1 2 -N
+-S 3 -I 1 2 -A 65536 -I 3
+-S 3 -I 1 -O 256
+-S 300 -I 1 -O 257
+-S 3 -I 1 2 -G 65536
+-S 3 -I 0 -N
+-S 3 -I 0 1 0 -N -G 0 -G 2
+-S 2 -I 1 0 3
+-S 2 -I 0 1 2 -O 1 -N
+-S 0000000000003 -I 00000000000000001 -0000000000000002 -N
+-S 3 -I 2147483646 -2147483647 -1000000000 -65536 -N
+)";
+
+// " 1 2 ... n"
+std::string counting(int n)
+{
+    std::string values;
+    for (int i = 1; i <= n; ++i)
+        values += ' ' + std::to_string(i);
+    return values;
+}
+
 } // namespace
 
 CaseList parse_cases(const std::string &text)
@@ -195,12 +222,16 @@ CaseList read_case_file(const std::string &path)
     return list;
 }
 
-std::vector<std::string> extended_cases(int flag_stack)
+std::vector<std::string> extended_cases(Exercise exercise)
 {
     std::vector<std::string> cases{""};
     for (const std::string &options : parse_cases(every_exercise).options)
         cases.push_back(options);
-    if (flag_stack == 2) {
+    for (const std::string &options : parse_cases(sizes).options)
+        cases.push_back(options);
+    for (const int n : {101, 129, 1001, 10001})
+        cases.push_back(" -S " + std::to_string(n) + " -I" + counting(n) + " -N");
+    if (has_two_stacks(exercise)) {
         for (const std::string &options : parse_cases(two_stacks).options)
             cases.push_back(options);
     }
@@ -212,6 +243,14 @@ std::string options_line(const Words &words)
     std::string line;
     for (const std::string &word : words) {
         line += ' ';
+        // Plain ASCII, as generated words are, needs no look at Unicode.
+        const bool ascii = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+            return c > ' ' && c < 0x7f && c != '"';
+        });
+        if (ascii) {
+            line += word;
+            continue;
+        }
         if (!word.empty() && !splits_on_command_line(from_utf8(word))) {
             line += word;
             continue;

@@ -21,9 +21,9 @@ CaseList parse_cases(const std::string &text);
 // Reads the case file at `path` (a path in UTF-8).
 CaseList read_case_file(const std::string &path);
 
-// Every rule and boundary of the handout for exercise `flag_stack`, including the string with no
-// options at all.
-std::vector<std::string> extended_cases(int flag_stack);
+// Every rule and boundary of the handout for `exercise`, including the string with no options at
+// all, and the sizes and numbers where programs with fixed arrays and buffers break.
+std::vector<std::string> extended_cases(Exercise exercise);
 
 // The option string that gives the program `words` as its arguments once the command line is
 // split as the window splits it: each word after a blank, an empty word or one holding blanks or

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
+#include <optional>
 
 namespace {
 
@@ -15,6 +17,10 @@ struct OptionWeight
 };
 constexpr OptionWeight option_weights[] = {
     {'I', 30}, {'O', 16}, {'G', 14}, {'A', 12}, {'C', 10}, {'N', 8}, {'S', 8},
+};
+// In a string aimed at a number, the options that take one come up more.
+constexpr OptionWeight aimed_weights[] = {
+    {'I', 24}, {'O', 18}, {'G', 18}, {'A', 18}, {'C', 6}, {'N', 6}, {'S', 8},
 };
 
 // In a hundred options after an empty container, how many are insertions.
@@ -51,8 +57,28 @@ const char *const bad_values[]
 // Words in the place of an option that are not one.
 const char *const not_options[] = {"-X", "-s", "-SI", "S", "5", "-", "+2", "-i"};
 
-// In a hundred numbers, how many are written as 07 or -0 (which are 7 and 0).
+// In a hundred numbers, how many are written with leading zeros or as -0; half of those have
+// one zero, the rest many, up to a word longer than any buffer of a few dozen bytes.
 constexpr int unusual_spelling = 4;
+constexpr int most_zeros = 40;
+
+// In a hundred strings, how many are long: they may hold up to largest_count() elements in all.
+// The rest hold at most a dozen elements per insertion, so that most failures shrink quickly.
+constexpr int long_strings = 10;
+constexpr long long short_insertion = 12;
+
+// In a hundred numbers of a string aimed at a boundary, how many are that boundary.
+constexpr int aimed = 70;
+// In a hundred numbers of any other string, how many are a boundary picked at random.
+constexpr int stray_boundary = 5;
+
+constexpr long long int_max = 2147483647;
+constexpr long long int_min = -int_max - 1;
+
+long long clamp_int(long long n)
+{
+    return std::min(int_max, std::max(int_min, n));
+}
 
 // What the generator knows of the container while it writes the options: not a model of the
 // exercise (the reference program is that), only enough to aim numbers at the boundaries. The
@@ -96,11 +122,6 @@ struct Sketch
     }
 };
 
-bool is_option(const std::string &word)
-{
-    return word.size() == 2 && word[0] == '-' && word[1] >= 'A' && word[1] <= 'Z';
-}
-
 template<typename T>
 T pick(Random &random, std::initializer_list<T> choices)
 {
@@ -131,9 +152,13 @@ const char *pick_word(Random &random, const char *const (&choices)[n])
 class Writer
 {
 public:
-    Writer(int flag_stack, Random &random)
-        : flag_stack(flag_stack)
+    Writer(Exercise exercise, Random &random, int index, std::optional<long long> focus,
+           bool long_aim)
+        : exercise(exercise)
         , random(random)
+        , focus(focus)
+        , is_long(focus ? long_aim : random.percent(long_strings))
+        , elements_left(largest_count(index))
     {}
 
     Words write()
@@ -150,6 +175,7 @@ public:
                                && random.percent(two_stack_turns);
             last = fill    ? 'I'
                    : turns ? (last == 'I' ? 'O' : 'I')
+                   : focus ? weighted(random, aimed_weights).letter
                            : weighted(random, option_weights).letter;
             option(last);
         }
@@ -166,28 +192,31 @@ private:
         const int any = random.between(0, static_cast<int>(size));
         switch (letter) {
         case 'S':
-            sketch = {flag_stack == 2, capacity_number(), 0, 0, sketch.next_value};
+            sketch = {has_two_stacks(exercise), capacity_number(), 0, 0, sketch.next_value};
             number(sketch.capacity);
             break;
         case 'I':
             insert_values();
             break;
         case 'O': {
-            const long long n = pick<long long>(random, {0, 1, size - 1, size, size + 1, any});
+            const long long n
+                = boundary_or(pick<long long>(random, {0, 1, size - 1, size, size + 1, any}));
             number(std::max(0LL, n));
             if (n <= size)
                 sketch.remove(n);
             break;
         }
         case 'G':
-            number(std::max(0LL, pick<long long>(random, {0, size - 1, size, size + 1, any})));
+            number(std::max(
+                0LL, boundary_or(pick<long long>(random, {0, size - 1, size, size + 1, any}))));
             break;
         case 'A': {
             // One below the larger stack of the two-stack queue: its total may fit while that
             // stack does not.
-            const long long capacity = std::max(
-                0LL, pick<long long>(random, {size - 1, size, size + 1, sketch.largest_part() - 1,
-                                              0, sketch.capacity, random.between(0, 9)}));
+            const long long capacity
+                = std::max(0LL, boundary_or(pick<long long>(
+                                    random, {size - 1, size, size + 1, sketch.largest_part() - 1, 0,
+                                             sketch.capacity, random.between(0, 9)})));
             number(capacity);
             if (capacity >= sketch.largest_part())
                 sketch.capacity = capacity;
@@ -198,51 +227,130 @@ private:
         }
     }
 
-    // Mostly small, so that the container fills within a few insertions.
+    // Near the aimed boundary in an aimed string; now and then near a boundary picked at random;
+    // else `n`.
+    long long boundary_or(long long n)
+    {
+        if (focus && *focus >= 0 && random.percent(aimed))
+            return near(*focus);
+        if (random.percent(stray_boundary))
+            return near(pick_boundary());
+        return n;
+    }
+
+    long long pick_boundary()
+    {
+        const std::vector<long long> &all = boundary_numbers();
+        return all[static_cast<std::size_t>(random.below(static_cast<int>(all.size())))];
+    }
+
+    // `n` itself half the time, else one either side.
+    long long near(long long n)
+    {
+        return clamp_int(random.percent(50) ? n : n + (random.percent(50) ? 1 : -1));
+    }
+
+    // Mostly small, so that the container fills within a few insertions; in a long string often
+    // as large as the elements it may hold.
     long long capacity_number()
     {
+        if (is_long && random.percent(40))
+            return random.between(1, static_cast<int>(std::max(1LL, elements_left)));
         const int roll = random.below(100);
         if (roll < 12)
             return 0;
-        if (roll < 82)
-            return random.between(1, 5);
-        if (roll < 94)
-            return random.between(6, 9);
-        return roll < 98 ? 2000000000 : 2147483647;
+        if (roll < 80)
+            return boundary_or(random.between(1, 5));
+        if (roll < 92)
+            return boundary_or(random.between(6, 9));
+        return roll < 96 ? 2000000000 : 2147483647;
     }
 
     void number(long long n)
     {
+        const std::string digits = std::to_string(n < 0 ? -n : n);
+        const std::string sign = n < 0 || (n == 0 && random.percent(50)) ? "-" : "";
+        // An aimed number the length of a word: a buffer of that many bytes, say.
+        if (focus && *focus > 1 && *focus <= most_zeros && random.percent(aimed / 5)) {
+            const long long length = near(*focus);
+            const std::size_t used = sign.size() + digits.size();
+            words.push_back(sign
+                            + std::string(length > static_cast<long long>(used)
+                                              ? static_cast<std::size_t>(length) - used
+                                              : 0,
+                                          '0')
+                            + digits);
+            return;
+        }
         if (!random.percent(unusual_spelling)) {
             words.push_back(std::to_string(n));
             return;
         }
-        const std::string digits = std::to_string(n < 0 ? -n : n);
-        words.push_back((n < 0 ? "-0" : n == 0 ? "-" : "0") + digits);
+        const std::string zeros(random.percent(50) ? 1 : random.between(2, most_zeros), '0');
+        words.push_back(sign + zeros + digits);
+    }
+
+    // Any int: of every length and sign.
+    long long any_value()
+    {
+        const int digits = random.between(1, 10);
+        long long top = 1;
+        for (int i = 0; i < digits; ++i)
+            top *= 10;
+        const long long magnitude = static_cast<long long>(
+            random.next() % static_cast<std::uint64_t>(std::min(top, int_max + 1)));
+        return random.percent(50) ? -magnitude : magnitude;
+    }
+
+    long long value()
+    {
+        // A long string holds mostly short values, so that a failure of its length shrinks in
+        // steps of whole words.
+        if (is_long && random.percent(75))
+            return sketch.next_value++;
+        const int roll = random.below(100);
+        if (focus && roll < 15)
+            return near(random.percent(50) ? *focus : -*focus);
+        if (roll < 19)
+            return 2147483647;
+        if (roll < 23)
+            return int_min;
+        if (roll < 29)
+            return -random.between(1, 9);
+        if (roll < 33)
+            return 0;
+        if (roll < 39)
+            return any_value();
+        if (roll < 41)
+            return near(random.percent(50) ? pick_boundary() : -pick_boundary());
+        return sketch.next_value++;
     }
 
     void insert_values()
     {
         const long long free = sketch.insertable();
-        const long long count
+        const long long limit = is_long ? elements_left : short_insertion;
+        long long count
             = std::max(0LL, pick<long long>(random, {0, 1, free - 1, free, free, free + 1, free + 1,
                                                      random.between(1, 4)}));
+        if (is_long && random.percent(30))
+            count = random.between(0, static_cast<int>(limit));
+        else if (focus && *focus >= 0 && random.percent(aimed))
+            count = near(*focus);
         // A capacity of two billion must not make the string long.
-        for (long long i = 0; i < std::min(count, 12LL); ++i) {
-            const int roll = random.below(100);
-            number(roll < 4    ? 2147483647
-                   : roll < 8  ? -2147483647 - 1
-                   : roll < 14 ? -random.between(1, 9)
-                               : sketch.next_value++);
-        }
-        sketch.insert(std::min(count, 12LL));
+        count = std::max(0LL, std::min(count, limit));
+        if (is_long)
+            elements_left -= count;
+        for (long long i = 0; i < count; ++i)
+            number(value());
+        sketch.insert(count);
     }
 
     // The number of words after the option at `i`, up to the next option.
     std::size_t values_after(std::size_t i) const
     {
         std::size_t n = 0;
-        while (i + 1 + n < words.size() && !is_option(words[i + 1 + n]))
+        while (i + 1 + n < words.size() && !is_exercise_option(exercise, words[i + 1 + n]))
             ++n;
         return n;
     }
@@ -256,7 +364,7 @@ private:
         std::vector<std::size_t> options;
         std::vector<std::size_t> numbers;
         for (std::size_t i = 0; i < words.size(); ++i) {
-            if (!is_option(words[i]))
+            if (!is_exercise_option(exercise, words[i]))
                 continue;
             options.push_back(i);
             const bool numbered = words[i] != "-I" && words[i] != "-C" && words[i] != "-N";
@@ -298,15 +406,60 @@ private:
         }
     }
 
-    int flag_stack;
+    const Exercise exercise;
     Random &random;
+    const std::optional<long long> focus;
+    const bool is_long;
+    long long elements_left;
     Sketch sketch;
     Words words;
 };
 
 } // namespace
 
-Words generate_words(int flag_stack, Random &random)
+const std::vector<long long> &boundary_numbers()
 {
-    return Writer(flag_stack, random).write();
+    static const std::vector<long long> numbers = [] {
+        std::vector<long long> all{0, 1};
+        for (long long n = 16; n <= int_max; n *= 2)
+            all.push_back(n);
+        for (long long n = 10; n <= int_max; n *= 10)
+            all.push_back(n);
+        all.push_back(int_max);
+        std::sort(all.begin(), all.end());
+        return all;
+    }();
+    return numbers;
+}
+
+long long largest_count(int index)
+{
+    constexpr long long most = 10000;
+    return std::min(most, 100 + 50 * static_cast<long long>(index));
+}
+
+Words generate_words(Exercise exercise, Random &random, int index, const Dictionary &dictionary)
+{
+    // Every third string aims at a number: the dictionary's and the boundaries take turns.
+    // The first round of the numbers fills containers up to them, the next only aims at them,
+    // and so on: a long string costs more to run and far more to shrink.
+    std::optional<long long> focus;
+    bool long_aim = false;
+    if (index % 3 == 2) {
+        const std::vector<long long> &bounds = boundary_numbers();
+        const std::size_t turn = static_cast<std::size_t>(index / 3);
+        std::size_t round = 0;
+        if (dictionary.empty()) {
+            focus = bounds[turn % bounds.size()];
+            round = turn / bounds.size();
+        } else if (turn % 2 == 0) {
+            focus = dictionary[turn / 2 % dictionary.size()];
+            round = turn / 2 / dictionary.size();
+        } else {
+            focus = bounds[turn / 2 % bounds.size()];
+            round = turn / 2 / bounds.size();
+        }
+        long_aim = round % 2 == 0;
+    }
+    return Writer(exercise, random, index, focus, long_aim).write();
 }

@@ -6,6 +6,7 @@
 // exercise is a change in grammar.cpp only.
 
 #include "explore/random.h"
+#include "judge/exercise.h"
 
 #include <string>
 #include <vector>
@@ -13,5 +14,23 @@
 // An option string as the program receives it: one word per argument.
 using Words = std::vector<std::string>;
 
-// One option string for exercise `flag_stack` (0 stack, 1 queue, 2 queue made of two stacks).
-Words generate_words(int flag_stack, Random &random);
+// Numbers worth trying besides the grammar's own boundaries, such as those a program's sources
+// name (explore/literals.h): each is tried as a capacity, a count, a position and a value, and
+// one either side.
+using Dictionary = std::vector<long long>;
+
+// The option string at place `index` (from 0) of a run for `exercise`. Strings grow with their
+// place: the first are short, later ones reach thousands of elements, and most stay short.
+// Every third string is aimed at one boundary (boundary_numbers(), after the dictionary's
+// numbers), taken in turn, so that each comes up in every run of a few hundred strings whatever
+// the seed.
+Words generate_words(Exercise exercise, Random &random, int index = 0,
+                     const Dictionary &dictionary = {});
+
+// Where programs break, in the order the aimed strings take them: 0 and 1, powers of two and
+// decimal round numbers (each with one either side: 127, 128, 129, 999, 1000, 1001), and the
+// int limits with one inside.
+const std::vector<long long> &boundary_numbers();
+
+// The most elements a string at place `index` puts in a container.
+long long largest_count(int index);

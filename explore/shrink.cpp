@@ -5,17 +5,15 @@
 
 namespace {
 
-bool is_option(const std::string &word)
-{
-    return word.size() == 2 && word[0] == '-'
-           && std::string("SIOACNG").find(word[1]) != std::string::npos;
-}
-
 // A decimal integer of any size a long long holds, leading zeros and a minus sign allowed: the
 // words that can be written more simply as a number.
 bool integer_value(const std::string &word, long long &value)
 {
-    const std::size_t first = word.size() > 1 && word[0] == '-' ? 1 : 0;
+    std::size_t first = word.size() > 1 && word[0] == '-' ? 1 : 0;
+    const std::size_t sign = first;
+    // Leading zeros say nothing of the size; a word of forty of them is still a small number.
+    while (first + 1 < word.size() && word[first] == '0')
+        ++first;
     if (first == word.size() || word.size() - first > 18)
         return false;
     value = 0;
@@ -24,16 +22,16 @@ bool integer_value(const std::string &word, long long &value)
             return false;
         value = value * 10 + (word[i] - '0');
     }
-    if (first)
+    if (sign)
         value = -value;
     return true;
 }
 
-std::vector<std::string> simpler_words(const std::string &word)
+std::vector<std::string> simpler_words(const std::string &word, Exercise exercise)
 {
     std::vector<std::string> simpler;
     long long value = 0;
-    if (is_option(word))
+    if (is_exercise_option(exercise, word))
         return simpler;
     if (!integer_value(word, value)) {
         if (word.size() > 1)
@@ -55,59 +53,134 @@ std::vector<std::string> simpler_words(const std::string &word)
     return simpler;
 }
 
-} // namespace
-
-std::vector<Words> reductions(const Words &words)
+// One reduction: the words from `begin` to `end` removed, or each put as `word` (zeros), or the
+// one at `begin` put as `word`. Kept as edits and applied one at a time, because a string of
+// thousands of words has hundreds of thousands of reductions, of which a shrinking step tries
+// only the first few that fail.
+struct Edit
 {
-    std::vector<Words> all;
+    enum Kind { Remove, Zeros, Replace, Number } kind; // a Number replaces an option's number
+    std::size_t begin;
+    std::size_t end;
+    std::string word;
+};
+
+std::vector<Edit> edits(const Words &words, Exercise exercise)
+{
+    std::vector<Edit> all;
     std::vector<std::size_t> options;
     for (std::size_t i = 0; i < words.size(); ++i) {
-        if (is_option(words[i]))
+        if (is_exercise_option(exercise, words[i]))
             options.push_back(i);
     }
+    const auto end_of
+        = [&](std::size_t k) { return k + 1 < options.size() ? options[k + 1] : words.size(); };
     // The part after the first difference rarely matters: cutting it off first saves runs.
     for (const std::size_t from : options) {
         if (from > 0)
-            all.emplace_back(words.begin(), words.begin() + static_cast<long>(from));
+            all.push_back({Edit::Remove, from, words.size(), {}});
     }
     for (std::size_t k = 0; k < options.size(); ++k) {
-        const std::size_t end = k + 1 < options.size() ? options[k + 1] : words.size();
-        if (end - options[k] > 1) { // a lone option is one of the single words below
-            Words fewer(words.begin(), words.begin() + static_cast<long>(options[k]));
-            fewer.insert(fewer.end(), words.begin() + static_cast<long>(end), words.end());
-            all.push_back(std::move(fewer));
+        if (end_of(k) - options[k] > 1) // a lone option is one of the single words below
+            all.push_back({Edit::Remove, options[k], end_of(k), {}});
+    }
+    // Long insertions: their values all 0 in one step, then all but their first quarter, eighth
+    // ... gone, then halves, quarters ... of them gone, so that a thousand values shrink in a few
+    // dozen runs rather than a thousand.
+    for (std::size_t k = 0; k < options.size(); ++k) {
+        const std::size_t first = options[k] + 1;
+        const std::size_t end = end_of(k);
+        for (std::size_t i = first; i < end; ++i) {
+            if (words[i] != "0") {
+                if (end - first > 1)
+                    all.push_back({Edit::Zeros, first, end, "0"});
+                break;
+            }
+        }
+        // Only the first half, quarter, ... kept: an insertion of hundreds of values into a
+        // container of 74 fails until all but the first few are gone.
+        for (std::size_t keep = (end - first) / 4; keep > 0; keep /= 2)
+            all.push_back({Edit::Remove, first + keep, end, {}});
+        // Down to sixteenths: finer ones would be as many as the single words, and are tried
+        // again each time the search starts over.
+        for (std::size_t chunk = (end - first) / 2; chunk > 1 && chunk * 16 >= end - first;
+             chunk /= 2) {
+            for (std::size_t at = first; at < end; at += chunk)
+                all.push_back({Edit::Remove, at, std::min(at + chunk, end), {}});
         }
     }
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        Words fewer = words;
-        fewer.erase(fewer.begin() + static_cast<long>(i));
-        all.push_back(std::move(fewer));
-    }
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        for (const std::string &word : simpler_words(words[i])) {
-            Words simpler = words;
-            simpler[i] = word;
-            all.push_back(std::move(simpler));
+    // The numbers of the options but -I before the single words: a -G at the last of thousands
+    // of elements keeps every removal of an element from failing until its number is lowered.
+    std::vector<bool> simplified(words.size(), false);
+    const auto simplify = [&](std::size_t i, Edit::Kind kind) {
+        simplified[i] = true;
+        for (std::string &word : simpler_words(words[i], exercise))
+            all.push_back({kind, i, i + 1, std::move(word)});
+    };
+    for (std::size_t k = 0; k < options.size(); ++k) {
+        if (words[options[k]] != "-I") {
+            for (std::size_t i = options[k] + 1; i < end_of(k); ++i)
+                simplify(i, Edit::Number);
         }
+    }
+    for (std::size_t i = 0; i < words.size(); ++i)
+        all.push_back({Edit::Remove, i, i + 1, {}});
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (!simplified[i])
+            simplify(i, Edit::Replace);
     }
     return all;
 }
 
-Shrinking shrink(Words words, const std::function<bool(const Words &)> &fails)
+Words applied(const Words &words, const Edit &edit)
 {
-    Shrinking result{std::move(words), 0};
+    Words result;
+    if (edit.kind == Edit::Remove) {
+        result.reserve(words.size() - (edit.end - edit.begin));
+        result.insert(result.end(), words.begin(), words.begin() + static_cast<long>(edit.begin));
+        result.insert(result.end(), words.begin() + static_cast<long>(edit.end), words.end());
+        return result;
+    }
+    result = words;
+    for (std::size_t i = edit.begin; i < edit.end; ++i)
+        result[i] = edit.word;
+    return result;
+}
+
+} // namespace
+
+std::vector<Words> reductions(const Words &words, Exercise exercise)
+{
+    std::vector<Words> all;
+    for (const Edit &edit : edits(words, exercise))
+        all.push_back(applied(words, edit));
+    return all;
+}
+
+Shrinking shrink(Words words, Exercise exercise, const std::function<bool(const Words &)> &fails,
+                 const std::function<bool()> &out_of_time)
+{
+    Shrinking result{std::move(words), 0, true};
     // Each search resumes where the last step was found, where further steps are likely; it ends
     // only after a whole round found none.
     std::size_t start = 0;
     for (;;) {
-        const std::vector<Words> candidates = reductions(result.words);
+        const std::vector<Edit> candidates = edits(result.words, exercise);
         bool reduced = false;
         for (std::size_t i = 0; i < candidates.size() && !reduced; ++i) {
+            if (out_of_time && out_of_time()) {
+                result.complete = false;
+                return result;
+            }
             const std::size_t k = (start + i) % candidates.size();
-            if (fails(candidates[k])) {
-                result.words = candidates[k];
+            Words candidate = applied(result.words, candidates[k]);
+            if (fails(candidate)) {
+                result.words = std::move(candidate);
                 ++result.steps;
-                start = k;
+                // A lower number of an option (a -G at the last of thousands of elements) may
+                // let whole options and halves of insertions go, which come first: after one,
+                // the search starts over.
+                start = candidates[k].kind == Edit::Number ? 0 : k;
                 reduced = true;
             }
         }

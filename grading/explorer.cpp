@@ -117,23 +117,28 @@ std::optional<CaseResult> judge_against(const Grading &grading, const StudentPro
 
 } // namespace
 
-std::vector<Words> generate_cases(int flag_stack, std::uint64_t seed, int count)
+std::vector<Words> generate_cases(Exercise exercise, std::uint64_t seed, int count,
+                                  const Dictionary &dictionary)
 {
     Random random(seed);
     std::vector<Words> cases;
     for (int i = 0; i < count; ++i)
-        cases.push_back(generate_words(flag_stack, random));
+        cases.push_back(generate_words(exercise, random, i, dictionary));
     return cases;
 }
 
 Counterexample shrink_failure(const Grading &grading, const StudentProgram &program,
                               const Words &words, const CaseResult &failing,
-                              ReferenceAnswers &reference, const std::string &workdir)
+                              ReferenceAnswers &reference, const std::string &workdir,
+                              std::chrono::steady_clock::time_point deadline)
 {
-    Counterexample example{options_line(words), failing, 0};
-    // Every candidate that runs into the time-out costs the whole time-out: a failure by time-out
-    // is reported as it is, and no candidate that times out counts as failing.
-    if (failing.run.end == ChildRun::End::TimedOut)
+    Counterexample example{options_line(words), failing, 0, true};
+    // Every candidate that runs into the time-out costs the whole time-out: unless the failure is
+    // a time-out itself, no candidate that times out counts as failing.
+    const bool timed_out = failing.run.end == ChildRun::End::TimedOut;
+    // Without a deadline, a time-out could cost a time-out for every candidate: it is reported
+    // as it is.
+    if (timed_out && deadline == std::chrono::steady_clock::time_point::max())
         return example;
     // The student's program is taken to answer the same string the same way each time.
     std::map<std::string, std::optional<CaseResult>> judged{{example.original, failing}};
@@ -145,17 +150,23 @@ Counterexample shrink_failure(const Grading &grading, const StudentProgram &prog
         return judged.emplace(options, judge_against(grading, program, options, reference, workdir))
             .first->second;
     };
-    const Shrinking shrunk = shrink(words, [&](const Words &candidate) {
-        const std::optional<CaseResult> &result = judge(candidate);
-        return result && !result->correct && result->run.end != ChildRun::End::TimedOut;
-    });
+    const Shrinking shrunk = shrink(
+        words, grading.exercise,
+        [&](const Words &candidate) {
+            const std::optional<CaseResult> &result = judge(candidate);
+            return result && !result->correct
+                   && (timed_out || result->run.end != ChildRun::End::TimedOut);
+        },
+        [&] { return std::chrono::steady_clock::now() >= deadline; });
     example.steps = shrunk.steps;
+    example.complete = shrunk.complete;
     example.shrunk = *judge(shrunk.words);
     return example;
 }
 
 Exploration explore(const Grading &grading, const StudentProgram &program, std::uint64_t seed,
-                    const Budget &budget, ReferenceAnswers &reference, const std::string &workdir)
+                    const Budget &budget, ReferenceAnswers &reference, const std::string &workdir,
+                    const Dictionary &dictionary)
 {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + budget.time;
@@ -167,7 +178,8 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
             exploration.out_of_time = true;
             break;
         }
-        const Words words = generate_words(exercise_number(grading.exercise), random);
+        const Words words
+            = generate_words(grading.exercise, random, exploration.tried, dictionary);
         const std::string options = options_line(words);
         const std::optional<CaseResult> result
             = judge_against(grading, program, options, reference, workdir);
@@ -178,7 +190,7 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
         ++exploration.tried;
         if (!result->correct) {
             exploration.found
-                = shrink_failure(grading, program, words, *result, reference, workdir);
+                = shrink_failure(grading, program, words, *result, reference, workdir, deadline);
             break;
         }
     }
@@ -199,7 +211,8 @@ std::string exploration_text(const Exploration &exploration, const Limits &limit
     return seed + "tried:     " + tried + ", the last one answered differently\n" + "options:  "
            + printable(result.options) + '\n' + "student:   " + printable(result.student_text)
            + '\n' + "reference: " + printable(result.reference_text) + '\n' + "run:       "
-           + ending_text(result.run, limits) + '\n' + "verdict:   " + verdict_text(result) + '\n'
-           + "found as:  " + printable(example.original) + '\n' + "shrunk in: "
-           + std::to_string(example.steps) + (example.steps == 1 ? " step\n" : " steps\n");
+           + ending_text(result.run, limits) + '\n' + "verdict:   " + verdict_text(result)
+           + '\n' + "found as:  " + printable(example.original) + '\n' + "shrunk in: "
+           + std::to_string(example.steps) + (example.steps == 1 ? " step" : " steps")
+           + (example.complete ? "\n" : " (not fully shrunk: the time ran out)\n");
 }

@@ -36,12 +36,13 @@ private:
 // Whether the reference program's run gives an answer: it ended by itself.
 bool reference_answered(const ReferenceAnswer &answer);
 
-// The first `count` strings that `explore` tries with `seed`: a class run on them judges every
-// program on the same strings.
-std::vector<Words> generate_cases(int flag_stack, std::uint64_t seed, int count);
+// The first `count` strings that `explore` tries with `seed` and `dictionary`: a class run on
+// them judges every program on the same strings.
+std::vector<Words> generate_cases(Exercise exercise, std::uint64_t seed, int count,
+                                  const Dictionary &dictionary = {});
 
-// On an idle machine the strings run out first, within about ten seconds; the time bounds a slow
-// program or a busy machine.
+// On an idle machine the strings run out first, within about half a minute; the time bounds a
+// slow program or a busy machine, and covers shrinking too.
 struct Budget
 {
     int strings = 2000;
@@ -53,12 +54,16 @@ struct Counterexample
     std::string original; // the failing string as generated
     CaseResult shrunk;    // the program's run on the shrunk string, compared
     int steps = 0;        // reductions taken
+    bool complete = true; // false when the time ran out first: `shrunk` is the smallest so far
 };
 
-// Shrinks `words`, on which `program` failed as `failing` tells, running it in `workdir`.
+// Shrinks `words`, on which `program` failed as `failing` tells, running it in `workdir`, until
+// `deadline`.
 Counterexample shrink_failure(const Grading &grading, const StudentProgram &program,
                               const Words &words, const CaseResult &failing,
-                              ReferenceAnswers &reference, const std::string &workdir);
+                              ReferenceAnswers &reference, const std::string &workdir,
+                              std::chrono::steady_clock::time_point deadline
+                              = std::chrono::steady_clock::time_point::max());
 
 struct Exploration
 {
@@ -70,8 +75,11 @@ struct Exploration
     std::optional<std::string> reference_failed_on;
 };
 
+// Judges the strings of `seed` (and `dictionary`, such as the numbers of the program's sources)
+// until one fails or the budget ends, and shrinks the failing one within what is left of it.
 Exploration explore(const Grading &grading, const StudentProgram &program, std::uint64_t seed,
-                    const Budget &budget, ReferenceAnswers &reference, const std::string &workdir);
+                    const Budget &budget, ReferenceAnswers &reference, const std::string &workdir,
+                    const Dictionary &dictionary = {});
 
 // What `orvimet-cli explore` prints: the same for the same seed, with no times in it, unless the
 // time ran out before the strings did.
