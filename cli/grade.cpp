@@ -127,7 +127,7 @@ std::vector<std::string> grade_cases(const Settings &settings, std::string &sour
     }
     if (settings.cases == "extended") {
         source = "extended";
-        return extended_cases(exercise_number(settings.grading.exercise));
+        return extended_cases(settings.grading.exercise);
     }
     const CaseList list = read_case_file(settings.cases);
     if (!list.error.empty())

@@ -1,6 +1,7 @@
 #include "grading/classwork.h"
 
 #include "explore/cases.h"
+#include "explore/literals.h"
 #include "grading/explorer.h"
 #include "judge/exercise.h"
 #include "judge/utf8.h"
@@ -26,6 +27,51 @@
 #include <unistd.h>
 
 namespace {
+
+// A source file's text, at most `limit` bytes; empty for anything but a regular file (a link
+// planted in a folder handed in is not followed).
+std::string source_text(const std::string &path, std::size_t limit = std::size_t(1) << 20)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat info
+    {
+    };
+    std::string text;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        text.resize(std::min<std::size_t>(limit, static_cast<std::size_t>(info.st_size)));
+        const ssize_t got = ::read(fd, text.data(), text.size());
+        text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    ::close(fd);
+    return text;
+}
+
+// The numbers written in the sources of every student who handed sources in, at most a few
+// hundred of them, so that the explorer's other strings keep their share.
+Dictionary class_source_numbers(const std::vector<StudentOutcome> &students)
+{
+    std::vector<std::string> texts;
+    for (const StudentOutcome &student : students) {
+        if (student.submission.kind != SubmissionKind::Sources)
+            continue;
+        for (const auto *files : {&student.submission.sources, &student.submission.headers}) {
+            for (const std::string &path : *files)
+                texts.push_back(source_text(path));
+        }
+    }
+    Dictionary numbers = source_numbers(texts);
+    constexpr std::size_t most = 512;
+    if (numbers.size() > most) {
+        // Keep the spread: every k-th of the sorted numbers.
+        Dictionary kept;
+        for (std::size_t i = 0; i < most; ++i)
+            kept.push_back(numbers[i * numbers.size() / most]);
+        numbers = std::move(kept);
+    }
+    return numbers;
+}
 
 // Standard error kept of one memory-checking run: the report's first lines are what count.
 constexpr std::size_t memcheck_error_bytes = 64 * 1024;
@@ -492,11 +538,15 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     }
     const std::size_t count = students.size();
 
-    // The cases: the given ones, then the generated ones, the same for everybody.
+    // The cases: the given ones, then the generated ones, the same for everybody. The generated
+    // ones also try the numbers the class's sources are written with (array sizes, buffer
+    // lengths): every student is judged on the strings aimed at anyone's.
     std::vector<std::string> options = settings.options;
     const std::size_t first_generated = options.size();
-    const std::vector<Words> generated = generate_cases(exercise_number(settings.grading.exercise),
-                                                        settings.seed, settings.explore);
+    const Dictionary dictionary
+        = settings.explore > 0 ? class_source_numbers(students) : Dictionary();
+    const std::vector<Words> generated
+        = generate_cases(settings.grading.exercise, settings.seed, settings.explore, dictionary);
     for (const Words &words : generated)
         options.push_back(options_line(words));
 

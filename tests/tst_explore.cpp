@@ -338,7 +338,7 @@ void TestExplore::explorerShrinksWithinTheDeadline()
     Exploration exploration;
     exploration.tried = 1;
     exploration.found = cut;
-    QVERIFY(exploration_text(exploration, 10).find("(not fully shrunk: the time ran out)")
+    QVERIFY(exploration_text(exploration, Limits{}).find("(not fully shrunk: the time ran out)")
             != std::string::npos);
     const Counterexample whole
         = shrink_failure(grading, program, words, failing, reference, bench.dir_s());
