@@ -281,7 +281,7 @@ private:
     QTemporaryDir scratch;
     std::vector<std::string> roots;
     BuildSettings settings;
-    int builds = 0;
+    std::atomic<int> builds{0};
 };
 
 } // namespace
