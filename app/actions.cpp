@@ -2,15 +2,24 @@
 #include "app/mainwindow.h"
 
 #include "app/outputarea.h"
+#include "app/startfolder.h"
 #include "ui_mainwindow.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QStandardPaths>
 
 void MainWindow::on_toolButton_clicked()
 {
-    // "*.exe" stands where the directory goes: the dialog opens in the working directory with
+    // "*.exe" stands where the directory goes: the dialog opens in the working directory (or,
+    // working in the window's own folder, in the last program's folder or the home folder) with
     // "*.exe" proposed as the file name, and no name filter hides files of other kinds.
-    const QString directory = tr("*.exe");
+    const QString own_folder
+        = start_folder(true, QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+                       QString())
+              .folder;
+    const QString directory = dialog_directory(tr("*.exe"), ui->location->text(),
+                                               QDir::currentPath(), own_folder, QDir::homePath());
     const QString caption = tr("打开文件");
     const QString path = QFileDialog::getOpenFileName(this, caption, directory, QString());
     if (path.isNull())

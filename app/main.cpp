@@ -1,3 +1,4 @@
+#include "app/application.h"
 #include "app/mainwindow.h"
 #include "app/startfolder.h"
 
@@ -9,6 +10,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    set_up_application(app);
     const bool from_menu = !qEnvironmentVariableIsEmpty(menu_start_variable);
     qunsetenv(menu_start_variable);
     const StartFolder start = start_folder(

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/childprocess.h"
 #include "ui_mainwindow.h"
 
 MainWindow::MainWindow(QWidget *parent)
@@ -13,8 +14,10 @@ MainWindow::MainWindow(QWidget *parent)
     // Matches the window alone through its object name, so no child widget takes the picture.
     setStyleSheet(QStringLiteral("#mainWindow{border-image:url(:/file/background);}"));
     ui->radioButton->setChecked(true);
+    // The output area is read-only: nothing can be undone there, so no undo step is recorded.
+    ui->label_5->setUndoRedoEnabled(false);
     // No parent: the window deletes it itself, after the widgets.
-    process = new QProcess;
+    process = new_window_process();
     connect(process, &QProcess::errorOccurred, this, &MainWindow::processError);
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
-// The grader's one window. Its members are defined by the folder that owns each subsystem:
-//   app/      construction, the file dialog, reset and help (actions.cpp)
-//   judge/    start_process and processError (runner.cpp), auto_test (judge.cpp)
-//   drivers/  the manual test (manual.cpp) and the automatic suite (suite.cpp)
+// The grader's one window. Its members are defined in this folder, one file per subsystem:
+//   mainwindow.cpp  construction          actions.cpp  the file dialog, reset and help
+//   runner.cpp      start_process and processError
+//   judge.cpp       auto_test             manual.cpp   the manual test
+//   suite.cpp       the automatic suite
 // Slots only read and write widgets and hand the byte-level work to the free functions declared
-// in judge/judgecore.h and drivers/cutting.h.
+// in judge/judgecore.h and judge/cutting.h.
 
 #include <QMainWindow>
 #include <QProcess>

@@ -39,3 +39,15 @@ QString prepare_start_folder(const StartFolder &start)
         return QStringLiteral("cannot link ") + link + QStringLiteral(" to ") + start.reference;
     return {};
 }
+
+QString dialog_directory(const QString &proposed, const QString &location,
+                         const QString &working_folder, const QString &own_folder,
+                         const QString &home)
+{
+    if (own_folder.isEmpty() || QDir(working_folder) != QDir(own_folder))
+        return proposed;
+    const QFileInfo chosen(location);
+    const QString folder
+        = chosen.isAbsolute() && chosen.dir().exists() ? chosen.absolutePath() : home;
+    return folder + QLatin1Char('/') + proposed;
+}

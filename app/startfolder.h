@@ -28,3 +28,11 @@ StartFolder start_folder(bool from_menu, const QString &data_folder,
 // its place was not made by the window, perhaps by a program under test, and is moved aside to
 // resource.old, resource.old2, ... so that nothing is lost. Returns what failed, or an empty text.
 QString prepare_start_folder(const StartFolder &start);
+
+// The directory argument of the file dialog, `proposed` being the file name it proposes. Where
+// the window works in a folder of its own (`own_folder`, as start_folder gives it), that folder
+// is hidden and holds the reference programs: the dialog opens in the folder of the program in
+// `location`, else in `home`. Anywhere else it opens in the working directory, as it always has.
+QString dialog_directory(const QString &proposed, const QString &location,
+                         const QString &working_folder, const QString &own_folder,
+                         const QString &home);

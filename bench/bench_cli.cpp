@@ -20,7 +20,7 @@
 // own sandboxed runner (namespaces, binds, launcher, limits; one sandbox kept for each
 // program's ten runs), one after another, judging nothing.
 
-#include "drivers/suitecases.h"
+#include "judge/suitecases.h"
 #include "sandbox/process.h"
 #include "sandbox/sandbox.h"
 
@@ -206,7 +206,7 @@ Timing sandbox_all(const QTemporaryDir &dir, const std::vector<Argv> &runs)
             QDir().mkpath(QString::fromStdString(command.workdir));
         }
         command.argv = run;
-        const ChildRun child = run_child(command, std::chrono::seconds(10), Limits{}, Sandbox{});
+        const ChildRun child = run_child(command, Limits{}, Sandbox{});
         if (child.end != ChildRun::End::Exited)
             fail(QStringLiteral("a sandboxed run did not end normally: %1")
                      .arg(QString::fromStdString(child.failure)));

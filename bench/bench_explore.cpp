@@ -11,12 +11,12 @@
 // Speed: explore on a harmless program that never fails, for N strings, against a bare launcher
 // (posix_spawn, a pipe, read to the end, waitpid) that runs the same reference program and the
 // same student program on the same N strings, one after the other, judging nothing; and against
-// the grading functions that explore runs programs through (cli/grading.h), called one after the
-// other with no cache. They take turns three times and the table shows the best of each.
+// the grading functions that explore runs programs through (grading/grading.h), called one after
+// the other with no cache. They take turns three times and the table shows the best of each.
 
-#include "drivers/suitecases.h"
 #include "explore/cases.h"
-#include "explore/explorer.h"
+#include "grading/explorer.h"
+#include "judge/suitecases.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -69,9 +69,9 @@ struct Setting
 Setting setting(int flag_stack, const QTemporaryDir &dir)
 {
     Setting s;
-    s.grading.flag_stack = flag_stack;
+    s.grading.exercise = *exercise_from_number(flag_stack);
     s.grading.reference_path
-        = std::string(ORVIMET_RESOURCE_DIR "/") + reference_file_name(flag_stack);
+        = std::string(ORVIMET_RESOURCE_DIR "/") + reference_file_name(s.grading.exercise);
     s.scratch = dir.path().toStdString() + "/" + exercises[flag_stack] + "/";
     QDir().mkpath(QString::fromStdString(s.scratch + "reference"));
     return s;

@@ -16,8 +16,8 @@
 
 #include "app/mainwindow.h"
 #include "app/outputarea.h"
-#include "drivers/suitecases.h"
 #include "judge/judgecore.h"
+#include "judge/suitecases.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

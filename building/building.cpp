@@ -647,8 +647,9 @@ std::string compiler_identity(const std::string &compiler)
     bare.enabled = false;
     Limits limits;
     limits.output_bytes = 64 * 1024;
-    const ChildRun run = run_child({{resolve_program(compiler), "--version"}, "/", {}},
-                                   std::chrono::seconds(30), limits, bare);
+    limits.wall = std::chrono::seconds(30);
+    const ChildRun run
+        = run_child({{resolve_program(compiler), "--version"}, "/", {}}, limits, bare);
     if (run.end != ChildRun::End::Exited || run.exit_code != 0 || run.output.empty())
         return {};
     const std::string identity = first_line(run.output);
@@ -746,9 +747,10 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
 
     Limits limits = settings.limits;
     limits.output_bytes = std::max(settings.limits.output_bytes, settings.log_bytes);
+    limits.wall = settings.wall;
     const ChildRun run
-        = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}},
-                    settings.wall, limits, settings.sandbox);
+        = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}}, limits,
+                    settings.sandbox);
 
     // The messages name the files as the student does, not where the grader unpacked them.
     std::string log = run.output;

@@ -1,10 +1,11 @@
 #include "cli/commands.h"
 
-#include "cli/batch.h"
-#include "cli/reports.h"
-#include "drivers/suitecases.h"
 #include "explore/cases.h"
+#include "grading/batch.h"
+#include "grading/reports.h"
+#include "judge/commandline.h"
 #include "judge/outputfiles.h"
+#include "judge/suitecases.h"
 #include "judge/utf8.h"
 
 #include <QDir>
@@ -24,13 +25,6 @@ StudentProgram existing_program(const std::string &given)
     const StudentProgram program = student_program(given);
     if (!program_exists(program))
         throw Failure{"no such program: " + printable(program.name)};
-    // The command line is split at white space as the window splits it (full-width blanks
-    // included), so such a path cannot start; it is still graded, as the window would grade it.
-    const QString path = from_utf8(program.location_s + program.command_s);
-    if (std::any_of(path.begin(), path.end(),
-                    [](QChar c) { return c.isSpace() || c == QLatin1Char('"'); }))
-        say("warning: the path of " + printable(program.name)
-            + " holds a blank or a quote, so the program cannot start");
     return program;
 }
 
@@ -127,10 +121,12 @@ private:
 
 void print_row(const ProgramReport &report)
 {
-    char counts[64];
-    std::snprintf(counts, sizeof counts, "%7d  %5d  %9d  %7d  ", report.correct, report.wrong,
-                  report.timeouts, report.crashes);
+    char counts[96];
+    std::snprintf(counts, sizeof counts, "%7d  %5d  %9d  %7d  %-15s  ", report.correct,
+                  report.wrong, report.timeouts, report.crashes, program_status(report).c_str());
     std::cout << counts << printable(report.name);
+    if (!report.start_failure.empty())
+        std::cout << "  could not start: " << printable(report.start_failure);
     if (report.shrunk_from >= 0)
         std::cout << "  fails on:" << printable(report.shrunk.options);
     std::cout << '\n';
@@ -142,7 +138,7 @@ std::vector<std::string> case_list(const Settings &settings)
     if (settings.cases.empty())
         return {suite_options.begin(), suite_options.end()};
     if (settings.cases == "extended")
-        return extended_cases(settings.grading.flag_stack);
+        return extended_cases(exercise_number(settings.grading.exercise));
     const CaseList list = read_case_file(settings.cases);
     if (!list.error.empty())
         throw Failure{"cannot read the case file " + printable(settings.cases) + ": " + list.error};
@@ -161,7 +157,7 @@ public:
                           + ": give two different files"};
         open(csv, settings.csv);
         open(json, settings.json);
-        header = {settings.exercise, settings.grading.reference_path, settings.timeout_seconds,
+        header = {exercise_name(settings.grading.exercise), settings.grading.reference_path,
                   settings.grading};
     }
 
@@ -247,9 +243,9 @@ int judge_command(const Settings &settings)
     std::cout << "command:   " << printable(result.command_line) << '\n'
               << "student:   " << printable(result.student_text) << '\n'
               << "reference: " << printable(reference.text) << '\n'
-              << "run:       " << ending_text(result.run, settings.timeout_seconds) << ", "
+              << "run:       " << ending_text(result.run, settings.grading.limits) << ", "
               << result.run.elapsed.count() << " ms\n";
-    if (!result.note.empty() && result.graded())
+    if (!result.note.empty() && result.graded() && result.run.end != ChildRun::End::FailedToStart)
         std::cout << "note:      " << printable(result.note) << '\n';
     if (!judged) {
         std::cout << "verdict:   not judged\n";
@@ -261,9 +257,16 @@ int judge_command(const Settings &settings)
 
 int suite_command(const Settings &settings)
 {
+    // A named program that is not there is a row of its own; the others are graded.
     std::vector<StudentProgram> programs;
-    for (const std::string &given : settings.positional)
-        programs.push_back(existing_program(given));
+    std::vector<std::vector<std::string>> missing_at(settings.positional.size() + 1);
+    for (const std::string &given : settings.positional) {
+        const StudentProgram program = student_program(given);
+        if (program_exists(program))
+            programs.push_back(program);
+        else
+            missing_at[programs.size()].push_back(given);
+    }
     check_reference(settings.grading);
     Reports reports(settings);
     const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-cli-XXXXXX"));
@@ -274,8 +277,8 @@ int suite_command(const Settings &settings)
     run.jobs = settings.jobs;
     run.options = case_list(settings);
     const std::size_t first_generated = run.options.size();
-    const std::vector<Words> generated
-        = generate_cases(settings.grading.flag_stack, settings.seed, settings.explore);
+    const std::vector<Words> generated = generate_cases(exercise_number(settings.grading.exercise),
+                                                        settings.seed, settings.explore);
     for (const Words &words : generated)
         run.options.push_back(options_line(words));
 
@@ -323,12 +326,25 @@ int suite_command(const Settings &settings)
 
     reports.begin();
     ProgressBar bar(static_cast<int>(programs.size() * run.options.size()));
-    std::cout << "correct  wrong  time-outs  crashes  program\n" << std::flush;
-    int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_graded = 0;
+    std::cout << "correct  wrong  time-outs  crashes  status           program\n" << std::flush;
+    int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_graded = 0, not_started = 0;
     std::size_t finished = 0;
+    std::size_t missing = 0;
+    const auto report_missing = [&](std::size_t before) {
+        for (const std::string &given : missing_at[before]) {
+            ProgramReport report;
+            report.name = given;
+            report.status = "missing";
+            bar.around([&] { print_row(report); });
+            reports.add(report);
+            missing += 1;
+        }
+    };
     grade_class(
         run, programs, [&](int cases_done) { bar.draw(cases_done); },
         [&](const ProgramReport &report) {
+            report_missing(finished);
+            not_started += !report.start_failure.empty();
             bar.around([&] { print_row(report); });
             reports.add(report);
             correct += report.correct;
@@ -346,6 +362,8 @@ int suite_command(const Settings &settings)
                 });
         });
     bar.clear();
+    if (finished == programs.size())
+        report_missing(finished);
 
     std::cout << finished << (finished == 1 ? " program, " : " programs, ") << correct + wrong
               << " cases: " << correct << " correct, " << wrong << " wrong (" << timeouts
@@ -361,6 +379,12 @@ int suite_command(const Settings &settings)
     if (not_graded > 0) {
         say(std::to_string(not_graded)
             + " cases not graded: the grader could not run them (see the reasons above)");
+        return not_judged;
+    }
+    // Nothing of a missing program, or of one that could not start, was judged.
+    if (missing > 0 || not_started > 0) {
+        say(std::to_string(missing) + " missing, " + std::to_string(not_started)
+            + " could not start: not every program was judged");
         return not_judged;
     }
     return wrong == 0 ? all_correct : some_wrong;
@@ -381,6 +405,6 @@ int explore_command(const Settings &settings)
         const std::string &options = *exploration.reference_failed_on;
         check_reference_run(reference.answer(options), settings, options);
     }
-    std::cout << exploration_text(exploration, settings.timeout_seconds);
+    std::cout << exploration_text(exploration, settings.grading.limits);
     return exploration.found ? some_wrong : all_correct;
 }

@@ -1,18 +1,18 @@
 #pragma once
 
-// The two commands of orvimet-cli, once their arguments are parsed.
+// The commands of orvimet-cli, once their arguments are parsed.
 
-#include "cli/grading.h"
-#include "explore/explorer.h"
+#include "gradebook/scoring.h"
+#include "grading/explorer.h"
+#include "grading/grading.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
 struct Settings
 {
-    std::string exercise;
-    Grading grading;
-    double timeout_seconds = 10;
+    Grading grading; // the exercise, the reference program, the limits, the sandbox
     int jobs = 1;
     std::string csv;
     std::string json;
@@ -21,6 +21,30 @@ struct Settings
     std::uint64_t seed = 0;
     Budget budget;
     std::vector<std::string> positional; // bytes, as the shell gave them
+    bool quiet = false;                  // no progress on standard error
+
+    // grade: a class from what students handed in.
+    struct Grade
+    {
+        std::string out;    // the results folder; empty: orvimet-<exercise>-<date-time> here
+        bool force = false; // an existing results folder may be replaced
+        std::string compiler = "g++";
+        std::vector<std::string> flags = {"-std=c++17", "-O2", "-Wall", "-Wextra"};
+        bool use_cache = true;
+        bool memcheck = false;
+        int give_up_after = 3; // time-outs in a row before a program's other cases are not run
+        std::string config;    // orvimet.toml; the command line overrides it
+        double points = 100;
+        double memcheck_penalty = 0;
+        std::string worksheet;         // the course website's worksheet to fill
+        std::string compare;           // an earlier results folder
+        int shard = 1, shards = 1;     // --shard K/N
+        int build_cpu = 30;            // --build-cpu SECONDS: processor time of one build
+        std::vector<CaseGroup> groups; // from the class file
+    } grade;
+    std::vector<std::string> merge_inputs; // merge: results folders; grade.out is the target
+    // The long names of the options the command line gave: a class file fills in the rest.
+    std::set<std::string> given;
 };
 
 // Bad use or a grader that cannot go on: one line for the user, exit status 2.
@@ -46,3 +70,8 @@ void say(const std::string &message);
 int judge_command(const Settings &settings);
 int suite_command(const Settings &settings);
 int explore_command(const Settings &settings);
+// A grading's class file (--config) fills in every setting the command line did not give.
+void apply_class_file(Settings &settings);
+int grade_command(const Settings &settings);
+int merge_command(const Settings &settings);
+int init_command(const Settings &settings);

@@ -1,5 +1,6 @@
 #include "explore/cases.h"
 
+#include "judge/commandline.h"
 #include "judge/utf8.h"
 
 #include <QFile>
@@ -211,12 +212,7 @@ std::string options_line(const Words &words)
     std::string line;
     for (const std::string &word : words) {
         line += ' ';
-        // The splitter takes every Unicode blank as a separator, full-width ones included.
-        const QString text = from_utf8(word);
-        const bool plain = !text.isEmpty() && std::none_of(text.begin(), text.end(), [](QChar c) {
-            return c.isSpace() || c == QLatin1Char('"');
-        });
-        if (plain) {
+        if (!word.empty() && !splits_on_command_line(from_utf8(word))) {
             line += word;
             continue;
         }

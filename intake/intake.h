@@ -12,18 +12,22 @@
 
 struct IntakeLimits
 {
-    std::uint64_t entries = 10000;                     // entries of one archive
+    std::uint64_t entries = 10000;                           // entries of one archive
     std::uint64_t unpacked_bytes = std::uint64_t(256) << 20; // all entries of one archive
     std::uint64_t file_bytes = std::uint64_t(64) << 20;      // one entry
     std::uint64_t ratio = 200; // unpacked bytes per compressed byte, for archives above 1 MiB
     int nesting = 1;           // a student's own archive is unpacked once more, not deeper
+    // The class's own archive holds every student's work: the same rules, larger bounds.
+    std::uint64_t class_entries = 200000;
+    std::uint64_t class_unpacked_bytes = std::uint64_t(4) << 30;
 };
 
 // What a student handed in, as the grader classifies it.
 enum class SubmissionKind {
     Sources,        // C++ sources (.cpp .cc .cxx, with headers): to be built
     LinuxProgram,   // no sources, but a Linux (ELF) program named for the exercise
-    WindowsProgram, // no sources, but a Windows (PE) program: "a Windows program: hand in the sources"
+    WindowsProgram, // no sources, but a Windows (PE) program: "a Windows program: hand in the
+                    // sources"
     Nothing,        // nothing usable: "nothing handed in"
     Refused,        // the student's archive broke a rule or a limit; `message` says which
 };
@@ -33,26 +37,33 @@ struct Submission
     std::string folder;    // the student's folder name as handed in (UTF-8)
     std::string full_name; // from the course website's layout; else the folder name
     std::string id;        // the participant id from that layout; else empty
-    std::string path;      // absolute: the folder holding the submission's files (unpacked or given)
+    std::string path; // absolute: the folder holding the submission's files (unpacked or given)
     SubmissionKind kind = SubmissionKind::Nothing;
     std::vector<std::string> sources; // absolute paths, sorted, when Sources
     std::vector<std::string> headers; // absolute paths, sorted
-    std::string program;              // absolute path, when LinuxProgram or WindowsProgram
-    std::string message;              // for a person: why Refused, Nothing, WindowsProgram
+    // Absolute, when LinuxProgram or WindowsProgram; unpacked from a zip, it may lack the
+    // execute bits.
+    std::string program;
+    std::string message; // for a person: why Refused, Nothing, WindowsProgram
 };
 
 struct Intake
 {
     std::vector<Submission> students; // sorted by full name, then id, then folder
     bool from_course_website = false; // every folder followed the course website's layout
-    std::string error;                // the whole class could not be taken in: why; else empty
+    std::vector<std::string> ignored; // top-level entries that are no student's: "grades.csv"
+    // Why the whole class could not be taken in (a hostile class archive, a full disk, no
+    // student's folder at all); else empty.
+    std::string error;
 };
 
 // Takes in `submissions` (a folder or an archive). Archives, the class's and students' own, are
 // unpacked below `unpack_root` (an existing, empty folder inside the results folder); nothing is
 // written anywhere else. `program_name` is the exercise's program name ("queue"). Every student
-// folder gives one Submission, whatever it holds; a limit hit in one student's archive marks
-// that student Refused, never the class.
+// folder gives one Submission, whatever it holds, and so does each archive that stands at the
+// top beside them (a teacher's folder of "alice.zip", "bob.zip"); a limit hit in one student's
+// archive marks that student Refused, never the class. A class archive that holds one folder
+// alone (as zipping a folder makes it) is read as that folder.
 Intake take_in(const std::string &submissions, const std::string &unpack_root,
                const std::string &program_name, const IntakeLimits &limits = {});
 

@@ -4,6 +4,14 @@
 
 #include <QProcess>
 
+#include <algorithm>
+
+bool splits_on_command_line(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.isSpace() || c == QLatin1Char('"'); });
+}
+
 QStringList program_and_arguments(const QString &command)
 {
     QStringList parts = QProcess::splitCommand(command);

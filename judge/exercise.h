@@ -10,8 +10,8 @@
 
 enum class Exercise { Stack, Queue, StackQueue };
 
-inline constexpr Exercise all_exercises[] = {Exercise::Stack, Exercise::Queue,
-                                             Exercise::StackQueue};
+inline constexpr Exercise all_exercises[]
+    = {Exercise::Stack, Exercise::Queue, Exercise::StackQueue};
 
 struct ExerciseInfo
 {
@@ -22,7 +22,10 @@ struct ExerciseInfo
 
 const ExerciseInfo &exercise_info(Exercise exercise);
 
-inline std::string exercise_name(Exercise exercise) { return exercise_info(exercise).name; }
+inline std::string exercise_name(Exercise exercise)
+{
+    return exercise_info(exercise).name;
+}
 inline std::string reference_file_name(Exercise exercise)
 {
     return exercise_info(exercise).reference_file;
@@ -40,4 +43,7 @@ bool is_exercise_option(Exercise exercise, std::string_view word);
 
 // The two-stack queue reads -C and -N besides the queue's options, and keeps its elements in two
 // stacks of its own capacity.
-inline bool has_two_stacks(Exercise exercise) { return exercise == Exercise::StackQueue; }
+inline bool has_two_stacks(Exercise exercise)
+{
+    return exercise == Exercise::StackQueue;
+}

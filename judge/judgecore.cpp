@@ -1,5 +1,7 @@
 #include "judge/judgecore.h"
 
+#include "judge/exercise.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -22,16 +24,8 @@ CaseFiles case_files(const std::string &location_s, const std::string &command_s
 
 std::string reference_prefix(int flag_stack)
 {
-    switch (flag_stack) {
-    case 0:
-        return "./resource/a.exe ";
-    case 1:
-        return "./resource/b.exe ";
-    case 2:
-        return "./resource/c.exe ";
-    default:
-        return std::string();
-    }
+    const std::optional<Exercise> exercise = exercise_from_number(flag_stack);
+    return exercise ? "./resource/" + reference_file_name(*exercise) + " " : std::string();
 }
 
 std::size_t length_before_nul(const char *data, std::size_t size)

@@ -42,4 +42,23 @@ StaleOutputs remove_stale_outputs(const CaseFiles &files);
 // followed; the working-directory file is removed only once its line is safely in the directory
 // file; when both names are one file it keeps its first line alone.
 std::string take_student_answer(const CaseFiles &files, std::string student_output,
-                                const StaleOutputs &stale = {});
+                                const StaleOutputs &stale);
+
+// One case's answer, taken the same way by the window and the console: the answer files an
+// earlier run left are removed, `run` runs the program and returns what it printed, then the
+// answer file is taken (never one that could not be removed) or the output used.
+struct StudentAnswer
+{
+    std::string taken; // as the program left it
+    std::string text;  // normalised: what is compared
+    StaleOutputs stale;
+};
+template<typename Run>
+StudentAnswer student_answer(const CaseFiles &files, Run &&run)
+{
+    StudentAnswer answer;
+    answer.stale = remove_stale_outputs(files);
+    answer.taken = take_student_answer(files, run(), answer.stale);
+    answer.text = normalise_answer(answer.taken);
+    return answer;
+}

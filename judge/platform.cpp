@@ -7,25 +7,6 @@
 
 #include <sys/stat.h>
 
-#ifdef Q_OS_WIN
-
-std::string file_path(const std::string &path)
-{
-    return path;
-}
-
-QString resolve_program(const QString &program)
-{
-    return program;
-}
-
-std::string resolve_program_path(const std::string &path)
-{
-    return path;
-}
-
-#else
-
 std::string file_path(const std::string &path)
 {
     const std::size_t end = path.find_last_not_of(' ');
@@ -86,5 +67,3 @@ std::string resolve_program_path(const std::string &path)
         return path;
     return is_file(path + ".exe") ? path + ".exe" : path;
 }
-
-#endif

@@ -16,3 +16,16 @@ inline void use_utf8_for_local_text()
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 #endif
 }
+
+#include <QLibraryInfo>
+#include <QString>
+
+// Where Qt's own translations are installed.
+inline QString qt_translations_folder()
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+#else
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+#endif
+}

@@ -3,6 +3,7 @@
 // Byte strings hold UTF-8; they become QStrings only where they are shown or handed to Qt.
 
 #include <QString>
+#include <cstddef>
 #include <string>
 
 inline QString from_utf8(const std::string &bytes)
@@ -14,3 +15,11 @@ inline std::string to_utf8(const QString &text)
 {
     return text.toUtf8().toStdString();
 }
+
+// The length of the valid UTF-8 sequence that starts at `i`, or 0 when the byte there does not
+// start one (a stray continuation byte, an overlong form, a surrogate, a cut sequence).
+std::size_t utf8_sequence(const std::string &bytes, std::size_t i);
+
+// Valid UTF-8 stays; a backslash doubles and every byte that is not part of valid UTF-8 becomes
+// the four characters \xHH, so that any CSV reader takes the text and nothing is lost.
+std::string escape_invalid_utf8(const std::string &bytes);

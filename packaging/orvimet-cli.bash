@@ -6,7 +6,7 @@ _orvimet_cli()
     _init_completion || return
 
     if [[ $cword -eq 1 ]]; then
-        COMPREPLY=($(compgen -W 'judge suite explore --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W 'judge suite explore grade merge init help --help --version' -- "$cur"))
         return
     fi
     local command=${words[1]}
@@ -34,7 +34,8 @@ _orvimet_cli()
         return
         ;;
     -t | --timeout | -j | --jobs | --cpu | --memory | --file-size | --processes | --output | \
-        --explore | --seed | --runs | --time)
+        --explore | --seed | --runs | --time | --give-up-after | --shard | --flags | --build-cpu | \
+        --points | --memcheck-penalty)
         return
         ;;
     --cases)
@@ -46,17 +47,46 @@ _orvimet_cli()
         _filedir csv
         return
         ;;
+    -o | --out)
+        _filedir -d
+        return
+        ;;
+    --compiler)
+        COMPREPLY=($(compgen -c -- "$cur"))
+        return
+        ;;
     --json)
         _filedir json
         return
         ;;
+    --config)
+        _filedir toml
+        return
+        ;;
+    --worksheet)
+        _filedir csv
+        return
+        ;;
+    --compare)
+        _filedir -d
+        return
+        ;;
     esac
+    if [[ $command == help && $cword -eq 2 ]]; then
+        COMPREPLY=($(compgen -W 'judge suite explore grade merge init' -- "$cur"))
+        return
+    fi
 
     if [[ $cur == -* ]]; then
         local options='--exercise --timeout --reference --cpu --memory --file-size --processes
             --output --no-sandbox --help'
         [[ $command == suite ]] && options+=' --jobs --csv --json --cases --explore --seed'
         [[ $command == explore ]] && options+=' --seed --runs --time'
+        [[ $command == grade ]] && options+=' --out --force --jobs --cases --explore --seed
+            --compiler --flags --no-cache --memcheck --give-up-after --shard --build-cpu --quiet
+            --config --points --memcheck-penalty --worksheet --compare'
+        [[ $command == merge ]] && options='--out --force --help'
+        [[ $command == init ]] && options='--help'
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
     fi

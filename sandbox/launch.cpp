@@ -99,7 +99,9 @@ LaunchReport run(const LaunchPlan &plan, std::vector<std::string> &argv, int nul
     if (pid == 0) {
         ::close(started[0]);
         LaunchReport failure{LaunchReport::LaunchFailed, 0};
-        if (::dup2(null_fd, STDERR_FILENO) < 0 || !apply_limits(plan.limits, true)) {
+        // Standard error is kept only where the grader reads it, bounded: a sanitizer's report.
+        const int error_fd = plan.keep_errors ? STDERR_FILENO : null_fd;
+        if (::dup2(error_fd, STDERR_FILENO) < 0 || !apply_limits(plan.limits, true)) {
             failure.value = errno;
         } else {
             ::execv(program[0], program.data());

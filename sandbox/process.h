@@ -23,25 +23,28 @@ struct ChildRun
     std::chrono::milliseconds elapsed{0};
     std::string output;     // standard output up to the limit, NUL bytes included
     bool truncated = false; // more was written than the limit keeps; the rest was dropped
-    std::string failure;    // when NotGraded
+    std::string failure;    // when NotGraded; when FailedToStart, why ("Permission denied")
+    std::string error;      // standard error up to Command::error_bytes, when asked for
 };
 
 // What to run: `argv[0]` is the program's path, taken as it is (bytes, absolute in practice);
 // the program runs in `workdir`, with standard input at end of file and standard error
-// discarded. In the sandbox the folders in `visible` are readable at their own paths, `workdir`
-// is writable, and nothing else of the file system but the read-only system is there.
+// discarded, or kept up to `error_bytes` (a sanitizer's report). In the sandbox the folders in
+// `visible` are readable at their own paths, `workdir` is writable, and nothing else of the file
+// system but the read-only system is there.
 struct Command
 {
     std::vector<std::string> argv;
     std::string workdir;
     std::vector<std::string> visible;
+    std::size_t error_bytes = 0; // standard error kept in ChildRun::error; 0: discarded
 };
 
 // How the failure of a sandbox that did not start begins.
 inline constexpr char sandbox_failure[] = "the sandbox did not start";
 
-// Runs `command` to its end or to the time-out; every process it started ends with it, whatever
-// it did to escape (its own process group or session, a double fork): in the sandbox, the
+// Runs `command` to its end or to the wall time of `limits`; every process it started ends with it,
+// whatever it did to escape (its own process group or session, a double fork): in the sandbox, the
 // sandbox's first process kills the rest of its PID namespace before it answers. When the grader
 // runs as root, `workdir` is handed to the program's unprivileged user.
 //
@@ -49,8 +52,7 @@ inline constexpr char sandbox_failure[] = "the sandbox did not start";
 // next runs: a program's next case then costs a run, not a new sandbox. Nothing of one run is
 // alive in the next; what the runs share is what a program's cases share anyway, its working
 // folder, and the sandbox's /tmp. end_kept_sandboxes() ends this thread's.
-ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, const Limits &limits,
-                   const Sandbox &sandbox);
+ChildRun run_child(const Command &command, const Limits &limits, const Sandbox &sandbox);
 void end_kept_sandboxes();
 
 // Makes an interrupt or termination of the grader (SIGINT, SIGTERM, SIGHUP) kill every program

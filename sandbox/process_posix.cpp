@@ -260,7 +260,7 @@ pid_t sandbox_init_pid(const std::string &info)
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     int error = 0;
     const int null_fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    const int error_fd = sandboxed ? pipes.error[1] : null_fd;
+    const int error_fd = sandboxed || pipes.error[1] >= 0 ? pipes.error[1] : null_fd;
     if (null_fd < 0 || (!sandboxed && ::chdir(workdir) != 0) || ::dup2(null_fd, 0) != 0
         || ::dup2(pipes.out[1], 1) != 1 || ::dup2(error_fd, 2) != 2
         || ::dup2(pipes.status[1], status_fd_in_child) != status_fd_in_child
@@ -357,7 +357,8 @@ ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, con
     const Clock::time_point start = Clock::now();
     ChildRun run;
     Pipes pipes;
-    if (!make_pipe(pipes.out) || !make_pipe(pipes.status))
+    if (!make_pipe(pipes.out) || !make_pipe(pipes.status)
+        || (command.error_bytes > 0 && !make_pipe(pipes.error)))
         return not_graded(failure("cannot make a pipe", errno), start);
     std::vector<std::string> arguments = command.argv;
     Running *slot = nullptr;
@@ -370,6 +371,8 @@ ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, con
                           start);
     }
     set_nonblocking(pipes.out[0]);
+    set_nonblocking(pipes.error[0]);
+    bool error_truncated = false;
     int notifier = exit_notifier(pid);
     const Clock::time_point deadline = start + timeout;
     bool ended = false;
@@ -379,10 +382,12 @@ ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, con
             ended = true;
             break;
         }
-        pollfd fds[2];
+        pollfd fds[3];
         nfds_t count = 0;
         if (pipes.out[0] >= 0)
             fds[count++] = {pipes.out[0], POLLIN, 0};
+        if (pipes.error[0] >= 0)
+            fds[count++] = {pipes.error[0], POLLIN, 0};
         if (notifier >= 0)
             fds[count++] = {notifier, POLLIN, 0};
         const int ready = wait_for(fds, count, notifier >= 0, deadline, slice_ms);
@@ -391,6 +396,9 @@ ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, con
         if (ready > 0 && pipes.out[0] >= 0
             && !drain(pipes.out[0], run.output, limits.output_bytes, run.truncated))
             close_fd(pipes.out[0]);
+        if (ready > 0 && pipes.error[0] >= 0
+            && !drain(pipes.error[0], run.error, command.error_bytes, error_truncated))
+            close_fd(pipes.error[0]);
     }
     run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     // Whatever the program started goes with it, whether it ended or ran out of time; the
@@ -399,6 +407,8 @@ ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, con
     ::kill(pid, SIGKILL);
     if (pipes.out[0] >= 0)
         drain(pipes.out[0], run.output, limits.output_bytes, run.truncated);
+    if (pipes.error[0] >= 0)
+        drain(pipes.error[0], run.error, command.error_bytes, error_truncated);
     const int status = reap(pid);
     leave(slot);
     close_fd(notifier);
@@ -408,9 +418,10 @@ ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, con
     LaunchReport report;
     if (status_bytes.size() >= sizeof report)
         std::memcpy(&report, status_bytes.data(), sizeof report);
-    if (report.kind == LaunchReport::ExecFailed)
+    if (report.kind == LaunchReport::ExecFailed) {
         run.end = ChildRun::End::FailedToStart;
-    else if (!ended)
+        run.failure = std::strerror(report.value);
+    } else if (!ended)
         run.end = ChildRun::End::TimedOut;
     else
         end_by_status(run, status);
@@ -436,6 +447,7 @@ public:
         , visible(command.visible)
         , limits(limits)
         , sandbox(sandbox)
+        , error_bytes(command.error_bytes)
     {}
     KeptSandbox(const KeptSandbox &) = delete;
     KeptSandbox &operator=(const KeptSandbox &) = delete;
@@ -444,8 +456,9 @@ public:
     bool serves(const Command &command, const Limits &other, const Sandbox &settings) const
     {
         return command.workdir == workdir && command.visible == visible
-               && same_limits(other, limits) && settings.bwrap == sandbox.bwrap
-               && settings.launcher == sandbox.launcher && settings.first_uid == sandbox.first_uid;
+               && (command.error_bytes > 0) == (error_bytes > 0) && same_limits(other, limits)
+               && settings.bwrap == sandbox.bwrap && settings.launcher == sandbox.launcher
+               && settings.first_uid == sandbox.first_uid;
     }
 
     ChildRun run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout);
@@ -453,12 +466,16 @@ public:
 private:
     std::string start();
     void drain_info();
+    bool drain_errors(ChildRun &run);
     void end();
 
     const std::string workdir;
     const std::vector<std::string> visible;
     const Limits limits;
     const Sandbox sandbox;
+    // Where the programs' standard error is kept, it shares bwrap's pipe: read into each run's
+    // ChildRun::error, up to this many bytes.
+    const std::size_t error_bytes;
 
     pid_t pid = -1; // bwrap
     Pipes pipes;    // the grader's ends
@@ -498,6 +515,7 @@ std::string KeptSandbox::start()
     plan.control_fd = status_fd_in_child;
     plan.info_fd = info_fd_in_child;
     plan.limits = limits;
+    plan.keep_errors = error_bytes > 0;
     std::vector<std::string> arguments = sandbox_arguments(plan);
     pid = start_process(arguments, workdir.c_str(), pipes, true, limits, slot);
     const int fork_error = errno;
@@ -521,6 +539,13 @@ void KeptSandbox::drain_info()
         close_fd(pipes.info[0]);
     if (slot)
         slot->sandbox_init.store(sandbox_init_pid(info));
+}
+
+bool KeptSandbox::drain_errors(ChildRun &run)
+{
+    bool truncated = false;
+    return error_bytes > 0 ? drain(pipes.error[0], run.error, error_bytes, truncated)
+                           : drain(pipes.error[0], error_text, 4096, truncated);
 }
 
 void KeptSandbox::end()
@@ -608,7 +633,7 @@ ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::mil
         if (pipes.out[0] >= 0
             && !drain(pipes.out[0], run.output, limits.output_bytes, run.truncated))
             close_fd(pipes.out[0]);
-        if (pipes.error[0] >= 0 && !drain(pipes.error[0], error_text, 4096, truncated))
+        if (pipes.error[0] >= 0 && !drain_errors(run))
             close_fd(pipes.error[0]);
     }
     run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
@@ -630,10 +655,13 @@ ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::mil
     switch (report.kind) {
     case LaunchReport::Ended:
         rest_of_output();
+        if (pipes.error[0] >= 0 && !drain_errors(run))
+            close_fd(pipes.error[0]);
         end_by_status(run, report.value);
         return run;
     case LaunchReport::ExecFailed:
         run.end = ChildRun::End::FailedToStart;
+        run.failure = std::strerror(report.value);
         return run;
     case LaunchReport::LaunchFailed:
         return not_graded(std::string("the sandbox could not start the program: ")
@@ -648,7 +676,9 @@ ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::mil
         break;
     }
     if (pipes.error[0] >= 0)
-        drain(pipes.error[0], error_text, 4096, truncated);
+        drain_errors(run);
+    if (error_text.empty())
+        error_text = run.error;
     const std::string said = error_text.substr(0, error_text.find('\n'));
     end();
     return not_graded(sandbox_failure + (said.empty() ? std::string() : ": " + said), start);
@@ -676,9 +706,9 @@ KeptSandbox &kept_sandbox(const Command &command, const Limits &limits, const Sa
 
 } // namespace
 
-ChildRun run_child(const Command &command, std::chrono::milliseconds timeout, const Limits &limits,
-                   const Sandbox &sandbox)
+ChildRun run_child(const Command &command, const Limits &limits, const Sandbox &sandbox)
 {
+    const std::chrono::milliseconds timeout = limits.wall;
     if (command.argv.empty() || command.argv.front().empty())
         return ChildRun{};
     if (!sandbox.enabled)

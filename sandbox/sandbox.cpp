@@ -115,28 +115,34 @@ std::vector<std::string> sandbox_arguments(const SandboxPlan &plan)
     args.insert(args.end(), {"--ro-bind", plan.launcher, launcher_inside});
     args.insert(args.end(),
                 {"--info-fd", number(static_cast<unsigned>(plan.info_fd)), "--", launcher_inside});
-    const std::vector<std::string> launch = launch_arguments(
-        {plan.control_fd, plan.as_root ? plan.uid : 0U, plan.workdir, plan.limits});
+    const std::vector<std::string> launch
+        = launch_arguments({plan.control_fd, plan.as_root ? plan.uid : 0U, plan.workdir,
+                            plan.limits, plan.keep_errors});
     args.insert(args.end(), launch.begin(), launch.end());
     return args;
 }
 
 std::vector<std::string> launch_arguments(const LaunchPlan &plan)
 {
-    return {number(static_cast<unsigned>(plan.control_fd)),
-            number(plan.uid),
-            plan.workdir,
-            number(static_cast<unsigned>(plan.limits.cpu_seconds)),
-            number(plan.limits.memory_bytes),
-            number(plan.limits.file_bytes),
-            number(static_cast<unsigned>(plan.limits.processes))};
+    std::vector<std::string> arguments{number(static_cast<unsigned>(plan.control_fd)),
+                                       number(plan.uid),
+                                       plan.workdir,
+                                       number(static_cast<unsigned>(plan.limits.cpu_seconds)),
+                                       number(plan.limits.memory_bytes),
+                                       number(plan.limits.file_bytes),
+                                       number(static_cast<unsigned>(plan.limits.processes))};
+    if (plan.keep_errors)
+        arguments.push_back("errors");
+    return arguments;
 }
 
 bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan)
 {
     unsigned long long values[6];
-    if (arguments.size() != 7 || arguments[2].empty())
+    if (arguments.size() < 7 || arguments.size() > 8 || arguments[2].empty()
+        || (arguments.size() == 8 && arguments[7] != "errors"))
         return false;
+    plan.keep_errors = arguments.size() == 8;
     for (int i = 0; i < 6; ++i) {
         if (!read_number(arguments[static_cast<std::size_t>(i < 2 ? i : i + 1)], values[i]))
             return false;

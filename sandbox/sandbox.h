@@ -4,12 +4,13 @@
 // line is a pure function of the plan below, so that what the sandbox holds can be checked
 // without starting anything.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// Limits of every run besides its wall time; 0 switches one off.
+// Limits of every run; 0 switches one off, except the wall time, which every run has.
 struct Limits
 {
     int cpu_seconds = 10;
@@ -17,6 +18,7 @@ struct Limits
     std::uint64_t file_bytes = std::uint64_t(64) << 20;  // largest file the program may write
     int processes = 64;                                  // processes of the program at once
     std::size_t output_bytes = std::size_t(16) << 20;    // standard output kept
+    std::chrono::milliseconds wall{10000}; // a program still running then is killed, always
 };
 
 struct Sandbox
@@ -54,6 +56,7 @@ struct SandboxPlan
     int control_fd = -1;              // the grader's requests and the launcher's reports
     int info_fd = -1;                 // bwrap tells the sandbox's first process here
     Limits limits;
+    bool keep_errors = false; // the programs' standard error goes to bwrap's, not /dev/null
 };
 
 // The whole bwrap command line, bwrap first: new PID, network, IPC and UTS namespaces, a new
@@ -70,6 +73,7 @@ struct LaunchPlan
     unsigned uid = 0;    // 0: keep the current user
     std::string workdir; // entered as that user: the folder is that user's alone
     Limits limits;
+    bool keep_errors = false; // an eighth argument, "errors"
 };
 std::vector<std::string> launch_arguments(const LaunchPlan &plan);
 bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan);

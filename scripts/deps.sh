@@ -16,17 +16,20 @@ orvimet_install_packages() {
         "${missing[@]}"
 }
 
-# What every build needs: compiler, CMake, Qt and a font that has the Chinese glyphs, and
-# bubblewrap, the sandbox orvimet-cli runs students' programs in. Qt 6 unless ORVIMET_QT=5 asks
-# for Qt 5.15.
+# What every build needs: compiler, CMake, Qt with its own translations (the window's file dialog
+# speaks Chinese through them) and a font that has the Chinese glyphs, bubblewrap, the sandbox
+# orvimet-cli runs students' programs in, libarchive, which reads the archives a class is handed in
+# as, and CLI11, which reads orvimet-cli's command line. Qt 6 unless ORVIMET_QT=5 asks for Qt 5.15.
 ORVIMET_QT=${ORVIMET_QT:-6}
 case "$ORVIMET_QT" in
-6) ORVIMET_QT_PACKAGES=(qt6-base-dev qt6-base-dev-tools) ;;
-5) ORVIMET_QT_PACKAGES=(qtbase5-dev qtbase5-dev-tools) ;;
+6) ORVIMET_QT_PACKAGES=(qt6-base-dev qt6-base-dev-tools qt6-translations-l10n) ;;
+5) ORVIMET_QT_PACKAGES=(qtbase5-dev qtbase5-dev-tools qttranslations5-l10n) ;;
 *) echo "ORVIMET_QT must be 5 or 6, not '$ORVIMET_QT'" >&2; exit 2 ;;
 esac
+# The grade sheets and pages read the class file with toml++, write HTML through mustache
+# templates, read worksheets with libcsv and pack feedback.zip with libarchive.
 ORVIMET_BUILD_PACKAGES=(g++ cmake make "${ORVIMET_QT_PACKAGES[@]}" libgl-dev fonts-wqy-microhei
-    bubblewrap)
+    bubblewrap libcli11-dev libarchive-dev libtomlplusplus-dev libkainjow-mustache-dev libcsv-dev)
 
 # What building and checking the Debian package needs besides: dpkg-shlibdeps computes its
 # dependencies (with file telling ELF files apart), the rest check the package and its files.
@@ -36,9 +39,12 @@ ORVIMET_PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream man-db)
 orvimet_build() {
     local dir=$1
     shift
+    local targets=()
+    # ORVIMET_TARGETS: only these targets, with what they depend on; empty: everything.
+    read -r -a targets <<<"${ORVIMET_TARGETS:-}"
     local log
     log=$(cmake -S "$ORVIMET_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
         -DORVIMET_QT="$ORVIMET_QT" "$@" 2>&1) || { echo "$log" >&2; return 1; }
     grep -F 'building with Qt' <<<"$log" || true
-    cmake --build "$dir" --parallel "$(nproc)"
+    cmake --build "$dir" --parallel "$(nproc)" ${targets[@]:+--target "${targets[@]}"}
 }

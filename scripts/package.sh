@@ -17,6 +17,21 @@ done
 source "$ORVIMET_ROOT/scripts/deps.sh"
 
 orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}" "${ORVIMET_PACKAGE_PACKAGES[@]}"
-orvimet_build "$dir"
+# Built with Debian's hardening flags, as a package built by Debian's own tools would be.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+orvimet_build "$dir" \
+    -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
+# Every program of the package must carry them: read-only relocations bound at start and the
+# stack protector.
+for program in orvimet orvimet-cli orvimet-launch; do
+    file=$(find "$dir" -maxdepth 2 -type f -name "$program" -perm -u+x | head -n 1)
+    [ -n "$file" ] || continue
+    if ! readelf -d "$file" | grep -q 'BIND_NOW' || ! readelf -lW "$file" | grep -q 'GNU_RELRO' \
+        || ! readelf -sW --dyn-syms "$file" | grep -q '__stack_chk_fail'; then
+        echo "$file is built without Debian's hardening flags." >&2
+        exit 1
+    fi
+done
 (cd "$dir" && cpack -G DEB -B "$ORVIMET_ROOT/dist")
 ls "$ORVIMET_ROOT"/dist/orvimet_*.deb

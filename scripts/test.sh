@@ -20,7 +20,8 @@ while [ $# -gt 0 ]; do
 done
 source "$ORVIMET_ROOT/scripts/deps.sh"
 
-orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}" binutils-mingw-w64-x86-64 \
+# chromium: the class report and a feedback page are opened in a real browser.
+orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}" binutils-mingw-w64-x86-64 chromium \
     "${ORVIMET_PACKAGE_PACKAGES[@]}" "${ORVIMET_PACKAGE_CHECK_PACKAGES[@]}"
 orvimet_build "$dir" "${cmake_args[@]}"
 cd "$dir"

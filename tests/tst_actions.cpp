@@ -1,7 +1,9 @@
 // The actions that run no program: choosing the program with the file dialog, reset and help.
+#include "app/application.h"
 #include "app/mainwindow.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -25,6 +27,7 @@ struct DialogSeen
     QString caption;
     QString proposed_name;
     QString directory;
+    QString cancel; // the text of the dialog's cancel button
 };
 
 } // namespace
@@ -39,6 +42,8 @@ private slots:
     void cleanup();
 
     void dialogProposesExeInWorkingDirectory();
+    void dialogInOwnFolder_data();
+    void dialogInOwnFolder();
     void chooseProgram_data();
     void chooseProgram();
 
@@ -63,6 +68,8 @@ private:
 void TestActions::initTestCase()
 {
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    // As the window's process loads them; scripts/deps.sh installs them.
+    QVERIFY2(load_qt_translations(*qApp), "Qt's Chinese translations are not installed");
     QVERIFY(work_dir.isValid());
     // The dialog opens in the working directory; a fresh one keeps its listing small and known.
     QVERIFY(QDir::setCurrent(work_dir.path()));
@@ -102,6 +109,8 @@ DialogSeen TestActions::click_through_dialog(const std::function<void(QFileDialo
         if (auto *name = dialog->findChild<QLineEdit *>("fileNameEdit"))
             seen.proposed_name = name->text();
         seen.directory = dialog->directory().absolutePath();
+        if (auto *buttons = dialog->findChild<QDialogButtonBox *>())
+            seen.cancel = buttons->button(QDialogButtonBox::Cancel)->text();
         act(dialog);
         // Whatever `act` did, the dialog must not stay open and block the test.
         if (dialog->isVisible())
@@ -119,6 +128,42 @@ void TestActions::dialogProposesExeInWorkingDirectory()
     QCOMPARE(seen.caption, QStringLiteral("打开文件"));
     QCOMPARE(seen.proposed_name, QStringLiteral("*.exe"));
     QCOMPARE(seen.directory, QDir::current().absolutePath());
+}
+
+void TestActions::dialogInOwnFolder_data()
+{
+    // The program in `location` (relative to the test's folder) and where the dialog opens.
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("opensIn");
+    QTest::newRow("no program chosen yet") << ""
+                                           << "home";
+    QTest::newRow("program chosen before") << "lab/queue.exe"
+                                           << "lab";
+    QTest::newRow("program's folder gone") << "gone/queue.exe"
+                                           << "home";
+    QTest::newRow("relative location") << "queue.exe"
+                                       << "home";
+}
+
+void TestActions::dialogInOwnFolder()
+{
+    QFETCH(QString, location);
+    QFETCH(QString, opensIn);
+    const QDir root(work_dir.path());
+    QVERIFY(root.mkpath(QStringLiteral("data/orvimet")) && root.mkpath(QStringLiteral("home"))
+            && root.mkpath(QStringLiteral("lab")));
+    qputenv("XDG_DATA_HOME", root.filePath(QStringLiteral("data")).toUtf8());
+    qputenv("HOME", root.filePath(QStringLiteral("home")).toUtf8());
+    QVERIFY(QDir::setCurrent(root.filePath(QStringLiteral("data/orvimet"))));
+    this->location->setText(location.contains(QLatin1Char('/')) ? root.filePath(location)
+                                                                : location);
+    const DialogSeen seen = click_through_dialog([](QFileDialog *dialog) { dialog->reject(); });
+    QVERIFY(QDir::setCurrent(work_dir.path()));
+    QVERIFY(seen.opened);
+    QCOMPARE(seen.directory, root.filePath(opensIn));
+    QCOMPARE(seen.proposed_name, QStringLiteral("*.exe"));
+    // Qt's own texts speak the window's language.
+    QCOMPARE(seen.cancel, QStringLiteral("取消"));
 }
 
 void TestActions::chooseProgram_data()

@@ -88,13 +88,14 @@ class TestBuilding : public QObject
                              folder(QStringLiteral("build")).toStdString(), extra);
     }
 
-    ChildRun run(const BuildResult &built, const Limits &limits = {})
+    ChildRun run(const BuildResult &built, Limits limits = {})
     {
         const std::string folder = built.program.substr(0, built.program.rfind('/'));
+        limits.wall = std::chrono::seconds(20);
         return run_child({with_error_output({built.program}),
                           this->folder(QStringLiteral("run")).toStdString(),
                           {folder}},
-                         std::chrono::seconds(20), limits, Sandbox{});
+                         limits, Sandbox{});
     }
 
 private slots:

@@ -1,6 +1,6 @@
 // Cutting the widget texts into the values of a case.
-#include "drivers/cutting.h"
-#include "drivers/suitecases.h"
+#include "judge/cutting.h"
+#include "judge/suitecases.h"
 
 #include <QtTest>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The manual test and the automatic suite end to end: text typed into the window, buttons
 // clicked, the real reference programs and the sample student programs run.
-#include "drivers/suitecases.h"
-#include "testsupport.h"
+#include "judge/suitecases.h"
+#include "windowsupport.h"
 
 class TestDrivers : public QObject
 {

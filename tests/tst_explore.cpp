@@ -5,8 +5,8 @@
 #include "testsupport.h"
 
 #include "explore/cases.h"
-#include "explore/explorer.h"
 #include "explore/shrink.h"
+#include "grading/explorer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -209,9 +209,10 @@ void TestExplore::exploreFindsEveryFault()
 
     // 1-minimal: the shrunk string fails, and no single reduction of it does.
     Grading grading;
-    grading.flag_stack = static_cast<int>(exercises.indexOf(exercise_of(folder)));
+    grading.exercise
+        = *exercise_from_number(static_cast<int>(exercises.indexOf(exercise_of(folder))));
     grading.reference_path
-        = std::string(ORVIMET_RESOURCE_DIR "/") + reference_file_name(grading.flag_stack);
+        = std::string(ORVIMET_RESOURCE_DIR "/") + reference_file_name(grading.exercise);
     const StudentProgram program = student_program(program_of(folder).toStdString());
     ReferenceAnswers reference(grading, bench.dir_s());
     const auto fails = [&](const std::string &o) {

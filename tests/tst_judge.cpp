@@ -1,6 +1,36 @@
 // Judging one case through the window: what the output area shows, what goes to standard output,
 // and what happens to the student's answer files.
-#include "testsupport.h"
+#include "windowsupport.h"
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+// Makes `folder` a place whose files cannot be removed: read-only for an ordinary user; for root,
+// who may remove anything, a read-only bind of it in a mount namespace of the test's own.
+bool make_unwritable(const QString &folder)
+{
+    if (::geteuid() != 0)
+        return QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray path = folder.toLocal8Bit();
+    return ::unshare(CLONE_NEWNS) == 0
+           && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+           && ::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) == 0
+           && ::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr)
+                  == 0;
+}
+
+void make_writable(const QString &folder)
+{
+    if (::geteuid() != 0)
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    else
+        ::umount2(folder.toLocal8Bit().constData(), MNT_DETACH);
+}
+
+} // namespace
 
 class TestJudge : public QObject
 {
@@ -27,6 +57,7 @@ private slots:
     void nameWithoutExeRunsTheExe();
     void answerFileMoved();
     void staleAnswerNeverJudged();
+    void staleAnswerInUnwritableFolder();
     void sameFileUnderBothNames();
     void studentStartFailureShownBetween();
     void markupShownAsText();
@@ -108,17 +139,20 @@ void TestJudge::missingProgram()
 void TestJudge::missingReference_data()
 {
     QTest::addColumn<int>("flag");
-    QTest::newRow("no stack reference present") << 0;
-    QTest::newRow("exercise out of range") << 3;
-    QTest::newRow("negative exercise") << -1;
+    QTest::addColumn<QString>("message");
+    // The test stands in the build tree, beside resource/a.exe, which must not serve.
+    QTest::newRow("no stack reference present") << 0 << "标准程序不存在！\n./resource/a.exe";
+    QTest::newRow("exercise out of range") << 3 << "标准程序不存在！";
+    QTest::newRow("negative exercise") << -1 << "标准程序不存在！";
 }
 
 void TestJudge::missingReference()
 {
     QFETCH(int, flag);
+    QFETCH(QString, message);
     programs("file:queue.txt:9\\n", "out:9");
     QVERIFY(!call_auto_test(*window, bench->dir_s("lab"), "queue", " -N", flag));
-    QCOMPARE(output_text(*window), QStringLiteral("标准程序不存在！"));
+    QCOMPARE(output_text(*window), message);
     // The student's program ran and its answer file was moved all the same.
     QCOMPARE(bench->read("lab/queue.txt"), QByteArray("9"));
 }
@@ -156,6 +190,21 @@ void TestJudge::staleAnswerNeverJudged()
     programs("out:wrong", "out:S 5");
     QVERIFY(!judge());
     QVERIFY(!bench->exists("lab/queue.txt"));
+}
+
+void TestJudge::staleAnswerInUnwritableFolder()
+{
+    // The right answer left by an earlier run where it cannot be removed; this run prints a
+    // wrong one, and that is what is judged.
+    programs("out:wrong", "out:S 5");
+    bench->write("lab/queue.txt", "S 5");
+    QVERIFY(make_unwritable(bench->path("lab")));
+    fill(*window, bench->path("lab/queue.exe"), "queue -S 5");
+    click(*window, "radioButton_2");
+    click(*window, "pushButton");
+    const QString shown = output_text(*window);
+    make_writable(bench->path("lab"));
+    QVERIFY2(shown.contains("用户输出:wrong\n标准输出:S 5\n答案错误！"), qPrintable(shown));
 }
 
 void TestJudge::sameFileUnderBothNames()

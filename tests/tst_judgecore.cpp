@@ -286,7 +286,7 @@ void TestJudgeCore::answerMovedToProgramDirectory()
     QDir().mkpath(bench.path("lab"));
     const CaseFiles files = case_files(bench.dir_s("lab"), "queue", "");
     bench.write("queue.txt", "5 4\r\n3\r\n");
-    QCOMPARE(take_student_answer(files, "printed"), std::string("5 4"));
+    QCOMPARE(take_student_answer(files, "printed", {}), std::string("5 4"));
     QVERIFY(!bench.exists("queue.txt"));
     QCOMPARE(bench.read("lab/queue.txt"), QByteArray("5 4"));
 }
@@ -319,7 +319,7 @@ void TestJudgeCore::answerFileSources()
         bench.write("queue.txt", workdirFile);
     if (!dirFile.isNull())
         bench.write("lab/queue.txt", dirFile);
-    QCOMPARE(take_student_answer(case_files(bench.dir_s("lab"), "queue.exe", ""), "printed"),
+    QCOMPARE(take_student_answer(case_files(bench.dir_s("lab"), "queue.exe", ""), "printed", {}),
              answer);
     QCOMPARE(bench.read("lab/queue.txt"), dirFileAfter);
 }
@@ -347,18 +347,18 @@ void TestJudgeCore::staleAnswerNeverJudged()
     const CaseFiles files = case_files(bench.dir_s("lab"), "queue", "");
     QCOMPARE(take_student_answer(files, "printed", StaleOutputs{false, true}),
              std::string("printed"));
-    QCOMPARE(take_student_answer(files, "printed"), std::string("old"));
+    QCOMPARE(take_student_answer(files, "printed", {}), std::string("old"));
 }
 
 void TestJudgeCore::oneFileUnderTwoNames()
 {
     Workbench bench;
     bench.write("queue.txt", "5 4\n3\n");
-    QCOMPARE(take_student_answer(case_files("", "queue", ""), ""), std::string("5 4"));
+    QCOMPARE(take_student_answer(case_files("", "queue", ""), "", {}), std::string("5 4"));
     QCOMPARE(bench.read("queue.txt"), QByteArray("5 4"));
     // The working directory named through its absolute path is the same file too.
     bench.write("queue.txt", "6\n");
-    QCOMPARE(take_student_answer(case_files(bench.dir_s(), "queue", ""), ""), std::string("6"));
+    QCOMPARE(take_student_answer(case_files(bench.dir_s(), "queue", ""), "", {}), std::string("6"));
     QCOMPARE(bench.read("queue.txt"), QByteArray("6"));
 }
 
@@ -367,7 +367,7 @@ void TestJudgeCore::failedCopyKeepsTheOriginal()
     Workbench bench;
     QDir().mkpath(bench.path("lab/queue.txt")); // the copy's name is taken by a directory
     bench.write("queue.txt", "1 2\n3");
-    QCOMPARE(take_student_answer(case_files(bench.dir_s("lab"), "queue", ""), ""),
+    QCOMPARE(take_student_answer(case_files(bench.dir_s("lab"), "queue", ""), "", {}),
              std::string("1 2"));
     QCOMPARE(bench.read("queue.txt"), QByteArray("1 2\n3"));
 }
@@ -382,7 +382,7 @@ void TestJudgeCore::answerFilesThatAreNoFiles()
     QVERIFY(!read_first_line(bench.path("lab.txt").toStdString(), line)); // would block if opened
     QVERIFY(!is_readable_file(bench.path("queue.txt").toStdString()));
     QCOMPARE(line, std::string("untouched"));
-    QCOMPARE(take_student_answer(case_files("", "lab", ""), "printed"), std::string("printed"));
+    QCOMPARE(take_student_answer(case_files("", "lab", ""), "printed", {}), std::string("printed"));
 }
 
 void TestJudgeCore::trailingBlankIgnored()

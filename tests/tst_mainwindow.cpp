@@ -1,9 +1,10 @@
 // The main window as built: its widgets, their wiring, and start-up and shutdown.
 #include "app/mainwindow.h"
-#include "testsupport.h"
+#include "windowsupport.h"
 
 #include <QtTest>
 #include <QtWidgets>
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -116,6 +117,10 @@ private slots:
     void wiring();
     void closingEndsTheEventLoop();
     void unknownArgumentsChangeNothing();
+    void installedReferences_data();
+    void installedReferences();
+    void childEndsWithWindow_data();
+    void childEndsWithWindow();
 
 private:
     template<class T = QWidget>
@@ -398,6 +403,77 @@ void TestMainWindow::unknownArgumentsChangeNothing()
     program.terminate();
     QVERIFY(program.waitForFinished());
     QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+}
+
+void TestMainWindow::installedReferences_data()
+{
+    // Where the window stands in a tree, and the copies of the queue reference program with their
+    // answers ("-" answers wrong); the student answers "S 5". %1 in the outcome is the tree.
+    QTest::addColumn<QString>("windowAt");
+    QTest::addColumn<QStringList>("references");
+    QTest::addColumn<QString>("outcome");
+    const QString installed = QStringLiteral(ORVIMET_REFERENCE_FROM_BINDIR "/b.exe");
+    QTest::newRow("installed, none in the working folder")
+        << "bin" << QStringList{"bin/" + installed} << "答案正确！";
+    QTest::newRow("the working folder's first")
+        << "bin" << QStringList{"bin/" + installed + "-", "work/resource/b.exe"} << "答案正确！";
+    QTest::newRow("installed below a folder with blanks")
+        << "my apps/bin" << QStringList{"my apps/bin/" + installed} << "答案正确！";
+    QTest::newRow("a build tree's own resource/ unused")
+        << "build" << QStringList{"build/resource/b.exe"} << "标准程序不存在！\n./resource/b.exe\n";
+    QTest::newRow("installed folder without the program")
+        << "bin" << QStringList{"bin/" ORVIMET_REFERENCE_FROM_BINDIR "/a.exe"}
+        << "标准程序不存在！\n./resource/b.exe\n%1/libexec/orvimet/resource/b.exe\n";
+}
+
+void TestMainWindow::installedReferences()
+{
+    QFETCH(QString, windowAt);
+    QFETCH(QStringList, references);
+    QFETCH(QString, outcome);
+    Workbench tree;
+    const QString window_path = tree.path(windowAt + QStringLiteral("/orvimet"));
+    QVERIFY(QDir().mkpath(tree.path(windowAt)));
+    QVERIFY(QFile::copy(QStringLiteral(ORVIMET_WINDOW_PRESS), window_path));
+    for (QString reference : references) {
+        const bool wrong = reference.endsWith(QLatin1Char('-'));
+        reference.remove(QLatin1Char('-'));
+        tree.program(QDir::cleanPath(reference), wrong ? "out:X" : "out:S\\s5");
+    }
+    tree.program(QStringLiteral("work/lab/queue.exe"), "out:S\\s5");
+
+    QProcess window;
+    window.setWorkingDirectory(tree.path(QStringLiteral("work")));
+    start_window_program(window, window_path,
+                         {tree.path(QStringLiteral("work/lab/queue.exe")),
+                          QStringLiteral("queue -N"), QStringLiteral("radioButton_2")});
+    QVERIFY(window.waitForFinished());
+    const QString shown = QString::fromUtf8(window.readAll());
+    QVERIFY2(shown.contains(outcome.replace(QStringLiteral("%1"), QDir::cleanPath(tree.path()))),
+             qPrintable(shown));
+}
+
+void TestMainWindow::childEndsWithWindow_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("killed") << SIGKILL;
+    QTest::newRow("terminated") << SIGTERM;
+}
+
+void TestMainWindow::childEndsWithWindow()
+{
+    QFETCH(int, signal);
+    Workbench bench;
+    bench.program(QStringLiteral("lab/queue.exe"), "sleep:60000");
+    const QString hanging = bench.path(QStringLiteral("lab/queue.exe"));
+    QProcess window;
+    window.setWorkingDirectory(bench.path());
+    start_window_program(window, QStringLiteral(ORVIMET_WINDOW_PRESS),
+                         {hanging, QStringLiteral("queue -N")});
+    QTRY_COMPARE(processes_running(hanging), 1);
+    ::kill(static_cast<pid_t>(window.processId()), signal);
+    QVERIFY(window.waitForFinished());
+    QTRY_COMPARE(processes_running(hanging), 0);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -98,10 +98,12 @@ void TestPackage::control()
 {
     const Run fields
         = run(QStringLiteral("dpkg-deb"),
-              {"--showformat=${Version}\\n${Section}\\n${Maintainer}\\n${Depends}", "-W", deb});
+              {"--showformat=${Version}\\n${Section}\\n${Maintainer}\\n${Depends}\\n${Recommends}"
+               "\\n${Suggests}",
+               "-W", deb});
     QVERIFY2(fields.status == 0, qPrintable(report(fields)));
     const QStringList parts = QString::fromUtf8(fields.out).split(QLatin1Char('\n'));
-    QCOMPARE(parts.size(), 4);
+    QCOMPARE(parts.size(), 6);
     QCOMPARE(parts[0], QStringLiteral(ORVIMET_VERSION));
     QCOMPARE(parts[1], QStringLiteral("education"));
     QVERIFY2(parts[2].contains(QLatin1Char('@')), qPrintable(parts[2]));
@@ -110,6 +112,11 @@ void TestPackage::control()
                                                   : QStringLiteral("libqt5widgets5");
     QVERIFY2(parts[3].contains(widgets) && parts[3].contains(QStringLiteral("libc6")),
              qPrintable(parts[3]));
+    // Qt's own translations for the file dialog; the completion framework for orvimet-cli's.
+    const QString translations = QT_VERSION_MAJOR == 6 ? QStringLiteral("qt6-translations-l10n")
+                                                       : QStringLiteral("qttranslations5-l10n");
+    QVERIFY2(parts[4].contains(translations), qPrintable(parts[4]));
+    QCOMPARE(parts[5], QStringLiteral("bash-completion"));
 }
 
 void TestPackage::filesValidate_data()

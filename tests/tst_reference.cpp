@@ -1,7 +1,7 @@
 // The reference programs define the exercises, so their answers are checked byte for byte against
 // answers worked out from the exercise rules: a wrong reference would mark correct students wrong.
 
-#include "drivers/suitecases.h"
+#include "judge/suitecases.h"
 
 #include <QProcess>
 #include <QtTest>

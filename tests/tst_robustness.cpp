@@ -1,7 +1,7 @@
 // Student programs that misbehave: huge or binary answers, odd directories, answer files that
 // cannot be moved or are no files, background children, closed output, crashes. The grader must
 // judge each of them, report what went wrong and lose nothing.
-#include "testsupport.h"
+#include "windowsupport.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
 // Running a child program through the window's process object, and reporting its errors.
-#include "testsupport.h"
+#include "windowsupport.h"
 
 class TestRunner : public QObject
 {

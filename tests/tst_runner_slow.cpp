@@ -1,5 +1,5 @@
 // A child that outlives one 30-second wait is waited for across several.
-#include "testsupport.h"
+#include "windowsupport.h"
 
 class TestRunnerSlow : public QObject
 {

@@ -149,6 +149,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void launcherArgumentsRoundTrip();
+    void errorOutputKept_data();
+    void errorOutputKept();
     void keptSandbox_data();
     void keptSandbox();
 
@@ -322,6 +324,45 @@ void TestSandbox::launcherArgumentsRoundTrip()
     QVERIFY(!decode_request("p", decoded));
 }
 
+void TestSandbox::errorOutputKept_data()
+{
+    QTest::addColumn<bool>("sandboxed");
+    QTest::addColumn<int>("keep"); // bytes of standard error kept; 0: discarded
+    QTest::addColumn<QByteArray>("kept");
+    QTest::newRow("bare, discarded") << false << 0 << QByteArray();
+    QTest::newRow("bare, kept") << false << 64 << QByteArray("report\n");
+    QTest::newRow("bare, bounded") << false << 3 << QByteArray("rep");
+    QTest::newRow("sandboxed, discarded") << true << 0 << QByteArray();
+    QTest::newRow("sandboxed, kept") << true << 64 << QByteArray("report\n");
+    QTest::newRow("sandboxed, bounded") << true << 3 << QByteArray("rep");
+}
+
+// A sanitizer's report is read from standard error; the answer stays standard output alone.
+void TestSandbox::errorOutputKept()
+{
+    QFETCH(bool, sandboxed);
+    QFETCH(int, keep);
+    QFETCH(QByteArray, kept);
+    if (sandboxed)
+        needs_sandbox();
+    const QTemporaryDir scratch;
+    const std::string folder = scratch.path().toStdString();
+    ::chmod(folder.c_str(), 0755);
+    QDir().mkpath(scratch.filePath("work"));
+    QFile::copy(ORVIMET_FIXTURE, scratch.filePath("p.exe"));
+    Command command{{folder + "/p.exe", "err:report\\n", "out:answer"}, folder + "/work", {folder}};
+    command.error_bytes = static_cast<std::size_t>(keep);
+    Sandbox sandbox;
+    sandbox.enabled = sandboxed;
+    for (int run = 0; run < 2; ++run) { // the second in the sandbox kept from the first
+        const ChildRun result = run_child(command, Limits{}, sandbox);
+        QCOMPARE(int(result.end), int(ChildRun::End::Exited));
+        QCOMPARE(result.output, std::string("answer"));
+        QCOMPARE(QByteArray::fromStdString(result.error), kept);
+    }
+    end_kept_sandboxes();
+}
+
 void TestSandbox::keptSandbox_data()
 {
     QTest::addColumn<QStringList>("first"); // the first run's actions; none: a missing program
@@ -351,10 +392,12 @@ void TestSandbox::keptSandbox()
     Command command{{first.isEmpty() ? program + ".missing" : program}, folder + "/work", {folder}};
     for (const QString &action : first)
         command.argv.push_back(action.toStdString());
-    const ChildRun run = run_child(command, std::chrono::milliseconds(1000), Limits{}, Sandbox{});
+    const ChildRun run = run_child(
+        command, Limits{10, 1 << 30, 64 << 20, 64, 16 << 20, std::chrono::milliseconds(1000)},
+        Sandbox{});
     QVERIFY2(int(run.end) == end, run.failure.c_str());
     command.argv = {program, "procs"};
-    const ChildRun next = run_child(command, std::chrono::milliseconds(10000), Limits{}, Sandbox{});
+    const ChildRun next = run_child(command, Limits{}, Sandbox{});
     QCOMPARE(int(next.end), int(ChildRun::End::Exited));
     QCOMPARE(next.output, std::string("2"));
     end_kept_sandboxes();

@@ -1,6 +1,7 @@
 // The working folder of the window started from the desktop menu: how its resource/ is prepared
 // whatever an earlier start or a program under test left there. Which folder the window takes is
 // checked on the installed tree, by tst_package.
+#include "app/application.h"
 #include "app/startfolder.h"
 
 #include <QtTest>
@@ -13,6 +14,8 @@ private slots:
     void resourceLeadsToTheInstallation_data();
     void resourceLeadsToTheInstallation();
     void failureIsReported();
+    void installedIcon_data();
+    void installedIcon();
 };
 
 void TestStartFolder::resourceLeadsToTheInstallation_data()
@@ -70,6 +73,38 @@ void TestStartFolder::failureIsReported()
     const QString error = prepare_start_folder(
         {file.fileName() + QStringLiteral("/orvimet"), root.filePath(QStringLiteral("installed"))});
     QVERIFY(error.contains(file.fileName()));
+}
+
+void TestStartFolder::installedIcon_data()
+{
+    // The sizes installed beside the window's bin/, and the sizes its icon offers.
+    QTest::addColumn<QList<int>>("installed");
+    QTest::addColumn<QList<int>>("offered");
+    QTest::newRow("every size") << QList<int>{16, 24, 32, 48, 64, 128, 256}
+                                << QList<int>{16, 24, 32, 48, 64, 128, 256};
+    QTest::newRow("two sizes") << QList<int>{16, 256} << QList<int>{16, 256};
+    QTest::newRow("no installation") << QList<int>() << QList<int>();
+}
+
+void TestStartFolder::installedIcon()
+{
+    QFETCH(QList<int>, installed);
+    QFETCH(QList<int>, offered);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString bin = root.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    for (const int size : installed) {
+        const QString part = QStringLiteral("/%1x%1/apps/" ORVIMET_APP_ID ".png").arg(size);
+        const QString target = QDir::cleanPath(bin + "/" ORVIMET_ICONS_FROM_BINDIR + part);
+        QVERIFY(QDir().mkpath(QFileInfo(target).path()));
+        QVERIFY(QFile::copy(QStringLiteral(ORVIMET_SOURCE_ICONS) + part, target));
+    }
+    QList<int> sizes;
+    for (const QSize &size : installed_icon(bin).availableSizes())
+        sizes << size.width();
+    std::sort(sizes.begin(), sizes.end());
+    QCOMPARE(sizes, offered);
 }
 
 QTEST_MAIN(TestStartFolder)

@@ -1,8 +1,8 @@
-#include "explore/explorer.h"
+#include "grading/explorer.h"
 
-#include "cli/reports.h"
 #include "explore/cases.h"
 #include "explore/shrink.h"
+#include "grading/reports.h"
 
 #include <condition_variable>
 #include <functional>
@@ -167,7 +167,7 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
             exploration.out_of_time = true;
             break;
         }
-        const Words words = generate_words(grading.flag_stack, random);
+        const Words words = generate_words(exercise_number(grading.exercise), random);
         const std::string options = options_line(words);
         const std::optional<CaseResult> result
             = judge_against(grading, program, options, reference, workdir);
@@ -185,7 +185,7 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
     return exploration;
 }
 
-std::string exploration_text(const Exploration &exploration, double timeout_seconds)
+std::string exploration_text(const Exploration &exploration, const Limits &limits)
 {
     const std::string seed = "seed:      " + std::to_string(exploration.seed) + '\n';
     const std::string tried
@@ -199,7 +199,7 @@ std::string exploration_text(const Exploration &exploration, double timeout_seco
     return seed + "tried:     " + tried + ", the last one answered differently\n" + "options:  "
            + printable(result.options) + '\n' + "student:   " + printable(result.student_text)
            + '\n' + "reference: " + printable(result.reference_text) + '\n' + "run:       "
-           + ending_text(result.run, timeout_seconds) + '\n' + "verdict:   " + verdict_text(result)
-           + '\n' + "found as:  " + printable(example.original) + '\n' + "shrunk in: "
+           + ending_text(result.run, limits) + '\n' + "verdict:   " + verdict_text(result) + '\n'
+           + "found as:  " + printable(example.original) + '\n' + "shrunk in: "
            + std::to_string(example.steps) + (example.steps == 1 ? " step\n" : " steps\n");
 }

@@ -1,4 +1,4 @@
-#include "drivers/cutting.h"
+#include "judge/cutting.h"
 
 std::vector<std::string> &split_string(const std::string &text, char delimiter,
                                        std::vector<std::string> &parts, bool drop_empty)

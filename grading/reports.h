@@ -2,7 +2,7 @@
 
 // What the command-line grader writes: the terminal texts and the CSV and JSON reports.
 
-#include "cli/batch.h"
+#include "grading/batch.h"
 
 #include <QByteArray>
 #include <string>
@@ -16,7 +16,7 @@ std::string printable(const std::string &bytes);
 const char *ending_name(ChildRun::End end);
 
 // How a run ended, for a person: "exit code 0", "crashed (signal 6)", ...
-std::string ending_text(const ChildRun &run, double timeout_seconds);
+std::string ending_text(const ChildRun &run, const Limits &limits);
 
 // The verdict for a person: "correct", or "wrong: word 3 is "I", the reference has "E"".
 std::string verdict_text(const CaseResult &result);
@@ -25,7 +25,6 @@ struct ReportHeader
 {
     std::string exercise;
     std::string reference;
-    double timeout_seconds = 0;
     Grading grading; // the protections and limits in force
 };
 

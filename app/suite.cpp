@@ -2,8 +2,8 @@
 #include "app/mainwindow.h"
 
 #include "app/outputarea.h"
-#include "drivers/cutting.h"
-#include "drivers/suitecases.h"
+#include "judge/cutting.h"
+#include "judge/suitecases.h"
 #include "ui_mainwindow.h"
 
 #include <iostream>
@@ -27,6 +27,7 @@ void MainWindow::on_pushButton_3_clicked()
                               + QStringLiteral("......."));
 
     int correct = 0;
+    const GatheredAppends gathered(ui->label_5);
     for (const char *options : suite_options) {
         if (auto_test(location_s, command_s, options, flag_stack))
             ++correct;

@@ -1,4 +1,4 @@
-#include "cli/reports.h"
+#include "grading/reports.h"
 
 #include "judge/utf8.h"
 
@@ -66,8 +66,11 @@ std::string hex_escape(unsigned char byte)
     return text;
 }
 
-std::string csv_field(const std::string &field)
+// Invalid UTF-8 (and a backslash, which then reads as an escape) is escaped, so that every CSV
+// reader takes the file: what programs print is arbitrary bytes.
+std::string csv_field(const std::string &bytes)
 {
+    const std::string field = escape_invalid_utf8(bytes);
     if (field.find_first_of(",\"\r\n") == std::string::npos)
         return field;
     std::string quoted = "\"";
@@ -104,6 +107,10 @@ void put_token(QJsonObject &object, const QString &key, const std::string &token
 
 const char *verdict_name(const CaseResult &result)
 {
+    if (result.not_run)
+        return "not-run";
+    if (result.run.end == ChildRun::End::FailedToStart)
+        return "could-not-start";
     if (!result.graded())
         return "not-graded";
     return result.correct ? "correct" : "wrong";
@@ -120,9 +127,11 @@ std::string shrunk_options(const ProgramReport &program, std::size_t c)
     return program.shrunk_from == static_cast<int>(c) ? program.shrunk.options : std::string();
 }
 
-QJsonObject case_object(int number, const CaseResult &result, const CaseResult *shrunk)
+QJsonObject case_object(int number, const CaseResult &result, const CaseResult *shrunk,
+                        const std::string &status)
 {
     QJsonObject object;
+    object.insert(QStringLiteral("status"), from_utf8(status));
     object.insert(QStringLiteral("case"), number);
     put_answer(object, QStringLiteral("options"), result.options);
     object.insert(QStringLiteral("verdict"), QLatin1String(verdict_name(result)));
@@ -199,10 +208,10 @@ const char *ending_name(ChildRun::End end)
     return "not-graded";
 }
 
-std::string ending_text(const ChildRun &run, double timeout_seconds)
+std::string ending_text(const ChildRun &run, const Limits &limits)
 {
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%g", timeout_seconds);
+    std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(limits.wall.count()) / 1000);
     switch (run.end) {
     case ChildRun::End::Exited:
         return "exit code " + std::to_string(run.exit_code);
@@ -211,7 +220,7 @@ std::string ending_text(const ChildRun &run, double timeout_seconds)
     case ChildRun::End::TimedOut:
         return std::string("killed after the time-out of ") + seconds + " s";
     case ChildRun::End::FailedToStart:
-        return "failed to start";
+        return run.failure.empty() ? "could not start" : "could not start: " + run.failure;
     case ChildRun::End::NotGraded:
         break;
     }
@@ -235,12 +244,20 @@ std::string verdict_text(const CaseResult &result)
 std::string csv_header()
 {
     return "program,case,options,verdict,difference,student_token,reference_token,"
-           "student_answer,reference_answer,time_ms,ended,exit_code,signal,note,shrunk_options\r\n";
+           "student_answer,reference_answer,time_ms,ended,exit_code,signal,note,shrunk_options,"
+           "status\r\n";
 }
 
 std::string csv_records(const ProgramReport &program)
 {
     std::string csv;
+    // A program with no case at all (a missing one) still has its record, saying why.
+    if (program.cases.empty()) {
+        csv += csv_field(program.name);
+        for (int f = 1; f < 15; ++f)
+            csv += ",";
+        return csv + "," + csv_field(program_status(program)) + "\r\n";
+    }
     for (std::size_t c = 0; c < program.cases.size(); ++c) {
         const CaseResult &r = program.cases[c];
         const bool exited = r.run.end == ChildRun::End::Exited;
@@ -261,6 +278,7 @@ std::string csv_records(const ProgramReport &program)
             crashed ? std::to_string(r.run.signal) : std::string(),
             r.note,
             shrunk_options(program, c),
+            program_status(program),
         };
         for (std::size_t f = 0; f < fields.size(); ++f)
             csv += (f ? "," : "") + csv_field(fields[f]);
@@ -290,7 +308,7 @@ QJsonObject sandbox_object(const Grading &grading)
         object.insert(QStringLiteral("new_session_without_terminal"), true);
     }
     QJsonObject bounds;
-    bounds.insert(QStringLiteral("wall_ms"), static_cast<qint64>(grading.timeout.count()));
+    bounds.insert(QStringLiteral("wall_ms"), static_cast<qint64>(grading.limits.wall.count()));
     bounds.insert(QStringLiteral("cpu_seconds"), limits.cpu_seconds);
     bounds.insert(QStringLiteral("memory_bytes"), static_cast<qint64>(limits.memory_bytes));
     bounds.insert(QStringLiteral("file_bytes"), static_cast<qint64>(limits.file_bytes));
@@ -311,7 +329,6 @@ QByteArray json_start(const ReportHeader &header)
     QJsonObject root;
     root.insert(QStringLiteral("exercise"), from_utf8(header.exercise));
     put_answer(root, QStringLiteral("reference"), header.reference);
-    root.insert(QStringLiteral("timeout_seconds"), header.timeout_seconds);
     root.insert(QStringLiteral("sandbox"), sandbox_object(header.grading));
     QByteArray text = QJsonDocument(root).toJson(QJsonDocument::Indented);
     text.chop(3); // "\n}\n"
@@ -332,11 +349,15 @@ QByteArray json_program(const ProgramReport &program, bool first)
     object.insert(QStringLiteral("timeouts"), program.timeouts);
     object.insert(QStringLiteral("crashes"), program.crashes);
     object.insert(QStringLiteral("not_graded"), program.not_graded);
+    object.insert(QStringLiteral("not_run"), program.not_run);
+    const std::string status = program_status(program);
+    object.insert(QStringLiteral("status"), from_utf8(status));
+    object.insert(QStringLiteral("start_failure"), from_utf8(program.start_failure));
     QJsonArray cases;
     for (std::size_t c = 0; c < program.cases.size(); ++c)
-        cases.append(
-            case_object(static_cast<int>(c) + 1, program.cases[c],
-                        program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr));
+        cases.append(case_object(
+            static_cast<int>(c) + 1, program.cases[c],
+            program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr, status));
     object.insert(QStringLiteral("cases"), cases);
     QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
     text.chop(1);

@@ -1,4 +1,4 @@
-#include "cli/batch.h"
+#include "grading/batch.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -72,9 +72,21 @@ CaseResult not_graded(const std::string &options, const std::string &reason)
     return result;
 }
 
+CaseResult not_run(const std::string &options, const std::string &why)
+{
+    CaseResult result;
+    result.options = options;
+    result.not_run = true;
+    result.note = why;
+    return result;
+}
+
 void count(ProgramReport &report, const CaseResult &result)
 {
-    if (!result.graded())
+    // A program that could not start gave no answer, wrong or right.
+    if (result.not_run || result.run.end == ChildRun::End::FailedToStart)
+        report.not_run += 1;
+    else if (!result.graded())
         report.not_graded += 1;
     else
         (result.correct ? report.correct : report.wrong) += 1;
@@ -83,6 +95,13 @@ void count(ProgramReport &report, const CaseResult &result)
 }
 
 } // namespace
+
+std::string program_status(const ProgramReport &report)
+{
+    if (!report.status.empty())
+        return report.status;
+    return report.start_failure.empty() ? "graded" : "could not start";
+}
 
 std::vector<ProgramReport> grade_class(const ClassRun &run,
                                        const std::vector<StudentProgram> &programs,
@@ -115,21 +134,39 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
             const StudentProgram &program = programs[index];
             ProgramReport report;
             report.name = program.name;
+            int timeouts_in_a_row = 0;
+            std::string given_up;
             for (std::size_t c = 0; c < run.options.size(); ++c) {
                 if (interrupted())
                     return;
                 CaseResult result;
-                try {
-                    result = workdirs[index].empty()
-                                 ? not_graded(run.options[c], workdir_errors[index])
-                                 : judge_case(run.grading, program, run.options[c],
-                                              run.reference_texts[c], workdirs[index]);
-                } catch (const std::bad_alloc &) {
-                    result = not_graded(run.options[c], "the grader ran out of memory");
-                }
+                if (!given_up.empty()) {
+                    result = not_run(run.options[c], given_up);
+                } else
+                    try {
+                        result = workdirs[index].empty()
+                                     ? not_graded(run.options[c], workdir_errors[index])
+                                     : judge_case(run.grading, program, run.options[c],
+                                                  run.reference_texts[c], workdirs[index]);
+                    } catch (const std::bad_alloc &) {
+                        result = not_graded(run.options[c], "the grader ran out of memory");
+                    }
                 // A run the interruption killed says nothing about the program.
                 if (interrupted())
                     return;
+                // A hung program would cost the whole time-out on every case, and one that cannot
+                // start will not start on the next.
+                const ChildRun::End end
+                    = result.not_run ? ChildRun::End::NotGraded : result.run.end;
+                timeouts_in_a_row = end == ChildRun::End::TimedOut ? timeouts_in_a_row + 1 : 0;
+                if (end == ChildRun::End::FailedToStart) {
+                    report.start_failure
+                        = result.run.failure.empty() ? "unknown reason" : result.run.failure;
+                    given_up = "not run: the program could not start";
+                } else if (run.give_up_after > 0 && timeouts_in_a_row >= run.give_up_after) {
+                    given_up = "not run: gave up after " + std::to_string(run.give_up_after)
+                               + (run.give_up_after == 1 ? " time-out" : " time-outs");
+                }
                 count(report, result);
                 report.cases.push_back(std::move(result));
                 {

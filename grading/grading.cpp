@@ -1,6 +1,7 @@
-#include "cli/grading.h"
+#include "grading/grading.h"
 
-#include "drivers/cutting.h"
+#include "judge/commandline.h"
+#include "judge/cutting.h"
 #include "judge/judgecore.h"
 #include "judge/outputfiles.h"
 #include "judge/platform.h"
@@ -65,26 +66,12 @@ std::string folder_of(const std::string &path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The options as the window's command line splits them.
-std::vector<std::string> split_options(const std::string &options)
-{
-    std::vector<std::string> words;
-    for (const QString &word : QProcess::splitCommand(from_utf8(options)))
-        words.push_back(to_utf8(word));
-    return words;
-}
-
-// The window splits the whole command line at white space and quotes, so a program path holding
-// either never starts: the command is then empty.
+// The program starts from its argument vector, never from a command line: a path holding blanks
+// or quotes (a folder named after a student) starts as any other. Only the options are split.
 std::vector<std::string> program_argv(const std::string &path, const std::string &options)
 {
-    const QString text = from_utf8(path);
-    for (const QChar c : text) {
-        if (c.isSpace() || c == QLatin1Char('"'))
-            return {};
-    }
     std::vector<std::string> argv{resolve_program_path(path)};
-    for (std::string &word : split_options(options))
+    for (std::string &word : option_words(options))
         argv.push_back(std::move(word));
     return argv;
 }
@@ -93,10 +80,18 @@ ChildRun run_program(const Grading &grading, std::vector<std::string> argv,
                      const std::string &workdir, const std::string &visible)
 {
     return run_child({std::move(argv), without_slash(workdir), {without_slash(visible)}},
-                     grading.timeout, grading.limits, grading.sandbox);
+                     grading.limits, grading.sandbox);
 }
 
 } // namespace
+
+std::vector<std::string> option_words(const std::string &options)
+{
+    std::vector<std::string> words;
+    for (const QString &word : QProcess::splitCommand(from_utf8(options)))
+        words.push_back(to_utf8(word));
+    return words;
+}
 
 StudentProgram student_program(const std::string &given)
 {
@@ -118,19 +113,12 @@ std::string program_answer_file(const StudentProgram &program)
     return case_files(folder, program.command_s, {}).dir_output;
 }
 
-std::string reference_file_name(int flag_stack)
-{
-    // The window's reference table names the files; only the folder is the grader's choice.
-    const std::string prefix = file_path(reference_prefix(flag_stack));
-    return prefix.empty() ? prefix : suite_program_name(prefix);
-}
-
 ReferenceAnswer run_reference(const Grading &grading, const std::string &options,
                               const std::string &workdir)
 {
     ReferenceAnswer answer;
     std::vector<std::string> argv{grading.reference_path};
-    for (std::string &word : split_options(options))
+    for (std::string &word : option_words(options))
         argv.push_back(std::move(word));
     answer.run = run_program(grading, std::move(argv), workdir, folder_of(grading.reference_path));
     answer.text = answer_of(answer.run);
@@ -165,14 +153,19 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
     result.options = options;
     const CaseFiles files = case_files(program.location_s, program.command_s, options, workdir);
     result.command_line = files.command_line;
-    const StaleOutputs stale = remove_stale_outputs(files);
-    result.run = run_program(grading, program_argv(program.location_s + program.command_s, options),
-                             workdir, program.location_s);
-    result.student_text
-        = normalise_answer(take_student_answer(files, answer_of(result.run), stale));
+    const StudentAnswer answer = student_answer(files, [&] {
+        result.run
+            = run_program(grading, program_argv(program.location_s + program.command_s, options),
+                          workdir, program.location_s);
+        return answer_of(result.run);
+    });
+    result.student_text = answer.text;
+    const StaleOutputs &stale = answer.stale;
     result.run.output.clear();
     if (!result.graded())
         result.note = result.run.failure;
+    else if (result.run.end == ChildRun::End::FailedToStart)
+        result.note = "could not start: " + result.run.failure;
     else if (result.run.truncated)
         result.note = "output truncated";
     else if (stale.any())
@@ -189,7 +182,8 @@ void compare_answers(CaseResult &result, const std::string &reference_text)
     result.reference_token = comparison.reference_word;
     result.correct = result.difference == std::string::npos
                      && result.run.end != ChildRun::End::TimedOut && !result.run.truncated
-                     && result.graded();
+                     && result.run.end != ChildRun::End::FailedToStart && result.graded()
+                     && !result.not_run;
 }
 
 CaseResult judge_case(const Grading &grading, const StudentProgram &program,

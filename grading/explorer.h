@@ -2,10 +2,10 @@
 
 // Exploring a student's program: option strings drawn from the grammar, each judged against the
 // reference program, until the answers differ; the failing string is then shrunk. Programs run
-// only through the grading functions of cli/grading.h.
+// only through the grading functions of grading/grading.h.
 
-#include "cli/grading.h"
 #include "explore/grammar.h"
+#include "grading/grading.h"
 
 #include <chrono>
 #include <cstdint>
@@ -75,4 +75,4 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
 
 // What `orvimet-cli explore` prints: the same for the same seed, with no times in it, unless the
 // time ran out before the strings did.
-std::string exploration_text(const Exploration &exploration, double timeout_seconds);
+std::string exploration_text(const Exploration &exploration, const Limits &limits);

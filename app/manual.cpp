@@ -2,7 +2,7 @@
 #include "app/mainwindow.h"
 
 #include "app/outputarea.h"
-#include "drivers/cutting.h"
+#include "judge/cutting.h"
 #include "ui_mainwindow.h"
 
 #include <iostream>

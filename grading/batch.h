@@ -3,7 +3,7 @@
 // Grading a class: the reference answers once, then every program on every option string, with
 // several programs at a time.
 
-#include "cli/grading.h"
+#include "grading/grading.h"
 
 #include <functional>
 #include <string>
@@ -17,8 +17,11 @@ struct ProgramReport
     int wrong = 0;
     int timeouts = 0;
     int crashes = 0;
-    int not_graded = 0;    // cases the grader itself could not run; neither correct nor wrong
-    bool finished = false; // false for a program cut short by an interruption of the grader
+    int not_graded = 0;        // cases the grader itself could not run; neither correct nor wrong
+    int not_run = 0;           // cases left out: the program could not start, or kept timing out
+    std::string start_failure; // why the program could not start; empty when it started
+    std::string status;        // set for a program that was not graded at all: "missing"
+    bool finished = false;     // false for a program cut short by an interruption of the grader
     // A failing case shrunk, where the class run asks for it: the index of the case it comes from
     // (-1 for none) and the program's run on the shrunk string.
     int shrunk_from = -1;
@@ -40,6 +43,9 @@ struct ClassRun
     std::vector<std::string> reference_texts; // one per option string
     std::string workroot;                     // a scratch folder, ending in "/"
     int jobs = 1;
+    // Time-outs in a row after which a program's other cases are not run; 0: never. A program that
+    // could not start is not tried again.
+    int give_up_after = 0;
     // Called after a program's cases, before it is reported, on the thread that graded it and
     // in its working directory (the last argument).
     std::function<void(const StudentProgram &, ProgramReport &, const std::string &)>
@@ -53,6 +59,10 @@ struct ClassRun
 // are graded; both on the calling thread. The cases are handed to `on_program` and then
 // dropped: a class's answers are never held whole in memory. When the grader is interrupted, no
 // new case starts, and every program finished by then is still handed on, in order.
+// "graded", "could not start" for a program that never started (never a wrong answer), or the
+// status set on the report ("missing").
+std::string program_status(const ProgramReport &report);
+
 std::vector<ProgramReport>
 grade_class(const ClassRun &run, const std::vector<StudentProgram> &programs,
             const std::function<void(int cases_done)> &on_case,

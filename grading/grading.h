@@ -6,11 +6,13 @@
 // unless switched off, inside a sandbox that shows it its own folder and nothing else of the
 // teacher's.
 
+#include "judge/exercise.h"
 #include "sandbox/process.h"
 
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // A student program as the window's suite sees a chosen file: its directory (absolute here, so
 // that the program can run elsewhere) and its file name. Paths are bytes, UTF-8 or not.
@@ -36,15 +38,11 @@ std::string program_answer_file(const StudentProgram &program);
 
 struct Grading
 {
-    int flag_stack = 0;
+    Exercise exercise = Exercise::Stack;
     std::string reference_path; // the reference program of the exercise
-    std::chrono::milliseconds timeout{10000};
-    Limits limits;
+    Limits limits;              // the wall time of a run included
     Sandbox sandbox;
 };
-
-// The file name of the reference program of an exercise ("a.exe", ...); empty for none.
-std::string reference_file_name(int flag_stack);
 
 struct ReferenceAnswer
 {
@@ -73,9 +71,14 @@ struct CaseResult
     std::string reference_token;
     std::string note; // what else the case needs said: output cut, a stale answer file, ...
     ChildRun run;     // how the student's program ended (its output is not kept)
+    // Not run at all: the program could not start, or gave up after time-outs; `note` says which.
+    bool not_run = false;
 
     bool graded() const { return run.end != ChildRun::End::NotGraded; }
 };
+
+// The words a program receives for `options`, the command line split as the window splits it.
+std::vector<std::string> option_words(const std::string &options);
 
 // Runs the student's program on `options` in `workdir` (an absolute folder ending in "/") and
 // takes its answer; the comparison is still to be made.
@@ -83,7 +86,8 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
                        const std::string &options, const std::string &workdir);
 
 // Compares the student's answer with `reference_text`. A program cut off at the time-out, one
-// whose output was cut at the limit, and one the grader could not run are never correct.
+// whose output was cut at the limit, one that could not start and one the grader could not run
+// are never correct: an empty answer is the right one for some cases.
 void compare_answers(CaseResult &result, const std::string &reference_text);
 
 // Both steps.

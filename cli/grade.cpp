@@ -1,0 +1,414 @@
+// orvimet-cli grade: a class from what its students handed in, to a results folder.
+#include "cli/commands.h"
+
+#include "explore/cases.h"
+#include "gradebook/classfile.h"
+#include "gradebook/gradebook.h"
+#include "gradebook/merge.h"
+#include "grading/classwork.h"
+#include "grading/reports.h"
+#include "judge/exercise.h"
+#include "judge/outputfiles.h"
+#include "judge/suitecases.h"
+#include "judge/utf8.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string minutes_and_seconds(double seconds)
+{
+    const long whole = static_cast<long>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
+// One status line on standard error, redrawn in place; only on a terminal, and not with --quiet.
+class StatusLine
+{
+public:
+    explicit StatusLine(bool quiet)
+        : shown(!quiet && ::isatty(STDERR_FILENO) == 1)
+    {}
+
+    void show(const ClassProgress &progress)
+    {
+        if (!shown)
+            return;
+        const Clock::time_point now = Clock::now();
+        if (progress.phase != phase) {
+            phase = progress.phase;
+            phase_start = now;
+        } else if (now - last < std::chrono::milliseconds(100) && progress.done != progress.total) {
+            return;
+        }
+        last = now;
+        const double elapsed = std::chrono::duration<double>(now - start).count();
+        const double in_phase = std::chrono::duration<double>(now - phase_start).count();
+        std::string line = progress.phase;
+        if (progress.total > 0) {
+            line += " " + std::to_string(progress.done) + "/" + std::to_string(progress.total);
+            if (progress.done > 0 && progress.done < progress.total) {
+                const double rest = in_phase / progress.done * (progress.total - progress.done);
+                line += ", about " + minutes_and_seconds(rest) + " left";
+            }
+        }
+        line += ", " + minutes_and_seconds(elapsed) + " so far";
+        if (!progress.student.empty())
+            line += ": " + printable(progress.student);
+        // Kept to one line of a narrow terminal: cut by characters, not bytes.
+        const QString text = from_utf8(line);
+        std::fprintf(stderr, "\r\033[K%s", to_utf8(text.left(100)).c_str());
+        std::fflush(stderr);
+    }
+
+    void clear()
+    {
+        if (shown)
+            std::fputs("\r\033[K", stderr);
+    }
+
+private:
+    bool shown;
+    std::string phase;
+    Clock::time_point start = Clock::now();
+    Clock::time_point phase_start = start;
+    Clock::time_point last;
+};
+
+ScoringRule scoring_rule(const Settings::Grade &grade)
+{
+    ScoringRule rule;
+    rule.points = grade.points;
+    rule.memcheck_penalty = grade.memcheck_penalty;
+    rule.groups = grade.groups;
+    return rule;
+}
+
+// Writes all of `size` bytes; false with errno set when the file would not take them.
+bool write_all(int fd, const char *data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+std::vector<std::string> grade_cases(const Settings &settings, std::string &source)
+{
+    if (settings.cases.empty()) {
+        source = "ten";
+        return {suite_options.begin(), suite_options.end()};
+    }
+    if (settings.cases == "extended") {
+        source = "extended";
+        return extended_cases(exercise_number(settings.grading.exercise));
+    }
+    const CaseList list = read_case_file(settings.cases);
+    if (!list.error.empty())
+        throw Failure{"cannot read the case file " + printable(settings.cases) + ": " + list.error};
+    source = "file:" + absolute_path(settings.cases);
+    return list.options;
+}
+
+// The results folder: a new one, or, with --force, one that an earlier grading made (or an empty
+// one), emptied. A folder that holds anything else is never emptied, --force or not.
+std::string results_folder(const Settings &settings)
+{
+    std::string out = settings.grade.out;
+    if (out.empty())
+        out = "orvimet-" + exercise_name(settings.grading.exercise) + "-"
+              + to_utf8(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const std::string path = absolute_path(out);
+    struct stat status
+    {
+    };
+    if (::lstat(path.c_str(), &status) == 0) {
+        if (!settings.grade.force)
+            throw Failure{printable(out)
+                          + " already exists: give another folder with --out, or "
+                            "replace it with --force"};
+        QDir dir(from_utf8(path));
+        const bool empty
+            = dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        if (!S_ISDIR(status.st_mode)
+            || (!empty && !QFileInfo(dir.filePath(QStringLiteral("results.json"))).isFile()))
+            throw Failure{printable(out)
+                          + " is not a results folder of orvimet-cli: it is not replaced"};
+        if (!dir.removeRecursively())
+            throw Failure{"cannot empty " + printable(out)};
+    }
+    if (::mkdir(path.c_str(), 0755) != 0)
+        throw Failure{"cannot make the results folder " + printable(out) + ": "
+                      + std::strerror(errno)};
+    return path;
+}
+
+void print_table(const ClassOutcome &outcome)
+{
+    std::cout << "status             score  time-outs  student\n";
+    for (const StudentOutcome &s : outcome.students) {
+        const int total = s.correct + s.wrong + s.timeouts + s.crashes + s.not_run + s.not_graded;
+        char row[96];
+        std::snprintf(row, sizeof row, "%-17s %6s  %9d  ", s.status.c_str(),
+                      s.status == "graded"
+                          ? (std::to_string(s.correct) + "/" + std::to_string(total)).c_str()
+                          : "-",
+                      s.timeouts);
+        std::cout << row << printable(s.submission.full_name);
+        if (!s.submission.id.empty())
+            std::cout << " (" << printable(s.submission.id) << ")";
+        if (!s.message.empty() && s.status != "graded")
+            std::cout << ": " << printable(s.message.substr(0, s.message.find('\n')));
+        if (s.memcheck_findings > 0)
+            std::cout << "; memory: " << printable(s.memcheck_first);
+        if (!s.evasion.empty())
+            std::cout << "; switches the sanitizers off: " << printable(s.evasion);
+        if (!s.copies.empty())
+            std::cout << "; same sources as " << s.copies.size()
+                      << (s.copies.size() == 1 ? " other" : " others");
+        std::cout << '\n';
+    }
+}
+
+} // namespace
+
+int grade_command(const Settings &settings)
+{
+    if (settings.positional.size() != 1)
+        throw Failure{settings.positional.empty()
+                          ? "no submissions given: give the folder or archive of the class"
+                          : "grade takes one folder or archive of submissions"};
+    const Settings::Grade &grade = settings.grade;
+    if (grade.shards < 1 || grade.shard < 1 || grade.shard > grade.shards)
+        throw Failure{"invalid shard: give K/N with 1 <= K <= N"};
+    if (!is_readable_file(settings.grading.reference_path))
+        throw Failure{"no reference program: " + printable(settings.grading.reference_path)};
+    // What the grade sheets need is checked before the class is graded, not after.
+    for (const std::string &path : {grade.worksheet, grade.compare}) {
+        if (!path.empty() && ::access(path.c_str(), R_OK) != 0)
+            throw Failure{"cannot read " + printable(path) + ": " + std::strerror(errno)};
+    }
+    {
+        std::string error;
+        if (!check_rule(scoring_rule(grade), 0, error))
+            throw Failure{"invalid scoring: " + printable(error)};
+    }
+
+    ClassSettings work;
+    work.exercise = exercise_name(settings.grading.exercise);
+    work.program_name = work.exercise;
+    work.grading = settings.grading;
+    work.jobs = settings.jobs;
+    work.give_up_after = grade.give_up_after;
+    work.memcheck = grade.memcheck;
+    work.options = grade_cases(settings, work.cases_source);
+    work.explore = settings.explore;
+    work.seed = settings.seed;
+    work.shard = grade.shard;
+    work.shards = grade.shards;
+    work.points = grade.points;
+    work.memcheck_penalty = grade.memcheck_penalty;
+    work.version = ORVIMET_VERSION;
+    work.build.compiler = grade.compiler;
+    work.build.flags = grade.flags;
+    work.build.use_cache = grade.use_cache;
+    work.build.sandbox = settings.grading.sandbox;
+    work.build.limits.cpu_seconds = grade.build_cpu;
+    work.build.wall = std::chrono::seconds(std::max(10, 2 * grade.build_cpu));
+    work.submissions = absolute_path(settings.positional.front());
+    if (::access(work.submissions.c_str(), R_OK) != 0)
+        throw Failure{"cannot read the submissions " + printable(settings.positional.front()) + ": "
+                      + std::strerror(errno)};
+
+    work.results = results_folder(settings);
+    const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-grade-XXXXXX"));
+    if (!scratch.isValid())
+        throw Failure{"cannot create a scratch folder: " + to_utf8(scratch.errorString())};
+    work.scratch = to_utf8(scratch.path()) + "/";
+
+    StatusLine status(settings.quiet);
+    const ClassOutcome outcome
+        = grade_submissions(work, [&](const ClassProgress &p) { status.show(p); }, {});
+    status.clear();
+    if (!outcome.error.empty() && outcome.students.empty())
+        throw Failure{printable(outcome.error)};
+
+    if (settings.explore > 0) {
+        std::ofstream found(work.results + "/cases-found.txt", std::ios::binary);
+        found << "# option strings on which some student's answer differed, shrunk; seed "
+              << settings.seed << "\n";
+        for (const std::string &options : outcome.found)
+            found << options << '\n';
+    }
+    print_table(outcome);
+    bool sheets_written = false;
+    if (outcome.complete && outcome.error.empty() && !interrupted()) {
+        GradebookOptions options;
+        options.scoring = scoring_rule(grade);
+        options.worksheet = grade.worksheet;
+        options.compare_with = grade.compare;
+        options.say = [](const std::string &line) { std::cout << line << '\n'; };
+        std::string error;
+        if (write_outputs(work.results, options, error) != 0)
+            say("cannot write the grade sheets and pages: " + printable(error));
+        else
+            sheets_written = true;
+    }
+    int wrong = 0, not_graded = 0, other = 0;
+    for (const StudentOutcome &s : outcome.students) {
+        wrong += s.wrong + s.timeouts + s.crashes;
+        not_graded += s.status == "not graded" || s.not_graded > 0;
+        other += s.status != "graded";
+    }
+    std::cout << outcome.students.size() << " students, " << outcome.case_count << " cases";
+    if (!outcome.found.empty())
+        std::cout << " (" << outcome.found.size() << " found by exploring)";
+    std::cout << "\nresults: " << printable(work.results) << "/results.json\n";
+    if (sheets_written)
+        std::cout << "for the teacher: grades.csv, report.html, feedback.zip"
+                  << (QFileInfo::exists(from_utf8(work.results + "/grading-worksheet.csv"))
+                          ? ", grading-worksheet.csv"
+                          : "")
+                  << " beside it\n";
+    std::cout << "seed: " << settings.seed << '\n' << std::flush;
+    if (!outcome.error.empty())
+        say(printable(outcome.error));
+    if (const int signal = interrupted()) {
+        say("interrupted: results.json is marked incomplete");
+        throw Interrupted{signal};
+    }
+    if (!outcome.error.empty() || not_graded > 0 || (outcome.complete && !sheets_written))
+        return not_judged;
+    return wrong == 0 && other == 0 ? all_correct : some_wrong;
+}
+
+void apply_class_file(Settings &settings)
+{
+    Settings::Grade &grade = settings.grade;
+    if (grade.config.empty())
+        return;
+    ClassFile file;
+    std::string error;
+    if (!read_class_file(grade.config, file, error))
+        throw Failure{printable(error)};
+    const auto given = [&](const char *option) { return settings.given.count(option) != 0; };
+    if (!given("exercise")) {
+        if (!file.exercise)
+            throw Failure{"no exercise given: use --exercise, or name it in "
+                          + printable(grade.config)};
+        settings.grading.exercise = *file.exercise;
+    }
+    Limits &limits = settings.grading.limits;
+    if (!given("timeout"))
+        limits.wall
+            = std::chrono::milliseconds(std::max(1LL, std::llround(file.wall_seconds * 1000)));
+    if (!given("cpu"))
+        limits.cpu_seconds = static_cast<int>(std::lround(file.cpu_seconds));
+    if (!given("memory"))
+        limits.memory_bytes = file.memory_bytes;
+    if (!given("file-size"))
+        limits.file_bytes = file.file_bytes;
+    if (!given("output"))
+        limits.output_bytes = static_cast<std::size_t>(file.output_bytes);
+    if (!given("processes"))
+        limits.processes = file.processes;
+    if (!given("cases"))
+        settings.cases = file.cases == "ten"                 ? std::string()
+                         : file.cases.rfind("file:", 0) == 0 ? file.cases.substr(5)
+                                                             : file.cases;
+    if (!given("seed"))
+        settings.seed = file.seed;
+    if (!given("explore"))
+        settings.explore = file.explore;
+    if (!given("jobs") && file.jobs > 0)
+        settings.jobs = file.jobs;
+    if (!given("compiler"))
+        grade.compiler = file.compiler;
+    if (!given("flags"))
+        grade.flags = file.flags;
+    if (!given("memcheck"))
+        grade.memcheck = file.memcheck;
+    if (!given("give-up-after"))
+        grade.give_up_after = file.give_up_after;
+    if (!given("worksheet"))
+        grade.worksheet = file.worksheet;
+    if (!given("points"))
+        grade.points = file.scoring.points;
+    if (!given("memcheck-penalty"))
+        grade.memcheck_penalty = file.scoring.memcheck_penalty;
+    grade.groups = file.scoring.groups;
+}
+
+int merge_command(const Settings &settings)
+{
+    const std::string out = absolute_path(settings.grade.out);
+    struct stat status
+    {
+    };
+    if (::lstat(out.c_str(), &status) == 0 && !settings.grade.force)
+        throw Failure{printable(settings.grade.out)
+                      + " already exists: give another folder with --out, or replace it with "
+                        "--force"};
+    std::vector<std::string> parts;
+    for (const std::string &folder : settings.merge_inputs)
+        parts.push_back(absolute_path(folder));
+    std::string error;
+    if (!merge_results(parts, out, error))
+        throw Failure{printable(error)};
+    GradebookOptions options;
+    options.say = [](const std::string &line) { std::cout << line << '\n'; };
+    if (write_outputs(out, options, error) != 0)
+        throw Failure{"cannot write the grade sheets and pages: " + printable(error)};
+    std::cout << parts.size() << " parts merged\nresults: " << printable(out)
+              << "/results.json, grades.csv, report.html, feedback.zip\n";
+    return all_correct;
+}
+
+int init_command(const Settings &settings)
+{
+    const std::string path
+        = settings.positional.empty() ? std::string("orvimet.toml") : settings.positional.front();
+    // Never over an existing file, nor through a link planted under the name.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw Failure{
+            "cannot write the class file " + printable(path) + ": "
+            + (errno == EEXIST ? std::string("it exists already") : std::strerror(errno))};
+    const std::string text = example_class_file();
+    const bool written = write_all(fd, text.data(), text.size());
+    ::close(fd);
+    if (!written) {
+        ::unlink(path.c_str());
+        throw Failure{"cannot write the class file " + printable(path) + ": "
+                      + std::strerror(errno)};
+    }
+    std::cout << "wrote " << printable(path) << ": edit it, then grade with\n"
+              << "  orvimet-cli grade --config " << printable(path) << " SUBMISSIONS\n";
+    return all_correct;
+}

@@ -1,0 +1,325 @@
+#include "gradebook/classfile.h"
+
+#include <toml++/toml.h>
+
+#include <cmath>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace {
+
+// Reads one table's values, checking kinds and ranges; the first error stops it.
+class Reader
+{
+public:
+    Reader(const std::string &source, std::string &error)
+        : source(source)
+        , error(error)
+    {}
+
+    bool failed() const { return !error.empty(); }
+
+    void fail(const toml::node &node, const std::string &message)
+    {
+        if (failed())
+            return;
+        error = source + ":" + std::to_string(node.source().begin.line) + ": " + message;
+    }
+
+    // Every key of `table` must be one of `known`.
+    void only(const toml::table &table, const std::string &where,
+              std::initializer_list<const char *> known)
+    {
+        const std::set<std::string> names(known.begin(), known.end());
+        for (const auto &[key, value] : table) {
+            if (!names.count(std::string(key.str()))) {
+                std::string list;
+                for (const char *name : known)
+                    list += std::string(list.empty() ? "" : ", ") + name;
+                fail(value, "unknown key \"" + std::string(key.str()) + "\"" + where
+                                + " (known: " + list + ")");
+            }
+        }
+    }
+
+    void text(const toml::table &table, const char *key, std::string &out)
+    {
+        const toml::node *node = table.get(key);
+        if (!node)
+            return;
+        if (const auto value = node->value<std::string>())
+            out = *value;
+        else
+            fail(*node, std::string(key) + " must be a string");
+    }
+
+    void flag(const toml::table &table, const char *key, bool &out)
+    {
+        const toml::node *node = table.get(key);
+        if (!node)
+            return;
+        if (const auto *value = node->as_boolean())
+            out = value->get();
+        else
+            fail(*node, std::string(key) + " must be true or false");
+    }
+
+    // A number from `low` to `high`; integers only when `integer`.
+    double number(const toml::table &table, const char *key, double current, double low,
+                  double high, bool integer)
+    {
+        const toml::node *node = table.get(key);
+        if (!node)
+            return current;
+        double value = 0;
+        if (const auto *i = node->as_integer())
+            value = static_cast<double>(i->get());
+        else if (const auto *f = node->as_floating_point(); f && !integer)
+            value = f->get();
+        else {
+            fail(*node, std::string(key) + " must be " + (integer ? "a whole number" : "a number"));
+            return current;
+        }
+        if (!(value >= low && value <= high) || !std::isfinite(value)) {
+            std::ostringstream range;
+            range << key << " must lie between " << low << " and " << high;
+            fail(*node, range.str());
+            return current;
+        }
+        return value;
+    }
+
+    const toml::table *table_of(const toml::table &root, const char *key)
+    {
+        const toml::node *node = root.get(key);
+        if (!node)
+            return nullptr;
+        if (!node->is_table()) {
+            fail(*node, std::string("[") + key + "] must be a table");
+            return nullptr;
+        }
+        return node->as_table();
+    }
+
+private:
+    std::string source;
+    std::string &error;
+};
+
+} // namespace
+
+bool parse_class_file(const std::string &text, const std::string &source, ClassFile &settings,
+                      std::string &error)
+{
+    error.clear();
+    toml::table root;
+    try {
+        root = toml::parse(text, source);
+    } catch (const toml::parse_error &e) {
+        error = source + ":" + std::to_string(e.source().begin.line) + ": "
+                + std::string(e.description());
+        return false;
+    }
+    ClassFile s = settings;
+    Reader r(source, error);
+    r.only(root, "",
+           {"exercise", "points", "memcheck", "memcheck_penalty", "give_up_after", "jobs",
+            "worksheet", "build", "limits", "cases", "groups"});
+    if (const toml::node *node = root.get("exercise")) {
+        std::string name;
+        r.text(root, "exercise", name);
+        if (!r.failed()) {
+            s.exercise = exercise_named(name);
+            if (!s.exercise)
+                r.fail(*node, "exercise must be \"stack\", \"queue\" or \"stackqueue\", not \""
+                                  + name + "\"");
+        }
+    }
+    s.scoring.points = r.number(root, "points", s.scoring.points, 0.01, 1e6, false);
+    r.flag(root, "memcheck", s.memcheck);
+    s.scoring.memcheck_penalty
+        = r.number(root, "memcheck_penalty", s.scoring.memcheck_penalty, 0, 1e6, false);
+    s.give_up_after
+        = static_cast<int>(r.number(root, "give_up_after", s.give_up_after, 0, 1e6, true));
+    s.jobs = static_cast<int>(r.number(root, "jobs", s.jobs, 0, 1024, true));
+    r.text(root, "worksheet", s.worksheet);
+
+    if (const toml::table *build = r.table_of(root, "build")) {
+        r.only(*build, " in [build]", {"compiler", "flags"});
+        r.text(*build, "compiler", s.compiler);
+        if (const toml::node *node = build->get("flags")) {
+            const toml::array *flags = node->as_array();
+            if (!flags)
+                r.fail(*node, "flags must be a list of strings");
+            else {
+                s.flags.clear();
+                for (const toml::node &flag : *flags) {
+                    if (const auto value = flag.value<std::string>())
+                        s.flags.push_back(*value);
+                    else
+                        r.fail(flag, "flags must be a list of strings");
+                }
+            }
+        }
+    }
+    if (const toml::table *limits = r.table_of(root, "limits")) {
+        r.only(*limits, " in [limits]",
+               {"wall_seconds", "cpu_seconds", "memory_bytes", "file_bytes", "processes",
+                "output_bytes"});
+        s.wall_seconds = r.number(*limits, "wall_seconds", s.wall_seconds, 0.001, 86400, false);
+        s.cpu_seconds = r.number(*limits, "cpu_seconds", s.cpu_seconds, 0.001, 86400, false);
+        const double max_bytes = 1e15;
+        s.memory_bytes = static_cast<std::uint64_t>(
+            r.number(*limits, "memory_bytes", double(s.memory_bytes), 1 << 20, max_bytes, true));
+        s.file_bytes = static_cast<std::uint64_t>(
+            r.number(*limits, "file_bytes", double(s.file_bytes), 0, max_bytes, true));
+        s.output_bytes = static_cast<std::uint64_t>(
+            r.number(*limits, "output_bytes", double(s.output_bytes), 4096, max_bytes, true));
+        s.processes = static_cast<int>(r.number(*limits, "processes", s.processes, 1, 1e5, true));
+    }
+    if (const toml::table *cases = r.table_of(root, "cases")) {
+        r.only(*cases, " in [cases]", {"source", "seed", "explore"});
+        if (const toml::node *node = cases->get("source")) {
+            r.text(*cases, "source", s.cases);
+            if (!r.failed() && s.cases != "ten" && s.cases != "extended"
+                && (s.cases.rfind("file:", 0) != 0 || s.cases.size() == 5))
+                r.fail(*node, "source must be \"ten\", \"extended\" or \"file:<path>\", not \""
+                                  + s.cases + "\"");
+        }
+        s.seed = static_cast<std::uint64_t>(
+            r.number(*cases, "seed", double(s.seed), 0, 9007199254740991.0, true));
+        s.explore = static_cast<int>(r.number(*cases, "explore", s.explore, 0, 1e7, true));
+    }
+    if (const toml::node *node = root.get("groups")) {
+        const toml::array *groups = node->as_array();
+        if (!groups)
+            r.fail(*node, "groups must be written as [[groups]] tables");
+        else {
+            s.scoring.groups.clear();
+            for (const toml::node &item : *groups) {
+                const toml::table *table = item.as_table();
+                if (!table) {
+                    r.fail(item, "groups must be written as [[groups]] tables");
+                    break;
+                }
+                r.only(*table, " in [[groups]]", {"name", "weight", "all_or_nothing", "cases"});
+                CaseGroup group;
+                r.text(*table, "name", group.name);
+                group.weight = r.number(*table, "weight", 1, 1e-6, 1e6, false);
+                r.flag(*table, "all_or_nothing", group.all_or_nothing);
+                const toml::array *indices
+                    = table->get("cases") ? table->get("cases")->as_array() : nullptr;
+                if (!indices || indices->empty())
+                    r.fail(item, "group \"" + group.name
+                                     + "\" needs cases = [...], the numbers of its cases from 0");
+                else
+                    for (const toml::node &index : *indices) {
+                        const auto *i = index.as_integer();
+                        if (!i || i->get() < 0 || i->get() > 1000000)
+                            r.fail(index, "cases of a group are numbers of cases, from 0");
+                        else
+                            group.cases.push_back(static_cast<int>(i->get()));
+                    }
+                s.scoring.groups.push_back(std::move(group));
+            }
+        }
+    }
+    if (r.failed())
+        return false;
+    if (s.scoring.memcheck_penalty > s.scoring.points) {
+        error = source + ": memcheck_penalty (" + points_text(s.scoring.memcheck_penalty)
+                + ") is more than points (" + points_text(s.scoring.points) + ")";
+        return false;
+    }
+    settings = std::move(s);
+    return true;
+}
+
+bool read_class_file(const std::string &path, ClassFile &settings, std::string &error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot be read";
+        return false;
+    }
+    // A class file is a page of settings; anything this large is something else.
+    std::string text;
+    text.resize(1 << 20);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.peek() != std::char_traits<char>::eof()) {
+        error = path + ": larger than 1 MiB, not a class file";
+        return false;
+    }
+    if (!parse_class_file(text, path, settings, error))
+        return false;
+    // Paths in the file are the file's: the class file and its case list travel together.
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    if (settings.cases.rfind("file:", 0) == 0 && settings.cases[5] != '/')
+        settings.cases = "file:" + folder + settings.cases.substr(5);
+    if (!settings.worksheet.empty() && settings.worksheet[0] != '/')
+        settings.worksheet = folder + settings.worksheet;
+    return true;
+}
+
+std::string example_class_file()
+{
+    return R"(# orvimet.toml: how this class is graded. `orvimet-cli grade --config orvimet.toml SUBMISSIONS`
+# grades with these settings; an option given on the command line wins over the file.
+
+# The exercise: "stack", "queue" or "stackqueue".
+exercise = "queue"
+
+# The maximum grade. A student earns correct cases / cases x points.
+points = 100
+
+# Build with the address and undefined-behaviour sanitizers and report memory findings;
+# memcheck_penalty points are taken off a student with any finding.
+memcheck = false
+memcheck_penalty = 0
+
+# After this many time-outs in a row, a student's remaining cases are not run (they count wrong).
+give_up_after = 3
+
+# Students graded at the same time; 0 means one per core.
+jobs = 0
+
+# A grading worksheet downloaded from the course website, to be filled with the grades.
+# worksheet = "Grades-DS-queue.csv"
+
+[build]
+compiler = "g++"
+flags = ["-std=c++17", "-O2", "-Wall", "-Wextra"]
+
+[limits]
+wall_seconds = 10           # one run of a student's program
+cpu_seconds = 10
+memory_bytes = 1073741824   # 1 GiB
+file_bytes = 67108864       # 64 MiB per file it writes
+processes = 64
+output_bytes = 16777216     # 16 MiB of output
+
+[cases]
+# "ten" (the ten fixed option strings), "extended" or "file:<path>" (one option string a line,
+# relative to this file).
+source = "ten"
+seed = 42
+explore = 0                 # option strings tried per student in search of a failure
+
+# Groups of cases, each with a weight; without groups every case counts the same. Cases are
+# numbered from 0 in the order of the list. An all-or-nothing group gives its share only when
+# every case in it is correct. Cases outside every group count nothing.
+# [[groups]]
+# name = "push and pop"
+# weight = 1
+# cases = [0, 1, 2, 3, 4]
+#
+# [[groups]]
+# name = "full and empty"
+# weight = 2
+# all_or_nothing = true
+# cases = [5, 6, 7, 8, 9]
+)";
+}

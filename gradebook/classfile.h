@@ -1,0 +1,47 @@
+#pragma once
+
+// The class file, orvimet.toml: everything that decides a class's grading, so that a grading can
+// be repeated exactly (`orvimet-cli grade --config orvimet.toml SUBMISSIONS`). The command line
+// starts from these settings and overrides whichever options it is given.
+
+#include "gradebook/scoring.h"
+#include "judge/exercise.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ClassFile
+{
+    std::optional<Exercise> exercise; // none: the command line must name it
+    std::string compiler = "g++";
+    std::vector<std::string> flags = {"-std=c++17", "-O2", "-Wall", "-Wextra"};
+    double wall_seconds = 10;
+    double cpu_seconds = 10;
+    std::uint64_t memory_bytes = std::uint64_t(1) << 30;
+    std::uint64_t file_bytes = std::uint64_t(64) << 20;
+    std::uint64_t output_bytes = std::uint64_t(16) << 20;
+    int processes = 64;
+    std::string cases = "ten"; // ten, extended or file:<path>
+    std::uint64_t seed = 42;
+    int explore = 0;
+    bool memcheck = false;
+    int give_up_after = 3;
+    int jobs = 0;          // 0: one per core
+    std::string worksheet; // a grading worksheet downloaded from the course website to fill
+    ScoringRule scoring;   // points, memcheck_penalty, groups
+};
+
+// Reads the class file at `path`. False with `error` set, naming the file and the line, for a
+// file that is not TOML, a key that is not known (a misspelt key would otherwise be silently
+// ignored and the grading not be the one the teacher wrote), or a value of the wrong kind or out
+// of range. A relative `file:` case list or worksheet is taken relative to the class file's
+// folder.
+bool read_class_file(const std::string &path, ClassFile &settings, std::string &error);
+// The same, from text; `source` names it in messages.
+bool parse_class_file(const std::string &text, const std::string &source, ClassFile &settings,
+                      std::string &error);
+
+// A commented class file holding every setting at its default, as `orvimet-cli init` writes it.
+std::string example_class_file();

@@ -1,0 +1,223 @@
+#include "gradebook/gradebook.h"
+
+#include "gradebook/compare.h"
+#include "gradebook/pages.h"
+#include "gradebook/sheets.h"
+#include "judge/utf8.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <thread>
+
+namespace {
+
+// A worksheet holds a row per participant; a few MiB would be a very large course.
+constexpr qint64 max_worksheet_bytes = qint64(64) << 20;
+
+bool read_worksheet(const std::string &path, std::string &bytes, std::string &error)
+{
+    QFile file(from_utf8(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = path + ": " + to_utf8(file.errorString());
+        return false;
+    }
+    if (file.size() > max_worksheet_bytes) {
+        error = path + ": larger than any grading worksheet";
+        return false;
+    }
+    bytes = file.readAll().toStdString();
+    return true;
+}
+
+// The students' pages go into a folder of their own; anything else standing under that name is
+// not written into.
+bool feedback_dir(const std::string &path, std::string &error)
+{
+    const QFileInfo info(from_utf8(path));
+    if (info.isSymLink() || (info.exists() && !info.isDir())) {
+        error = path + ": in the way of the feedback pages (not a folder); move it aside";
+        return false;
+    }
+    if (!QDir().mkpath(from_utf8(path))) {
+        error = path + ": cannot be made";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+static bool write_page(const std::string &path, const std::string &bytes, std::string &error)
+{
+    // A page a student reads is also in feedback.zip and is made again by the next run: written
+    // through a new file renamed into place, but without waiting for the disk, which for a class
+    // of pages costs more than making them.
+    const std::string temporary = path + ".new";
+    QFile file(from_utf8(temporary));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(bytes.data(), static_cast<qint64>(bytes.size()))
+               != static_cast<qint64>(bytes.size())) {
+        error = temporary + ": " + to_utf8(file.errorString());
+        file.remove();
+        return false;
+    }
+    file.close();
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = path + ": " + std::strerror(errno);
+        QFile::remove(from_utf8(temporary));
+        return false;
+    }
+    return true;
+}
+
+bool write_file(const std::string &path, const std::string &bytes, std::string &error)
+{
+    QSaveFile file(from_utf8(path));
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(bytes.data(), static_cast<qint64>(bytes.size()))
+               != static_cast<qint64>(bytes.size())
+        || !file.commit()) {
+        error = path + ": " + to_utf8(file.errorString());
+        return false;
+    }
+    return true;
+}
+
+int write_outputs(const std::string &results_folder, const GradebookOptions &options,
+                  std::string &error)
+{
+    const std::string results_path = results_folder + "/results.json";
+    ClassResults results;
+    if (!read_results(results_path, results, error))
+        return 2;
+    if (!results.complete) {
+        error = results_path
+                + ": the grading did not finish, so grades would miss students; "
+                  "grade the class again";
+        return 2;
+    }
+    const QJsonObject stored = results.document.value(QLatin1String("scoring")).toObject();
+    const ScoringRule rule = options.scoring    ? *options.scoring
+                             : stored.isEmpty() ? ScoringRule{}
+                                                : rule_from_json(stored);
+    const int case_count = results.document.value(QLatin1String("cases"))
+                               .toObject()
+                               .value(QLatin1String("count"))
+                               .toInt();
+    if (!check_rule(rule, case_count, error))
+        return 2;
+
+    std::string worksheet;
+    if (!options.worksheet.empty() && !read_worksheet(options.worksheet, worksheet, error))
+        return 2;
+    ClassResults old_results;
+    if (!options.compare_with.empty()) {
+        std::string old_path = options.compare_with;
+        if (QFileInfo(from_utf8(old_path)).isDir())
+            old_path += "/results.json";
+        if (!read_results(old_path, old_results, error))
+            return 2;
+    }
+
+    Points points;
+    points.reserve(results.students.size());
+    for (const StudentRecord &s : results.students)
+        points.push_back(score(s, rule));
+
+    std::string filled;
+    std::vector<std::string> notes;
+    if (!worksheet.empty()
+        && !fill_worksheet(worksheet, results, points, rule, filled, error, notes)) {
+        error = options.worksheet + ": " + error;
+        return 2;
+    }
+    std::vector<Change> changes;
+    if (!options.compare_with.empty()) {
+        changes = compare(old_results, results, points);
+        if (options.say) {
+            options.say(changes.empty() ? "No student's points or status changed since "
+                                              + old_results.date + "."
+                                        : "Changed since " + old_results.date + ":");
+            for (const Change &change : changes)
+                options.say("  " + change_line(change));
+        }
+    }
+    if (options.say)
+        for (const std::string &note : notes)
+            options.say("Worksheet: " + note);
+
+    // The rule and each student's points go back into results.json, so that the grades can
+    // always be traced to the rule that gave them and a later comparison sees them as they were.
+    QJsonObject document = results.document;
+    document.insert(QStringLiteral("scoring"), rule_to_json(rule));
+    QJsonArray students = document.value(QLatin1String("students")).toArray();
+    for (int i = 0; i < students.size(); ++i) {
+        QJsonObject student = students[i].toObject();
+        const auto &p = points[static_cast<std::size_t>(i)];
+        student.insert(QStringLiteral("points"), p ? QJsonValue(*p) : QJsonValue());
+        students[i] = student;
+    }
+    document.insert(QStringLiteral("students"), students);
+
+    // Making the students' details is most of the work: it is shared among the cores.
+    std::vector<std::string> details(results.students.size());
+    {
+        const std::size_t workers
+            = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
+        std::vector<std::thread> threads;
+        for (std::size_t w = 0; w < workers; ++w)
+            threads.emplace_back([&, w] {
+                for (std::size_t i = w; i < details.size(); i += workers)
+                    details[i] = student_details(results, results.students[i], points[i], rule);
+            });
+        for (std::thread &thread : threads)
+            thread.join();
+    }
+
+    const std::string dir = results_folder + "/";
+    if (!feedback_dir(dir + "feedback", error))
+        return 1;
+    std::vector<ZipEntry> zip_entries;
+    std::set<std::string> page_names;
+    for (std::size_t i = 0; i < results.students.size(); ++i) {
+        const StudentRecord &s = results.students[i];
+        const std::string page = feedback_page(results, s, details[i]);
+        // Two students of the same name and no id still get a page each.
+        std::string name = folder_name_part(s.name) + (s.id.empty() ? "" : "_" + s.id);
+        for (int n = 2; !page_names.insert(name).second; ++n)
+            name = folder_name_part(s.name) + "-" + std::to_string(n);
+        if (!write_page(dir + "feedback/" + name + ".html", page, error))
+            return 1;
+        const std::string folder = feedback_folder(s);
+        if (!folder.empty())
+            zip_entries.push_back({folder + "/feedback.html", page});
+    }
+    std::string zip;
+    if (!make_zip(zip_entries, zip, error) || !write_file(dir + "feedback.zip", zip, error))
+        return 1;
+
+    if (!write_file(dir + "grades.csv", grades_csv(results, points, rule), error))
+        return 1;
+    if (!worksheet.empty() || results.from_course_website) {
+        if (!write_file(dir + "grading-worksheet.csv",
+                        worksheet.empty() ? english_worksheet(results, points, rule) : filled,
+                        error))
+            return 1;
+    }
+    if (!write_file(dir + "report.html",
+                    class_report(results, points, rule, details, changes, old_results.date), error))
+        return 1;
+    if (!write_file(results_path,
+                    QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString(), error))
+        return 1;
+    return 0;
+}

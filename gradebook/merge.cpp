@@ -1,0 +1,147 @@
+#include "gradebook/merge.h"
+
+#include "gradebook/gradebook.h"
+#include "gradebook/results.h"
+#include "judge/utf8.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <algorithm>
+#include <set>
+
+namespace {
+
+// What must be the same in every shard for the parts to be one grading.
+const char *const same_everywhere[] = {"format_version", "orvimet", "exercise", "cases",
+                                       "limits",         "sandbox", "build",    "give_up_after"};
+
+std::string text(const QJsonObject &object, const char *key)
+{
+    return to_utf8(object.value(QLatin1String(key)).toString());
+}
+
+std::string shown(const QJsonValue &value)
+{
+    return QJsonDocument(QJsonArray{value})
+        .toJson(QJsonDocument::Compact)
+        .mid(1)
+        .chopped(1)
+        .toStdString();
+}
+
+} // namespace
+
+bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged,
+                     std::string &error)
+{
+    if (shards.empty()) {
+        error = "no results to merge";
+        return false;
+    }
+    const QJsonObject &first = shards.front();
+    QJsonArray students;
+    QJsonObject totals;
+    std::set<std::string> folders;
+    std::set<int> indices;
+    int count = -1;
+    QString date;
+    bool from_course_website = true;
+    for (std::size_t k = 0; k < shards.size(); ++k) {
+        const QJsonObject &shard = shards[k];
+        const std::string which = "part " + std::to_string(k + 1);
+        for (const char *key : same_everywhere) {
+            const QJsonValue a = first.value(QLatin1String(key)),
+                             b = shard.value(QLatin1String(key));
+            if (a != b) {
+                error = which + " was graded differently from part 1: \"" + key + "\" is "
+                        + shown(b) + ", not " + shown(a);
+                return false;
+            }
+        }
+        if (!shard.value(QLatin1String("complete")).toBool()) {
+            error = which + " did not finish; grade that shard again";
+            return false;
+        }
+        const QJsonValue place = shard.value(QLatin1String("shard"));
+        if (place.isObject()) {
+            const int index = place.toObject().value(QLatin1String("index")).toInt();
+            const int of = place.toObject().value(QLatin1String("count")).toInt();
+            if ((count >= 0 && of != count) || index < 1 || index > of
+                || !indices.insert(index).second) {
+                error = which + " is shard " + std::to_string(index) + "/" + std::to_string(of)
+                        + ", which does not fit with the other parts";
+                return false;
+            }
+            count = of;
+        }
+        date = std::max(date, shard.value(QLatin1String("date")).toString());
+        from_course_website
+            = from_course_website && shard.value(QLatin1String("from_course_website")).toBool();
+        for (const QJsonValue &student : shard.value(QLatin1String("students")).toArray()) {
+            const std::string folder = text(student.toObject(), "folder");
+            if (!folders.insert(folder).second) {
+                error = "\"" + folder + "\" is in more than one part";
+                return false;
+            }
+            students.append(student);
+        }
+        const QJsonObject part_totals = shard.value(QLatin1String("totals")).toObject();
+        for (auto it = part_totals.begin(); it != part_totals.end(); ++it)
+            totals.insert(it.key(), totals.value(it.key()).toInt() + it.value().toInt());
+    }
+    if (count >= 0 && static_cast<int>(indices.size()) != count) {
+        std::string missing;
+        for (int i = 1; i <= count; ++i)
+            if (!indices.count(i))
+                missing += (missing.empty() ? "" : ", ") + std::to_string(i) + "/"
+                           + std::to_string(count);
+        error = "shard " + missing + " is missing";
+        return false;
+    }
+    std::vector<QJsonObject> sorted;
+    for (const QJsonValue &student : students)
+        sorted.push_back(student.toObject());
+    std::stable_sort(sorted.begin(), sorted.end(), [](const QJsonObject &a, const QJsonObject &b) {
+        return std::make_tuple(text(a, "name"), text(a, "id"), text(a, "folder"))
+               < std::make_tuple(text(b, "name"), text(b, "id"), text(b, "folder"));
+    });
+    QJsonArray ordered;
+    for (const QJsonObject &student : sorted)
+        ordered.append(student);
+
+    merged = first;
+    merged.remove(QStringLiteral("shard"));
+    merged.insert(QStringLiteral("date"), date);
+    merged.insert(QStringLiteral("from_course_website"), from_course_website);
+    merged.insert(QStringLiteral("totals"), totals);
+    merged.insert(QStringLiteral("students"), ordered);
+    return true;
+}
+
+bool merge_results(const std::vector<std::string> &folders, const std::string &out_folder,
+                   std::string &error)
+{
+    std::vector<QJsonObject> shards;
+    const QString out = QFileInfo(from_utf8(out_folder)).absoluteFilePath();
+    for (const std::string &folder : folders) {
+        if (QFileInfo(from_utf8(folder)).absoluteFilePath() == out) {
+            error = out_folder + ": the merged results would overwrite one of the parts";
+            return false;
+        }
+        ClassResults part;
+        if (!read_results(folder + "/results.json", part, error))
+            return false;
+        shards.push_back(part.document);
+    }
+    QJsonObject merged;
+    if (!merge_documents(shards, merged, error))
+        return false;
+    if (!QDir().mkpath(out)) {
+        error = out_folder + ": cannot be made";
+        return false;
+    }
+    return write_file(out_folder + "/results.json",
+                      QJsonDocument(merged).toJson(QJsonDocument::Indented).toStdString(), error);
+}

@@ -1,0 +1,473 @@
+#include "gradebook/pages.h"
+
+#include "judge/utf8.h"
+
+#include <QCryptographicHash>
+#include <QJsonObject>
+#include <archive.h>
+#include <archive_entry.h>
+#include <kainjow/mustache.hpp>
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+
+using kainjow::mustache::data;
+using kainjow::mustache::mustache;
+
+namespace {
+
+// Shared by both pages: plain, printable, readable without any script.
+const char style[] = R"(
+body { font-family: sans-serif; margin: 1.5em auto; max-width: 70em; color: #222; }
+h1 { font-size: 1.5em; } h2 { font-size: 1.25em; margin-top: 1.5em; } h3 { font-size: 1.05em; }
+table { border-collapse: collapse; margin: .5em 0; }
+th, td { border: 1px solid #ccc; padding: .2em .45em; text-align: left; vertical-align: top; }
+th { background: #f2f2f2; }
+table.cases td:nth-child(n+4), pre { white-space: pre-wrap; word-break: break-all; font-family: monospace; }
+table.cases td:nth-child(2) { font-family: monospace; }
+pre { background: #f7f7f7; padding: .5em; border: 1px solid #ddd; max-height: 30em; overflow: auto; }
+pre.command { user-select: all; }
+mark { background: #ffd54d; }
+tr.wrong td, tr.timeout td, tr.crash td, tr.not-run td { background: #fff1f0; }
+.status { font-size: 1.15em; } .cut { color: #666; font-size: .85em; }
+details { margin: .4em 0; } summary { cursor: pointer; }
+th[data-dir=asc]::after { content: " \25B2"; } th[data-dir=desc]::after { content: " \25BC"; }
+#students th { cursor: pointer; }
+svg rect { fill: #4a7bb7; } svg text { font-size: 11px; fill: #333; }
+)";
+
+const char details_template[] = R"(<div class="details">
+<p class="status">{{status}}{{#has_points}} · <b>{{points}}</b> of {{maximum}} points{{/has_points}}</p>
+{{#has_message}}<p>{{message}}</p>
+{{/has_message}}{{#has_counts}}<p>{{correct}} correct, {{wrong}} wrong, {{timeouts}} time-outs, {{crashes}} crashes of {{case_count}} cases.</p>
+{{/has_counts}}{{#copies}}<p>The sources are identical to those of {{copy}}.</p>
+{{/copies}}{{#has_log}}<h3>Compiler messages ({{warnings}} warnings)</h3>
+<pre>{{log}}</pre>
+{{/has_log}}{{#has_memcheck}}<h3>Memory findings: {{findings}}</h3>
+<pre>{{memcheck_first}}</pre>
+{{/has_memcheck}}{{#has_counterexample}}<h3>A short command that fails</h3>
+<pre class="command">{{command}}</pre>
+{{/has_counterexample}}{{#has_cases}}<h3>Cases</h3>
+<table class="cases"><thead><tr><th>#</th><th>Options</th><th>Verdict</th><th>Program's answer</th><th>Expected answer</th></tr></thead>
+<tbody>
+{{#cases}}{{#same}}<tr><td>{{n}}<td>{{options}}<td>correct<td colspan="2">{{#reference}}{{before}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+{{/same}}{{^same}}<tr class="{{row_class}}"><td>{{n}}<td>{{options}}<td>{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}<td>{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/student}}<td>{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+{{/same}}{{/cases}}</tbody></table>
+{{/has_cases}}</div>
+)";
+
+const char feedback_template[] = R"(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8">
+<meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Feedback: {{exercise}}</title>
+<style>{{{style}}}</style></head>
+<body>
+<h1>Feedback on your {{exercise}} program</h1>
+<p>{{name}}{{#has_id}} · participant {{id}}{{/has_id}} · graded {{date}}</p>
+{{{details}}}
+</body></html>
+)";
+
+const char report_template[] = R"(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8">
+<meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'; script-src '{{script_hash}}'">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Class report: {{exercise}}</title>
+<style>{{{style}}}</style></head>
+<body>
+<h1>Class report: {{exercise}}</h1>
+<p>Graded {{date}} · {{student_count}} students · cases: {{cases}}</p>
+{{#incomplete}}<p><b>This grading did not finish: students may be missing.</b></p>
+{{/incomplete}}<h2>Summary</h2>
+<table id="counts"><thead><tr><th>Status</th><th>Students</th></tr></thead><tbody>
+{{#counts}}<tr><td>{{status}}</td><td>{{count}}</td></tr>
+{{/counts}}</tbody></table>
+<p>Mean <b id="mean">{{mean}}</b> and median <b id="median">{{median}}</b> points of {{maximum}}, over {{scored}} students with points.</p>
+<svg id="histogram" xmlns="http://www.w3.org/2000/svg" width="{{svg_width}}" height="{{svg_height}}" role="img" aria-label="Histogram of points">
+{{#bars}}<rect x="{{x}}" y="{{y}}" width="{{width}}" height="{{height}}"><title>{{label}}: {{count}}</title></rect><text x="{{x}}" y="{{label_y}}">{{low}}</text><text x="{{x}}" y="{{count_y}}">{{count}}</text>
+{{/bars}}</svg>
+{{#has_changes}}<h2>Changes since the grading of {{compared_date}}</h2>
+<table id="changes"><thead><tr><th>Name</th><th>Id</th><th>Status before</th><th>Status now</th><th>Points before</th><th>Points now</th></tr></thead><tbody>
+{{#changes}}<tr><td>{{name}}</td><td>{{id}}</td><td>{{old_status}}</td><td>{{new_status}}</td><td>{{old_points}}</td><td>{{new_points}}</td></tr>
+{{/changes}}</tbody></table>
+{{/has_changes}}<h2>Students</h2>
+<table id="students"><thead><tr><th data-type="text">Name</th><th data-type="num">Id</th><th data-type="text">Status</th><th data-type="num">Points</th><th data-type="num">Correct</th><th data-type="num">Wrong</th><th data-type="num">Time-outs</th><th data-type="num">Memory findings</th><th data-type="text">Exact copy of</th></tr></thead>
+<tbody>
+{{#rows}}<tr><td><a href="#s{{n}}">{{name}}</a></td><td>{{id}}</td><td>{{status}}</td><td data-v="{{points_key}}">{{points}}</td><td>{{correct}}</td><td>{{wrong}}</td><td>{{timeouts}}</td><td>{{findings}}</td><td>{{copies}}</td></tr>
+{{/rows}}</tbody></table>
+<h2>Details</h2>
+{{#rows}}<details id="s{{n}}"><summary>{{name}} {{id}} · {{status}} · {{points}}</summary>
+{{{details}}}</details>
+{{/rows}}<script>{{{script}}}</script>
+</body></html>
+)";
+
+// Sorts the students' table by a clicked header; a second click reverses. Numbers compare as
+// numbers (a cell's data-v when it has one), texts in the Chinese collation, ties keep the order
+// they had.
+const char sort_script[]
+    = R"(document.querySelectorAll('#students th').forEach(function (th, column) {
+  th.addEventListener('click', function () {
+    var body = document.querySelector('#students tbody');
+    var numeric = th.getAttribute('data-type') === 'num';
+    var up = th.getAttribute('data-dir') !== 'asc';
+    document.querySelectorAll('#students th').forEach(function (h) { h.removeAttribute('data-dir'); });
+    th.setAttribute('data-dir', up ? 'asc' : 'desc');
+    var key = function (row) {
+      var cell = row.cells[column];
+      var text = cell.hasAttribute('data-v') ? cell.getAttribute('data-v') : cell.textContent;
+      return numeric ? (text === '' ? -Infinity : parseFloat(text)) : text;
+    };
+    var rows = Array.prototype.map.call(body.rows, function (row, i) { return [key(row), i, row]; });
+    rows.sort(function (a, b) {
+      var order = numeric ? a[0] - b[0] : a[0].localeCompare(b[0], 'zh');
+      return (up ? order : -order) || a[1] - b[1];
+    });
+    rows.forEach(function (r) { body.appendChild(r[2]); });
+  });
+});
+)";
+
+mustache &compiled(const char *text)
+{
+    // Templates are parsed once for each thread that renders; rendering is what a class of 300
+    // students repeats, on every core.
+    thread_local std::map<const char *, mustache> cache;
+    auto found = cache.find(text);
+    if (found == cache.end())
+        found = cache.emplace(text, mustache(text)).first;
+    return found->second;
+}
+
+std::string render(const char *text, const data &values)
+{
+    mustache &page = compiled(text);
+    std::string out;
+    page.render(values, [&out](const std::string &piece) { out += piece; });
+    return out;
+}
+
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// An answer split around its word number `word` (none when -1 or beyond what was kept).
+data answer_data(const std::string &answer, std::int64_t size, int word)
+{
+    data d;
+    std::size_t begin = answer.size(), end = answer.size();
+    if (word >= 0) {
+        int index = -1;
+        for (std::size_t i = 0; i < answer.size();) {
+            while (i < answer.size() && is_blank(answer[i]))
+                ++i;
+            if (i == answer.size())
+                break;
+            std::size_t j = i;
+            while (j < answer.size() && !is_blank(answer[j]))
+                ++j;
+            if (++index == word) {
+                begin = i;
+                end = j;
+                break;
+            }
+            i = j;
+        }
+    }
+    d.set("before", answer.substr(0, begin));
+    d.set("marked", answer.substr(begin, end - begin));
+    d.set("has_mark", end > begin);
+    d.set("after", answer.substr(end));
+    const bool cut = size > static_cast<std::int64_t>(answer.size());
+    d.set("cut", cut);
+    d.set("size", std::to_string(size));
+    return d;
+}
+
+const char *row_class(const std::string &verdict)
+{
+    static const char *const known[] = {"correct", "wrong", "timeout", "crash"};
+    for (const char *name : known)
+        if (verdict == name)
+            return name;
+    return verdict == "not run" ? "not-run" : "other";
+}
+
+std::string text_or_empty(const QJsonValue &value)
+{
+    return value.isString()   ? to_utf8(value.toString())
+           : value.isDouble() ? std::to_string(static_cast<long long>(value.toDouble()))
+                              : std::string();
+}
+
+std::string cases_text(const ClassResults &results)
+{
+    const QJsonObject cases = results.document.value(QLatin1String("cases")).toObject();
+    std::string text = text_or_empty(cases.value(QLatin1String("source")));
+    const std::string count = text_or_empty(cases.value(QLatin1String("count")));
+    if (!count.empty())
+        text += ", " + count + " per student";
+    return text;
+}
+
+std::string csp_hash(const char *script)
+{
+    return "sha256-"
+           + QCryptographicHash::hash(QByteArray(script), QCryptographicHash::Sha256)
+                 .toBase64()
+                 .toStdString();
+}
+
+} // namespace
+
+std::string student_details(const ClassResults &results, const StudentRecord &s,
+                            std::optional<double> points, const ScoringRule &rule)
+{
+    data d;
+    d.set("status", s.status);
+    d.set("has_points", points.has_value());
+    d.set("points", points ? points_text(*points) : std::string());
+    d.set("maximum", points_text(rule.points));
+    d.set("message", s.message);
+    d.set("has_message", !s.message.empty());
+    d.set("has_counts", s.status == "graded");
+    d.set("correct", std::to_string(s.correct));
+    d.set("wrong", std::to_string(s.wrong));
+    d.set("timeouts", std::to_string(s.timeouts));
+    d.set("crashes", std::to_string(s.crashes));
+    d.set("case_count", std::to_string(s.cases.size()));
+    data copies{data::type::list};
+    for (const std::string &copy : s.copies)
+        copies.push_back(data("copy", copy));
+    d.set("copies", copies);
+    d.set("has_log", !s.build_log.empty());
+    d.set("log", s.build_log);
+    d.set("warnings", std::to_string(s.build_warnings));
+    d.set("has_memcheck", s.memcheck_findings > 0);
+    d.set("findings", std::to_string(s.memcheck_findings));
+    d.set("memcheck_first", s.memcheck_first);
+    d.set("has_counterexample", s.has_counterexample);
+    d.set("command", "./" + results.exercise + " " + s.counterexample_options);
+    d.set("has_cases", !s.cases.empty());
+    data cases{data::type::list};
+    for (std::size_t i = 0; i < s.cases.size(); ++i) {
+        const CaseRecord &c = s.cases[i];
+        data row;
+        row.set("n", std::to_string(i));
+        // A correct answer is the expected one: shown once, in a row of few cells, since most
+        // rows of a class are such rows and the report holds them all.
+        const bool same = c.verdict == "correct" && c.note.empty() && c.memcheck.empty();
+        row.set("same", same);
+        row.set("options", c.options);
+        if (same) {
+            row.set("reference", answer_data(c.reference, c.reference_bytes, -1));
+            cases.push_back(row);
+            continue;
+        }
+        row.set("row_class", row_class(c.verdict));
+        row.set("verdict", c.verdict);
+        row.set("note", c.note);
+        row.set("has_note", !c.note.empty());
+        row.set("case_memcheck", c.memcheck);
+        row.set("has_case_memcheck", !c.memcheck.empty());
+        row.set("student", answer_data(c.student, c.student_bytes, c.difference));
+        row.set("reference", answer_data(c.reference, c.reference_bytes, c.difference));
+        cases.push_back(row);
+    }
+    d.set("cases", cases);
+    return render(details_template, d);
+}
+
+std::string feedback_page(const ClassResults &results, const StudentRecord &s,
+                          const std::string &details)
+{
+    data d;
+    d.set("style", style);
+    d.set("exercise", results.exercise);
+    d.set("name", s.name);
+    d.set("id", s.id);
+    d.set("has_id", !s.id.empty());
+    d.set("date", results.date);
+    d.set("details", details);
+    return render(feedback_template, d);
+}
+
+std::string class_report(const ClassResults &results,
+                         const std::vector<std::optional<double>> &points, const ScoringRule &rule,
+                         const std::vector<std::string> &details,
+                         const std::vector<Change> &changes, const std::string &compared_date)
+{
+    data d;
+    d.set("style", style);
+    d.set("script", sort_script);
+    d.set("script_hash", csp_hash(sort_script));
+    d.set("exercise", results.exercise);
+    d.set("date", results.date);
+    d.set("student_count", std::to_string(results.students.size()));
+    d.set("cases", cases_text(results));
+    d.set("incomplete", !results.complete);
+
+    std::vector<std::pair<std::string, int>> counts;
+    for (const StudentRecord &s : results.students) {
+        auto found = std::find_if(counts.begin(), counts.end(),
+                                  [&](const auto &c) { return c.first == s.status; });
+        if (found == counts.end())
+            counts.emplace_back(s.status, 1);
+        else
+            ++found->second;
+    }
+    data count_list{data::type::list};
+    for (const auto &[status, count] : counts) {
+        data row;
+        row.set("status", status);
+        row.set("count", std::to_string(count));
+        count_list.push_back(row);
+    }
+    d.set("counts", count_list);
+
+    std::vector<double> scored;
+    for (const auto &p : points)
+        if (p)
+            scored.push_back(*p);
+    std::sort(scored.begin(), scored.end());
+    double mean = 0;
+    for (double p : scored)
+        mean += p;
+    const std::size_t n = scored.size();
+    d.set("scored", std::to_string(n));
+    d.set("mean", n ? points_text(mean / double(n)) : "-");
+    d.set("median",
+          n ? points_text(n % 2 ? scored[n / 2] : (scored[n / 2 - 1] + scored[n / 2]) / 2) : "-");
+    d.set("maximum", points_text(rule.points));
+
+    // Ten bins of a tenth of the maximum each; the full maximum counts in the last.
+    constexpr int bins = 10, bar = 40, chart = 140, top = 16;
+    int bin_counts[bins] = {};
+    for (double p : scored)
+        ++bin_counts[std::clamp(static_cast<int>(p / rule.points * bins), 0, bins - 1)];
+    const int tallest = std::max(1, *std::max_element(bin_counts, bin_counts + bins));
+    data bars{data::type::list};
+    for (int b = 0; b < bins; ++b) {
+        const int height = bin_counts[b] * chart / tallest;
+        data bar_data;
+        bar_data.set("x", std::to_string(b * (bar + 4) + 2));
+        bar_data.set("y", std::to_string(top + chart - height));
+        bar_data.set("width", std::to_string(bar));
+        bar_data.set("height", std::to_string(height));
+        bar_data.set("count", std::to_string(bin_counts[b]));
+        bar_data.set("count_y", std::to_string(top + chart - height - 3));
+        bar_data.set("label_y", std::to_string(top + chart + 14));
+        bar_data.set("low", points_text(rule.points * b / bins));
+        bar_data.set("label", points_text(rule.points * b / bins) + " to "
+                                  + points_text(rule.points * (b + 1) / bins));
+        bars.push_back(bar_data);
+    }
+    d.set("bars", bars);
+    d.set("svg_width", std::to_string(bins * (bar + 4)));
+    d.set("svg_height", std::to_string(top + chart + 20));
+
+    d.set("has_changes", !changes.empty());
+    d.set("compared_date", compared_date);
+    data change_list{data::type::list};
+    for (const Change &c : changes) {
+        data row;
+        row.set("name", c.name);
+        row.set("id", c.id);
+        row.set("old_status", c.old_status.empty() ? "-" : c.old_status);
+        row.set("new_status", c.new_status.empty() ? "-" : c.new_status);
+        row.set("old_points", c.old_points ? points_text(*c.old_points) : "-");
+        row.set("new_points", c.new_points ? points_text(*c.new_points) : "-");
+        change_list.push_back(row);
+    }
+    d.set("changes", change_list);
+
+    data rows{data::type::list};
+    for (std::size_t i = 0; i < results.students.size(); ++i) {
+        const StudentRecord &s = results.students[i];
+        std::string copies;
+        for (const std::string &copy : s.copies)
+            copies += (copies.empty() ? "" : ", ") + copy;
+        data row;
+        row.set("n", std::to_string(i));
+        row.set("name", s.name);
+        row.set("id", s.id);
+        row.set("status", s.status);
+        row.set("points", points[i] ? points_text(*points[i]) : "-");
+        row.set("points_key", points[i] ? points_text(*points[i]) : "");
+        row.set("correct", std::to_string(s.correct));
+        row.set("wrong", std::to_string(s.wrong));
+        row.set("timeouts", std::to_string(s.timeouts));
+        row.set("findings", std::to_string(s.memcheck_findings));
+        row.set("copies", copies);
+        row.set("details", details[i]);
+        rows.push_back(row);
+    }
+    d.set("rows", rows);
+    return render(report_template, d);
+}
+
+std::string folder_name_part(const std::string &name)
+{
+    std::string out;
+    for (unsigned char c : name)
+        out += (c == '_' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F) ? '-' : char(c);
+    while (!out.empty() && (out[0] == '.' || out[0] == '~' || out[0] == ' ' || out[0] == '-'))
+        out.erase(0, 1);
+    if (out.size() > 120) {
+        std::size_t end = 120;
+        // Never cut a UTF-8 sequence in two.
+        while (end > 0 && (static_cast<unsigned char>(out[end]) & 0xC0) == 0x80)
+            --end;
+        out.resize(end);
+    }
+    return out.empty() ? "Participant" : out;
+}
+
+std::string feedback_folder(const StudentRecord &s)
+{
+    if (s.id.empty() || s.id.size() > 18
+        || !std::all_of(s.id.begin(), s.id.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return {};
+    return folder_name_part(s.name) + "_" + s.id + "_assignfeedback_file";
+}
+
+bool make_zip(const std::vector<ZipEntry> &entries, std::string &zip, std::string &error)
+{
+    zip.clear();
+    archive *writer = archive_write_new();
+    archive_write_set_format_zip(writer);
+    // Names are written as UTF-8 and flagged so; unflagged names are read in the local code page
+    // by Windows tools, which turns Chinese names into noise.
+    archive_write_set_options(writer, "zip:hdrcharset=UTF-8");
+    const auto write = [](archive *, void *out, const void *buffer, size_t length) -> la_ssize_t {
+        static_cast<std::string *>(out)->append(static_cast<const char *>(buffer), length);
+        return static_cast<la_ssize_t>(length);
+    };
+    bool ok = archive_write_open(writer, &zip, nullptr, write, nullptr) == ARCHIVE_OK;
+    const std::time_t now = std::time(nullptr);
+    for (const ZipEntry &e : entries) {
+        if (!ok)
+            break;
+        archive_entry *entry = archive_entry_new();
+        archive_entry_set_pathname_utf8(entry, e.path.c_str());
+        archive_entry_set_filetype(entry, AE_IFREG);
+        archive_entry_set_perm(entry, 0644);
+        archive_entry_set_size(entry, static_cast<la_int64_t>(e.bytes.size()));
+        archive_entry_set_mtime(entry, now, 0);
+        ok = archive_write_header(writer, entry) == ARCHIVE_OK
+             && archive_write_data(writer, e.bytes.data(), e.bytes.size())
+                    == static_cast<la_ssize_t>(e.bytes.size());
+        archive_entry_free(entry);
+    }
+    if (ok)
+        ok = archive_write_close(writer) == ARCHIVE_OK;
+    if (!ok)
+        error = std::string("feedback.zip: ")
+                + (archive_error_string(writer) ? archive_error_string(writer)
+                                                : "could not be written");
+    archive_write_free(writer);
+    return ok;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+// HTML for people: one feedback page per student, the class report, and feedback.zip in the
+// layout the course website's feedback upload matches to students. Everything a program printed
+// or a build wrote is hostile; the pages are made from templates that escape every value, and
+// each page carries a content security policy that lets no script run but the report's own.
+
+#include "gradebook/compare.h"
+#include "gradebook/results.h"
+#include "gradebook/scoring.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// A student's details: status, points, compiler messages, memory findings, the shrunk
+// counterexample as a command, every case with both answers and the first differing word marked.
+// The same fragment stands on the feedback page and in the report.
+std::string student_details(const ClassResults &results, const StudentRecord &student,
+                            std::optional<double> points, const ScoringRule &rule);
+
+// A complete, self-contained page around student_details.
+std::string feedback_page(const ClassResults &results, const StudentRecord &student,
+                          const std::string &details);
+
+// The class report: counts by status, mean and median points, a histogram, the sortable table of
+// students, the changes since an earlier grading, and every student's details (`details`, one per
+// student, as student_details made them).
+std::string class_report(const ClassResults &results,
+                         const std::vector<std::optional<double>> &points, const ScoringRule &rule,
+                         const std::vector<std::string> &details,
+                         const std::vector<Change> &changes, const std::string &compared_date);
+
+// A name made fit for a folder of the feedback upload: underscores (which split the folder name),
+// slashes, backslashes and control characters become '-', a leading '.' or '~' (which would hide
+// the file from the upload) is dropped, at most 120 bytes are kept; "Participant" for nothing.
+std::string folder_name_part(const std::string &name);
+
+// The feedback folder of one student: "<name>_<id>_assignfeedback_file"; empty when the id is not
+// a participant id (the course website could not match the folder).
+std::string feedback_folder(const StudentRecord &student);
+
+struct ZipEntry
+{
+    std::string path;
+    std::string bytes;
+};
+
+// A zip of `entries` with UTF-8 names flagged as such; false with `error` set.
+bool make_zip(const std::vector<ZipEntry> &entries, std::string &zip, std::string &error);

@@ -1,0 +1,94 @@
+#pragma once
+
+// A class carried from what the students handed in to verdicts: the intake of the folder or
+// archive, sandboxed builds in parallel, the runs of every program on the cases, a memory check,
+// the counterexamples of an exploration judged for everybody, and results.json (see
+// docs/results-format.md) rewritten whole after every student, so that it is valid JSON at every
+// moment of a run.
+
+#include "building/building.h"
+#include "grading/batch.h"
+#include "intake/intake.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct ClassSettings
+{
+    std::string exercise;     // "queue"
+    std::string program_name; // the exercise's program, as students name it: "queue"
+    Grading grading;          // the reference program, the limits of a run, the sandbox
+    BuildSettings build;
+    IntakeLimits intake;
+    int jobs = 1;
+    int give_up_after = 3; // time-outs in a row before a program's other cases; 0: never
+    bool memcheck = false;
+    std::vector<std::string> options; // the cases, generated ones excluded
+    std::string cases_source = "ten"; // for results.json: ten, extended, file:<path>
+    int explore = 0;                  // generated strings added for everybody
+    std::uint64_t seed = 0;
+    int shard = 1, shards = 1; // the shard-th of `shards` stable parts of the class
+    std::string submissions;   // the folder or archive, as given
+    std::string results;       // the results folder: exists, and is the grader's
+    std::string scratch;       // a scratch folder for builds and working folders, ending in "/"
+    std::string version;       // Orvimet's
+    double points = 100;       // for results.json's scoring; the grade sheets apply them
+    double memcheck_penalty = 0;
+};
+
+// What a student's work came to; `status` as docs/results-format.md spells it.
+struct StudentCase
+{
+    CaseResult result; // answers cut to kept_answer_bytes
+    std::size_t student_bytes = 0, reference_bytes = 0;
+    std::string memcheck; // the first line of the sanitizer's report on this case
+};
+
+struct StudentOutcome
+{
+    Submission submission;
+    std::string status; // graded, does not compile, nothing handed in, a Windows program, ...
+    std::string message;
+    BuildResult build;
+    int memcheck_findings = 0;
+    std::string memcheck_first;
+    std::string evasion;
+    std::vector<std::string> copies;
+    std::vector<StudentCase> cases;
+    int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_run = 0, not_graded = 0;
+    bool has_counterexample = false;
+    std::string counterexample_options, counterexample_original;
+    int counterexample_steps = 0;
+};
+
+struct ClassProgress
+{
+    std::string phase; // unpacking, building, grading, memory check
+    int done = 0;
+    int total = 0;
+    std::string student; // the one in hand, or the last one finished
+};
+
+struct ClassOutcome
+{
+    std::string error; // the class could not be graded: why (a person reads it); else empty
+    std::vector<StudentOutcome> students;
+    std::vector<std::string> found; // the shrunk counterexamples added to the cases
+    int case_count = 0;
+    bool complete = false; // false when interrupted
+};
+
+// The shard (from 1) of `shards` a student's folder falls in: the same for the same name on every
+// machine and in every run.
+int shard_of(const std::string &folder, int shards);
+
+// Grades the class. `progress` is called on the calling thread as the work moves on;
+// `student_done` after each student's record is final and results.json holds it.
+ClassOutcome grade_submissions(const ClassSettings &settings,
+                               const std::function<void(const ClassProgress &)> &progress,
+                               const std::function<void(const StudentOutcome &)> &student_done);
+
+// The records' answers keep this many bytes; the full sizes are kept beside them.
+inline constexpr std::size_t kept_answer_bytes = 4096;

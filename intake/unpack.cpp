@@ -1,0 +1,454 @@
+#include "intake/unpack.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Folders deeper than this in one archive are not a C++ project but an attack on the walk.
+constexpr std::size_t max_depth = 64;
+// Below this many unpacked bytes no ratio is suspicious: a small source file of blanks
+// compresses as well as a bomb does.
+constexpr std::uint64_t ratio_floor = std::uint64_t(1) << 20;
+
+class Fd
+{
+public:
+    explicit Fd(int fd = -1)
+        : fd_(fd)
+    {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    Fd(Fd &&other) noexcept
+        : fd_(other.fd_)
+    {
+        other.fd_ = -1;
+    }
+    Fd &operator=(Fd &&other) noexcept
+    {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    ~Fd()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+    bool ok() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+Fd open_folder(int at, const char *name)
+{
+    return Fd(::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+std::string size_text(std::uint64_t bytes)
+{
+    if (bytes >= (std::uint64_t(1) << 20) && bytes % (std::uint64_t(1) << 20) == 0)
+        return std::to_string(bytes >> 20) + " MiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+// An entry's name as a message shows it: control characters would break the report's lines.
+std::string shown(const std::string &name)
+{
+    std::string out;
+    for (char c : name.substr(0, 200))
+        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+    return name.size() > 200 ? out + "..." : out;
+}
+
+// libarchive reads names in the thread's locale: under "C" it would mangle UTF-8 names that an
+// archive marks as such. A UTF-8 locale for this thread alone keeps them, and leaves unmarked
+// names as the raw bytes they were, for entry_name_to_utf8 to read.
+class Utf8Locale
+{
+public:
+    Utf8Locale()
+        : locale_(::newlocale(LC_ALL_MASK, "C.UTF-8", locale_t(nullptr)))
+    {
+        if (locale_)
+            previous_ = ::uselocale(locale_);
+    }
+    Utf8Locale(const Utf8Locale &) = delete;
+    Utf8Locale &operator=(const Utf8Locale &) = delete;
+    ~Utf8Locale()
+    {
+        if (locale_) {
+            ::uselocale(previous_);
+            ::freelocale(locale_);
+        }
+    }
+
+private:
+    locale_t locale_;
+    locale_t previous_ = locale_t(nullptr);
+};
+
+struct ArchiveDeleter
+{
+    void operator()(archive *a) const { archive_read_free(a); }
+};
+
+// Only formats and filters that libarchive reads by itself: with "all", an unknown compression
+// may be handed to an external program, which a hostile archive must never choose.
+std::unique_ptr<archive, ArchiveDeleter> new_reader()
+{
+    std::unique_ptr<archive, ArchiveDeleter> a(archive_read_new());
+    if (!a)
+        return a;
+    archive_read_support_filter_gzip(a.get());
+    archive_read_support_filter_bzip2(a.get());
+    archive_read_support_filter_xz(a.get());
+    archive_read_support_filter_lzma(a.get());
+    archive_read_support_format_zip(a.get());
+    archive_read_support_format_tar(a.get());
+    archive_read_support_format_gnutar(a.get());
+    archive_read_support_format_7zip(a.get());
+    archive_read_support_format_rar(a.get());
+    archive_read_support_format_rar5(a.get());
+    return a;
+}
+
+// The parts of an entry's path, or why the path is refused. Backslashes separate folders as
+// well: archives made on Windows use them, and "..\x" must not slip through as one name.
+bool split_path(const std::string &path, std::vector<std::string> &parts, std::string &why)
+{
+    if (!path.empty() && (path[0] == '/' || path[0] == '\\')) {
+        why = "an absolute path: " + shown(path);
+        return false;
+    }
+    std::string part;
+    auto flush = [&]() {
+        if (part == "..") {
+            why = "a path that leaves its folder: " + shown(path);
+            return false;
+        }
+        if (!part.empty() && part != ".")
+            parts.push_back(part);
+        part.clear();
+        return true;
+    };
+    for (char c : path) {
+        if (c == '/' || c == '\\') {
+            if (!flush())
+                return false;
+        } else {
+            part += c;
+        }
+    }
+    if (!flush())
+        return false;
+    if (parts.size() > max_depth) {
+        why = "folders nested more than " + std::to_string(max_depth) + " deep: " + shown(path);
+        return false;
+    }
+    return true;
+}
+
+bool write_all(int fd, const char *data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+class Unpacker
+{
+public:
+    Unpacker(const std::string &archive, const UnpackBounds &bounds)
+        : archive_(archive)
+        , bounds_(bounds)
+    {}
+
+    UnpackResult run(int root)
+    {
+        struct stat st = {};
+        if (::stat(archive_.c_str(), &st) != 0)
+            return failed(std::string("cannot read it: ") + std::strerror(errno));
+        compressed_ = static_cast<std::uint64_t>(st.st_size);
+        Utf8Locale utf8;
+        auto reader = new_reader();
+        if (!reader)
+            return failed("cannot read it: out of memory");
+        archive *a = reader.get();
+        if (archive_read_open_filename(a, archive_.c_str(), 65536) != ARCHIVE_OK)
+            return refused("cannot be read: " + error_of(a));
+        archive_entry *entry = nullptr;
+        for (;;) {
+            const int r = archive_read_next_header(a, &entry);
+            if (r == ARCHIVE_EOF)
+                break;
+            if (r < ARCHIVE_WARN)
+                return refused("cannot be read: " + error_of(a));
+            if (++entries_ > bounds_.entries)
+                return refused("more than " + std::to_string(bounds_.entries) + " entries");
+            UnpackResult result = take(a, entry, root);
+            if (result.outcome != UnpackResult::Unpacked)
+                return result;
+        }
+        return {};
+    }
+
+private:
+    static std::string error_of(archive *a)
+    {
+        const char *text = archive_error_string(a);
+        return text ? text : "unknown error";
+    }
+    UnpackResult refused(const std::string &why) const { return {UnpackResult::Refused, why}; }
+    UnpackResult failed(const std::string &why) const { return {UnpackResult::Failed, why}; }
+
+    UnpackResult take(archive *a, archive_entry *entry, int root)
+    {
+        const char *raw = archive_entry_pathname(entry);
+        if (!raw)
+            raw = archive_entry_pathname_utf8(entry);
+        if (!raw)
+            return refused("an entry whose name cannot be read");
+        const std::string name = entry_name_to_utf8(raw);
+        if (archive_entry_hardlink(entry) || archive_entry_symlink(entry))
+            return refused("a link: " + shown(name));
+        const mode_t type = archive_entry_filetype(entry);
+        if (type != AE_IFREG && type != AE_IFDIR)
+            return refused("a device file or fifo: " + shown(name));
+        std::vector<std::string> parts;
+        std::string why;
+        if (!split_path(name, parts, why))
+            return refused(why);
+        if (parts.empty())
+            return {};
+        // Every folder on the way is made here, and opened without following links, so that
+        // nothing already there can lead outside.
+        Fd folder(::dup(root));
+        const std::size_t folders = type == AE_IFDIR ? parts.size() : parts.size() - 1;
+        for (std::size_t i = 0; i < folders; ++i) {
+            if (::mkdirat(folder.get(), parts[i].c_str(), 0755) != 0 && errno != EEXIST)
+                return write_error(name);
+            Fd next = open_folder(folder.get(), parts[i].c_str());
+            if (!next.ok())
+                return write_error(name);
+            folder = std::move(next);
+        }
+        if (type == AE_IFDIR)
+            return {};
+        const mode_t mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
+        Fd file(::openat(folder.get(), parts.back().c_str(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (!file.ok())
+            return write_error(name);
+        return copy_data(a, file.get(), name);
+    }
+
+    // Names the archive chose make some errors its own: a name twice, one too long.
+    UnpackResult write_error(const std::string &name) const
+    {
+        const int error = errno;
+        if (error == EEXIST || error == ENOTDIR || error == ELOOP || error == EISDIR)
+            return refused("the same name twice: " + shown(name));
+        if (error == ENAMETOOLONG)
+            return refused("a name too long: " + shown(name));
+        return failed("cannot unpack " + shown(name) + ": " + std::strerror(error));
+    }
+
+    UnpackResult copy_data(archive *a, int fd, const std::string &name)
+    {
+        std::uint64_t file_bytes = 0;
+        char buffer[65536];
+        for (;;) {
+            const la_ssize_t n = archive_read_data(a, buffer, sizeof buffer);
+            if (n == 0)
+                return {};
+            if (n < 0)
+                return refused("cannot be read: " + error_of(a));
+            const auto size = static_cast<std::uint64_t>(n);
+            file_bytes += size;
+            unpacked_ += size;
+            if (file_bytes > bounds_.file_bytes)
+                return refused("a file larger than " + size_text(bounds_.file_bytes) + ": "
+                               + shown(name));
+            if (unpacked_ > bounds_.unpacked_bytes)
+                return refused("unpacks to more than " + size_text(bounds_.unpacked_bytes));
+            if (unpacked_ > ratio_floor && unpacked_ / bounds_.ratio > compressed_)
+                return refused("unpacks to more than " + std::to_string(bounds_.ratio)
+                               + " times its size (a zip bomb)");
+            if (!write_all(fd, buffer, static_cast<std::size_t>(n)))
+                return failed("cannot unpack " + shown(name) + ": " + std::strerror(errno));
+        }
+    }
+
+    const std::string &archive_;
+    const UnpackBounds &bounds_;
+    std::uint64_t compressed_ = 0;
+    std::uint64_t entries_ = 0;
+    std::uint64_t unpacked_ = 0;
+};
+
+void remove_below(int folder, int depth)
+{
+    DIR *dir = ::fdopendir(::dup(folder));
+    if (!dir)
+        return;
+    std::vector<std::string> names;
+    while (const dirent *e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.emplace_back(e->d_name);
+    }
+    ::closedir(dir);
+    for (const std::string &name : names) {
+        if (::unlinkat(folder, name.c_str(), 0) == 0 || depth > 256)
+            continue;
+        Fd sub = open_folder(folder, name.c_str());
+        if (sub.ok())
+            remove_below(sub.get(), depth + 1);
+        ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+    }
+}
+
+} // namespace
+
+UnpackResult unpack_archive(const std::string &archive, const std::string &destination,
+                            const UnpackBounds &bounds)
+{
+    if (::mkdir(destination.c_str(), 0755) != 0)
+        return {UnpackResult::Failed, "cannot make " + destination + ": " + std::strerror(errno)};
+    Fd root = open_folder(AT_FDCWD, destination.c_str());
+    if (!root.ok())
+        return {UnpackResult::Failed, "cannot open " + destination + ": " + std::strerror(errno)};
+    UnpackResult result = Unpacker(archive, bounds).run(root.get());
+    if (result.outcome != UnpackResult::Unpacked) {
+        root = Fd();
+        remove_tree(destination);
+    }
+    return result;
+}
+
+bool is_valid_utf8(const std::string &bytes)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
+    const std::size_t n = bytes.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = s[i];
+        std::size_t length = 0;
+        std::uint32_t code = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((c & 0xE0) == 0xC0) {
+            length = 2;
+            code = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3;
+            code = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4;
+            code = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > n)
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (s[i + k] & 0x3F);
+        }
+        static const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string entry_name_to_utf8(const std::string &raw)
+{
+    if (is_valid_utf8(raw))
+        return raw;
+    // GB18030 reads every GBK (CP936) name alike and is what glibc's iconv offers for both.
+    iconv_t cd = ::iconv_open("UTF-8", "GB18030");
+    std::string out;
+    if (cd == iconv_t(-1))
+        cd = nullptr;
+    std::size_t i = 0;
+    while (i < raw.size()) {
+        char converted[16];
+        bool done = false;
+        // One character at a time (GBK's are one, two or four bytes), so that a byte that
+        // belongs to neither encoding costs only itself.
+        for (std::size_t length = 1; cd && !done && length <= 4 && i + length <= raw.size();
+             ++length) {
+            char *in = const_cast<char *>(raw.data() + i);
+            std::size_t in_left = length;
+            char *to = converted;
+            std::size_t out_left = sizeof converted;
+            ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (::iconv(cd, &in, &in_left, &to, &out_left) != std::size_t(-1) && in_left == 0) {
+                out.append(converted, sizeof converted - out_left);
+                i += length;
+                done = true;
+            }
+        }
+        if (!done) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    if (cd)
+        ::iconv_close(cd);
+    return out;
+}
+
+void remove_tree(const std::string &path)
+{
+    Fd folder = open_folder(AT_FDCWD, path.c_str());
+    if (folder.ok())
+        remove_below(folder.get(), 0);
+    ::rmdir(path.c_str());
+}
+
+std::string ascii_lower(std::string text)
+{
+    for (char &c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+std::size_t archive_suffix_length(const std::string &name)
+{
+    static const char *const suffixes[] = {".tar.gz", ".tar.xz", ".tar.bz2", ".zip", ".tar",
+                                           ".tgz",    ".txz",    ".tbz2",    ".7z",  ".rar"};
+    const std::string lower = ascii_lower(name);
+    for (const char *suffix : suffixes) {
+        const std::size_t n = std::strlen(suffix);
+        if (lower.size() > n && lower.compare(lower.size() - n, n, suffix) == 0)
+            return n;
+    }
+    return 0;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+// Unpacking one hostile archive below a folder of the grader's own, and the file-system steps
+// that go with it: nothing is created outside that folder, no link is followed or made, and
+// every count and size is bounded while reading, before anything lands on disk.
+
+#include <cstdint>
+#include <string>
+
+struct UnpackBounds
+{
+    std::uint64_t entries;
+    std::uint64_t unpacked_bytes;
+    std::uint64_t file_bytes;
+    std::uint64_t ratio;
+};
+
+struct UnpackResult
+{
+    enum Outcome {
+        Unpacked,
+        Refused, // the archive broke a rule or a bound: its owner's fault
+        Failed,  // the grader could not write (a full disk, say): never its owner's fault
+    };
+    Outcome outcome = Unpacked;
+    std::string message; // for a person, when not Unpacked
+};
+
+// Unpacks `archive` into `destination`, a folder made here (its parent must exist; it must
+// not). What was unpacked of a refused archive is removed again.
+UnpackResult unpack_archive(const std::string &archive, const std::string &destination,
+                            const UnpackBounds &bounds);
+
+// A name as read from an archive, in UTF-8: kept when it is valid UTF-8, else read in the
+// Chinese Windows code page (GBK, as archives made there name their entries without saying
+// so); a byte that is neither becomes U+FFFD.
+std::string entry_name_to_utf8(const std::string &raw);
+
+bool is_valid_utf8(const std::string &bytes);
+
+// Removes the folder `path` and everything below it, following no link.
+void remove_tree(const std::string &path);
+
+// The length of the suffix by which a file name is an archive the intake unpacks (".zip",
+// ".tar.gz", ".7z", ...); 0 for any other name.
+std::size_t archive_suffix_length(const std::string &name);
+inline bool has_archive_suffix(const std::string &name)
+{
+    return archive_suffix_length(name) > 0;
+}
+
+// Lower-case ASCII, for comparing file names and suffixes that Windows treats alike.
+std::string ascii_lower(std::string text);

@@ -1,0 +1,321 @@
+// A class as a teacher receives it, graded from its sources: an archive in the course website's
+// layout with every kind of hand-in and hostile entry, and a plain folder graded by the command.
+#include "cli/commands.h"
+#include "grading/classwork.h"
+#include "judge/suitecases.h"
+#include "testsupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : data) {
+        crc ^= static_cast<unsigned char>(byte);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A zip written byte by byte, so that the test chooses what no tool would write: names in the
+// Windows Chinese code page, "..", links, a bomb.
+class Zip
+{
+public:
+    void add(const QByteArray &name, const QByteArray &data, bool deflate = false,
+             quint32 mode = 0100644, bool utf8 = true)
+    {
+        QByteArray stored = data;
+        if (deflate) // qCompress: a length, a zlib header, raw deflate, a checksum
+            stored = qCompress(data, 9).mid(6).chopped(4);
+        const quint16 flags = utf8 ? 0x0800 : 0;
+        const quint16 method = deflate ? 8 : 0;
+        const quint32 offset = static_cast<quint32>(body.size());
+        const quint32 crc = crc32(data);
+        QByteArray common;
+        put(common, flags, 2), put(common, method, 2), put(common, 0, 4), put(common, crc, 4);
+        put(common, stored.size(), 4), put(common, data.size(), 4), put(common, name.size(), 2);
+        put(common, 0, 2);
+        put(body, 0x04034b50, 4), put(body, 20, 2);
+        body += common + name + stored;
+        put(directory, 0x02014b50, 4), put(directory, 0x0314, 2), put(directory, 20, 2);
+        directory += common;
+        put(directory, 0, 2), put(directory, 0, 2), put(directory, 0, 2);
+        put(directory, mode << 16, 4), put(directory, offset, 4);
+        directory += name;
+        count += 1;
+    }
+    QByteArray bytes() const
+    {
+        QByteArray end;
+        put(end, 0x06054b50, 4), put(end, 0, 4), put(end, count, 2), put(end, count, 2);
+        put(end, directory.size(), 4), put(end, body.size(), 4), put(end, 0, 2);
+        return body + directory + end;
+    }
+
+private:
+    static void put(QByteArray &out, quint64 value, int size)
+    {
+        for (int i = 0; i < size; ++i)
+            out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    QByteArray body, directory;
+    int count = 0;
+};
+
+QByteArray source(const char *name)
+{
+    QFile file(QStringLiteral(ORVIMET_SOURCE_DIR "/examples/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The sample queue program's files, `queue.cpp` replaced where given.
+QList<QPair<QByteArray, QByteArray>> queue_sources(const QByteArray &queue_cpp
+                                                   = source("queue.cpp"))
+{
+    return {{"queue_main.cpp", source("queue_main.cpp")},
+            {"queue.cpp", queue_cpp},
+            {"queue.h", source("queue.h")},
+            {"exercise.h", source("exercise.h")},
+            {"fault.h", source("fault.h")}};
+}
+
+const char *const course = "_assignsubmission_file_/";
+
+Settings class_settings(const QString &reference)
+{
+    Settings settings;
+    settings.grading.exercise = Exercise::Queue;
+    settings.grading.reference_path = reference.toStdString();
+    settings.grading.limits.wall = std::chrono::milliseconds(1000);
+    settings.jobs = 2;
+    settings.seed = 7;
+    settings.quiet = true;
+    settings.grade.build_cpu = 3;
+    return settings;
+}
+
+QJsonObject student_named(const QJsonObject &results, const QString &name)
+{
+    for (const QJsonValue &s : results.value(QStringLiteral("students")).toArray())
+        if (s.toObject().value(QStringLiteral("name")).toString() == name)
+            return s.toObject();
+    return {};
+}
+
+} // namespace
+
+class TestGrade : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void courseArchive_data();
+    void courseArchive();
+    void exactCopies();
+    void plainFolderByTheCommand();
+
+private:
+    Workbench bench;
+    QJsonObject results;
+    ClassOutcome outcome;
+};
+
+void TestGrade::initTestCase()
+{
+    qputenv("XDG_CACHE_HOME", bench.path(QStringLiteral("cache")).toUtf8());
+    bench.write(QStringLiteral("secret.h"), "int teachers_secret = 1;\n");
+
+    Zip zip;
+    const auto student
+        = [&](const QByteArray &folder, const QList<QPair<QByteArray, QByteArray>> &files) {
+              for (const auto &file : files)
+                  zip.add(folder + course + file.first, file.second, true);
+          };
+    student("张三_101", queue_sources());
+    student("李四_102", queue_sources());
+    student("赵六_104",
+            queue_sources("#define ORVIMET_FAULT \"dequeue_from_back\"\n" + source("queue.cpp")));
+    student("钱七_105", {{"queue.cpp", "int main( {\n"}});
+    student("孙八_106",
+            {{"queue.cpp", "template<int N> struct B { enum { v = B<N - 1>::v + "
+                           "B<N - 2>::v }; };\nint main() { return B<100000>::v; }\n"}});
+    student("周九_107", {{"queue.cpp", "#include \"" + bench.path("secret.h").toUtf8()
+                                           + "\"\nint main() { return teachers_secret; }\n"}});
+    QByteArray pe(256, '\0');
+    pe[0] = 'M', pe[1] = 'Z', pe[0x3c] = char(0x80);
+    pe.replace(0x80, 4, QByteArray("PE\0\0", 4));
+    student("吴十_108", {{"queue.exe", pe}});
+    zip.add(QByteArray("郑一_109") + course, {}, false, 040755);
+    student("陈二_110",
+            {{"queue.cpp", "int main() { for (volatile int i = 0;; i = i + 1) {} }\n"}});
+    // 王五 in GBK, without the flag that marks a name as UTF-8.
+    for (const auto &file : queue_sources())
+        zip.add(QByteArray("\xCD\xF5\xCE\xE5_103") + course + file.first, file.second, true,
+                0100644, false);
+    Zip traversal, link, bomb;
+    traversal.add("../../escaped.cpp", "int main() {}\n");
+    link.add("queue.cpp", "/etc/passwd", false, 0120777);
+    bomb.add("queue.cpp", QByteArray(16 << 20, ' '), true);
+    student("冯三_111", {{"work.zip", traversal.bytes()}});
+    student("褚四_112", {{"work.zip", link.bytes()}});
+    student("卫五_113", {{"work.zip", bomb.bytes()}});
+    bench.write(QStringLiteral("class.zip"), zip.bytes());
+
+    const Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    ClassSettings work;
+    work.exercise = work.program_name = "queue";
+    work.grading = settings.grading;
+    work.jobs = 2;
+    work.options = {suite_options.begin(), suite_options.end()};
+    work.seed = 7;
+    work.build.limits.cpu_seconds = 3;
+    work.build.wall = std::chrono::seconds(10);
+    work.build.cache = bench.path(QStringLiteral("cache")).toStdString();
+    work.intake.unpacked_bytes = 8 << 20;
+    work.submissions = bench.path(QStringLiteral("class.zip")).toStdString();
+    QDir().mkpath(bench.path(QStringLiteral("results")));
+    QDir().mkpath(bench.path(QStringLiteral("scratch")));
+    work.results = bench.path(QStringLiteral("results")).toStdString();
+    work.scratch = bench.path(QStringLiteral("scratch")).toStdString() + "/";
+    outcome = grade_submissions(work, {}, {});
+    QVERIFY2(outcome.error.empty(), outcome.error.c_str());
+    QVERIFY(outcome.complete);
+    QFile file(bench.path(QStringLiteral("results/results.json")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QJsonParseError error;
+    results = QJsonDocument::fromJson(file.readAll(), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QVERIFY(!QFileInfo::exists(bench.path(QStringLiteral("escaped.cpp"))));
+}
+
+void TestGrade::courseArchive_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("correct"); // -1: some, not all
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("correct") << "张三"
+                             << "graded" << 10 << "";
+    QTest::newRow("GBK-named entries") << "王五"
+                                       << "graded" << 10 << "";
+    QTest::newRow("faulty") << "赵六"
+                            << "graded" << -1 << "";
+    QTest::newRow("not compiling") << "钱七"
+                                   << "does not compile" << 0 << "does not compile: ";
+    QTest::newRow("template bomb") << "孙八"
+                                   << "does not compile" << 0 << "does not compile: ";
+    QTest::newRow("includes a teacher's file") << "周九"
+                                               << "does not compile" << 0 << "does not compile: ";
+    QTest::newRow("Windows program")
+        << "吴十"
+        << "a Windows program" << 0 << "a Windows program: hand in the sources";
+    QTest::newRow("empty folder") << "郑一"
+                                  << "nothing handed in" << 0 << "nothing handed in";
+    QTest::newRow("hung") << "陈二"
+                          << "graded" << 0 << "";
+    QTest::newRow("traversal entry") << "冯三"
+                                     << "refused" << 0 << "work.zip: ";
+    QTest::newRow("link entry") << "褚四"
+                                << "refused" << 0 << "work.zip: ";
+    QTest::newRow("zip bomb") << "卫五"
+                              << "refused" << 0 << "work.zip: ";
+}
+
+void TestGrade::courseArchive()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, status);
+    QFETCH(int, correct);
+    QFETCH(QString, message);
+    const QJsonObject s = student_named(results, name);
+    QVERIFY2(!s.isEmpty(), qPrintable(name));
+    QCOMPARE(s.value(QStringLiteral("status")).toString(), status);
+    QVERIFY2(s.value(QStringLiteral("message")).toString().startsWith(message),
+             qPrintable(s.value(QStringLiteral("message")).toString()));
+    const int got = s.value(QStringLiteral("correct")).toInt();
+    if (correct < 0)
+        QVERIFY(got > 0 && got < 10);
+    else
+        QCOMPARE(got, correct);
+    QCOMPARE(s.value(QStringLiteral("cases")).toArray().size(), status == "graded" ? 10 : 0);
+    QVERIFY(!s.value(QStringLiteral("id")).toString().isEmpty());
+}
+
+void TestGrade::exactCopies()
+{
+    QCOMPARE(results.value(QStringLiteral("students")).toArray().size(), 13);
+    QCOMPARE(
+        student_named(results, QStringLiteral("张三")).value(QStringLiteral("copies")).toArray(),
+        QJsonArray({QStringLiteral("李四_102_assignsubmission_file_"),
+                    QStringLiteral("王五_103_assignsubmission_file_")}));
+    // A hung program costs three time-outs, not ten.
+    const QJsonObject hung = student_named(results, QStringLiteral("陈二"));
+    QCOMPARE(hung.value(QStringLiteral("timeouts")).toInt(), 3);
+    QCOMPARE(hung.value(QStringLiteral("not_run")).toInt(), 7);
+    QCOMPARE(
+        hung.value(QStringLiteral("cases")).toArray().last().toObject().value("note").toString(),
+        QStringLiteral("not run: gave up after 3 time-outs"));
+    QCOMPARE(results.value(QStringLiteral("totals")).toObject().value("refused").toInt(), 3);
+}
+
+void TestGrade::plainFolderByTheCommand()
+{
+    // A folder name with a blank; a handed-in Linux program without execute permission (archives
+    // often lose it); a program for another machine, which cannot start.
+    for (const char *folder : {"张 三", "李 四", "王 五"})
+        QDir().mkpath(bench.path(QStringLiteral("plain/")) + QString::fromUtf8(folder));
+    for (const auto &file : queue_sources())
+        bench.write(QStringLiteral("plain/张 三/") + QString::fromUtf8(file.first), file.second);
+    QVERIFY(QFile::copy(QStringLiteral(ORVIMET_EXAMPLES_DIR "/queue.exe"),
+                        bench.path(QStringLiteral("plain/李 四/queue"))));
+    QFile::setPermissions(bench.path(QStringLiteral("plain/李 四/queue")), QFile::ReadOwner);
+    QByteArray elf(64, '\0');
+    elf.replace(0, 4,
+                QByteArray("\x7f"
+                           "ELF"));
+    bench.write(QStringLiteral("plain/王 五/queue"), elf);
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.positional = {bench.path(QStringLiteral("plain")).toStdString()};
+    settings.grade.out = bench.path(QStringLiteral("out")).toStdString();
+    {
+        CoutCapture table;
+        QCOMPARE(grade_command(settings), some_wrong);
+        const QString said = QString::fromStdString(table.text());
+        QVERIFY2(said.contains("results: " + bench.path("out") + "/results.json\n")
+                     && said.contains("\nseed: 7\n"),
+                 qPrintable(said));
+        // The grade sheets and pages stand beside the results.
+        for (const char *name : {"grades.csv", "report.html", "feedback.zip"})
+            QVERIFY2(bench.exists(QStringLiteral("out/") + name), name);
+    }
+    QFile file(bench.path(QStringLiteral("out/results.json")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject plain = QJsonDocument::fromJson(file.readAll()).object();
+    QCOMPARE(student_named(plain, QStringLiteral("张 三")).value("correct").toInt(), 10);
+    QCOMPARE(student_named(plain, QStringLiteral("李 四")).value("correct").toInt(), 10);
+    const QJsonObject cannot = student_named(plain, QStringLiteral("王 五"));
+    QCOMPARE(cannot.value("status").toString(), QStringLiteral("could not start"));
+    QVERIFY(cannot.value("message").toString().startsWith("could not start: "));
+    QCOMPARE(cannot.value("correct").toInt(), 0);
+    // The results are never overwritten unless asked.
+    try {
+        grade_command(settings);
+        QFAIL("an existing results folder was replaced");
+    } catch (const Failure &failure) {
+        QVERIFY(failure.message.find("already exists") != std::string::npos);
+    }
+    settings.grade.force = true;
+    CoutCapture quiet;
+    QCOMPARE(grade_command(settings), some_wrong);
+}
+
+QTEST_GUILESS_MAIN(TestGrade)
+#include "tst_grade.moc"

@@ -1,0 +1,476 @@
+// Grade sheets, the class file, feedback.zip, the comparison of gradings and merged shards, made
+// from results.json files built here.
+#include "classresults.h"
+#include "gradebook/classfile.h"
+#include "gradebook/compare.h"
+#include "gradebook/gradebook.h"
+#include "gradebook/merge.h"
+#include "gradebook/pages.h"
+#include "gradebook/sheets.h"
+#include "judge/utf8.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <archive.h>
+#include <archive_entry.h>
+
+Q_DECLARE_METATYPE(std::string)
+Q_DECLARE_METATYPE(QList<int>)
+
+namespace {
+
+ClassResults parsed(const QJsonObject &object)
+{
+    ClassResults results;
+    std::string error;
+    if (!parse_results(to_bytes(object), results, error))
+        qFatal("%s", error.c_str());
+    return results;
+}
+
+std::string read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+std::vector<std::string> zip_names(const std::string &zip)
+{
+    std::vector<std::string> names;
+    archive *reader = archive_read_new();
+    archive_read_support_format_zip(reader);
+    archive_read_open_memory(reader, zip.data(), zip.size());
+    archive_entry *entry = nullptr;
+    while (archive_read_next_header(reader, &entry) == ARCHIVE_OK)
+        names.push_back(archive_entry_pathname_utf8(entry));
+    archive_read_free(reader);
+    return names;
+}
+
+} // namespace
+
+class TestGradebook : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void score_data();
+    void score();
+    void classFile_data();
+    void classFile();
+    void escapeInvalidUtf8_data();
+    void escapeInvalidUtf8();
+    void gradesCsvReadsBack();
+    void worksheet_data();
+    void worksheet();
+    void feedbackZipFolders();
+    void hostileOutputIsEscaped();
+    void compareGradings();
+    void threeShardsMergedAreOneRun();
+    void badShards_data();
+    void badShards();
+    void outputsOfAnUnfinishedGrading();
+};
+
+void TestGradebook::score_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("verdicts");
+    QTest::addColumn<int>("findings");
+    QTest::addColumn<QByteArray>("rule"); // scoring as results.json writes it
+    QTest::addColumn<double>("points");   // -1: no points at all
+    const QByteArray plain = R"({"points": 100})";
+    const QByteArray groups = R"({"points": 100, "groups": [
+        {"name": "a", "weight": 1, "cases": [0, 1, 2, 3, 4]},
+        {"name": "b", "weight": 3, "cases": [5, 6, 7, 8, 9]}]})";
+    const QByteArray all_or_nothing = R"({"points": 40, "groups": [
+        {"name": "a", "weight": 1, "cases": [0, 1]},
+        {"name": "b", "weight": 1, "all_or_nothing": true, "cases": [2, 3]}]})";
+    QTest::newRow("share of correct cases") << "graded"
+                                            << "ccccccccww" << 0 << plain << 80.0;
+    QTest::newRow("thirds round to hundredths") << "graded"
+                                                << "ccw" << 0 << plain << 66.67;
+    QTest::newRow("time-outs count wrong") << "graded"
+                                           << "cttt" << 0 << plain << 25.0;
+    QTest::newRow("cases the grader failed are left out") << "graded"
+                                                          << "cccn" << 0 << plain << 100.0;
+    QTest::newRow("does not compile earns 0") << "does not compile"
+                                              << "" << 0 << plain << 0.0;
+    QTest::newRow("a Windows program earns 0") << "a Windows program"
+                                               << "" << 0 << plain << 0.0;
+    QTest::newRow("grader failure gives no points") << "not graded"
+                                                    << "" << 0 << plain << -1.0;
+    QTest::newRow("weighted groups") << "graded"
+                                     << "cccccwwwww" << 0 << groups << 25.0;
+    QTest::newRow("all or nothing group with one wrong") << "graded"
+                                                         << "cccw" << 0 << all_or_nothing << 20.0;
+    QTest::newRow("memcheck penalty")
+        << "graded"
+        << "cccc" << 2 << QByteArray(R"({"points": 10, "memcheck_penalty": 3})") << 7.0;
+    QTest::newRow("penalty never below 0")
+        << "graded"
+        << "wwww" << 1 << QByteArray(R"({"points": 10, "memcheck_penalty": 3})") << 0.0;
+}
+
+void TestGradebook::score()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, verdicts);
+    QFETCH(int, findings);
+    QFETCH(QByteArray, rule);
+    QFETCH(double, points);
+    const StudentRecord student
+        = student_from_json(student_json({"Ann", "101", status, verdicts, "x", findings}));
+    const auto got = ::score(student, rule_from_json(QJsonDocument::fromJson(rule).object()));
+    QCOMPARE(got.value_or(-1), points);
+}
+
+void TestGradebook::classFile_data()
+{
+    QTest::addColumn<std::string>("text");
+    QTest::addColumn<std::string>("error"); // empty: read
+    QTest::newRow("the example") << example_class_file() << std::string();
+    QTest::newRow("groups") << std::string("[[groups]]\nname = \"a\"\ncases = [0, 2]\n")
+                            << std::string();
+    QTest::newRow("not TOML names its line")
+        << std::string("exercise = \"queue\"\npoints = \n") << std::string("c.toml:2: ");
+    QTest::newRow("misspelt key") << std::string("exercise = \"queue\"\npionts = 5\n")
+                                  << std::string("c.toml:2: unknown key \"pionts\"");
+    QTest::newRow("misspelt key in a table")
+        << std::string("[limits]\nwall_second = 5\n") << std::string("c.toml:2: unknown key");
+    QTest::newRow("unknown exercise")
+        << std::string("exercise = \"heap\"\n") << std::string("c.toml:1: exercise must be");
+    QTest::newRow("wrong kind") << std::string("[limits]\n\nwall_seconds = \"ten\"\n")
+                                << std::string("c.toml:3: wall_seconds must be a number");
+    QTest::newRow("fraction of a whole number")
+        << std::string("jobs = 1.5\n") << std::string("c.toml:1: jobs must be a whole");
+    QTest::newRow("negative case of a group")
+        << std::string("[[groups]]\nname = \"a\"\ncases = [1, -2]\n")
+        << std::string("c.toml:3: cases of a group");
+    QTest::newRow("penalty above the maximum") << std::string("points = 5\nmemcheck_penalty = 6\n")
+                                               << std::string("memcheck_penalty (6) is more");
+    QTest::newRow("unknown case list")
+        << std::string("[cases]\nsource = \"all\"\n") << std::string("c.toml:2: source must be");
+}
+
+void TestGradebook::classFile()
+{
+    QFETCH(std::string, text);
+    QFETCH(std::string, error);
+    ClassFile settings;
+    settings.compiler = "kept";
+    std::string got;
+    const bool ok = parse_class_file(text, "c.toml", settings, got);
+    QVERIFY2(ok == error.empty(), got.c_str());
+    QVERIFY2(got.rfind(error, 0) == 0 || got.find(error) != std::string::npos, got.c_str());
+    if (!ok) // a bad file changes nothing
+        QCOMPARE(settings.compiler, std::string("kept"));
+    if (QByteArray(QTest::currentDataTag()) == "groups") {
+        QCOMPARE(settings.scoring.groups.size(), std::size_t(1));
+        QCOMPARE(settings.scoring.groups[0].cases, std::vector<int>({0, 2}));
+        QCOMPARE(settings.compiler, std::string("kept")); // what the file does not say stays
+    }
+    if (QByteArray(QTest::currentDataTag()) == "the example")
+        QCOMPARE(settings.exercise.value_or(Exercise::Stack), Exercise::Queue);
+}
+
+void TestGradebook::escapeInvalidUtf8_data()
+{
+    QTest::addColumn<std::string>("bytes");
+    QTest::addColumn<std::string>("text");
+    QTest::newRow("UTF-8 stays") << std::string("队列 ok\n") << std::string("队列 ok\n");
+    QTest::newRow("GBK bytes") << std::string("\xB6\xD3\xC1\xD0")
+                               << std::string("\\xB6\\xD3\\xC1\\xD0");
+    QTest::newRow("backslash doubles") << std::string("a\\xB6") << std::string("a\\\\xB6");
+    QTest::newRow("cut sequence at the end")
+        << std::string("a\xE9\x98") << std::string("a\\xE9\\x98");
+    QTest::newRow("overlong slash") << std::string("\xC0\xAF") << std::string("\\xC0\\xAF");
+    QTest::newRow("surrogate") << std::string("\xED\xA0\x80") << std::string("\\xED\\xA0\\x80");
+    QTest::newRow("NUL kept") << std::string("a\0b", 3) << std::string("a\0b", 3);
+}
+
+void TestGradebook::escapeInvalidUtf8()
+{
+    QFETCH(std::string, bytes);
+    QFETCH(std::string, text);
+    QCOMPARE(escape_invalid_utf8(bytes), text);
+}
+
+void TestGradebook::gradesCsvReadsBack()
+{
+    const ClassResults results = parsed(class_json(hostile_class()));
+    Points points;
+    for (const StudentRecord &s : results.students)
+        points.push_back(::score(s, ScoringRule{}));
+    const std::string csv = grades_csv(results, points, ScoringRule{});
+    QVERIFY(csv.rfind(utf8_bom, 0) == 0);
+    std::vector<std::vector<std::string>> rows;
+    std::string error;
+    QVERIFY2(parse_csv(csv, rows, error), error.c_str());
+    QCOMPARE(rows.size(), results.students.size() + 1);
+    for (std::size_t i = 0; i < results.students.size(); ++i) {
+        const auto &row = rows[i + 1];
+        QCOMPARE(row.size(), std::size_t(10));
+        QCOMPARE(row[0], spreadsheet_text(results.students[i].name));
+        QCOMPARE(row[2], results.students[i].status);
+    }
+    // A name a spreadsheet would run as a formula is read as text; the others stay as they are.
+    QCOMPARE(rows[3][0], std::string("'=cmd|\"a,b\"\nx"));
+    QCOMPARE(rows[4][3], std::string("80"));
+    QCOMPARE(rows[7][3], std::string()); // not graded: no points, not 0
+}
+
+void TestGradebook::worksheet_data()
+{
+    QTest::addColumn<QByteArray>("sheet");
+    QTest::addColumn<QList<int>>("filled"); // grade, last change, feedback columns; -1: none
+    QTest::addColumn<std::string>("error");
+    const QByteArray rows = "\"Participant 101\",\"Ann\",\"a@x\",\"\",\"100.00\",\"-\",\"\"\r\n"
+                            "\"Participant 999\",\"Zoe\",\"z@x\",\"\",\"100.00\",\"-\",\"\"\r\n"
+                            "\"Participant 102\",\"Bob\",\"b@x\",\"50\",\"100.00\",\"-\",\"\"\r\n";
+    QTest::newRow("English")
+        << "\xEF\xBB\xBFIdentifier,Full name,Email address,Grade,Maximum Grade,"
+           "Last modified (grade),Feedback comments\r\n"
+               + rows
+        << QList<int>{3, 5, 6} << std::string();
+    QTest::newRow("Chinese headers")
+        << "标识符,姓名,电子邮件地址,成绩,满分,最后修改（成绩）,反馈评语\n" + rows
+        << QList<int>{3, 5, 6} << std::string();
+    QTest::newRow("unknown language: the grade before the maximum")
+        << "Tunniste,Nimi,Sähköposti,Arvosana,Enimmäis,Muokattu,Palaute\n" + rows
+        << QList<int>{3, -1, -1} << std::string();
+    QTest::newRow("identifiers of another assignment")
+        << QByteArray("Identifier,Grade\n\"Participant 7\",\"\"\n") << QList<int>()
+        << std::string("no column of the worksheet holds identifiers");
+    QTest::newRow("no grade column")
+        << QByteArray("Identifier,Name\n\"Participant 101\",\"Ann\"\n") << QList<int>()
+        << std::string("grade column was found neither");
+    QTest::newRow("not CSV") << QByteArray("Identifier,Grade\n\"Participant 101\",\"5\"x\n")
+                             << QList<int>() << std::string("not CSV");
+}
+
+void TestGradebook::worksheet()
+{
+    QFETCH(QByteArray, sheet);
+    QFETCH(QList<int>, filled);
+    QFETCH(std::string, error);
+    const ClassResults results = parsed(class_json(hostile_class()));
+    Points points;
+    for (const StudentRecord &s : results.students)
+        points.push_back(::score(s, ScoringRule{}));
+    std::string out, got;
+    std::vector<std::string> notes;
+    const bool ok
+        = fill_worksheet(sheet.toStdString(), results, points, ScoringRule{}, out, got, notes);
+    QVERIFY2(ok == error.empty(), got.c_str());
+    QVERIFY2(got.find(error) != std::string::npos, got.c_str());
+    if (!ok)
+        return;
+    std::vector<std::vector<std::string>> before, after;
+    QVERIFY(parse_csv(sheet.toStdString(), before, got) && parse_csv(out, after, got));
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after[0], before[0]); // the header in the teacher's language stays
+    QCOMPARE(after[2], before[2]); // a participant who is not in the class stays as downloaded
+    for (std::size_t r : {std::size_t(1), std::size_t(3)}) {
+        const std::string points_cell = r == 1 ? "80" : "0";
+        for (std::size_t c = 0; c < before[r].size(); ++c) {
+            const int column = static_cast<int>(c);
+            if (column == filled[0])
+                QCOMPARE(after[r][c], points_cell);
+            else if (column == filled[1])
+                QCOMPARE(after[r][c], std::string("2026-12-08T10:15:00Z"));
+            else if (column == filled[2])
+                QVERIFY(after[r][c].rfind(points_cell + " of 100 points.", 0) == 0);
+            else
+                QCOMPARE(after[r][c], before[r][c]);
+        }
+    }
+}
+
+void TestGradebook::feedbackZipFolders()
+{
+    QTemporaryDir dir;
+    write(dir.filePath("results.json"), to_bytes(class_json(hostile_class())));
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), {}, error), 0);
+    std::vector<std::string> names = zip_names(read(dir.filePath("feedback.zip")));
+    std::sort(names.begin(), names.end());
+    // Underscores would split the folder name where the course website looks for the id, and a
+    // leading dot would hide the file from it; a student whose grading failed gets a page too.
+    QCOMPARE(names.size(), std::size_t(8));
+    QVERIFY(std::find(names.begin(), names.end(), "王-小明_103_assignfeedback_file/feedback.html")
+            != names.end());
+    QVERIFY(std::find(names.begin(), names.end(), "hidden_106_assignfeedback_file/feedback.html")
+            != names.end());
+    QVERIFY(
+        std::find(names.begin(), names.end(), "<b>Bold<-b>_107_assignfeedback_file/feedback.html")
+        != names.end());
+    QVERIFY(std::find(names.begin(), names.end(),
+                      "=cmd|\"a,b\"-x_108_assignfeedback_file/feedback.html")
+            != names.end());
+    QCOMPARE(QDir(dir.filePath("feedback")).entryList(QDir::Files).size(), 8);
+}
+
+void TestGradebook::hostileOutputIsEscaped()
+{
+    QTemporaryDir dir;
+    write(dir.filePath("results.json"), to_bytes(class_json(hostile_class())));
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), {}, error), 0);
+    const std::string report = read(dir.filePath("report.html"));
+    const std::string page = read(dir.filePath("feedback/Ann_101.html"));
+    for (const std::string &html : {report, page}) {
+        QVERIFY(html.find("<script>document.title") == std::string::npos);
+        QVERIFY(html.find("<img") == std::string::npos);
+        QVERIFY(html.find("<b>Bold") == std::string::npos);
+        QVERIFY(html.find("<b>stray") == std::string::npos);
+        // No tag fetches anything from anywhere.
+        QVERIFY(!QString::fromStdString(html).contains(
+            QRegularExpression("<[^>]*\\s(src|href)=\"?[a-z]+:")));
+        QVERIFY(html.find("<link") == std::string::npos);
+    }
+    QVERIFY(page.find("&lt;script&gt;document.title=&apos;pwned&apos;&lt;/script&gt;")
+            != std::string::npos);
+    QVERIFY(page.find("<script") == std::string::npos);
+    // Cut answers say their full size; the first differing word is marked.
+    const std::string cut = read(dir.filePath("feedback/张三_104.html"));
+    QVERIFY(cut.find("(1048576 bytes)") != std::string::npos);
+    QVERIFY(read(dir.filePath("feedback/王-小明_103.html")).find("S 5 <mark>\\xB5\\xC4</mark> 2")
+            != std::string::npos);
+}
+
+void TestGradebook::compareGradings()
+{
+    QList<StudentSpec> before = hostile_class(), after = hostile_class();
+    after[4].status = "graded"; // Bob's program compiles after a fix of the grader's flags
+    after[4].verdicts = "cccccccccc";
+    after[3].verdicts = "cccccccccc"; // Ann: 80 -> 100
+    after.removeAt(5);                // 张三 left
+    const ClassResults old_results = parsed(class_json(before));
+    const ClassResults new_results = parsed(class_json(after));
+    Points points;
+    for (const StudentRecord &s : new_results.students)
+        points.push_back(::score(s, ScoringRule{}));
+    std::vector<std::string> lines;
+    for (const Change &change : compare(old_results, new_results, points))
+        lines.push_back(change_line(change));
+    QCOMPARE(lines, std::vector<std::string>(
+                        {"Ann (101): 80 → 100", "Bob (102): does not compile → graded, 0 → 100",
+                         "张三 (104): no longer in the class (was graded, 10)"}));
+}
+
+void TestGradebook::threeShardsMergedAreOneRun()
+{
+    const QJsonObject one_run = class_json(hostile_class());
+    std::vector<QJsonObject> shards(3, one_run);
+    const QJsonArray students = one_run.value("students").toArray();
+    for (int k = 0; k < 3; ++k) {
+        QJsonArray part;
+        QJsonObject totals = one_run.value("totals").toObject();
+        for (auto it = totals.begin(); it != totals.end(); ++it)
+            it.value() = 0;
+        // The k-th of every three students, as a stable split by position would give.
+        for (int i = k; i < students.size(); i += 3) {
+            part.append(students[i]);
+            QString key = students[i].toObject().value("status").toString();
+            key.remove(QStringLiteral("a ")).replace(' ', '_');
+            totals.insert("students", totals.value("students").toInt() + 1);
+            totals.insert(key, totals.value(key).toInt() + 1);
+        }
+        shards[std::size_t(k)].insert("students", part);
+        shards[std::size_t(k)].insert("totals", totals);
+        shards[std::size_t(k)].insert("shard", QJsonObject{{"index", 3 - k}, {"count", 3}});
+    }
+    shards[1].insert("date", "2026-12-08T10:14:00Z"); // the parts end at different times
+    QJsonObject merged;
+    std::string error;
+    QVERIFY2(merge_documents(shards, merged, error), error.c_str());
+    QCOMPARE(merged, one_run);
+
+    // Through the folders, as `orvimet-cli merge` does it.
+    QTemporaryDir dir;
+    std::vector<std::string> folders;
+    for (int k = 0; k < 3; ++k) {
+        const QString folder = dir.filePath(QString::number(k));
+        QDir().mkpath(folder);
+        write(folder + "/results.json", to_bytes(shards[std::size_t(k)]));
+        folders.push_back(folder.toStdString());
+    }
+    const std::string out = dir.filePath("merged").toStdString();
+    QVERIFY2(merge_results(folders, out, error), error.c_str());
+    QCOMPARE(QJsonDocument::fromJson(
+                 QByteArray::fromStdString(read(dir.filePath("merged/results.json"))))
+                 .object(),
+             one_run);
+    QVERIFY(!merge_results({folders[0], out}, out, error));
+}
+
+void TestGradebook::badShards_data()
+{
+    QTest::addColumn<QByteArray>("change"); // JSON merged into the second part
+    QTest::addColumn<std::string>("error");
+    QTest::newRow("other flags")
+        << QByteArray(R"({"build": {"compiler": "g++", "flags": ["-O0"]}})")
+        << std::string("part 2 was graded differently from part 1: \"build\"");
+    QTest::newRow("unfinished") << QByteArray(R"({"complete": false})")
+                                << std::string("part 2 did not finish");
+    QTest::newRow("the same shard twice") << QByteArray(R"({"shard": {"index": 1, "count": 2}})")
+                                          << std::string("part 2 is shard 1/2, which does not fit");
+    QTest::newRow("a student twice")
+        << QByteArray(R"({"students": "first"})") << std::string("is in more than one part");
+}
+
+void TestGradebook::badShards()
+{
+    QFETCH(QByteArray, change);
+    QFETCH(std::string, error);
+    QJsonObject first = class_json(hostile_class());
+    first.insert("shard", QJsonObject{{"index", 1}, {"count", 2}});
+    QJsonObject second = first;
+    second.insert("shard", QJsonObject{{"index", 2}, {"count", 2}});
+    second.insert("students", QJsonArray());
+    const QJsonObject changes = QJsonDocument::fromJson(change).object();
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        second.insert(it.key(),
+                      it.value() == QJsonValue("first") ? first.value(it.key()) : it.value());
+    QJsonObject merged;
+    std::string got;
+    QVERIFY(!merge_documents({first, second}, merged, got));
+    QVERIFY2(got.find(error) != std::string::npos, got.c_str());
+}
+
+void TestGradebook::outputsOfAnUnfinishedGrading()
+{
+    QTemporaryDir dir;
+    QJsonObject results = class_json(hostile_class());
+    results.insert("complete", false);
+    write(dir.filePath("results.json"), to_bytes(results));
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), {}, error), 2);
+    QVERIFY2(error.find("did not finish") != std::string::npos, error.c_str());
+    QVERIFY(!QFile::exists(dir.filePath("grades.csv")));
+
+    // Finished, the rule given is written back with each student's points.
+    results.insert("complete", true);
+    write(dir.filePath("results.json"), to_bytes(results));
+    GradebookOptions options;
+    options.scoring = ScoringRule{10, 2, {}};
+    QCOMPARE(write_outputs(dir.path().toStdString(), options, error), 0);
+    const QJsonObject written
+        = QJsonDocument::fromJson(QByteArray::fromStdString(read(dir.filePath("results.json"))))
+              .object();
+    QCOMPARE(written.value("scoring").toObject().value("memcheck_penalty").toDouble(), 2.0);
+    const QJsonArray students = written.value("students").toArray();
+    QCOMPARE(students[3].toObject().value("points").toDouble(), 6.0); // Ann: 8 of 10, less 2
+    QVERIFY(students[6].toObject().value("points").isNull());         // 李四: not graded
+}
+
+QTEST_GUILESS_MAIN(TestGradebook)
+#include "tst_gradebook.moc"
