@@ -258,9 +258,7 @@ std::string failure_reason(const std::string &log, const Limits &limits, bool &l
                + " s of CPU time";
     if (says("out of memory") || says("memory exhausted") || says("Cannot allocate memory"))
         return "the compiler needed more than " + size_in_mib(limits.memory_bytes) + " of memory";
-    // The sandbox's /tmp, where the compiler keeps its temporary files, holds one file's worth.
-    if (says("File size limit exceeded") || says("File too large")
-        || says("No space left on device"))
+    if (says("File size limit exceeded") || says("File too large"))
         return "the compiler wrote a file larger than " + size_in_mib(limits.file_bytes);
     if (says("Killed signal terminated"))
         return "the compiler was killed at a limit of CPU time or memory";
@@ -729,7 +727,9 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
             return not_built(result, unreadable + " cannot be read by the sandbox's user");
     }
 
-    std::vector<std::string> argv{compiler};
+    // The compiler keeps its temporary files in the build folder, which is the program's user's
+    // whether or not the sandbox's /tmp is, and bounded by the same limits.
+    std::vector<std::string> argv{"/usr/bin/env", "TMPDIR=" + folder, compiler};
     argv.insert(argv.end(), flags.begin(), flags.end());
     std::vector<std::string> include_folders;
     for (const std::string &header : headers) {
@@ -781,8 +781,12 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         }
         break;
     case ChildRun::End::Exited:
-        if (run.exit_code == 127 && log.find("not found") != std::string::npos)
+        // The compiler itself never ends so; env does when it cannot find the compiler.
+        if (run.exit_code == 127)
             return not_built(result, "the sandbox has no compiler " + compiler);
+        // No file of a build may grow past the limit: a full disk is the grader's.
+        if (run.exit_code != 0 && log.find("No space left on device") != std::string::npos)
+            return not_built(result, "no space left on the grader's disk for the build");
         if (run.exit_code != 0) {
             result = failed(result, failure_reason(log, limits, limited));
             break;

@@ -244,6 +244,41 @@ private slots:
         } else {
             QVERIFY(second.status == BuildResult::Status::NotBuilt);
         }
+        // An entry found altered goes, rather than being found again.
+        if (change == QLatin1String("altered"))
+            QVERIFY(
+                !QFileInfo::exists(cache + QLatin1Char('/') + QString::fromStdString(first.hash)));
+    }
+
+    // What keeps the grader from building is never the student's failure.
+    void graderFailure_data()
+    {
+        QTest::addColumn<QString>("compiler");
+        QTest::addColumn<QString>("bwrap");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no such compiler") << "/usr/bin/orvimet-no-compiler"
+                                          << "bwrap"
+                                          << "cannot run the compiler";
+        QTest::newRow("a compiler the sandbox does not show")
+            << "/opt/gcc/bin/g++"
+            << "bwrap"
+            << "not in the system folders the sandbox shows";
+        QTest::newRow("no sandbox") << "g++"
+                                    << "/nonexistent/bwrap"
+                                    << "the sandbox did not start";
+    }
+
+    void graderFailure()
+    {
+        QFETCH(QString, compiler);
+        QFETCH(QString, bwrap);
+        QFETCH(QString, reason);
+        BuildSettings settings = low_settings(folder(QStringLiteral("cache")));
+        settings.compiler = compiler.toStdString();
+        settings.sandbox.bwrap = bwrap.toStdString();
+        const BuildResult result = build(settings, {{"queue.cpp", correct}});
+        QVERIFY(result.status == BuildResult::Status::NotBuilt);
+        QVERIFY2(QString::fromStdString(result.reason).contains(reason), result.reason.c_str());
     }
 
     void cacheKeepsTheNewestWithinItsBound()
