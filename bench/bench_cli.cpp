@@ -354,7 +354,7 @@ int main(int argc, char *argv[])
                 const double floor
                     = median(times[floor_label]) / median(times[floor_label + " x2"]);
                 const double goal = std::min(1.8, floor);
-                std::printf("%-10s two jobs %-8s %.2fx; goal %.2fx (1.8x, or %s x2: %.2fx): %s\n",
+                std::printf("%-10s two jobs %-8s %.3fx; goal %.3fx (1.8x, or %s x2: %.3fx): %s\n",
                             qPrintable(exercise), qPrintable(kind), speed_up, goal,
                             qPrintable(floor_label), floor, speed_up >= goal ? "met" : "not met");
             }
