@@ -18,7 +18,10 @@
 // sandbox itself costs: "bwrap" starts `bwrap --ro-bind / / true` as often as there are cases,
 // the least a bubblewrap sandbox costs; "sandboxed" makes each student run through the grader's
 // own sandboxed runner (namespaces, binds, launcher, limits; one sandbox kept for each
-// program's ten runs), one after another, judging nothing.
+// program's ten runs), one after another, judging nothing. "direct x2" and "sandboxed x2" make
+// the same runs in two processes at once, each taking every other program: what two cores give
+// a bare loop at this moment, the floor that two jobs of the grader are held to when the machine
+// is too busy for 1.8x.
 
 #include "judge/suitecases.h"
 #include "sandbox/process.h"
@@ -188,8 +191,11 @@ std::vector<Argv> student_runs(const QTemporaryDir &dir, const QStringList &prog
 
 // The same runs through the grader's sandboxed runner, judging nothing: one working folder per
 // program, made once, and the program's sandbox kept for its ten runs, as the grader does.
-Timing sandbox_all(const QTemporaryDir &dir, const std::vector<Argv> &runs)
+Timing sandbox_all(const QTemporaryDir &dir, const std::vector<Argv> &runs,
+                   unsigned first_uid = Sandbox{}.first_uid)
 {
+    Sandbox sandbox;
+    sandbox.first_uid = first_uid;
     const double cpu_before = children_cpu_ms();
     QElapsedTimer timer;
     timer.start();
@@ -206,12 +212,51 @@ Timing sandbox_all(const QTemporaryDir &dir, const std::vector<Argv> &runs)
             QDir().mkpath(QString::fromStdString(command.workdir));
         }
         command.argv = run;
-        const ChildRun child = run_child(command, Limits{}, Sandbox{});
+        const ChildRun child = run_child(command, Limits{}, sandbox);
         if (child.end != ChildRun::End::Exited)
             fail(QStringLiteral("a sandboxed run did not end normally: %1")
                      .arg(QString::fromStdString(child.failure)));
     }
     end_kept_sandboxes();
+    return {static_cast<double>(timer.nsecsElapsed()) / 1e6, children_cpu_ms() - cpu_before};
+}
+
+// The runs of every other program (`half` 0 or 1): each program's ten runs stay together.
+std::vector<Argv> half_of(const std::vector<Argv> &runs, int half)
+{
+    std::vector<Argv> kept;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (static_cast<int>(i / 10 % 2) == half)
+            kept.push_back(runs[i]);
+    }
+    return kept;
+}
+
+// `work(half)` for both halves at once, each in a process of its own.
+template<class Work>
+Timing in_two_processes(Work work)
+{
+    const double cpu_before = children_cpu_ms();
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pids[2];
+    for (int half = 0; half < 2; ++half) {
+        pids[half] = fork();
+        if (pids[half] == 0) {
+            work(half);
+            _exit(0);
+        }
+        if (pids[half] < 0)
+            fail(QStringLiteral("cannot fork"));
+    }
+    bool good = true;
+    for (const pid_t pid : pids) {
+        int status = 0;
+        good = waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0
+               && good;
+    }
+    if (!good)
+        fail(QStringLiteral("a loop in two processes failed"));
     return {static_cast<double>(timer.nsecsElapsed()) / 1e6, children_cpu_ms() - cpu_before};
 }
 
@@ -233,6 +278,9 @@ int main(int argc, char *argv[])
         fail(QStringLiteral("no scratch folder"));
 
     const int cases = options.programs * 10;
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average at the start: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
     std::printf("%d programs x 10 option strings = %d cases per run; median of %d runs\n\n",
                 options.programs, cases, options.runs);
     std::printf("%-10s %-10s %11s %11s %11s %9s %11s\n", "class", "jobs", "median ms", "range ms",
@@ -256,7 +304,7 @@ int main(int argc, char *argv[])
         const std::vector<Argv> bare_bwrap(runs.size(), {"bwrap", "--ro-bind", "/", "/", "true"});
         // Floors first, then the grader with and without the sandbox for each job count.
         std::map<QString, std::vector<double>> times, busy;
-        std::vector<QString> order{"direct", "bwrap", "sandboxed"};
+        std::vector<QString> order{"direct", "direct x2", "bwrap", "sandboxed", "sandboxed x2"};
         for (const int jobs : options.jobs) {
             order.push_back(QStringLiteral("%1 bare").arg(jobs));
             order.push_back(QStringLiteral("%1 sandbox").arg(jobs));
@@ -268,8 +316,14 @@ int main(int argc, char *argv[])
         };
         for (int run = 0; run < options.runs; ++run) {
             record("direct", spawn_all(dir, runs));
+            record("direct x2",
+                   in_two_processes([&](int half) { spawn_all(dir, half_of(runs, half)); }));
             record("bwrap", spawn_all(dir, bare_bwrap));
             record("sandboxed", sandbox_all(dir, runs));
+            // The second process's programs run as other users, as a second job's do.
+            record("sandboxed x2", in_two_processes([&](int half) {
+                       sandbox_all(dir, half_of(runs, half), Sandbox{}.first_uid + 512 * half);
+                   }));
             for (const int jobs : options.jobs) {
                 record(QStringLiteral("%1 bare").arg(jobs),
                        grade(dir, exercise, programs, jobs, false));
@@ -278,11 +332,35 @@ int main(int argc, char *argv[])
             }
         }
         for (const QString &label : order) {
-            const bool grader = label.contains(' ');
-            const QString first = label.endsWith("bare") ? order[3] : order[4];
+            const bool grader = label.endsWith(QLatin1String(" bare"))
+                                || label.endsWith(QLatin1String(" sandbox"));
+            QString first;
+            if (label.endsWith(QLatin1String("bare")))
+                first = QStringLiteral("%1 bare").arg(options.jobs.front());
+            else if (grader)
+                first = QStringLiteral("%1 sandbox").arg(options.jobs.front());
+            else if (label.endsWith(QLatin1String(" x2")))
+                first = label.chopped(3);
             print_row(exercise, label, times[label], busy[label],
-                      grader ? median(times[first]) : 0);
+                      first.isEmpty() ? 0 : median(times[first]));
+        }
+        // Two jobs against one, held to 1.8x, or to what two bare loops got from the machine in
+        // the same sitting when that is less.
+        if (std::find(options.jobs.begin(), options.jobs.end(), 2) != options.jobs.end()
+            && options.jobs.front() == 1) {
+            for (const QString &kind : {QStringLiteral("bare"), QStringLiteral("sandbox")}) {
+                const double speed_up = median(times["1 " + kind]) / median(times["2 " + kind]);
+                const QString floor_label = kind == "bare" ? "direct" : "sandboxed";
+                const double floor
+                    = median(times[floor_label]) / median(times[floor_label + " x2"]);
+                const double goal = std::min(1.8, floor);
+                std::printf("%-10s two jobs %-8s %.3fx; goal %.3fx (1.8x, or %s x2: %.3fx): %s\n",
+                            qPrintable(exercise), qPrintable(kind), speed_up, goal,
+                            qPrintable(floor_label), floor, speed_up >= goal ? "met" : "not met");
+            }
         }
     }
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average at the end: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
     return 0;
 }
