@@ -257,16 +257,20 @@ void memory_table()
         fail(QStringLiteral("no scratch folder"));
     const QStringList honest = make_class(dir, QStringLiteral("queue"), 10);
     QDir(dir.path()).mkpath(QStringLiteral("printer"));
+    // The printer is a script beside its own copy of the child, so that the sandbox shows both.
     QFile script(dir.filePath(QStringLiteral("printer/queue.exe")));
-    if (!script.open(QIODevice::WriteOnly)
-        || script.write("#!/bin/sh\nexec " ORVIMET_TINYCHILD " -B 1000000000000000\n") < 0)
+    if (!QFile::copy(QStringLiteral(ORVIMET_TINYCHILD),
+                     dir.filePath(QStringLiteral("printer/child")))
+        || !script.open(QIODevice::WriteOnly)
+        || script.write("#!/bin/sh\nexec \"${0%/*}/child\" -B 1000000000000000\n") < 0)
         fail(QStringLiteral("cannot write the printer"));
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
     std::printf("\n%-24s %-12s %16s\n", "class", "cases", "peak memory MiB");
     for (const bool printer : {false, true}) {
         for (const bool extended : {false, true}) {
-            QStringList arguments{"suite", "--exercise", "queue", "--jobs", "2", "--timeout", "0.5"};
+            QStringList arguments{"suite", "--exercise", "queue", "--jobs",
+                                  "2",     "--timeout",  "0.5"};
             if (extended)
                 arguments << QStringLiteral("--cases") << QStringLiteral("extended");
             const QStringList programs

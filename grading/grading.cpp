@@ -180,7 +180,7 @@ ReferenceAnswer run_reference(const Grading &grading, const std::string &options
         argv.push_back(std::move(word));
     answer.run = run_program(grading, std::move(argv), workdir, folder_of(grading.reference_path));
     answer.text = answer_of(answer.run);
-    answer.run.output.clear();
+    std::string().swap(answer.run.output); // its capacity too: up to the output limit
     return answer;
 }
 
@@ -218,7 +218,7 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
                              {files.workdir_output.substr(files.workdir_output.rfind('/') + 1)});
     result.student_text
         = normalise_answer(take_student_answer(files, answer_of(result.run), stale));
-    result.run.output.clear();
+    std::string().swap(result.run.output); // its capacity too: up to the output limit
     if (!result.graded())
         result.note = result.run.failure;
     else if (result.run.truncated)
@@ -248,6 +248,8 @@ CaseResult judge_case(const Grading &grading, const StudentProgram &program,
     compare_answers(result, reference_text);
     result.student_bytes = result.student_text.size();
     cut_answer(result.student_text, report_answer_bytes);
+    // A word may be the whole answer.
+    cut_answer(result.student_token, report_answer_bytes);
     return result;
 }
 

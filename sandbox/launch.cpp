@@ -255,9 +255,11 @@ int main(int argc, char **argv)
     }
     Request request;
     while (next_request(plan.control_fd, request)) {
-        const Outcome outcome = run(plan, request, null_fd);
+        Outcome outcome = run(plan, request, null_fd);
         if (outcome.grader_gone)
             break;
+        // Every answer has a place for each file asked for, whether the program ran or not.
+        outcome.files.resize(request.answer_files.size());
         const std::string answer = encode_answer(outcome.report, outcome.files);
         if (!write_all(plan.control_fd, answer.data(), answer.size()))
             break;
