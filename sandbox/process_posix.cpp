@@ -518,11 +518,14 @@ std::string KeptSandbox::start()
     plan.system = system_view();
     plan.workdir = workdir;
     plan.visible = visible;
-    // The launcher's folder is an installation's (libexec/orvimet, the reference programs beside
-    // it) or a build tree's: nothing a program should see. Hidden by its real path, the one
-    // the system shown holds it under.
+    // An installation's libexec/orvimet holds the launcher and the reference programs: nothing a
+    // program should see. Only a folder of that name: a launcher put beside the system's own
+    // commands must not hide them. Hidden by real paths, the ones the system shown holds.
     std::vector<std::string> hidden = sandbox.hidden;
-    hidden.push_back(plan.launcher.substr(0, plan.launcher.rfind('/')));
+    const std::string launcher_folder = plan.launcher.substr(0, plan.launcher.rfind('/'));
+    if (launcher_folder.size() > 8
+        && launcher_folder.compare(launcher_folder.size() - 8, 8, "/orvimet") == 0)
+        hidden.push_back(launcher_folder);
     for (const std::string &folder : hidden) {
         char real[PATH_MAX];
         if (!folder.empty() && ::realpath(folder.c_str(), real))

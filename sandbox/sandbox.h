@@ -34,7 +34,7 @@ struct Sandbox
     unsigned first_uid = 2000000000;
     // Folders of the host hidden from programs where the system shown would show them (the
     // reference programs of an installation below /usr, for one): each is an empty read-only
-    // folder inside. The folder of the launcher is always hidden.
+    // folder inside. An installation's libexec/orvimet, the launcher's, is always hidden.
     std::vector<std::string> hidden;
 };
 
