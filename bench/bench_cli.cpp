@@ -22,6 +22,11 @@
 // the same runs in two processes at once, each taking every other program: what two cores give
 // a bare loop at this moment, the floor that two jobs of the grader are held to when the machine
 // is too busy for 1.8x.
+//
+// A last table shows the grader's peak resident memory (of the grader, or of the largest
+// program it ran, whichever is larger) for a class of ten honest programs and for the same
+// class with one program that prints without end, on the ten strings and on the extended list:
+// what a program prints must not make the grader grow.
 
 #include "judge/suitecases.h"
 #include "sandbox/process.h"
@@ -260,6 +265,69 @@ Timing in_two_processes(Work work)
     return {static_cast<double>(timer.nsecsElapsed()) / 1e6, children_cpu_ms() - cpu_before};
 }
 
+// The peak resident memory, in MiB, of orvimet-cli grading `programs` with `arguments`.
+double peak_memory_mib(const QTemporaryDir &dir, const QStringList &arguments,
+                       const QStringList &programs)
+{
+    std::vector<std::string> words{ORVIMET_CLI};
+    for (const QString &word : arguments + programs)
+        words.push_back(word.toStdString());
+    std::vector<char *> argv;
+    for (std::string &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.path().toUtf8().constData());
+    pid_t pid;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        fail(QStringLiteral("cannot start the grader"));
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    // Exit 1: the printer's cases are wrong, as they must be.
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1)
+        fail(QStringLiteral("the memory class was not graded"));
+    return static_cast<double>(usage.ru_maxrss) / 1024;
+}
+
+// Ten copies of the queue sample, and a program that prints without end.
+void memory_table()
+{
+    const QTemporaryDir dir;
+    if (!dir.isValid())
+        fail(QStringLiteral("no scratch folder"));
+    const QStringList honest = make_class(dir, QStringLiteral("queue"), 10);
+    QDir(dir.path()).mkpath(QStringLiteral("printer"));
+    // The printer is a script beside its own copy of the child, so that the sandbox shows both.
+    QFile script(dir.filePath(QStringLiteral("printer/queue.exe")));
+    if (!QFile::copy(QStringLiteral(ORVIMET_TINYCHILD),
+                     dir.filePath(QStringLiteral("printer/child")))
+        || !script.open(QIODevice::WriteOnly)
+        || script.write("#!/bin/sh\nexec \"${0%/*}/child\" -B 1000000000000000\n") < 0)
+        fail(QStringLiteral("cannot write the printer"));
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    std::printf("\n%-24s %-12s %16s\n", "class", "cases", "peak memory MiB");
+    for (const bool printer : {false, true}) {
+        for (const bool extended : {false, true}) {
+            QStringList arguments{"suite", "--exercise", "queue", "--jobs",
+                                  "2",     "--timeout",  "0.5"};
+            if (extended)
+                arguments << QStringLiteral("--cases") << QStringLiteral("extended");
+            const QStringList programs
+                = printer ? honest + QStringList{QStringLiteral("printer/queue.exe")} : honest;
+            std::printf("%-24s %-12s %16.1f\n", printer ? "10 honest + 1 printer" : "10 honest",
+                        extended ? "extended" : "ten strings",
+                        peak_memory_mib(dir, arguments, programs));
+            std::fflush(stdout);
+        }
+    }
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -360,6 +428,7 @@ int main(int argc, char *argv[])
             }
         }
     }
+    memory_table();
     if (getloadavg(load, 3) == 3)
         std::printf("load average at the end: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
     return 0;

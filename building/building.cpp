@@ -649,7 +649,7 @@ std::string compiler_identity(const std::string &compiler)
     limits.output_bytes = 64 * 1024;
     limits.wall = std::chrono::seconds(30);
     const ChildRun run
-        = run_child({{resolve_program(compiler), "--version"}, "/", {}}, limits, bare);
+        = run_child({{resolve_program(compiler), "--version"}, "/", {}, {}}, limits, bare);
     if (run.end != ChildRun::End::Exited || run.exit_code != 0 || run.output.empty())
         return {};
     const std::string identity = first_line(run.output);
@@ -749,8 +749,8 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
     limits.output_bytes = std::max(settings.limits.output_bytes, settings.log_bytes);
     limits.wall = settings.wall;
     const ChildRun run
-        = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}}, limits,
-                    settings.sandbox);
+        = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}, {}, 0, true},
+                    limits, settings.sandbox);
 
     // The messages name the files as the student does, not where the grader unpacked them.
     std::string log = run.output;

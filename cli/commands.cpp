@@ -12,7 +12,9 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -26,6 +28,19 @@ StudentProgram existing_program(const std::string &given)
     if (!program_exists(program))
         throw Failure{"no such program: " + printable(program.name)};
     return program;
+}
+
+// An option string as a message shows it: a line of a case file may be megabytes long.
+std::string shown_options(const std::string &options)
+{
+    constexpr std::size_t shown = 200;
+    if (options.size() <= shown)
+        return printable(options);
+    std::size_t end = shown;
+    while (end > 0 && (static_cast<unsigned char>(options[end]) & 0xC0) == 0x80)
+        --end;
+    return printable(options.substr(0, end)) + "... (" + std::to_string(options.size())
+           + " bytes in all)";
 }
 
 void check_reference(const Grading &grading)
@@ -48,7 +63,7 @@ void check_reference_run(const ReferenceAnswer &answer, const Settings &settings
                       + "): install bubblewrap and allow user namespaces, or grade without the "
                         "sandbox with --no-sandbox"};
     throw Failure{"the reference program " + printable(settings.grading.reference_path) + " "
-                  + problem + (options.empty() ? "" : " on the options" + printable(options))};
+                  + problem + (options.empty() ? "" : " on the options" + shown_options(options))};
 }
 
 std::string scratch_folder(const QTemporaryDir &dir)
@@ -170,18 +185,31 @@ public:
         publish(json, start);
     }
 
+    // A report that cannot be written ends the grading (see failed()); nothing is thrown here,
+    // where the grading threads still run.
     void add(const ProgramReport &program)
     {
-        write(csv, QByteArray::fromStdString(csv_records(program)));
-        write(json, json_program(program, first));
+        if (!problem.empty())
+            return;
+        const bool written
+            = write_csv_records(program, [&](const QByteArray &bytes) { return write(csv, bytes); })
+              && write_json_program(program, first,
+                                    [&](const QByteArray &bytes) { return write(json, bytes); });
         first = false;
+        if (!written)
+            stop_grading();
     }
+
+    // Why a report could not be written; empty while all is well.
+    const std::string &failed() const { return problem; }
 
     void finish(bool complete)
     {
-        write(json, json_end());
-        if (complete && json.is_open() && !json.write_at(complete_at, json_complete_true))
-            fail(json);
+        if (!write(json, json_end())
+            || (complete && json.is_open() && !json.write_at(complete_at, json_complete_true)))
+            fail(json, errno);
+        if (!problem.empty())
+            throw Failure{problem};
     }
 
 private:
@@ -194,17 +222,27 @@ private:
     static void publish(ReportFile &file, const QByteArray &start)
     {
         std::string error;
-        if (file.is_open() && !(file.publish(error) && file.append(start)))
+        if (file.is_open() && !file.publish(error))
             throw Failure{"cannot write the report " + printable(file.path()) + ": " + error};
+        if (file.is_open() && !file.append(start))
+            throw Failure{"cannot write the report " + printable(file.path()) + ": "
+                          + std::strerror(errno)};
     }
-    static void fail(const ReportFile &file)
+    void fail(const ReportFile &file, int error)
     {
-        throw Failure{"cannot write the report " + printable(file.path())};
+        if (problem.empty())
+            problem = "cannot write the report " + printable(file.path()) + ": "
+                      + std::strerror(error);
     }
-    static void write(ReportFile &file, const QByteArray &bytes)
+    bool write(ReportFile &file, const QByteArray &bytes)
     {
-        if (file.is_open() && !file.append(bytes))
-            fail(file);
+        if (!problem.empty())
+            return false;
+        if (file.is_open() && !file.append(bytes)) {
+            fail(file, errno);
+            return false;
+        }
+        return true;
     }
 
     ReportFile csv;
@@ -212,6 +250,7 @@ private:
     ReportHeader header;
     qint64 complete_at = 0;
     bool first = true;
+    std::string problem;
 };
 
 } // namespace
@@ -364,6 +403,9 @@ int suite_command(const Settings &settings)
     bar.clear();
     if (finished == programs.size())
         report_missing(finished);
+    // The scratch folder goes with the failure; the programs still running were ended.
+    if (!reports.failed().empty())
+        throw Failure{reports.failed()};
 
     std::cout << finished << (finished == 1 ? " program, " : " programs, ") << correct + wrong
               << " cases: " << correct << " correct, " << wrong << " wrong (" << timeouts

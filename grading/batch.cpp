@@ -1,5 +1,7 @@
 #include "grading/batch.h"
 
+#include "sandbox/fileio.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <map>
@@ -177,8 +179,11 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
             }
             if (run.finish_program && !workdirs[index].empty())
                 run.finish_program(program, report, workdirs[index]);
-            // The program's sandbox serves no other.
+            // The program's sandbox serves no other, and its working folder no one: what it holds
+            // goes at once, not when the class is done.
             end_kept_sandboxes();
+            if (!workdirs[index].empty())
+                remove_tree(workdirs[index]);
             if (interrupted())
                 return;
             report.finished = true;

@@ -474,7 +474,7 @@ void memory_check(const ClassSettings &settings, const std::string &program,
         std::vector<std::string> argv{program};
         for (std::string &word : option_words(c.result.options))
             argv.push_back(std::move(word));
-        Command command{std::move(argv), dir, {folder}};
+        Command command{std::move(argv), dir, {folder}, {}};
         command.error_bytes = memcheck_error_bytes;
         const ChildRun run = run_child(command, limits, settings.grading.sandbox);
         c.memcheck = sanitizer_finding(run.error);

@@ -16,6 +16,9 @@
 #include <cstring>
 #include <vector>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -76,11 +79,54 @@ std::vector<std::string> program_argv(const std::string &path, const std::string
     return argv;
 }
 
+// Every run hides the reference programs in use, where the system shown would show them; the
+// reference's own run shows its folder again.
 ChildRun run_program(const Grading &grading, std::vector<std::string> argv,
-                     const std::string &workdir, const std::string &visible)
+                     const std::string &workdir, const std::string &visible,
+                     std::vector<std::string> answer_files = {})
 {
-    return run_child({std::move(argv), without_slash(workdir), {without_slash(visible)}},
-                     grading.limits, grading.sandbox);
+    Sandbox sandbox = grading.sandbox;
+    sandbox.hidden.push_back(folder_of(grading.reference_path));
+    return run_child({std::move(argv),
+                      without_slash(workdir),
+                      {without_slash(visible)},
+                      std::move(answer_files)},
+                     grading.limits, sandbox);
+}
+
+// Whether `folder` looks like a submission: a few files, no folder, nothing hidden.
+bool submission_folder(const std::string &folder)
+{
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir)
+        return false;
+    bool submission = true;
+    int entries = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat info
+        {
+        };
+        submission = submission && name[0] != '.' && ++entries <= 64
+                     && ::fstatat(::dirfd(dir), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0
+                     && !S_ISDIR(info.st_mode);
+    }
+    ::closedir(dir);
+    return submission;
+}
+
+// The first `limit` bytes of `text`, cut before a character's continuation bytes.
+void cut_answer(std::string &text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    text.resize(end);
+    text.shrink_to_fit();
 }
 
 } // namespace
@@ -122,7 +168,7 @@ ReferenceAnswer run_reference(const Grading &grading, const std::string &options
         argv.push_back(std::move(word));
     answer.run = run_program(grading, std::move(argv), workdir, folder_of(grading.reference_path));
     answer.text = answer_of(answer.run);
-    answer.run.output.clear();
+    std::string().swap(answer.run.output); // its capacity too: up to the output limit
     return answer;
 }
 
@@ -153,15 +199,16 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
     result.options = options;
     const CaseFiles files = case_files(program.location_s, program.command_s, options, workdir);
     result.command_line = files.command_line;
+    const std::string path = program.location_s + program.command_s;
     const StudentAnswer answer = student_answer(files, [&] {
-        result.run
-            = run_program(grading, program_argv(program.location_s + program.command_s, options),
-                          workdir, program.location_s);
+        result.run = run_program(grading, program_argv(path, options), workdir,
+                                 submission_folder(program.location_s) ? program.location_s : path,
+                                 {files.workdir_output.substr(files.workdir_output.rfind('/') + 1)});
         return answer_of(result.run);
     });
     result.student_text = answer.text;
     const StaleOutputs &stale = answer.stale;
-    result.run.output.clear();
+    std::string().swap(result.run.output); // its capacity too: up to the output limit
     if (!result.graded())
         result.note = result.run.failure;
     else if (result.run.end == ChildRun::End::FailedToStart)
@@ -192,6 +239,10 @@ CaseResult judge_case(const Grading &grading, const StudentProgram &program,
 {
     CaseResult result = run_student(grading, program, options, workdir);
     compare_answers(result, reference_text);
+    result.student_bytes = result.student_text.size();
+    cut_answer(result.student_text, report_answer_bytes);
+    // A word may be the whole answer.
+    cut_answer(result.student_token, report_answer_bytes);
     return result;
 }
 

@@ -65,6 +65,9 @@ struct CaseResult
     std::string command_line;   // the student's
     std::string student_text;   // the answer as compared: from an answer file or the output
     std::string reference_text; // as captured
+    // The whole answer's size in bytes: a report keeps no more than its first
+    // report_answer_bytes, so that whatever a program prints, the grader's memory is bounded.
+    std::size_t student_bytes = 0;
     bool correct = false;
     std::size_t difference = std::string::npos; // index of the first differing token
     std::string student_token;                  // the tokens there; empty past a list's end
@@ -81,7 +84,9 @@ struct CaseResult
 std::vector<std::string> option_words(const std::string &options);
 
 // Runs the student's program on `options` in `workdir` (an absolute folder ending in "/") and
-// takes its answer; the comparison is still to be made.
+// takes its answer; the comparison is still to be made. The sandbox shows the program its
+// folder when that holds a submission alone (files, none hidden), else the program file alone:
+// a program lying in a home folder must not read the rest of it.
 CaseResult run_student(const Grading &grading, const StudentProgram &program,
                        const std::string &options, const std::string &workdir);
 
@@ -90,7 +95,9 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
 // are never correct: an empty answer is the right one for some cases.
 void compare_answers(CaseResult &result, const std::string &reference_text);
 
-// Both steps.
+inline constexpr std::size_t report_answer_bytes = std::size_t(64) << 10;
+
+// Both steps; the answer is then cut to report_answer_bytes (at a character's start).
 CaseResult judge_case(const Grading &grading, const StudentProgram &program,
                       const std::string &options, const std::string &reference_text,
                       const std::string &workdir);

@@ -1,11 +1,13 @@
 #include "grading/reports.h"
 
 #include "judge/utf8.h"
+#include "sandbox/fileio.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -142,6 +144,8 @@ QJsonObject case_object(int number, const CaseResult &result, const CaseResult *
     put_token(object, QStringLiteral("student_token"), result.student_token);
     put_token(object, QStringLiteral("reference_token"), result.reference_token);
     put_answer(object, QStringLiteral("student_answer"), result.student_text);
+    object.insert(QStringLiteral("student_answer_bytes"),
+                  static_cast<qint64>(std::max(result.student_bytes, result.student_text.size())));
     put_answer(object, QStringLiteral("reference_answer"), result.reference_text);
     object.insert(QStringLiteral("time_ms"), static_cast<qint64>(result.run.elapsed.count()));
     object.insert(QStringLiteral("ended"), QLatin1String(ending_name(result.run.end)));
@@ -248,17 +252,18 @@ std::string csv_header()
            "status\r\n";
 }
 
-std::string csv_records(const ProgramReport &program)
+bool write_csv_records(const ProgramReport &program, const ReportWriter &write)
 {
-    std::string csv;
     // A program with no case at all (a missing one) still has its record, saying why.
     if (program.cases.empty()) {
-        csv += csv_field(program.name);
+        std::string csv = csv_field(program.name);
         for (int f = 1; f < 15; ++f)
             csv += ",";
-        return csv + "," + csv_field(program_status(program)) + "\r\n";
+        return write(QByteArray::fromStdString(csv + "," + csv_field(program_status(program))
+                                               + "\r\n"));
     }
     for (std::size_t c = 0; c < program.cases.size(); ++c) {
+        std::string csv;
         const CaseResult &r = program.cases[c];
         const bool exited = r.run.end == ChildRun::End::Exited;
         const bool crashed = r.run.end == ChildRun::End::Crashed;
@@ -283,8 +288,10 @@ std::string csv_records(const ProgramReport &program)
         for (std::size_t f = 0; f < fields.size(); ++f)
             csv += (f ? "," : "") + csv_field(fields[f]);
         csv += "\r\n";
+        if (!write(QByteArray::fromStdString(csv)))
+            return false;
     }
-    return csv;
+    return true;
 }
 
 namespace {
@@ -340,7 +347,7 @@ qint64 json_complete_offset(const QByteArray &start)
     return start.lastIndexOf(complete_false) + complete_false.size() - 5;
 }
 
-QByteArray json_program(const ProgramReport &program, bool first)
+bool write_json_program(const ProgramReport &program, bool first, const ReportWriter &write)
 {
     QJsonObject object;
     put_answer(object, QStringLiteral("program"), program.name);
@@ -353,15 +360,21 @@ QByteArray json_program(const ProgramReport &program, bool first)
     const std::string status = program_status(program);
     object.insert(QStringLiteral("status"), from_utf8(status));
     object.insert(QStringLiteral("start_failure"), from_utf8(program.start_failure));
-    QJsonArray cases;
-    for (std::size_t c = 0; c < program.cases.size(); ++c)
-        cases.append(case_object(
-            static_cast<int>(c) + 1, program.cases[c],
-            program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr, status));
-    object.insert(QStringLiteral("cases"), cases);
-    QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    text.chop(1);
-    return (first ? QByteArray() : QByteArray(",\n")) + text;
+    QByteArray head = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    head.chop(3); // "\n}\n"
+    if (!write((first ? QByteArray() : QByteArray(",\n")) + head + ",\n    \"cases\": ["))
+        return false;
+    for (std::size_t c = 0; c < program.cases.size(); ++c) {
+        const QJsonObject record
+            = case_object(static_cast<int>(c) + 1, program.cases[c],
+                          program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr, status);
+        QByteArray text = QJsonDocument(record).toJson(QJsonDocument::Indented);
+        text.chop(1);
+        text.replace('\n', "\n        ");
+        if (!write((c ? ",\n        " : "\n        ") + text))
+            return false;
+    }
+    return write(program.cases.empty() ? "]\n}" : "\n    ]\n}");
 }
 
 QByteArray json_end()
@@ -418,18 +431,7 @@ bool ReportFile::publish(std::string &error)
 
 bool ReportFile::append(const QByteArray &bytes)
 {
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n
-            = ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    size += done;
-    return true;
+    return write_all(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 bool ReportFile::write_at(qint64 offset, const char *bytes)

@@ -5,6 +5,8 @@
 #include "grading/batch.h"
 
 #include <QByteArray>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,15 +33,20 @@ struct ReportHeader
 // The reports are written as programs finish, one program at a time, so that an interrupted or
 // crashed grader leaves every finished program on disk and memory holds one program's answers.
 
-// The header line; then one record per case of each program. Answers keep their bytes.
+// Takes the next piece of a report; false when it could not be written (errno says why).
+using ReportWriter = std::function<bool(const QByteArray &)>;
+
+// The header line; then one record per case of each program, written case by case. Answers keep
+// their bytes (up to report_answer_bytes of a student's).
 std::string csv_header();
-std::string csv_records(const ProgramReport &program);
+bool write_csv_records(const ProgramReport &program, const ReportWriter &write);
 
 // The JSON report: an object whose "complete" member is written false at the start and turned
 // true (in place, same length) when the run ends normally; a grader that died midway leaves a
 // document that is cut short, never one that looks finished.
 QByteArray json_start(const ReportHeader &header);
-QByteArray json_program(const ProgramReport &program, bool first);
+// A program's record, case by case, never the whole program in one document.
+bool write_json_program(const ProgramReport &program, bool first, const ReportWriter &write);
 QByteArray json_end();
 // The offset of "false" in json_start's text, and what replaces it.
 qint64 json_complete_offset(const QByteArray &start);
@@ -69,5 +76,4 @@ private:
     int fd = -1;
     std::string target;
     std::string temporary; // until published
-    qint64 size = 0;
 };

@@ -1,6 +1,7 @@
 #include "intake/intake.h"
 
 #include "intake/unpack.h"
+#include "sandbox/fileio.h"
 
 #include <algorithm>
 #include <cerrno>

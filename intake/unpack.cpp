@@ -1,4 +1,5 @@
 #include "intake/unpack.h"
+#include "sandbox/fileio.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -423,13 +424,6 @@ std::string entry_name_to_utf8(const std::string &raw)
     return out;
 }
 
-void remove_tree(const std::string &path)
-{
-    Fd folder = open_folder(AT_FDCWD, path.c_str());
-    if (folder.ok())
-        remove_below(folder.get(), 0);
-    ::rmdir(path.c_str());
-}
 
 std::string ascii_lower(std::string text)
 {

@@ -38,9 +38,6 @@ std::string entry_name_to_utf8(const std::string &raw);
 
 bool is_valid_utf8(const std::string &bytes);
 
-// Removes the folder `path` and everything below it, following no link.
-void remove_tree(const std::string &path);
-
 // The length of the suffix by which a file name is an archive the intake unpacks (".zip",
 // ".tar.gz", ".7z", ...); 0 for any other name.
 std::size_t archive_suffix_length(const std::string &name);

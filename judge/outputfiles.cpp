@@ -1,6 +1,7 @@
 #include "judge/outputfiles.h"
 
 #include "judge/platform.h"
+#include "sandbox/fileio.h"
 
 #include <cerrno>
 #include <random>
@@ -10,25 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd)
-        : fd(fd)
-    {}
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return fd; }
-
-private:
-    int fd;
-};
 
 // Opens `path` for reading only when the opened file is a regular one. O_NONBLOCK: a name that
 // turns into a named pipe between a check and the open must not hang the grader; the check is
@@ -55,20 +37,6 @@ std::pair<std::string, std::string> split_path(const std::string &path)
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-bool write_all(int fd, const std::string &text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Makes `text` the whole content of `path`: written to a new file of a random name in the same
 // folder, then renamed over the name, so that whatever stood there (a link included) is
 // replaced and nothing outside the folder is created or written. True only when every byte is
@@ -92,7 +60,7 @@ bool replace_file(const std::string &path, const std::string &text)
                 continue;
             return false;
         }
-        const bool written = write_all(fd, text);
+        const bool written = write_all(fd, text.data(), text.size());
         const bool closed = ::close(fd) == 0;
         if (written && closed
             && ::renameat(dir.get(), temporary.c_str(), dir.get(), name.c_str()) == 0)

@@ -6,25 +6,38 @@
 //
 // As the PID namespace's first process it ends everything a program left behind before it
 // answers, so that nothing of one run is alive in the next; when it exits, the kernel kills the
-// rest of the namespace. Signals from inside the namespace cannot kill it, and it is not
-// dumpable, so that no program of the same user can trace it or open its descriptors.
+// rest of the namespace. It exits as soon as the grader's end of the control descriptor closes,
+// whatever the way the grader ended: its death signal does not survive the change of user. Signals
+// from inside the namespace cannot kill it, and it is not dumpable, so that no program of the same
+// user can trace it or open its descriptors.
 
+#include "sandbox/fileio.h"
 #include "sandbox/sandbox.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/keyctl.h>
+#include <poll.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
+
+// Where the child reports a failure to start, in the program's descriptors: one above the
+// standard three, closed at exec.
+constexpr int started_fd_in_child = 3;
 
 bool become(unsigned uid)
 {
@@ -35,37 +48,34 @@ bool become(unsigned uid)
            && ::setresuid(id, id, id) == 0 && ::getuid() == id;
 }
 
-// Reads or writes (`transfer`) all of `size` bytes, in as many calls as it takes; false at end of
-// file or on an error.
-template<class Data, class Transfer>
-bool whole(Transfer transfer, int fd, Data *data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = transfer(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // The next request; false when the grader has closed the descriptor or sent nonsense.
-bool next_request(int fd, std::vector<std::string> &argv)
+bool next_request(int fd, Request &request)
 {
     std::uint32_t length = 0;
-    if (!whole(::read, fd, reinterpret_cast<char *>(&length), sizeof length)
+    if (!read_all(fd, reinterpret_cast<char *>(&length), sizeof length)
         || length > max_request_bytes)
         return false;
     std::string body(length, '\0');
-    return whole(::read, fd, body.data(), body.size()) && decode_request(body, argv);
+    return read_all(fd, body.data(), body.size()) && decode_request(body, request);
 }
 
-bool answer(int fd, LaunchReport report)
+long keyctl(int operation, long argument)
 {
-    return whole(::write, fd, reinterpret_cast<const char *>(&report), sizeof report);
+    return ::syscall(SYS_keyctl, operation, argument, 0L, 0L, 0L);
+}
+
+// The keys of the grader's session, and any a program before left in this user's keyrings, are
+// out of reach: a new session keyring of its own, the user's keyrings emptied. A kernel without
+// keys has none to show.
+bool fresh_keyrings()
+{
+    if (keyctl(KEYCTL_JOIN_SESSION_KEYRING, 0) < 0)
+        return errno == ENOSYS;
+    for (const long keyring : {long(KEY_SPEC_USER_KEYRING), long(KEY_SPEC_USER_SESSION_KEYRING)}) {
+        if (keyctl(KEYCTL_CLEAR, keyring) < 0)
+            return false;
+    }
+    return true;
 }
 
 // Kills every other process of the namespace and waits until they are gone: as they are
@@ -78,51 +88,150 @@ void end_the_rest()
     while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR);
 }
 
-LaunchReport run(const LaunchPlan &plan, std::vector<std::string> &argv, int null_fd)
+// Removes what an earlier run left under an answer file's name; false when something that could
+// be read as an answer is still there.
+bool remove_answer_file(const std::string &name)
 {
+    struct stat info
+    {
+    };
+    if (::unlink(name.c_str()) == 0 || errno == ENOENT || errno == EISDIR)
+        return true;
+    return ::lstat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode);
+}
+
+// The first line of an answer file, line feed included: a regular file, never a link, a pipe
+// or a device.
+std::optional<std::string> first_line(const std::string &name)
+{
+    const Descriptor fd(
+        ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat info
+    {
+    };
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    std::string line;
+    char buffer[65536];
+    while (line.size() < max_answer_line) {
+        const ssize_t n
+            = ::read(fd.get(), buffer, std::min(sizeof buffer, max_answer_line - line.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        const std::size_t before = line.size();
+        line.append(buffer, static_cast<std::size_t>(n));
+        const std::size_t end = line.find('\n', before);
+        if (end != std::string::npos) {
+            line.resize(end + 1);
+            break;
+        }
+    }
+    return line;
+}
+
+// A descriptor that becomes readable when the process ends; -1 where the system has none.
+int exit_notifier(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+// Waits for the program to end while watching the control descriptor: false, with the program
+// not reaped, when the grader's end has closed (or it spoke out of turn).
+bool wait_watching(pid_t pid, int control_fd, int &status)
+{
+    const Descriptor notifier(exit_notifier(pid));
+    for (;;) {
+        pollfd fds[2] = {{control_fd, POLLIN | POLLRDHUP, 0}, {notifier.get(), POLLIN, 0}};
+        const int ready = ::poll(fds, notifier.get() >= 0 ? 2 : 1, notifier.get() >= 0 ? -1 : 10);
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (ready > 0 && fds[0].revents != 0)
+            return false;
+        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == pid)
+            return true;
+        if (ended < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+struct Outcome
+{
+    LaunchReport report;
+    AnswerFiles files;
+    bool grader_gone = false;
+};
+
+Outcome run(const LaunchPlan &plan, Request &request, int null_fd)
+{
+    Outcome outcome;
+    std::vector<bool> removed;
+    for (const std::string &name : request.answer_files)
+        removed.push_back(remove_answer_file(name));
     std::vector<char *> program;
-    for (std::string &argument : argv)
+    for (std::string &argument : request.argv)
         program.push_back(argument.data());
     program.push_back(nullptr);
 
     // The child tells here why it could not start the program; end of file means it did.
     int started[2];
-    if (::pipe2(started, O_CLOEXEC) != 0)
-        return {LaunchReport::LaunchFailed, errno};
+    if (::pipe2(started, O_CLOEXEC) != 0) {
+        outcome.report = {LaunchReport::LaunchFailed, errno};
+        return outcome;
+    }
     const pid_t pid = ::fork();
     if (pid < 0) {
-        const int error = errno;
+        outcome.report = {LaunchReport::LaunchFailed, errno};
         ::close(started[0]);
         ::close(started[1]);
-        return {LaunchReport::LaunchFailed, error};
+        return outcome;
     }
     if (pid == 0) {
-        ::close(started[0]);
         LaunchReport failure{LaunchReport::LaunchFailed, 0};
+        // Nothing but the three standard descriptors reaches the program, whatever bwrap was
+        // handed.
         // Standard error is kept only where the grader reads it, bounded: a sanitizer's report.
         const int error_fd = plan.keep_errors ? STDERR_FILENO : null_fd;
-        if (::dup2(error_fd, STDERR_FILENO) < 0 || !apply_limits(plan.limits, true)) {
+        if (::dup2(error_fd, STDERR_FILENO) < 0
+            || ::dup2(started[1], started_fd_in_child) != started_fd_in_child
+            || ::fcntl(started_fd_in_child, F_SETFD, FD_CLOEXEC) != 0) {
             failure.value = errno;
         } else {
-            ::execv(program[0], program.data());
-            failure = {LaunchReport::ExecFailed, errno};
+            close_descriptors_from(started_fd_in_child + 1);
+            if (!fresh_keyrings() || !apply_limits(plan.limits, true)) {
+                failure.value = errno;
+            } else {
+                ::execv(program[0], program.data());
+                failure = {LaunchReport::ExecFailed, errno};
+            }
         }
-        [[maybe_unused]] const ssize_t n = ::write(started[1], &failure, sizeof failure);
+        [[maybe_unused]] const bool told = write_all(
+            started_fd_in_child, reinterpret_cast<const char *>(&failure), sizeof failure);
         ::_exit(127);
     }
     ::close(started[1]);
     LaunchReport failure;
-    ssize_t n;
-    while ((n = ::read(started[0], &failure, sizeof failure)) < 0 && errno == EINTR) {
-    }
+    const bool failed = read_all(started[0], reinterpret_cast<char *>(&failure), sizeof failure);
     ::close(started[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    outcome.grader_gone = !wait_watching(pid, plan.control_fd, status);
     end_the_rest();
-    if (n == static_cast<ssize_t>(sizeof failure))
-        return failure;
-    return {LaunchReport::Ended, status};
+    if (failed) {
+        outcome.report = failure;
+        return outcome;
+    }
+    outcome.report = {LaunchReport::Ended, status};
+    // Nothing of the program is alive to swap a file between the look and the read.
+    for (std::size_t i = 0; i < request.answer_files.size(); ++i)
+        outcome.files.push_back(removed[i] ? first_line(request.answer_files[i]) : std::nullopt);
+    return outcome;
 }
 
 } // namespace
@@ -146,9 +255,15 @@ int main(int argc, char **argv)
         std::perror("orvimet-launch: cannot drop privileges");
         return 125;
     }
-    std::vector<std::string> program;
-    while (next_request(plan.control_fd, program)) {
-        if (!answer(plan.control_fd, run(plan, program, null_fd)))
+    Request request;
+    while (next_request(plan.control_fd, request)) {
+        Outcome outcome = run(plan, request, null_fd);
+        if (outcome.grader_gone)
+            break;
+        // Every answer has a place for each file asked for, whether the program ran or not.
+        outcome.files.resize(request.answer_files.size());
+        const std::string answer = encode_answer(outcome.report, outcome.files);
+        if (!write_all(plan.control_fd, answer.data(), answer.size()))
             break;
     }
     return 0;

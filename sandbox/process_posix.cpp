@@ -2,6 +2,8 @@
 // grader's terminal signals miss it and a time-out can end the whole group.
 #include "sandbox/process.h"
 
+#include "sandbox/fileio.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -10,10 +12,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include <climits>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -133,9 +137,8 @@ void leave(Running *slot)
     }
 }
 
-extern "C" void on_termination(int signal)
+void kill_running()
 {
-    interrupting_signal.store(signal);
     for (Running &slot : running) {
         const pid_t init = slot.sandbox_init.load();
         if (init > 0)
@@ -144,6 +147,12 @@ extern "C" void on_termination(int signal)
         if (group > 0)
             ::killpg(group, SIGKILL);
     }
+}
+
+extern "C" void on_termination(int signal)
+{
+    interrupting_signal.store(signal);
+    kill_running();
 }
 
 // The unprivileged users of running programs when the grader is root, one each.
@@ -268,7 +277,9 @@ pid_t sandbox_init_pid(const std::string &info)
         error = errno;
     } else {
         // dup2 clears close-on-exec: bwrap hands both descriptors on; without the sandbox the
-        // status descriptor closes at exec and so tells a successful start.
+        // status descriptor closes at exec and so tells a successful start. Whatever else the
+        // grader was started with (a log, a jobserver, a terminal) stays with the grader.
+        close_descriptors_from(sandboxed ? info_fd_in_child + 1 : status_fd_in_child + 1);
         if (!sandboxed)
             ::fcntl(status_fd_in_child, F_SETFD, FD_CLOEXEC);
         if (sandboxed || apply_limits(limits, false))
@@ -307,19 +318,50 @@ void set_nonblocking(int fd)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
 
-// Waits until one of `fds` is ready or `deadline` comes; the number ready, 0 for none, -1 once
-// the deadline has passed. Without an exit notifier among them (`notified`) the child's end is
-// polled, in slices that grow while nothing happens.
-int wait_for(pollfd *fds, nfds_t count, bool notified, Clock::time_point deadline, int &slice_ms)
+// A pipe read while the child runs, up to `limit` bytes kept; closed once at end of file.
+struct Stream
 {
-    const Clock::time_point now = Clock::now();
-    if (now >= deadline)
-        return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-    const int ready = ::poll(
-        fds, count, static_cast<int>(std::min<long long>(left, notified ? 60000 : slice_ms)));
-    slice_ms = ready > 0 ? 1 : std::min(slice_ms * 2, 50);
-    return std::max(ready, 0);
+    int *fd;
+    std::string *kept;
+    std::size_t limit;
+    bool *truncated;
+};
+
+enum class Waited { Enough, Ended, Deadline };
+
+// The one wait of a run: reads `streams` as data comes, until `enough()` holds (asked after
+// every read), the process `pid` has ended or `deadline` has come. Without an exit notifier
+// (-1) the child's end is polled, in slices that grow while nothing happens.
+Waited wait_for_child(pid_t pid, int notifier, const std::vector<Stream> &streams,
+                      Clock::time_point deadline, const std::function<bool()> &enough)
+{
+    int slice_ms = 1;
+    for (;;) {
+        for (const Stream &stream : streams) {
+            if (*stream.fd >= 0
+                && !drain(*stream.fd, *stream.kept, stream.limit, *stream.truncated))
+                close_fd(*stream.fd);
+        }
+        if (enough())
+            return Waited::Enough;
+        if (has_ended(pid))
+            return Waited::Ended;
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
+            return Waited::Deadline;
+        std::vector<pollfd> fds;
+        for (const Stream &stream : streams) {
+            if (*stream.fd >= 0)
+                fds.push_back({*stream.fd, POLLIN, 0});
+        }
+        if (notifier >= 0)
+            fds.push_back({notifier, POLLIN, 0});
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+        const int ready
+            = ::poll(fds.data(), fds.size(),
+                     static_cast<int>(std::min<long long>(left, notifier >= 0 ? 60000 : slice_ms)));
+        slice_ms = ready > 0 ? 1 : std::min(slice_ms * 2, 50);
+    }
 }
 
 // Forks and execs `argv` as the grader's child in a process group of its own, known to the
@@ -374,32 +416,12 @@ ChildRun run_bare(const Command &command, std::chrono::milliseconds timeout, con
     set_nonblocking(pipes.error[0]);
     bool error_truncated = false;
     int notifier = exit_notifier(pid);
-    const Clock::time_point deadline = start + timeout;
-    bool ended = false;
-    int slice_ms = 1;
-    for (;;) {
-        if (has_ended(pid)) {
-            ended = true;
-            break;
-        }
-        pollfd fds[3];
-        nfds_t count = 0;
-        if (pipes.out[0] >= 0)
-            fds[count++] = {pipes.out[0], POLLIN, 0};
-        if (pipes.error[0] >= 0)
-            fds[count++] = {pipes.error[0], POLLIN, 0};
-        if (notifier >= 0)
-            fds[count++] = {notifier, POLLIN, 0};
-        const int ready = wait_for(fds, count, notifier >= 0, deadline, slice_ms);
-        if (ready < 0)
-            break;
-        if (ready > 0 && pipes.out[0] >= 0
-            && !drain(pipes.out[0], run.output, limits.output_bytes, run.truncated))
-            close_fd(pipes.out[0]);
-        if (ready > 0 && pipes.error[0] >= 0
-            && !drain(pipes.error[0], run.error, command.error_bytes, error_truncated))
-            close_fd(pipes.error[0]);
-    }
+    const bool ended
+        = wait_for_child(pid, notifier,
+                         {{&pipes.out[0], &run.output, limits.output_bytes, &run.truncated},
+                          {&pipes.error[0], &run.error, command.error_bytes, &error_truncated}},
+                         start + timeout, [] { return false; })
+          == Waited::Ended;
     run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     // Whatever the program started goes with it, whether it ended or ran out of time; the
     // program itself too, in case it left its own group.
@@ -445,9 +467,10 @@ public:
     KeptSandbox(const Command &command, const Limits &limits, const Sandbox &sandbox)
         : workdir(command.workdir)
         , visible(command.visible)
+        , error_bytes(command.error_bytes)
+        , on_disk(command.workdir_on_disk)
         , limits(limits)
         , sandbox(sandbox)
-        , error_bytes(command.error_bytes)
     {}
     KeptSandbox(const KeptSandbox &) = delete;
     KeptSandbox &operator=(const KeptSandbox &) = delete;
@@ -456,26 +479,28 @@ public:
     bool serves(const Command &command, const Limits &other, const Sandbox &settings) const
     {
         return command.workdir == workdir && command.visible == visible
-               && (command.error_bytes > 0) == (error_bytes > 0) && same_limits(other, limits)
+               && (command.error_bytes > 0) == (error_bytes > 0)
+               && command.workdir_on_disk == on_disk && same_limits(other, limits)
                && settings.bwrap == sandbox.bwrap && settings.launcher == sandbox.launcher
-               && settings.first_uid == sandbox.first_uid;
+               && settings.first_uid == sandbox.first_uid && settings.hidden == sandbox.hidden;
     }
 
-    ChildRun run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout);
+    ChildRun run(const Command &command, std::chrono::milliseconds timeout);
 
 private:
     std::string start();
     void drain_info();
-    bool drain_errors(ChildRun &run);
     void end();
+    std::string keep_answer_files(const Command &command, const AnswerFiles &files) const;
 
     const std::string workdir;
     const std::vector<std::string> visible;
-    const Limits limits;
-    const Sandbox sandbox;
     // Where the programs' standard error is kept, it shares bwrap's pipe: read into each run's
     // ChildRun::error, up to this many bytes.
     const std::size_t error_bytes;
+    const bool on_disk; // the host's working folder, not one in memory
+    const Limits limits;
+    const Sandbox sandbox;
 
     pid_t pid = -1; // bwrap
     Pipes pipes;    // the grader's ends
@@ -500,8 +525,8 @@ std::string KeptSandbox::start()
     if (as_root && (user = take_user()) < 0)
         return "too many programs at once for the sandbox users";
     const unsigned uid = sandbox.first_uid + static_cast<unsigned>(std::max(user, 0));
-    // The working folder becomes the program's user's, so that it alone may write there.
-    if (as_root && ::chown(workdir.c_str(), uid, uid) != 0)
+    // A working folder on disk becomes the program's user's, so that it alone may write there.
+    if (on_disk && as_root && ::chown(workdir.c_str(), uid, uid) != 0)
         return failure("cannot hand the working folder to the program's user", errno);
 
     SandboxPlan plan;
@@ -510,12 +535,26 @@ std::string KeptSandbox::start()
     plan.system = system_view();
     plan.workdir = workdir;
     plan.visible = visible;
+    // An installation's libexec/orvimet holds the launcher and the reference programs: nothing a
+    // program should see. Only a folder of that name: a launcher put beside the system's own
+    // commands must not hide them. Hidden by real paths, the ones the system shown holds.
+    std::vector<std::string> hidden = sandbox.hidden;
+    const std::string launcher_folder = plan.launcher.substr(0, plan.launcher.rfind('/'));
+    if (launcher_folder.size() > 8
+        && launcher_folder.compare(launcher_folder.size() - 8, 8, "/orvimet") == 0)
+        hidden.push_back(launcher_folder);
+    for (const std::string &folder : hidden) {
+        char real[PATH_MAX];
+        if (!folder.empty() && ::realpath(folder.c_str(), real))
+            plan.hidden.emplace_back(real);
+    }
     plan.as_root = as_root;
     plan.uid = uid;
     plan.control_fd = status_fd_in_child;
     plan.info_fd = info_fd_in_child;
     plan.limits = limits;
     plan.keep_errors = error_bytes > 0;
+    plan.workdir_on_disk = on_disk;
     std::vector<std::string> arguments = sandbox_arguments(plan);
     pid = start_process(arguments, workdir.c_str(), pipes, true, limits, slot);
     const int fork_error = errno;
@@ -539,13 +578,6 @@ void KeptSandbox::drain_info()
         close_fd(pipes.info[0]);
     if (slot)
         slot->sandbox_init.store(sandbox_init_pid(info));
-}
-
-bool KeptSandbox::drain_errors(ChildRun &run)
-{
-    bool truncated = false;
-    return error_bytes > 0 ? drain(pipes.error[0], run.error, error_bytes, truncated)
-                           : drain(pipes.error[0], error_text, 4096, truncated);
 }
 
 void KeptSandbox::end()
@@ -572,10 +604,31 @@ void KeptSandbox::end()
     user = -1;
 }
 
-ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout)
+// Puts the answer files the launcher handed back in the grader's working folder, which the
+// program never sees; the reason when one cannot be kept there.
+std::string KeptSandbox::keep_answer_files(const Command &command, const AnswerFiles &files) const
+{
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string path = workdir + "/" + command.answer_files[i];
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            return failure(answer_not_kept, errno);
+        if (!files[i])
+            continue;
+        const Descriptor fd(
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (fd.get() < 0 || !write_all(fd.get(), files[i]->data(), files[i]->size())) {
+            const int error = errno;
+            ::unlink(path.c_str());
+            return failure(answer_not_kept, error);
+        }
+    }
+    return {};
+}
+
+ChildRun KeptSandbox::run(const Command &command, std::chrono::milliseconds timeout)
 {
     const Clock::time_point start = Clock::now();
-    const std::string request = encode_request(argv);
+    const std::string request = encode_request({command.argv, command.answer_files});
     if (request.size() > sizeof(std::uint32_t) + max_request_bytes)
         return not_graded("the command line is too long", start);
     ChildRun run;
@@ -603,62 +656,50 @@ ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::mil
         break;
     }
 
-    const Clock::time_point deadline = start + timeout;
+    const std::size_t answer_bytes
+        = sizeof(LaunchReport)
+          + command.answer_files.size() * (sizeof(std::uint32_t) + max_answer_line);
     std::string answer;
-    bool sandbox_ended = false;
     bool truncated = false;
-    int slice_ms = 1;
-    for (;;) {
-        if (pipes.status[0] >= 0
-            && !drain(pipes.status[0], answer, sizeof(LaunchReport), truncated))
-            close_fd(pipes.status[0]);
-        if (answer.size() >= sizeof(LaunchReport))
-            break;
-        if (has_ended(pid)) {
-            sandbox_ended = true;
-            break;
-        }
-        pollfd fds[5];
-        nfds_t count = 0;
-        for (const int fd :
-             {pipes.info[0], pipes.out[0], pipes.error[0], pipes.status[0], notifier})
-            if (fd >= 0)
-                fds[count++] = {fd, POLLIN, 0};
-        const int ready = wait_for(fds, count, notifier >= 0, deadline, slice_ms);
-        if (ready < 0)
-            break;
-        if (ready == 0)
-            continue;
-        drain_info();
-        if (pipes.out[0] >= 0
-            && !drain(pipes.out[0], run.output, limits.output_bytes, run.truncated))
-            close_fd(pipes.out[0]);
-        if (pipes.error[0] >= 0 && !drain_errors(run))
-            close_fd(pipes.error[0]);
-    }
-    run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-    // Everything that wrote on the output has ended by now, or is about to be killed: what the
-    // pipe holds is this run's, to its end.
-    const auto rest_of_output = [&] {
-        if (pipes.out[0] >= 0)
-            drain(pipes.out[0], run.output, limits.output_bytes, run.truncated);
-    };
-
+    bool error_truncated = false;
+    std::string &errors = error_bytes > 0 ? run.error : error_text;
     LaunchReport report;
-    if (answer.size() >= sizeof report) {
-        std::memcpy(&report, answer.data(), sizeof report);
-    } else if (!sandbox_ended) {
+    AnswerFiles files;
+    int answered = 0;
+    const Waited waited = wait_for_child(
+        pid, notifier,
+        {{&pipes.info[0], &info, 4096, &truncated},
+         {&pipes.out[0], &run.output, limits.output_bytes, &run.truncated},
+         {&pipes.error[0], &errors, error_bytes > 0 ? error_bytes : 4096, &error_truncated},
+         {&pipes.status[0], &answer, answer_bytes, &truncated}},
+        start + timeout, [&] {
+            if (slot)
+                slot->sandbox_init.store(sandbox_init_pid(info));
+            answered = decode_answer(answer, command.answer_files.size(), report, files);
+            return answered != 0;
+        });
+    run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    if (waited == Waited::Deadline) {
         end();
         run.end = ChildRun::End::TimedOut;
         return run;
     }
+    if (answered < 0)
+        report = {};
     switch (report.kind) {
-    case LaunchReport::Ended:
-        rest_of_output();
-        if (pipes.error[0] >= 0 && !drain_errors(run))
-            close_fd(pipes.error[0]);
+    case LaunchReport::Ended: {
+        // Everything that wrote on the output has ended by now: what the pipe holds is this
+        // run's, to its end.
+        if (pipes.out[0] >= 0)
+            drain(pipes.out[0], run.output, limits.output_bytes, run.truncated);
+        if (pipes.error[0] >= 0 && error_bytes > 0)
+            drain(pipes.error[0], run.error, error_bytes, error_truncated);
+        const std::string problem = keep_answer_files(command, files);
+        if (!problem.empty())
+            return not_graded(problem, start);
         end_by_status(run, report.value);
         return run;
+    }
     case LaunchReport::ExecFailed:
         run.end = ChildRun::End::FailedToStart;
         run.failure = std::strerror(report.value);
@@ -676,7 +717,7 @@ ChildRun KeptSandbox::run(const std::vector<std::string> &argv, std::chrono::mil
         break;
     }
     if (pipes.error[0] >= 0)
-        drain_errors(run);
+        drain(pipes.error[0], errors, error_bytes > 0 ? error_bytes : 4096, error_truncated);
     if (error_text.empty())
         error_text = run.error;
     const std::string said = error_text.substr(0, error_text.find('\n'));
@@ -713,7 +754,7 @@ ChildRun run_child(const Command &command, const Limits &limits, const Sandbox &
         return ChildRun{};
     if (!sandbox.enabled)
         return run_bare(command, timeout, limits);
-    return kept_sandbox(command, limits, sandbox).run(command.argv, timeout);
+    return kept_sandbox(command, limits, sandbox).run(command, timeout);
 }
 
 void end_kept_sandboxes()
@@ -736,4 +777,10 @@ void handle_termination_signals()
 int interrupted()
 {
     return interrupting_signal.load();
+}
+
+void stop_grading()
+{
+    interrupting_signal.store(SIGTERM);
+    kill_running();
 }

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -41,11 +42,12 @@ const std::vector<SystemPath> &system_view()
     static const std::vector<SystemPath> view = [] {
         std::vector<SystemPath> found;
         // The dynamic loader's cache and the name-service files, so that ordinary programs start
-        // as fast as outside and can look up a user name; nothing else of /etc.
+        // as fast as outside and can look up a user name, and the alternatives that commands of
+        // /usr/bin (awk) lead to, so that a shell script runs; nothing else of /etc.
         for (const char *path :
              {"/usr", "/lib", "/lib32", "/lib64", "/libx32", "/bin", "/sbin", "/etc/ld.so.cache",
               "/etc/ld.so.conf", "/etc/ld.so.conf.d", "/etc/localtime", "/etc/passwd", "/etc/group",
-              "/etc/nsswitch.conf"}) {
+              "/etc/nsswitch.conf", "/etc/alternatives"}) {
             struct stat info
             {
             };
@@ -77,14 +79,16 @@ std::vector<std::string> sandbox_arguments(const SandboxPlan &plan)
         args.insert(args.end(),
                     {"--cap-drop", "ALL", "--cap-add", "CAP_SETUID", "--cap-add", "CAP_SETGID"});
     }
+    // bwrap would make /etc for root alone: the program's user must read what is bound there.
+    args.insert(args.end(), {"--perms", "0755", "--dir", "/etc"});
     for (const SystemPath &entry : plan.system) {
         if (entry.symlink.empty())
             args.insert(args.end(), {"--ro-bind", entry.path, entry.path});
         else
             args.insert(args.end(), {"--symlink", entry.symlink, entry.path});
     }
-    // The two folders in memory that a program of an ordinary user may write hold no more than
-    // one file may: they are the sandbox's, and last as long as it.
+    // The three folders in memory that a program may write (/tmp, /dev/shm and the working
+    // folder) hold no more than one file may: they are the sandbox's, and last as long as it.
     std::vector<std::string> bound;
     if (plan.limits.file_bytes > 0)
         bound = {"--size", number(plan.limits.file_bytes)};
@@ -106,12 +110,40 @@ std::vector<std::string> sandbox_arguments(const SandboxPlan &plan)
             args.insert(args.end(), {"--perms", "0755", "--dir", parent});
         }
     };
+    // A hidden folder becomes an empty one in memory, made read-only once the visible folders
+    // below it have their places in it.
+    std::vector<std::string> emptied;
+    for (const std::string &folder : plan.hidden) {
+        // One below another is hidden with it; a second mount over it would bury its own.
+        const bool covered
+            = std::any_of(plan.hidden.begin(), plan.hidden.end(), [&](const std::string &other) {
+                  return other.size() < folder.size() && folder.compare(0, other.size(), other) == 0
+                         && folder[other.size()] == '/';
+              });
+        if (covered || std::find(emptied.begin(), emptied.end(), folder) != emptied.end())
+            continue;
+        if (!std::any_of(plan.system.begin(), plan.system.end(), [&](const SystemPath &entry) {
+                return entry.symlink.empty() && folder.size() > entry.path.size()
+                       && folder.compare(0, entry.path.size(), entry.path) == 0
+                       && folder[entry.path.size()] == '/';
+            }))
+            continue;
+        args.insert(args.end(), {"--size", "4096", "--perms", "0555", "--tmpfs", folder});
+        emptied.push_back(folder);
+    }
     for (const std::string &folder : plan.visible) {
         parents(folder);
         args.insert(args.end(), {"--ro-bind", folder, folder});
     }
     parents(plan.workdir);
-    args.insert(args.end(), {"--bind", plan.workdir, plan.workdir});
+    if (plan.workdir_on_disk) {
+        args.insert(args.end(), {"--bind", plan.workdir, plan.workdir});
+    } else {
+        args.insert(args.end(), bound.begin(), bound.end());
+        args.insert(args.end(), {"--perms", "0777", "--tmpfs", plan.workdir});
+    }
+    for (const std::string &folder : emptied)
+        args.insert(args.end(), {"--remount-ro", folder});
     args.insert(args.end(), {"--ro-bind", plan.launcher, launcher_inside});
     args.insert(args.end(),
                 {"--info-fd", number(static_cast<unsigned>(plan.info_fd)), "--", launcher_inside});
@@ -159,26 +191,91 @@ bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan)
     return true;
 }
 
-std::string encode_request(const std::vector<std::string> &argv)
+namespace {
+
+bool plain_name(const std::string &name)
 {
-    std::string body;
-    for (const std::string &argument : argv)
-        body.append(argument).push_back('\0');
-    const auto length = static_cast<std::uint32_t>(body.size());
-    return std::string(reinterpret_cast<const char *>(&length), sizeof length) + body;
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
-bool decode_request(const std::string &body, std::vector<std::string> &argv)
+void put_length(std::string &out, std::uint32_t length)
 {
-    argv.clear();
-    if (body.empty() || body.back() != '\0' || body.front() == '\0')
+    out.append(reinterpret_cast<const char *>(&length), sizeof length);
+}
+
+} // namespace
+
+std::string encode_request(const Request &request)
+{
+    std::string body = number(request.answer_files.size());
+    body.push_back('\0');
+    for (const std::vector<std::string> *part : {&request.answer_files, &request.argv}) {
+        for (const std::string &field : *part)
+            body.append(field).push_back('\0');
+    }
+    std::string message;
+    put_length(message, static_cast<std::uint32_t>(body.size()));
+    return message + body;
+}
+
+bool decode_request(const std::string &body, Request &request)
+{
+    request = {};
+    if (body.empty() || body.back() != '\0')
         return false;
+    std::vector<std::string> fields;
     for (std::size_t start = 0; start < body.size();) {
         const std::size_t end = body.find('\0', start);
-        argv.push_back(body.substr(start, end - start));
+        fields.push_back(body.substr(start, end - start));
         start = end + 1;
     }
-    return true;
+    unsigned long long files = 0;
+    if (!read_number(fields.front(), files) || files + 1 >= fields.size())
+        return false;
+    const auto first_argument = fields.begin() + 1 + static_cast<std::ptrdiff_t>(files);
+    request.answer_files.assign(fields.begin() + 1, first_argument);
+    request.argv.assign(first_argument, fields.end());
+    return std::all_of(request.answer_files.begin(), request.answer_files.end(), plain_name)
+           && !request.argv.front().empty();
+}
+
+std::string encode_answer(const LaunchReport &report, const AnswerFiles &files)
+{
+    std::string out(reinterpret_cast<const char *>(&report), sizeof report);
+    for (const std::optional<std::string> &file : files) {
+        put_length(out, file ? static_cast<std::uint32_t>(file->size()) : no_answer_file);
+        if (file)
+            out += *file;
+    }
+    return out;
+}
+
+int decode_answer(const std::string &bytes, std::size_t count, LaunchReport &report,
+                  AnswerFiles &files)
+{
+    files.clear();
+    if (bytes.size() < sizeof report)
+        return 0;
+    std::memcpy(&report, bytes.data(), sizeof report);
+    std::size_t at = sizeof report;
+    while (files.size() < count) {
+        std::uint32_t length = 0;
+        if (bytes.size() < at + sizeof length)
+            return 0;
+        std::memcpy(&length, bytes.data() + at, sizeof length);
+        at += sizeof length;
+        if (length == no_answer_file) {
+            files.emplace_back();
+            continue;
+        }
+        if (length > max_answer_line)
+            return -1;
+        if (bytes.size() < at + length)
+            return 0;
+        files.emplace_back(bytes.substr(at, length));
+        at += length;
+    }
+    return bytes.size() == at ? 1 : -1;
 }
 
 bool apply_limits(const Limits &limits, bool count_processes)

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ struct Sandbox
     // When the grader runs as root, programs run as these unprivileged users, one per running
     // program, so that one program's processes never count against another's limit.
     unsigned first_uid = 2000000000;
+    // Folders of the host hidden from programs where the system shown would show them (the
+    // reference programs of an installation below /usr, for one): each is an empty read-only
+    // folder inside. An installation's libexec/orvimet, the launcher's, is always hidden.
+    std::vector<std::string> hidden;
 };
 
 // One entry of the host system shown read-only in every sandbox.
@@ -40,8 +45,8 @@ struct SystemPath
     std::string symlink; // the link's target where the host has a symbolic link, else empty
 };
 
-// The top-level system paths of this host that programs need (/usr, /lib*, /bin, /sbin, a few
-// files of /etc), probed once.
+// The top-level system paths of this host that programs need (/usr, /lib*, /bin, /sbin, the
+// dynamic loader's and the name service's files of /etc, /etc/alternatives), probed once.
 const std::vector<SystemPath> &system_view();
 
 struct SandboxPlan
@@ -49,20 +54,25 @@ struct SandboxPlan
     std::string bwrap;
     std::string launcher;
     std::vector<SystemPath> system;
-    std::string workdir;              // bound writable at its own path, and the current folder
+    // A folder in memory of its own at this path, writable, the current folder, bounded like
+    // one file: nothing a program writes there reaches the host's disk.
+    std::string workdir;
     std::vector<std::string> visible; // bound read-only at their own paths
+    std::vector<std::string> hidden;  // real paths, emptied where the system shown holds them
     bool as_root = false;             // bwrap runs with root's privileges, not in a user namespace
     unsigned uid = 0;                 // when as_root: the user the program runs as
     int control_fd = -1;              // the grader's requests and the launcher's reports
     int info_fd = -1;                 // bwrap tells the sandbox's first process here
     Limits limits;
     bool keep_errors = false; // the programs' standard error goes to bwrap's, not /dev/null
+    bool workdir_on_disk = false; // the host's workdir bound writable instead of one in memory
 };
 
 // The whole bwrap command line, bwrap first: new PID, network, IPC and UTS namespaces, a new
-// session, death with the grader, a fresh /tmp, /proc and /dev, the system read-only, and the
-// launcher as the sandbox's first process. As root it becomes the unprivileged user; then it
-// runs the programs the grader asks for, one at a time, each under the limits.
+// session, death with the grader, a fresh /tmp, /proc and /dev, the system read-only but for the
+// hidden folders, the working folder in memory, and the launcher as the sandbox's first process. As
+// root it becomes the unprivileged user; then it runs the programs the grader asks for, one at a
+// time, each under the limits.
 std::vector<std::string> sandbox_arguments(const SandboxPlan &plan);
 
 // The launcher's arguments after its path: control descriptor, user, working folder, limits;
@@ -79,11 +89,18 @@ std::vector<std::string> launch_arguments(const LaunchPlan &plan);
 bool parse_launch(const std::vector<std::string> &arguments, LaunchPlan &plan);
 
 // A request to the launcher, on the control descriptor: the length of the rest in four bytes
-// (host order), then the program and its arguments, each ended by a NUL byte.
+// (host order), then, each ended by a NUL byte, the number of answer files, their names in the
+// working folder, the program and its arguments. The launcher removes the answer files before
+// it runs the program and hands back their first lines after.
 inline constexpr std::size_t max_request_bytes = std::size_t(4) << 20;
-std::string encode_request(const std::vector<std::string> &argv);
-// The program and arguments of a request's body (after the length); false when malformed.
-bool decode_request(const std::string &body, std::vector<std::string> &argv);
+struct Request
+{
+    std::vector<std::string> argv;
+    std::vector<std::string> answer_files; // plain names: no slash, not "." or ".."
+};
+std::string encode_request(const Request &request);
+// The request of a body (after the length); false when malformed.
+bool decode_request(const std::string &body, Request &request);
 
 // What the launcher answers a request with, once the program and everything it started have
 // ended: the program could not be started (value is errno), it ended (value is its wait status),
@@ -95,6 +112,18 @@ struct LaunchReport
     int kind = 0;
     int value = 0;
 };
+
+// The launcher's answer: the report, then for each answer file of the request its length in four
+// bytes (host order; all ones for none) and its first line, line feed included, up to
+// max_answer_line bytes.
+inline constexpr std::size_t max_answer_line = std::size_t(16) << 20;
+inline constexpr std::uint32_t no_answer_file = 0xFFFFFFFF;
+using AnswerFiles = std::vector<std::optional<std::string>>;
+std::string encode_answer(const LaunchReport &report, const AnswerFiles &files);
+// Reads an answer for `count` files from the bytes received so far: 1 once it is whole, 0 while
+// more is to come, -1 when malformed.
+int decode_answer(const std::string &bytes, std::size_t count, LaunchReport &report,
+                  AnswerFiles &files);
 
 // Sets the limits on the calling process (they pass on to what it starts). A limit of processes
 // counts every process of the real user, so it is set only where that user runs nothing else:

@@ -94,7 +94,8 @@ class TestBuilding : public QObject
         limits.wall = std::chrono::seconds(20);
         return run_child({with_error_output({built.program}),
                           this->folder(QStringLiteral("run")).toStdString(),
-                          {folder}},
+                          {folder},
+                          {}},
                          limits, Sandbox{});
     }
 

@@ -13,16 +13,21 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/keyctl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -44,12 +49,17 @@ void read_into(int fd, QByteArray &into)
         into.append(buffer, static_cast<int>(n));
 }
 
+// What the grader's process is given before it starts, in the forked child: plain system calls
+// only (mounts in a namespace of its own, descriptors, keys). False: the grader is not started.
+using Setup = std::function<bool()>;
+
 // Runs orvimet-cli with arguments that are bytes, not text (QProcess would decode them), with
 // at most `descriptors` open files, or with its standard descriptors closed.
 Run run_grader(const std::vector<std::string> &arguments, const QString &workdir,
-               rlim_t descriptors = 0, bool closed_standard_descriptors = false)
+               rlim_t descriptors = 0, bool closed_standard_descriptors = false,
+               const Setup &setup = {}, const std::string &grader = ORVIMET_CLI)
 {
-    std::vector<std::string> all{ORVIMET_CLI};
+    std::vector<std::string> all{grader};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char *> argv;
     for (std::string &a : all)
@@ -72,6 +82,8 @@ Run run_grader(const std::vector<std::string> &arguments, const QString &workdir
             const rlimit limit{descriptors, descriptors};
             ::setrlimit(RLIMIT_NOFILE, &limit);
         }
+        if (setup && !setup())
+            ::_exit(126);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
@@ -111,9 +123,49 @@ QString sandbox_missing()
 }
 
 const QStringList attacks{
-    "join-grader-group", "daemon",   "fork-storm",   "endless-output", "sparse-answer",
-    "fifo-swap",         "terminal", "next-scratch", "symlinks",       "planted-link",
-    "steal-reference",   "tamper",   "home",         "network"};
+    "join-grader-group", "daemon",          "fork-storm",   "endless-output", "sparse-answer",
+    "fifo-swap",         "terminal",        "next-scratch", "symlinks",       "planted-link",
+    "steal-reference",   "tamper",          "home",         "network",        "descriptors",
+    "session-keyring",   "user-keyring",    "own-folder"};
+
+long keyctl(int operation, long a, long b = 0)
+{
+    return ::syscall(SYS_keyctl, operation, a, b, 0L, 0L);
+}
+
+// A grader started the way a teacher's wrapper starts it: a log open on descriptor 7, and a
+// secret in its session keyring.
+bool teachers_grader(const char *log)
+{
+    const int fd = ::open(log, O_WRONLY | O_CREAT | O_APPEND, 0600);
+    if (fd < 0 || ::dup2(fd, 7) != 7)
+        return false;
+    if (keyctl(KEYCTL_JOIN_SESSION_KEYRING, 0) < 0)
+        return errno == ENOSYS;
+    return ::syscall(SYS_add_key, "user", "orvimet-grader-secret", "SECRET", 6L,
+                     long(KEY_SPEC_SESSION_KEYRING))
+           >= 0;
+}
+
+// A private mount namespace in which `folder` is a file system in memory of `bytes`, full
+// when `full`; `bind` then appears at `at`, when given.
+bool private_mounts(const char *folder, const char *size, bool full, const char *bind = nullptr,
+                    const char *at = nullptr)
+{
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return false;
+    if (folder && ::mount("tmpfs", folder, "tmpfs", 0, size) != 0)
+        return false;
+    if (folder && full) {
+        const std::string filler = std::string(folder) + "/filler";
+        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT, 0600);
+        static const char block[4096] = {};
+        while (fd >= 0 && ::write(fd, block, sizeof block) > 0) {
+        }
+        ::close(fd);
+    }
+    return !bind || ::mount(bind, at, nullptr, MS_BIND | MS_REC, nullptr) == 0;
+}
 
 // Every file of the bench but those the grading may write: the reports and the answer files
 // beside the programs. Each with a digest of its content (or of its link's target).
@@ -165,6 +217,12 @@ private slots:
     void graderFailuresAreNotTheStudents();
     void closedStandardDescriptors();
     void withoutSandbox();
+    void installedReferenceHidden();
+    void fullScratch_data();
+    void fullScratch();
+    void reportOnFullDisk();
+    void killedGraderLeavesNothing();
+    void longCaseLineCut();
     void cleanupTestCase();
 
 private:
@@ -197,7 +255,16 @@ void TestSandbox::initTestCase()
         programs.push_back(("class/" + attack + "/queue.exe").toStdString());
     }
     QVERIFY(QFile::link("../../outside.txt", bench.path("class/planted-link/queue.txt")));
+    QDir().mkpath(bench.path("class/own-folder/.ssh"));
+    bench.write("class/own-folder/.ssh/id_rsa", "KEY");
     bench.program("class/honest/queue.exe", "args\n");
+    // A shell script, as a student may hand in, using a command of /etc/alternatives.
+    QDir().mkpath(bench.path("class/awk-script"));
+    bench.write("class/awk-script/queue.exe",
+                "#!/bin/sh\nexec awk 'BEGIN { for (i = 1; i < ARGC; i++) printf \"[%s]\", ARGV[i] "
+                "}' \"$@\"\n");
+    QFile::setPermissions(bench.path("class/awk-script/queue.exe"),
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
     // A folder name from an unzipped Windows archive: not UTF-8.
     const std::string raw = bench.path().toStdString() + "/class/\xB2\xE2\xCA\xD4";
     QVERIFY(::mkdir(raw.c_str(), 0755) == 0);
@@ -214,7 +281,7 @@ void TestSandbox::initTestCase()
     // The same honest program again, through a linked folder.
     QVERIFY(QFile::link("class/honest", bench.path("alias")));
     programs.insert(programs.end(), {"class/honest/queue.exe", "class/\xB2\xE2\xCA\xD4/queue.exe",
-                                     "alias/queue.exe"});
+                                     "alias/queue.exe", "class/awk-script/queue.exe"});
 
     // A port that answers, for the program that tries the network.
     listener = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -226,6 +293,7 @@ void TestSandbox::initTestCase()
     QVERIFY(::listen(listener, 64) == 0);
     QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
     bench.write("port", QByteArray::number(ntohs(address.sin_port)));
+    bench.write("grades.log", "");
 
     before = teacher_files(bench.path());
     if (!missing.isEmpty())
@@ -246,7 +314,9 @@ void TestSandbox::initTestCase()
                                        "--json",
                                        "reports/class.json"};
     arguments.insert(arguments.end(), programs.begin(), programs.end());
-    class_run = run_grader(arguments, bench.path());
+    const QByteArray log = bench.path("grades.log").toUtf8();
+    class_run = run_grader(arguments, bench.path(), 0, false,
+                           [&] { return teachers_grader(log.constData()); });
     QJsonParseError error;
     report = QJsonDocument::fromJson(bench.read("reports/class.json"), &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
@@ -272,7 +342,12 @@ void TestSandbox::commandLine_data()
         << QStringList{"--size", "67108864", "--tmpfs", "/tmp"};
     QTest::newRow("/dev/shm bounded") << QStringList{"--size", "67108864", "--tmpfs", "/dev/shm"};
     QTest::newRow("own folder read-only") << QStringList{"--ro-bind", "/class/a", "/class/a"};
-    QTest::newRow("working folder writable") << QStringList{"--bind", "/tmp/s/w", "/tmp/s/w"};
+    QTest::newRow("working folder in memory, bounded")
+        << QStringList{"--size", "67108864", "--perms", "0777", "--tmpfs", "/tmp/s/w"};
+    QTest::newRow("/etc readable by the program's user") << QStringList{"--perms", "0755", "--dir", "/etc"};
+    QTest::newRow("an installation's folder hidden")
+        << QStringList{"--size", "4096", "--perms", "0555", "--tmpfs", "/usr/libexec/orvimet"};
+    QTest::newRow("and made read-only") << QStringList{"--remount-ro", "/usr/libexec/orvimet"};
     QTest::newRow("passable parents") << QStringList{"--perms", "0755", "--dir", "/tmp/s"};
     QTest::newRow("root keeps only what it needs to leave")
         << QStringList{"--cap-drop", "ALL", "--cap-add", "CAP_SETUID"};
@@ -289,6 +364,8 @@ void TestSandbox::commandLine()
     plan.system = {{"/usr", ""}, {"/lib", "usr/lib"}};
     plan.workdir = "/tmp/s/w";
     plan.visible = {"/class/a"};
+    // Below a folder hidden already, and outside the system shown: nothing more to hide.
+    plan.hidden = {"/usr/libexec/orvimet/resource", "/usr/libexec/orvimet", "/home/t/ref"};
     plan.as_root = true;
     plan.uid = 2000000001;
     plan.control_fd = 3;
@@ -299,7 +376,8 @@ void TestSandbox::commandLine()
     QVERIFY2(args.join('\n').contains(expected.join('\n')), qPrintable(args.join(' ')));
     // Nothing of the teacher's but the named folders is there.
     QVERIFY(!args.contains("/home") && !args.contains("/root") && !args.contains("/build"));
-    QCOMPARE(args.count("--bind"), 1);
+    QVERIFY(!args.join(' ').contains("/home/t/ref") && !args.contains("/usr/libexec/orvimet/resource"));
+    QCOMPARE(args.count("--bind"), 0);
 }
 
 void TestSandbox::launcherArgumentsRoundTrip()
@@ -314,13 +392,16 @@ void TestSandbox::launcherArgumentsRoundTrip()
     QVERIFY(!parse_launch({"3", "x", "/w", "1", "1", "1", "1"}, read));
     QVERIFY(!parse_launch({"3", "0", "/w", "1", "1", "1", "1", "p"}, read));
 
-    // Requests: arguments with spaces and empty ones survive; an empty program does not.
-    const std::vector<std::string> argv{"/class/a/queue.exe", "-S", "", "a b"};
-    const std::string request = encode_request(argv);
-    std::vector<std::string> decoded;
-    QVERIFY(decode_request(request.substr(4), decoded));
-    QCOMPARE(decoded, argv);
-    QVERIFY(!decode_request(std::string("\0-S\0", 4), decoded));
+    // Requests: arguments with spaces and empty ones survive; an empty program does not, nor an
+    // answer file that is not a plain name.
+    const Request request{{"/class/a/queue.exe", "-S", "", "a b"}, {"queue.txt"}};
+    const std::string bytes = encode_request(request);
+    Request decoded;
+    QVERIFY(decode_request(bytes.substr(4), decoded));
+    QCOMPARE(decoded.argv, request.argv);
+    QCOMPARE(decoded.answer_files, request.answer_files);
+    QVERIFY(!decode_request(std::string("0\0\0-S\0", 6), decoded));
+    QVERIFY(!decode_request(std::string("1\0../x\0p\0", 10), decoded));
     QVERIFY(!decode_request("p", decoded));
 }
 
@@ -350,7 +431,8 @@ void TestSandbox::errorOutputKept()
     ::chmod(folder.c_str(), 0755);
     QDir().mkpath(scratch.filePath("work"));
     QFile::copy(ORVIMET_FIXTURE, scratch.filePath("p.exe"));
-    Command command{{folder + "/p.exe", "err:report\\n", "out:answer"}, folder + "/work", {folder}};
+    Command command{
+        {folder + "/p.exe", "err:report\\n", "out:answer"}, folder + "/work", {folder}, {}};
     command.error_bytes = static_cast<std::size_t>(keep);
     Sandbox sandbox;
     sandbox.enabled = sandboxed;
@@ -389,7 +471,8 @@ void TestSandbox::keptSandbox()
     QDir().mkpath(scratch.filePath("work"));
     QFile::copy(ORVIMET_FIXTURE, scratch.filePath("p.exe"));
     const std::string program = folder + "/p.exe";
-    Command command{{first.isEmpty() ? program + ".missing" : program}, folder + "/work", {folder}};
+    Command command{
+        {first.isEmpty() ? program + ".missing" : program}, folder + "/work", {folder}, {}};
     for (const QString &action : first)
         command.argv.push_back(action.toStdString());
     const ChildRun run = run_child(
@@ -427,6 +510,7 @@ void TestSandbox::honestProgramsUnharmed_data()
     QTest::newRow("the same through a linked folder") << "alias/queue.exe";
     QTest::newRow("folder name not UTF-8")
         << QString::fromUtf8("class/\uFFFD\uFFFD\uFFFD\uFFFD/queue.exe");
+    QTest::newRow("a shell script using awk") << "class/awk-script/queue.exe";
 }
 
 void TestSandbox::honestProgramsUnharmed()
@@ -472,6 +556,10 @@ void TestSandbox::reportsCompleteAndValid()
     const QJsonArray cases
         = program_report("class/endless-output/queue.exe").value("cases").toArray();
     QCOMPARE(cases.at(0).toObject().value("note").toString(), QStringLiteral("output truncated"));
+    // Kept in part, with its whole size: the grader's memory does not grow with what is printed.
+    const QJsonObject endless = cases.at(0).toObject();
+    QVERIFY(endless.value("student_answer").toString().size() <= 65536);
+    QCOMPARE(endless.value("student_answer_bytes").toInt(), 1 << 20);
 }
 
 void TestSandbox::terminalUntouched()
@@ -563,6 +651,142 @@ void TestSandbox::withoutSandbox()
     const QJsonObject bare = QJsonDocument::fromJson(bench.read("bare.json")).object();
     QCOMPARE(bare.value("sandbox").toObject().value("enabled"), QJsonValue(false));
     QCOMPARE(processes_running(bench.path("class/join-grader-group/queue.exe")), 0);
+}
+
+// An installation below /usr, in a mount namespace of the test's own: a script that runs the
+// installed reference finds nothing, while an honest program beside it scores in full.
+void TestSandbox::installedReferenceHidden()
+{
+    needs_sandbox();
+    if (::geteuid() != 0)
+        QSKIP("a private mount namespace needs root");
+    const QString usr = bench.path("installed/usr-local");
+    QDir().mkpath(usr + "/bin");
+    QDir().mkpath(usr + "/libexec/orvimet/resource");
+    QVERIFY(QFile::copy(ORVIMET_CLI, usr + "/bin/orvimet-cli"));
+    QVERIFY(QFile::copy(ORVIMET_LAUNCH, usr + "/libexec/orvimet/orvimet-launch"));
+    bench.program("installed/usr-local/libexec/orvimet/resource/b.exe", "args\n");
+    bench.program("installed/class/honest/queue.exe", "args\n");
+    QDir().mkpath(bench.path("installed/class/script"));
+    bench.write("installed/class/script/queue.exe",
+                "#!/bin/sh\nexec /usr/local/libexec/orvimet/resource/b.exe \"$@\"\n");
+    QFile::setPermissions(bench.path("installed/class/script/queue.exe"),
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    const QByteArray tree = usr.toUtf8();
+    const Run run = run_grader(
+        {"suite", "-e", "queue", "installed/class/script/queue.exe",
+         "installed/class/honest/queue.exe"},
+        bench.path(), 0, false,
+        [&] { return private_mounts(nullptr, nullptr, false, tree.constData(), "/usr/local"); },
+        "/usr/local/bin/orvimet-cli");
+    QVERIFY2(run.status == 1, run.out + run.err);
+    QVERIFY2(run.out.contains("      0     10          0        0  graded           installed/class/script/"),
+             run.out);
+    QVERIFY2(run.out.contains("     10      0          0        0  graded           installed/class/honest/"),
+             run.out);
+}
+
+void TestSandbox::fullScratch_data()
+{
+    QTest::addColumn<bool>("full");   // the scratch disk is full before grading starts
+    QTest::addColumn<int>("status");  // the grader's exit status
+    QTest::addColumn<QString>("row"); // the honest program's row on the terminal
+    QTest::newRow("a program filling its folder, then one answering in a file")
+        << false << 1 << "     10      0          0        0  graded           scratch/class/answer-file/";
+    QTest::newRow("no room to keep an answer: not graded, never wrong")
+        << true << 2 << "      0      0          0        0  ";
+}
+
+// The scratch folder on a small disk of its own (root: a mount namespace of the test's own).
+void TestSandbox::fullScratch()
+{
+    QFETCH(bool, full);
+    QFETCH(int, status);
+    QFETCH(QString, row);
+    needs_sandbox();
+    if (::geteuid() != 0)
+        QSKIP("a private mount namespace needs root");
+    QDir().mkpath(bench.path("scratch/class/fill-disk"));
+    QFile::remove(bench.path("scratch/class/fill-disk/queue.exe"));
+    QVERIFY(QFile::copy(ORVIMET_HOSTILE, bench.path("scratch/class/fill-disk/queue.exe")));
+    bench.program("scratch/class/answer-file/queue.exe", "argsfile:queue.txt\n");
+    QDir().mkpath(bench.path("scratch/tmp"));
+    const QByteArray tmp = bench.path("scratch/tmp").toUtf8();
+    qputenv("TMPDIR", tmp);
+    const Run run = run_grader({"suite", "-e", "queue", "-r", "ref", "-j", "1",
+                                "scratch/class/fill-disk/queue.exe",
+                                "scratch/class/answer-file/queue.exe"},
+                               bench.path(), 0, false,
+                               [&] { return private_mounts(tmp.constData(), "size=96m", full); });
+    qunsetenv("TMPDIR");
+    QVERIFY2(run.status == status, run.out + run.err);
+    QVERIFY2(run.out.contains(row.toUtf8()), run.out);
+    if (full)
+        QVERIFY2(run.err.contains("cannot keep the answer file: No space left on device"), run.err);
+}
+
+// A report that fills its disk midway: the grader says so, ends what runs and leaves no scratch.
+void TestSandbox::reportOnFullDisk()
+{
+    needs_sandbox();
+    if (::geteuid() != 0)
+        QSKIP("a private mount namespace needs root");
+    bench.program("fulldisk/class/honest/queue.exe", "args\n");
+    bench.program("fulldisk/class/hung/queue.exe", "sleep:600000\n");
+    QDir().mkpath(bench.path("fulldisk/reports"));
+    QDir().mkpath(bench.path("fulldisk/tmp"));
+    const QByteArray reports = bench.path("fulldisk/reports").toUtf8();
+    qputenv("TMPDIR", bench.path("fulldisk/tmp").toUtf8());
+    const Run run = run_grader({"suite", "-e", "queue", "-r", "ref", "-j", "2", "-t", "600",
+                                "--json", "fulldisk/reports/class.json",
+                                "fulldisk/class/honest/queue.exe", "fulldisk/class/hung/queue.exe"},
+                               bench.path(), 0, false,
+                               [&] { return private_mounts(reports.constData(), "size=4k", false); });
+    qunsetenv("TMPDIR");
+    QVERIFY2(run.status == 2, run.out + run.err);
+    QVERIFY2(run.err.contains("cannot write the report fulldisk/reports/class.json: No space left "
+                              "on device"),
+             run.err);
+    QCOMPARE(processes_running(bench.path("fulldisk/class/hung/queue.exe")), 0);
+    QCOMPARE(QDir(bench.path("fulldisk/tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+// A grader killed outright, running a program that never ends: nothing of the class lives on.
+void TestSandbox::killedGraderLeavesNothing()
+{
+    needs_sandbox();
+    bench.program("killed/class/hung/queue.exe", "sleep:600000\n");
+    const QByteArray folder = bench.path().toUtf8();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null_fd = ::open("/dev/null", O_RDWR);
+        if (::chdir(folder.constData()) != 0 || ::dup2(null_fd, 1) != 1 || ::dup2(null_fd, 2) != 2)
+            ::_exit(126);
+        ::execl(ORVIMET_CLI, ORVIMET_CLI, "suite", "-e", "queue", "-r", "ref", "-t", "600",
+                "killed/class/hung/queue.exe", static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    QVERIFY(pid > 0);
+    const QString hung = bench.path("killed/class/hung/queue.exe");
+    QTRY_VERIFY_WITH_TIMEOUT(processes_running(hung) > 0, 30000);
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(processes_running(hung), 0, 10000);
+}
+
+// A reference that cannot run a line of a megabyte: the message shows its start and its size.
+void TestSandbox::longCaseLineCut()
+{
+    bench.program("long/ref/b.exe", "crash\n");
+    bench.program("long/class/honest/queue.exe", "args\n");
+    bench.write("long/cases.txt", QByteArray(" -S 1").repeated(200000) + "\n");
+    const Run run = run_grader({"suite", "-e", "queue", "-r", "long/ref", "--no-sandbox",
+                                "--cases", "long/cases.txt", "long/class/honest/queue.exe"},
+                               bench.path());
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains("(1000000 bytes in all)"), run.err.left(400));
+    QVERIFY2(run.err.size() < 1000, run.err.left(400));
 }
 
 void TestSandbox::cleanupTestCase()

@@ -1,0 +1,93 @@
+#include "sandbox/fileio.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+void Descriptor::reset(int other)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = other;
+}
+
+namespace {
+
+template<class Data, class Transfer>
+bool whole(Transfer transfer, int fd, Data *data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = transfer(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            errno = EPIPE;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool remove_below(int parent, const char *name)
+{
+    if (::unlinkat(parent, name, 0) == 0 || errno == ENOENT)
+        return true;
+    if (errno != EISDIR && errno != EPERM)
+        return false;
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    bool all = true;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string child = entry->d_name;
+        if (child != "." && child != "..")
+            all = remove_below(::dirfd(dir), child.c_str()) && all;
+    }
+    ::closedir(dir);
+    return ::unlinkat(parent, name, AT_REMOVEDIR) == 0 && all;
+}
+
+} // namespace
+
+bool write_all(int fd, const char *data, std::size_t size)
+{
+    return whole(::write, fd, data, size);
+}
+
+bool read_all(int fd, char *data, std::size_t size)
+{
+    return whole(::read, fd, data, size);
+}
+
+bool remove_tree(const std::string &path)
+{
+    return remove_below(AT_FDCWD, path.c_str());
+}
+
+void close_descriptors_from(int first)
+{
+    const auto from = static_cast<unsigned>(first);
+#ifdef SYS_close_range
+    if (::syscall(SYS_close_range, from, UINT_MAX, 0) == 0)
+        return;
+#endif
+    // Without close_range: every number up to the limit of open files, bounded so that a huge
+    // limit costs no more than a moment.
+    rlimit limit{};
+    const rlim_t most = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 ? limit.rlim_cur : 1024;
+    const auto last = static_cast<unsigned>(std::min<rlim_t>(most, 65536));
+    for (unsigned fd = from; fd < last; ++fd)
+        ::close(static_cast<int>(fd));
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+// Small descriptor helpers that the grader, the launcher and the judge share: plain POSIX,
+// nothing that allocates in a forked child.
+
+#include <cstddef>
+#include <string>
+
+// Owns an open descriptor: closed when it goes.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1)
+        : fd(fd)
+    {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return fd; }
+    void reset(int other = -1);
+
+private:
+    int fd;
+};
+
+// Writes, or reads, all of `size` bytes, in as many calls as it takes; false on an error or, for
+// reading, at end of file first. errno tells why.
+bool write_all(int fd, const char *data, std::size_t size);
+bool read_all(int fd, char *data, std::size_t size);
+
+// Removes `path` with everything below it, never following a link: what a program left in a
+// folder may point anywhere. False when something is left.
+bool remove_tree(const std::string &path);
+
+// Closes every descriptor from `first` up: what a program must not inherit, whatever the grader
+// was started with. Async-signal-safe, for a forked child.
+void close_descriptors_from(int first);
