@@ -11,6 +11,7 @@
 #include "judge/outputfiles.h"
 #include "judge/suitecases.h"
 #include "judge/utf8.h"
+#include "sandbox/fileio.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -102,21 +103,6 @@ ScoringRule scoring_rule(const Settings::Grade &grade)
     rule.memcheck_penalty = grade.memcheck_penalty;
     rule.groups = grade.groups;
     return rule;
-}
-
-// Writes all of `size` bytes; false with errno set when the file would not take them.
-bool write_all(int fd, const char *data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 std::vector<std::string> grade_cases(const Settings &settings, std::string &source)

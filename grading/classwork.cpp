@@ -3,6 +3,7 @@
 #include "explore/cases.h"
 #include "explore/literals.h"
 #include "grading/explorer.h"
+#include "grading/reports.h"
 #include "judge/exercise.h"
 #include "judge/utf8.h"
 
@@ -172,21 +173,7 @@ const char *verdict_of(const CaseResult &c)
 
 const char *ending_of(const CaseResult &c)
 {
-    if (c.not_run)
-        return "not-run";
-    switch (c.run.end) {
-    case ChildRun::End::Exited:
-        return "exit";
-    case ChildRun::End::Crashed:
-        return "crash";
-    case ChildRun::End::TimedOut:
-        return "timeout";
-    case ChildRun::End::FailedToStart:
-        return "failed-to-start";
-    case ChildRun::End::NotGraded:
-        break;
-    }
-    return "not-graded";
+    return c.not_run ? "not-run" : ending_name(c.run.end);
 }
 
 // Each case counts once, by its verdict.
