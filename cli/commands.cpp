@@ -231,8 +231,8 @@ private:
     void fail(const ReportFile &file, int error)
     {
         if (problem.empty())
-            problem = "cannot write the report " + printable(file.path()) + ": "
-                      + std::strerror(error);
+            problem
+                = "cannot write the report " + printable(file.path()) + ": " + std::strerror(error);
     }
     bool write(ReportFile &file, const QByteArray &bytes)
     {

@@ -122,7 +122,6 @@ std::string csv_row(const std::vector<std::string> &fields)
     return out;
 }
 
-
 std::string spreadsheet_text(const std::string &text)
 {
     if (!text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos)

@@ -19,7 +19,6 @@ inline const char utf8_bom[] = "\xEF\xBB\xBF";
 std::string csv_field(const std::string &text);
 std::string csv_row(const std::vector<std::string> &fields);
 
-
 // A text a spreadsheet would take for a formula (starting with = + - @, a tab or CR) gets a
 // leading apostrophe: a student's name is chosen by the student.
 std::string spreadsheet_text(const std::string &text);

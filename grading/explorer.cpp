@@ -178,8 +178,7 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
             exploration.out_of_time = true;
             break;
         }
-        const Words words
-            = generate_words(grading.exercise, random, exploration.tried, dictionary);
+        const Words words = generate_words(grading.exercise, random, exploration.tried, dictionary);
         const std::string options = options_line(words);
         const std::optional<CaseResult> result
             = judge_against(grading, program, options, reference, workdir);
@@ -211,8 +210,8 @@ std::string exploration_text(const Exploration &exploration, const Limits &limit
     return seed + "tried:     " + tried + ", the last one answered differently\n" + "options:  "
            + printable(result.options) + '\n' + "student:   " + printable(result.student_text)
            + '\n' + "reference: " + printable(result.reference_text) + '\n' + "run:       "
-           + ending_text(result.run, limits) + '\n' + "verdict:   " + verdict_text(result)
-           + '\n' + "found as:  " + printable(example.original) + '\n' + "shrunk in: "
+           + ending_text(result.run, limits) + '\n' + "verdict:   " + verdict_text(result) + '\n'
+           + "found as:  " + printable(example.original) + '\n' + "shrunk in: "
            + std::to_string(example.steps) + (example.steps == 1 ? " step" : " steps")
            + (example.complete ? "\n" : " (not fully shrunk: the time ran out)\n");
 }

@@ -201,9 +201,10 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
     result.command_line = files.command_line;
     const std::string path = program.location_s + program.command_s;
     const StudentAnswer answer = student_answer(files, [&] {
-        result.run = run_program(grading, program_argv(path, options), workdir,
-                                 submission_folder(program.location_s) ? program.location_s : path,
-                                 {files.workdir_output.substr(files.workdir_output.rfind('/') + 1)});
+        result.run
+            = run_program(grading, program_argv(path, options), workdir,
+                          submission_folder(program.location_s) ? program.location_s : path,
+                          {files.workdir_output.substr(files.workdir_output.rfind('/') + 1)});
         return answer_of(result.run);
     });
     result.student_text = answer.text;

@@ -259,8 +259,8 @@ bool write_csv_records(const ProgramReport &program, const ReportWriter &write)
         std::string csv = csv_field(program.name);
         for (int f = 1; f < 15; ++f)
             csv += ",";
-        return write(QByteArray::fromStdString(csv + "," + csv_field(program_status(program))
-                                               + "\r\n"));
+        return write(
+            QByteArray::fromStdString(csv + "," + csv_field(program_status(program)) + "\r\n"));
     }
     for (std::size_t c = 0; c < program.cases.size(); ++c) {
         std::string csv;
@@ -365,9 +365,9 @@ bool write_json_program(const ProgramReport &program, bool first, const ReportWr
     if (!write((first ? QByteArray() : QByteArray(",\n")) + head + ",\n    \"cases\": ["))
         return false;
     for (std::size_t c = 0; c < program.cases.size(); ++c) {
-        const QJsonObject record
-            = case_object(static_cast<int>(c) + 1, program.cases[c],
-                          program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr, status);
+        const QJsonObject record = case_object(
+            static_cast<int>(c) + 1, program.cases[c],
+            program.shrunk_from == static_cast<int>(c) ? &program.shrunk : nullptr, status);
         QByteArray text = QJsonDocument(record).toJson(QJsonDocument::Indented);
         text.chop(1);
         text.replace('\n', "\n        ");

@@ -424,7 +424,6 @@ std::string entry_name_to_utf8(const std::string &raw)
     return out;
 }
 
-
 std::string ascii_lower(std::string text)
 {
     for (char &c : text) {

@@ -29,11 +29,12 @@ struct ChildRun
 
 // What to run: `argv[0]` is the program's path, taken as it is (bytes, absolute in practice);
 // the program runs in `workdir`, with standard input at end of file, standard error discarded
-// (or kept up to `error_bytes`: a sanitizer's report) and no other descriptor of the grader's. In the sandbox the folders in `visible` are readable
-// at their own paths, `workdir` is a writable folder in memory of the sandbox's own, bounded
-// like one file, and nothing else of the file system but the read-only system is there; the
-// `answer_files` named there are removed before the run, and after it their first lines are in
-// the grader's `workdir` under the same names (or nothing, for a file that was not left).
+// (or kept up to `error_bytes`: a sanitizer's report) and no other descriptor of the grader's. In
+// the sandbox the folders in `visible` are readable at their own paths, `workdir` is a writable
+// folder in memory of the sandbox's own, bounded like one file, and nothing else of the file system
+// but the read-only system is there; the `answer_files` named there are removed before the run, and
+// after it their first lines are in the grader's `workdir` under the same names (or nothing, for a
+// file that was not left).
 struct Command
 {
     std::vector<std::string> argv;
@@ -51,8 +52,8 @@ inline constexpr char sandbox_failure[] = "the sandbox did not start";
 // How the failure of an answer file that the grader could not keep begins.
 inline constexpr char answer_not_kept[] = "cannot keep the answer file";
 
-// Runs `command` to its end or to the wall time of `limits`; every process it started ends with it, whatever
-// it did to escape (its own process group or session, a double fork): in the sandbox, the
+// Runs `command` to its end or to the wall time of `limits`; every process it started ends with it,
+// whatever it did to escape (its own process group or session, a double fork): in the sandbox, the
 // sandbox's first process kills the rest of its PID namespace before it answers. When the grader
 // runs as root, `workdir` is handed to the program's unprivileged user.
 //

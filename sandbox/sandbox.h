@@ -64,7 +64,7 @@ struct SandboxPlan
     int control_fd = -1;              // the grader's requests and the launcher's reports
     int info_fd = -1;                 // bwrap tells the sandbox's first process here
     Limits limits;
-    bool keep_errors = false; // the programs' standard error goes to bwrap's, not /dev/null
+    bool keep_errors = false;     // the programs' standard error goes to bwrap's, not /dev/null
     bool workdir_on_disk = false; // the host's workdir bound writable instead of one in memory
 };
 

@@ -123,10 +123,10 @@ QString sandbox_missing()
 }
 
 const QStringList attacks{
-    "join-grader-group", "daemon",          "fork-storm",   "endless-output", "sparse-answer",
-    "fifo-swap",         "terminal",        "next-scratch", "symlinks",       "planted-link",
-    "steal-reference",   "tamper",          "home",         "network",        "descriptors",
-    "session-keyring",   "user-keyring",    "own-folder"};
+    "join-grader-group", "daemon",       "fork-storm",   "endless-output", "sparse-answer",
+    "fifo-swap",         "terminal",     "next-scratch", "symlinks",       "planted-link",
+    "steal-reference",   "tamper",       "home",         "network",        "descriptors",
+    "session-keyring",   "user-keyring", "own-folder"};
 
 long keyctl(int operation, long a, long b = 0)
 {
@@ -152,7 +152,8 @@ bool teachers_grader(const char *log)
 bool private_mounts(const char *folder, const char *size, bool full, const char *bind = nullptr,
                     const char *at = nullptr)
 {
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+    if (::unshare(CLONE_NEWNS) != 0
+        || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         return false;
     if (folder && ::mount("tmpfs", folder, "tmpfs", 0, size) != 0)
         return false;
@@ -344,7 +345,8 @@ void TestSandbox::commandLine_data()
     QTest::newRow("own folder read-only") << QStringList{"--ro-bind", "/class/a", "/class/a"};
     QTest::newRow("working folder in memory, bounded")
         << QStringList{"--size", "67108864", "--perms", "0777", "--tmpfs", "/tmp/s/w"};
-    QTest::newRow("/etc readable by the program's user") << QStringList{"--perms", "0755", "--dir", "/etc"};
+    QTest::newRow("/etc readable by the program's user")
+        << QStringList{"--perms", "0755", "--dir", "/etc"};
     QTest::newRow("an installation's folder hidden")
         << QStringList{"--size", "4096", "--perms", "0555", "--tmpfs", "/usr/libexec/orvimet"};
     QTest::newRow("and made read-only") << QStringList{"--remount-ro", "/usr/libexec/orvimet"};
@@ -376,7 +378,8 @@ void TestSandbox::commandLine()
     QVERIFY2(args.join('\n').contains(expected.join('\n')), qPrintable(args.join(' ')));
     // Nothing of the teacher's but the named folders is there.
     QVERIFY(!args.contains("/home") && !args.contains("/root") && !args.contains("/build"));
-    QVERIFY(!args.join(' ').contains("/home/t/ref") && !args.contains("/usr/libexec/orvimet/resource"));
+    QVERIFY(!args.join(' ').contains("/home/t/ref")
+            && !args.contains("/usr/libexec/orvimet/resource"));
     QCOMPARE(args.count("--bind"), 0);
 }
 
@@ -680,9 +683,11 @@ void TestSandbox::installedReferenceHidden()
         [&] { return private_mounts(nullptr, nullptr, false, tree.constData(), "/usr/local"); },
         "/usr/local/bin/orvimet-cli");
     QVERIFY2(run.status == 1, run.out + run.err);
-    QVERIFY2(run.out.contains("      0     10          0        0  graded           installed/class/script/"),
+    QVERIFY2(run.out.contains(
+                 "      0     10          0        0  graded           installed/class/script/"),
              run.out);
-    QVERIFY2(run.out.contains("     10      0          0        0  graded           installed/class/honest/"),
+    QVERIFY2(run.out.contains(
+                 "     10      0          0        0  graded           installed/class/honest/"),
              run.out);
 }
 
@@ -692,7 +697,8 @@ void TestSandbox::fullScratch_data()
     QTest::addColumn<int>("status");  // the grader's exit status
     QTest::addColumn<QString>("row"); // the honest program's row on the terminal
     QTest::newRow("a program filling its folder, then one answering in a file")
-        << false << 1 << "     10      0          0        0  graded           scratch/class/answer-file/";
+        << false << 1
+        << "     10      0          0        0  graded           scratch/class/answer-file/";
     QTest::newRow("no room to keep an answer: not graded, never wrong")
         << true << 2 << "      0      0          0        0  ";
 }
@@ -713,11 +719,10 @@ void TestSandbox::fullScratch()
     QDir().mkpath(bench.path("scratch/tmp"));
     const QByteArray tmp = bench.path("scratch/tmp").toUtf8();
     qputenv("TMPDIR", tmp);
-    const Run run = run_grader({"suite", "-e", "queue", "-r", "ref", "-j", "1",
-                                "scratch/class/fill-disk/queue.exe",
-                                "scratch/class/answer-file/queue.exe"},
-                               bench.path(), 0, false,
-                               [&] { return private_mounts(tmp.constData(), "size=96m", full); });
+    const Run run = run_grader(
+        {"suite", "-e", "queue", "-r", "ref", "-j", "1", "scratch/class/fill-disk/queue.exe",
+         "scratch/class/answer-file/queue.exe"},
+        bench.path(), 0, false, [&] { return private_mounts(tmp.constData(), "size=96m", full); });
     qunsetenv("TMPDIR");
     QVERIFY2(run.status == status, run.out + run.err);
     QVERIFY2(run.out.contains(row.toUtf8()), run.out);
@@ -740,8 +745,9 @@ void TestSandbox::reportOnFullDisk()
     const Run run = run_grader({"suite", "-e", "queue", "-r", "ref", "-j", "2", "-t", "600",
                                 "--json", "fulldisk/reports/class.json",
                                 "fulldisk/class/honest/queue.exe", "fulldisk/class/hung/queue.exe"},
-                               bench.path(), 0, false,
-                               [&] { return private_mounts(reports.constData(), "size=4k", false); });
+                               bench.path(), 0, false, [&] {
+                                   return private_mounts(reports.constData(), "size=4k", false);
+                               });
     qunsetenv("TMPDIR");
     QVERIFY2(run.status == 2, run.out + run.err);
     QVERIFY2(run.err.contains("cannot write the report fulldisk/reports/class.json: No space left "
@@ -781,8 +787,8 @@ void TestSandbox::longCaseLineCut()
     bench.program("long/ref/b.exe", "crash\n");
     bench.program("long/class/honest/queue.exe", "args\n");
     bench.write("long/cases.txt", QByteArray(" -S 1").repeated(200000) + "\n");
-    const Run run = run_grader({"suite", "-e", "queue", "-r", "long/ref", "--no-sandbox",
-                                "--cases", "long/cases.txt", "long/class/honest/queue.exe"},
+    const Run run = run_grader({"suite", "-e", "queue", "-r", "long/ref", "--no-sandbox", "--cases",
+                                "long/cases.txt", "long/class/honest/queue.exe"},
                                bench.path());
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.contains("(1000000 bytes in all)"), run.err.left(400));
