@@ -110,6 +110,7 @@ private slots:
     void sameSeedSameOutput_data();
     void sameSeedSameOutput();
     void classRunShrinksFirstFailure();
+    void timeOutShrunk();
 
 private:
     Workbench bench;
@@ -510,6 +511,21 @@ void TestExplore::classRunShrinksFirstFailure()
     QCOMPARE(shrunk[0].size(), 1);
     QVERIFY(lines.at(2).endsWith(shrunk[0].first().toUtf8()));
     QVERIFY(shrunk[1].isEmpty());
+}
+
+void TestExplore::timeOutShrunk()
+{
+    // A program that never answers: the first string already fails, by running out of time, and
+    // is shrunk like any other failure, each step costing a time-out, within the budget.
+    bench.program(QStringLiteral("hangs/queue.exe"), "sleep:100000\n");
+    const CliRun run = run_cli({"explore", "-e", "queue", "--seed", "5", "--timeout", "0.2",
+                                "--time", "30", "hangs/queue.exe"},
+                               bench.path());
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.out.contains("run:       killed after the time-out of 0.2 s\n"), run.out);
+    QVERIFY2(run.out.contains("\noptions:  \n"), run.out);
+    QVERIFY2(!run.out.contains("not fully shrunk"), run.out);
+    QVERIFY2(!run.out.contains("shrunk in: 0 steps"), run.out);
 }
 
 QTEST_MAIN(TestExplore)
