@@ -1,5 +1,6 @@
 #include "building/building.h"
 
+#include "sandbox/fileio.h"
 #include "sandbox/process.h"
 
 #include <QByteArray>
@@ -522,25 +523,6 @@ std::string unreadable_for_sandbox(const std::string &root, const std::vector<st
 }
 
 // `path` with "." and ".." folded away, as far as the names alone tell.
-std::string lexically_normal(const std::string &path)
-{
-    std::vector<std::string> parts;
-    for (std::size_t start = 1; start <= path.size();) {
-        const std::size_t end = std::min(path.find('/', start), path.size());
-        const std::string part = path.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
-    }
-    std::string normal;
-    for (const std::string &part : parts)
-        normal += "/" + part;
-    return normal.empty() ? "/" : normal;
-}
 
 // The sources to put on the compiler's command line: all but those another source includes
 // (#include "stack.cpp", common with class templates), which would otherwise be defined twice.

@@ -6,6 +6,7 @@
 #include "judge/outputfiles.h"
 #include "judge/platform.h"
 #include "judge/utf8.h"
+#include "sandbox/fileio.h"
 
 #include <QProcess>
 #include <QString>
@@ -38,22 +39,7 @@ std::string absolute_path(const std::string &path)
         char here[PATH_MAX];
         full = std::string(::getcwd(here, sizeof here) ? here : ".") + "/" + path;
     }
-    std::vector<std::string> parts;
-    for (std::size_t start = 0; start <= full.size();) {
-        const std::size_t end = std::min(full.find('/', start), full.size());
-        const std::string part = full.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
-    }
-    std::string clean;
-    for (const std::string &part : parts)
-        clean += "/" + part;
-    return clean.empty() ? "/" : clean;
+    return lexically_normal(full);
 }
 
 namespace {

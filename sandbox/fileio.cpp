@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -69,6 +70,26 @@ bool write_all(int fd, const char *data, std::size_t size)
 bool read_all(int fd, char *data, std::size_t size)
 {
     return whole(::read, fd, data, size);
+}
+
+std::string lexically_normal(const std::string &path)
+{
+    std::vector<std::string> parts;
+    for (std::size_t start = 1; start <= path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string normal;
+    for (const std::string &part : parts)
+        normal += "/" + part;
+    return normal.empty() ? "/" : normal;
 }
 
 bool remove_tree(const std::string &path)

@@ -28,6 +28,10 @@ private:
 bool write_all(int fd, const char *data, std::size_t size);
 bool read_all(int fd, char *data, std::size_t size);
 
+// An absolute path cleaned of ".", ".." and doubled slashes on its bytes alone, without asking
+// the file system (a name that is not UTF-8 survives; links are not resolved).
+std::string lexically_normal(const std::string &path);
+
 // Removes `path` with everything below it, never following a link: what a program left in a
 // folder may point anywhere. False when something is left.
 bool remove_tree(const std::string &path);
