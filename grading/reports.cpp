@@ -19,41 +19,10 @@
 
 namespace {
 
-// The length of the well-formed UTF-8 sequence at `i`, or 0.
-std::size_t utf8_length(const std::string &s, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char lead = byte(i);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length;
-    unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (i + length > s.size() || byte(i + 1) < low || byte(i + 1) > high)
-        return 0;
-    for (std::size_t k = 2; k < length; ++k) {
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
-            return 0;
-    }
-    return length;
-}
-
 bool valid_utf8(const std::string &s)
 {
     for (std::size_t i = 0; i < s.size();) {
-        const std::size_t length = utf8_length(s, i);
+        const std::size_t length = utf8_sequence(s, i);
         if (length == 0)
             return false;
         i += length;
@@ -169,7 +138,7 @@ std::string printable(const std::string &bytes)
     std::string out;
     for (std::size_t i = 0; i < bytes.size();) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        const std::size_t length = utf8_length(bytes, i);
+        const std::size_t length = utf8_sequence(bytes, i);
         // U+0080 to U+009F are control characters as well.
         const bool c1_control
             = length == 2 && c == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA0;
