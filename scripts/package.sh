@@ -27,8 +27,13 @@ orvimet_build "$dir" \
 for program in orvimet orvimet-cli orvimet-launch; do
     file=$(find "$dir" -maxdepth 2 -type f -name "$program" -perm -u+x | head -n 1)
     [ -n "$file" ] || continue
-    if ! readelf -d "$file" | grep -q 'BIND_NOW' || ! readelf -lW "$file" | grep -q 'GNU_RELRO' \
-        || ! readelf -sW --dyn-syms "$file" | grep -q '__stack_chk_fail'; then
+    # Read whole before searching: grep -q would leave readelf writing into a closed pipe, which
+    # pipefail takes for a failure.
+    dynamic=$(readelf -d "$file")
+    segments=$(readelf -lW "$file")
+    symbols=$(readelf -sW --dyn-syms "$file")
+    if ! grep -q 'BIND_NOW' <<<"$dynamic" || ! grep -q 'GNU_RELRO' <<<"$segments" \
+        || ! grep -q '__stack_chk_fail' <<<"$symbols"; then
         echo "$file is built without Debian's hardening flags." >&2
         exit 1
     fi
