@@ -14,7 +14,7 @@
 // The title a hostile page script would set, were it ever to run.
 inline const char hostile_title[] = "pwned";
 
-struct StudentSpec
+struct FixtureStudent
 {
     QString name, id, status;
     QString verdicts; // one letter a case: c correct, w wrong, t timeout, n not graded
@@ -22,12 +22,12 @@ struct StudentSpec
     int findings = 0;
 };
 
-inline QJsonObject student_json(const StudentSpec &spec)
+inline QJsonObject student_json(const FixtureStudent &student)
 {
     QJsonArray cases;
     int correct = 0, wrong = 0, timeouts = 0, not_graded = 0;
-    for (int i = 0; i < spec.verdicts.size(); ++i) {
-        const QChar v = spec.verdicts[i];
+    for (int i = 0; i < student.verdicts.size(); ++i) {
+        const QChar v = student.verdicts[i];
         const bool ok = v == QLatin1Char('c');
         correct += ok;
         wrong += v == QLatin1Char('w');
@@ -38,7 +38,7 @@ inline QJsonObject student_json(const StudentSpec &spec)
                                 : v == QLatin1Char('t') ? "timeout"
                                                         : "not graded";
         const QString reference = QStringLiteral("S 5 I 1 2 3");
-        const QString student = ok ? reference : spec.answer;
+        const QString answer = ok ? reference : student.answer;
         cases.append(QJsonObject{
             {"options", QStringLiteral("-S 5 -I 1 2 3 -N %1").arg(i)},
             {"verdict", verdict},
@@ -46,30 +46,30 @@ inline QJsonObject student_json(const StudentSpec &spec)
             {"exit_code", 0},
             {"signal", 0},
             {"seconds", 0.004},
-            {"student", student.left(4096)},
-            {"student_bytes", student.toUtf8().size() > 4096 ? 1 << 20 : student.toUtf8().size()},
+            {"student", answer.left(4096)},
+            {"student_bytes", answer.toUtf8().size() > 4096 ? 1 << 20 : answer.toUtf8().size()},
             {"reference", reference},
             {"reference_bytes", reference.size()},
             {"difference", ok ? QJsonValue() : QJsonValue(2)},
-            {"student_word", ok ? "" : student.section(QLatin1Char(' '), 2, 2)},
+            {"student_word", ok ? "" : answer.section(QLatin1Char(' '), 2, 2)},
             {"reference_word", ok ? "" : "I"},
             {"note", ""},
             {"memcheck", ""}});
     }
-    const QString folder = spec.name + "_" + spec.id + "_assignsubmission_file_";
+    const QString folder = student.name + "_" + student.id + "_assignsubmission_file_";
     QJsonObject s{{"folder", folder},
-                  {"name", spec.name},
-                  {"id", spec.id},
-                  {"status", spec.status},
-                  {"message", spec.status == "graded" ? "" : "why not"},
+                  {"name", student.name},
+                  {"id", student.id},
+                  {"status", student.status},
+                  {"message", student.status == "graded" ? "" : "why not"},
                   {"build", QJsonObject{{"from_cache", false},
                                         {"warnings", 0},
-                                        {"log", spec.status == "does not compile"
+                                        {"log", student.status == "does not compile"
                                                     ? "main.cpp:1: error: <b>stray</b>"
                                                     : ""},
                                         {"hash", "9f2c"}}},
-                  {"memcheck", QJsonObject{{"findings", spec.findings},
-                                           {"first", spec.findings ? "heap-use-after-free" : ""},
+                  {"memcheck", QJsonObject{{"findings", student.findings},
+                                           {"first", student.findings ? "heap-use-after-free" : ""},
                                            {"evasion", ""}}},
                   {"copies", QJsonArray()},
                   {"correct", correct},
@@ -85,10 +85,10 @@ inline QJsonObject student_json(const StudentSpec &spec)
     return s;
 }
 
-inline QJsonObject class_json(const QList<StudentSpec> &specs)
+inline QJsonObject class_json(const QList<FixtureStudent> &roster)
 {
     QJsonArray students;
-    QJsonObject totals{{"students", specs.size()},
+    QJsonObject totals{{"students", roster.size()},
                        {"graded", 0},
                        {"does_not_compile", 0},
                        {"nothing_handed_in", 0},
@@ -96,9 +96,9 @@ inline QJsonObject class_json(const QList<StudentSpec> &specs)
                        {"could_not_start", 0},
                        {"refused", 0},
                        {"missing", 0}};
-    for (const StudentSpec &spec : specs) {
-        students.append(student_json(spec));
-        QString key = spec.status;
+    for (const FixtureStudent &student : roster) {
+        students.append(student_json(student));
+        QString key = student.status;
         key.remove(QStringLiteral("a ")).replace(' ', '_');
         totals.insert(key, totals.value(key).toInt() + 1);
     }
@@ -124,7 +124,7 @@ inline QJsonObject class_json(const QList<StudentSpec> &specs)
 }
 
 // The class the page tests grade, in the order of the names' bytes, as the intake sorts them.
-inline QList<StudentSpec> hostile_class()
+inline QList<FixtureStudent> hostile_class()
 {
     const QString script
         = QStringLiteral("<script>document.title='%1'</script>").arg(hostile_title);

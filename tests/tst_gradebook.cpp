@@ -348,7 +348,7 @@ void TestGradebook::hostileOutputIsEscaped()
 
 void TestGradebook::compareGradings()
 {
-    QList<StudentSpec> before = hostile_class(), after = hostile_class();
+    QList<FixtureStudent> before = hostile_class(), after = hostile_class();
     after[4].status = "graded"; // Bob's program compiles after a fix of the grader's flags
     after[4].verdicts = "cccccccccc";
     after[3].verdicts = "cccccccccc"; // Ann: 80 -> 100
