@@ -92,37 +92,6 @@ std::string lexically_normal(const std::string &path)
     return normal.empty() ? "/" : normal;
 }
 
-std::string read_through_line_feed(int fd, std::size_t limit)
-{
-    std::string line;
-    char buffer[65536];
-    while (line.size() < limit) {
-        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - line.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        const std::size_t before = line.size();
-        line.append(buffer, static_cast<std::size_t>(n));
-        const std::size_t end = line.find('\n', before);
-        if (end != std::string::npos) {
-            line.resize(end + 1);
-            break;
-        }
-    }
-    return line;
-}
-
-int exit_notifier(pid_t pid)
-{
-#ifdef SYS_pidfd_open
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    (void)pid;
-    return -1;
-#endif
-}
-
 bool remove_tree(const std::string &path)
 {
     return remove_below(AT_FDCWD, path.c_str());
