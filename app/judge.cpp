@@ -25,6 +25,11 @@ bool MainWindow::auto_test(string location_s, string command_s, string input, in
         return start_process(from_utf8(files.command_line));
     });
     std::cout << answer.taken << "Qprocess" << std::endl;
+    if (!answer.unread.empty()) {
+        // The grader's own want, not the program's answer: no verdict at all.
+        append_text(ui->label_5, "未能评判：" + answer.unread);
+        return false;
+    }
     const string &student_text = answer.text;
 
     const WindowReference reference

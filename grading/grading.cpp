@@ -80,12 +80,17 @@ ChildRun run_program(const Grading &grading, std::vector<std::string> argv,
                      grading.limits, sandbox);
 }
 
-// Whether `folder` looks like a submission: a few files, no folder, nothing hidden.
-bool submission_folder(const std::string &folder)
+// Whether `folder` looks like a submission: a few files, no folder, nothing hidden. `error` says
+// why when the grader could not look for want of its own: the program's data files must not
+// vanish from its sandbox for that.
+bool submission_folder(const std::string &folder, std::string &error)
 {
     DIR *dir = ::opendir(folder.c_str());
-    if (!dir)
+    if (!dir) {
+        if (grader_error(errno))
+            error = "cannot read the program's folder " + folder + ": " + std::strerror(errno);
         return false;
+    }
     bool submission = true;
     int entries = 0;
     while (const dirent *entry = ::readdir(dir)) {
@@ -186,16 +191,26 @@ CaseResult run_student(const Grading &grading, const StudentProgram &program,
     const CaseFiles files = case_files(program.location_s, program.command_s, options, workdir);
     result.command_line = files.command_line;
     const std::string path = program.location_s + program.command_s;
+    std::string unseen;
+    const bool whole_folder = submission_folder(program.location_s, unseen);
+    if (!unseen.empty()) {
+        result.run.end = ChildRun::End::NotGraded;
+        result.run.failure = result.note = unseen;
+        return result;
+    }
     const StudentAnswer answer = student_answer(files, [&] {
-        result.run
-            = run_program(grading, program_argv(path, options), workdir,
-                          submission_folder(program.location_s) ? program.location_s : path,
-                          {files.workdir_output.substr(files.workdir_output.rfind('/') + 1)});
+        result.run = run_program(
+            grading, program_argv(path, options), workdir, whole_folder ? program.location_s : path,
+            {files.workdir_output.substr(files.workdir_output.rfind('/') + 1)});
         return answer_of(result.run);
     });
     result.student_text = answer.text;
     const StaleOutputs &stale = answer.stale;
     std::string().swap(result.run.output); // its capacity too: up to the output limit
+    if (result.graded() && !answer.unread.empty()) {
+        result.run.end = ChildRun::End::NotGraded;
+        result.run.failure = answer.unread;
+    }
     if (!result.graded())
         result.note = result.run.failure;
     else if (result.run.end == ChildRun::End::FailedToStart)

@@ -4,6 +4,7 @@
 #include "sandbox/fileio.h"
 
 #include <cerrno>
+#include <cstring>
 #include <random>
 
 #include <fcntl.h>
@@ -21,8 +22,11 @@ int open_regular(const std::string &path, bool follow_link, struct stat &info)
     const int fd = ::open(path.c_str(), flags);
     if (fd < 0)
         return -1;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool stated = ::fstat(fd, &info) == 0;
+    if (!stated || !S_ISREG(info.st_mode)) {
+        const int error = stated ? 0 : errno;
         ::close(fd);
+        errno = error;
         return -1;
     }
     return fd;
@@ -81,6 +85,7 @@ bool names_file(const std::string &path, const struct stat &info)
            && other.st_ino == info.st_ino;
 }
 
+// False, with errno, when the file could not be read to its end or the limit.
 bool read_line_from(int fd, std::string &line, std::size_t limit)
 {
     std::string content;
@@ -89,7 +94,9 @@ bool read_line_from(int fd, std::string &line, std::size_t limit)
         const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - content.size()));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n < 0)
+            return false;
+        if (n == 0)
             break;
         const std::size_t before = content.size();
         content.append(buffer, static_cast<std::size_t>(n));
@@ -103,11 +110,17 @@ bool read_line_from(int fd, std::string &line, std::size_t limit)
     return true;
 }
 
+// As read_first_line; `error` is the errno of an open or read that failed, 0 when the name is
+// simply not a regular file.
 bool read_first_line(const std::string &path, std::string &line, std::size_t limit,
-                     struct stat &info)
+                     struct stat &info, int &error)
 {
+    errno = 0;
     const Descriptor fd(open_regular(file_path(path), false, info));
-    return fd.get() >= 0 && read_line_from(fd.get(), line, limit);
+    if (fd.get() >= 0 && read_line_from(fd.get(), line, limit))
+        return true;
+    error = errno;
+    return false;
 }
 
 // Removes a stale answer file; true when nothing that could be read as one is left.
@@ -139,7 +152,8 @@ bool read_first_line(const std::string &path, std::string &line, std::size_t lim
     struct stat info
     {
     };
-    return read_first_line(path, line, limit, info);
+    int error = 0;
+    return read_first_line(path, line, limit, info, error);
 }
 
 StaleOutputs remove_stale_outputs(const CaseFiles &files)
@@ -151,7 +165,7 @@ StaleOutputs remove_stale_outputs(const CaseFiles &files)
 }
 
 std::string take_student_answer(const CaseFiles &files, std::string student_output,
-                                const StaleOutputs &stale)
+                                const StaleOutputs &stale, std::string *unread)
 {
     std::string text;
     const std::string workdir_file = file_path(files.workdir_output);
@@ -159,14 +173,30 @@ std::string take_student_answer(const CaseFiles &files, std::string student_outp
     struct stat info
     {
     };
-    if (!stale.workdir_kept && read_first_line(workdir_file, text, answer_file_limit, info)) {
-        const bool one_file = names_file(dir_file, info);
-        // Only a line that safely reached the directory file lets the original go.
-        if (replace_file(dir_file, text) && !one_file)
-            ::unlink(workdir_file.c_str());
+    int error = 0;
+    auto unreadable = [&](const std::string &path) {
+        if (!grader_error(error))
+            return false;
+        if (unread)
+            *unread = "cannot read the answer file " + path + ": " + std::strerror(error);
+        return true;
+    };
+    if (!stale.workdir_kept) {
+        if (read_first_line(workdir_file, text, answer_file_limit, info, error)) {
+            const bool one_file = names_file(dir_file, info);
+            // Only a line that safely reached the directory file lets the original go.
+            if (replace_file(dir_file, text) && !one_file)
+                ::unlink(workdir_file.c_str());
+        } else if (unreadable(workdir_file)) {
+            return {};
+        }
     }
-    if (text.empty() && !stale.dir_kept)
-        read_first_line(dir_file, text);
+    if (text.empty() && !stale.dir_kept) {
+        error = 0;
+        if (!read_first_line(dir_file, text, answer_file_limit, info, error)
+            && unreadable(dir_file))
+            return {};
+    }
     if (text.empty())
         text = std::move(student_output);
     return text;

@@ -40,9 +40,11 @@ StaleOutputs remove_stale_outputs(const CaseFiles &files);
 // file; else what the program printed. Files in `stale` are skipped. The copy replaces the
 // directory file through a temporary file and a rename, so a link there is replaced, not
 // followed; the working-directory file is removed only once its line is safely in the directory
-// file; when both names are one file it keeps its first line alone.
+// file; when both names are one file it keeps its first line alone. An answer file that is there
+// but could not be read for the grader's own want (descriptors, memory, a disk error) gives no
+// answer at all: `unread` (when given) says why, and the output is not taken in its place.
 std::string take_student_answer(const CaseFiles &files, std::string student_output,
-                                const StaleOutputs &stale);
+                                const StaleOutputs &stale, std::string *unread = nullptr);
 
 // One case's answer, taken the same way by the window and the console: the answer files an
 // earlier run left are removed, `run` runs the program and returns what it printed, then the
@@ -52,13 +54,14 @@ struct StudentAnswer
     std::string taken; // as the program left it
     std::string text;  // normalised: what is compared
     StaleOutputs stale;
+    std::string unread; // why an answer file that was there could not be read; then no answer
 };
 template<typename Run>
 StudentAnswer student_answer(const CaseFiles &files, Run &&run)
 {
     StudentAnswer answer;
     answer.stale = remove_stale_outputs(files);
-    answer.taken = take_student_answer(files, run(), answer.stale);
+    answer.taken = take_student_answer(files, run(), answer.stale, &answer.unread);
     answer.text = normalise_answer(answer.taken);
     return answer;
 }

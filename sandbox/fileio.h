@@ -3,6 +3,7 @@
 // Small descriptor helpers that the grader, the launcher and the judge share: plain POSIX,
 // nothing that allocates in a forked child.
 
+#include <cerrno>
 #include <cstddef>
 #include <string>
 
@@ -22,6 +23,13 @@ public:
 private:
     int fd;
 };
+
+// Whether a failed call's errno tells of the grader's own want (descriptors, memory) or a disk
+// error rather than of the file it was given: what it was looking for may well be there.
+inline bool grader_error(int error)
+{
+    return error == EMFILE || error == ENFILE || error == ENOMEM || error == EIO;
+}
 
 // Writes, or reads, all of `size` bytes, in as many calls as it takes; false on an error or, for
 // reading, at end of file first. errno tells why.

@@ -13,6 +13,9 @@
 #include <sstream>
 #include <string>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 // Collects what goes to std::cout while it lives.
 class CoutCapture
 {
@@ -85,6 +88,26 @@ public:
 private:
     QTemporaryDir dir;
     QString previous;
+};
+
+// While it lives, the process can open no descriptor more: every call that would gets EMFILE.
+class NoDescriptorLeft
+{
+public:
+    NoDescriptorLeft()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &saved);
+        const int lowest_free = ::dup(0);
+        ::close(lowest_free);
+        const rlimit none{static_cast<rlim_t>(lowest_free), saved.rlim_max};
+        ::setrlimit(RLIMIT_NOFILE, &none);
+    }
+    ~NoDescriptorLeft() { ::setrlimit(RLIMIT_NOFILE, &saved); }
+    NoDescriptorLeft(const NoDescriptorLeft &) = delete;
+    NoDescriptorLeft &operator=(const NoDescriptorLeft &) = delete;
+
+private:
+    rlimit saved{};
 };
 
 inline QByteArray bytes(const std::string &s)

@@ -100,6 +100,7 @@ private slots:
     void everyBoundaryInEveryRun();
     void dictionaryNumbersComeEarly();
     void explorerShrinksWithinTheDeadline();
+    void graderWantIsNotTheStudents();
 
     void exploreFindsEveryFault_data();
     void exploreFindsEveryFault();
@@ -345,6 +346,26 @@ void TestExplore::explorerShrinksWithinTheDeadline()
         = shrink_failure(grading, program, words, failing, reference, bench.dir_s());
     QVERIFY(whole.complete);
     QCOMPARE(QString::fromStdString(whole.shrunk.options), QStringLiteral(" -S 3 -I 0 0 0 0"));
+}
+
+void TestExplore::graderWantIsNotTheStudents()
+{
+    // Without a descriptor the grader cannot tell which of the program's files to show it: the
+    // case is not graded, rather than run without its data files and judged.
+    Grading grading;
+    grading.reference_path
+        = std::string(ORVIMET_RESOURCE_DIR "/") + reference_file_name(Exercise::Stack);
+    const StudentProgram program
+        = student_program(program_of(QStringLiteral("stack-capacity_off_by_one")).toStdString());
+    CaseResult result;
+    {
+        const NoDescriptorLeft none;
+        result = judge_case(grading, program, " -S 3", "", bench.dir_s());
+    }
+    QVERIFY(!result.graded());
+    QVERIFY(!result.correct);
+    QVERIFY2(result.note.find("cannot read the program's folder") != std::string::npos,
+             result.note.c_str());
 }
 
 void TestExplore::exploreFindsEveryFault_data()

@@ -40,6 +40,8 @@ private slots:
     void oneFileUnderTwoNames();
     void failedCopyKeepsTheOriginal();
     void answerFilesThatAreNoFiles();
+    void answerFileUnreadForWantOfDescriptors_data();
+    void answerFileUnreadForWantOfDescriptors();
 
     void trailingBlankIgnored();
     void programResolution();
@@ -383,6 +385,33 @@ void TestJudgeCore::answerFilesThatAreNoFiles()
     QVERIFY(!is_readable_file(bench.path("queue.txt").toStdString()));
     QCOMPARE(line, std::string("untouched"));
     QCOMPARE(take_student_answer(case_files("", "lab", ""), "printed", {}), std::string("printed"));
+}
+
+void TestJudgeCore::answerFileUnreadForWantOfDescriptors_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("in the working folder") << QStringLiteral("queue.txt");
+    QTest::newRow("in the program's folder") << QStringLiteral("lab/queue.txt");
+}
+
+void TestJudgeCore::answerFileUnreadForWantOfDescriptors()
+{
+    // The answer file is there, but the grader has no descriptor to read it with: no answer,
+    // and never what the program printed in its place.
+    QFETCH(QString, file);
+    Workbench bench;
+    QDir().mkpath(bench.path("lab"));
+    bench.write(file, "1 2\n");
+    std::string unread;
+    std::string taken;
+    {
+        const NoDescriptorLeft none;
+        taken = take_student_answer(case_files(bench.dir_s("lab"), "queue", ""), "printed", {},
+                                    &unread);
+    }
+    QCOMPARE(taken, std::string());
+    QVERIFY2(unread.find("Too many open files") != std::string::npos, unread.c_str());
+    QCOMPARE(bench.read(file), QByteArray("1 2\n"));
 }
 
 void TestJudgeCore::trailingBlankIgnored()
