@@ -105,20 +105,6 @@ bool read_regular(const std::string &path, std::uint64_t limit, std::string &con
     }
 }
 
-bool write_all(int fd, const char *data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool write_file(const std::string &path, const std::string &content, mode_t mode)
 {
     const Descriptor fd(

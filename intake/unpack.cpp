@@ -163,20 +163,6 @@ bool split_path(const std::string &path, std::vector<std::string> &parts, std::s
     return true;
 }
 
-bool write_all(int fd, const char *data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 class Unpacker
 {
 public:

@@ -89,23 +89,8 @@ bool names_file(const std::string &path, const struct stat &info)
 bool read_line_from(int fd, std::string &line, std::size_t limit)
 {
     std::string content;
-    char buffer[65536];
-    while (content.size() < limit) {
-        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - content.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        const std::size_t before = content.size();
-        content.append(buffer, static_cast<std::size_t>(n));
-        const std::size_t end = content.find('\n', before);
-        if (end != std::string::npos) {
-            content.resize(end + 1);
-            break;
-        }
-    }
+    if (!read_through_line_feed(fd, content, limit))
+        return false;
     line = first_line(content);
     return true;
 }

@@ -92,6 +92,39 @@ std::string lexically_normal(const std::string &path)
     return normal.empty() ? "/" : normal;
 }
 
+bool read_through_line_feed(int fd, std::string &line, std::size_t limit)
+{
+    line.clear();
+    char buffer[65536];
+    while (line.size() < limit) {
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - line.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        const std::size_t before = line.size();
+        line.append(buffer, static_cast<std::size_t>(n));
+        const std::size_t end = line.find('\n', before);
+        if (end != std::string::npos) {
+            line.resize(end + 1);
+            break;
+        }
+    }
+    return true;
+}
+
+int exit_notifier(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
 bool remove_tree(const std::string &path)
 {
     return remove_below(AT_FDCWD, path.c_str());

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include <sys/types.h>
+
 // Owns an open descriptor: closed when it goes.
 class Descriptor
 {
@@ -43,6 +45,13 @@ std::string lexically_normal(const std::string &path);
 // Removes `path` with everything below it, never following a link: what a program left in a
 // folder may point anywhere. False when something is left.
 bool remove_tree(const std::string &path);
+
+// What `fd` gives up to and including its first line feed, at most `limit` bytes: an answer
+// file's first line, however long the rest of the file. False, with errno, when a read failed.
+bool read_through_line_feed(int fd, std::string &line, std::size_t limit);
+
+// A descriptor that becomes readable when the process `pid` ends; -1 where the system has none.
+int exit_notifier(pid_t pid);
 
 // Closes every descriptor from `first` up: what a program must not inherit, whatever the grader
 // was started with. Async-signal-safe, for a forked child.

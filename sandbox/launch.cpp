@@ -109,37 +109,11 @@ std::optional<std::string> first_line(const std::string &name)
     struct stat info
     {
     };
-    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
     std::string line;
-    char buffer[65536];
-    while (line.size() < max_answer_line) {
-        const ssize_t n
-            = ::read(fd.get(), buffer, std::min(sizeof buffer, max_answer_line - line.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        const std::size_t before = line.size();
-        line.append(buffer, static_cast<std::size_t>(n));
-        const std::size_t end = line.find('\n', before);
-        if (end != std::string::npos) {
-            line.resize(end + 1);
-            break;
-        }
-    }
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)
+        || !read_through_line_feed(fd.get(), line, max_answer_line))
+        return std::nullopt;
     return line;
-}
-
-// A descriptor that becomes readable when the process ends; -1 where the system has none.
-int exit_notifier(pid_t pid)
-{
-#ifdef SYS_pidfd_open
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    (void)pid;
-    return -1;
-#endif
 }
 
 // Waits for the program to end while watching the control descriptor: false, with the program

@@ -98,17 +98,6 @@ struct Pipes
     }
 };
 
-// A descriptor that becomes readable when the process ends; -1 where the system has none.
-int exit_notifier(pid_t pid)
-{
-#ifdef SYS_pidfd_open
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    (void)pid;
-    return -1;
-#endif
-}
-
 // The processes running now, for the termination handler: the group of each child, and the
 // first process of its sandbox, which takes the whole PID namespace with it. A free slot holds 0.
 struct Running
