@@ -486,45 +486,15 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     }
 }
 
-// Whether the next word is this option's value: it is one that takes a value, written without
-// "=VALUE" or a compacted "-eVALUE".
-bool takes_value(const std::string &word)
+// Whether the next word is this option's value: `word` names an option of `app` that takes one,
+// without "=VALUE" or a compacted "-eVALUE".
+bool takes_value(CLI::App &app, const std::string &word)
 {
-    // One a line would take a page: clang-format off
-    static const char *const names[] = {"-e",
-                                        "--exercise",
-                                        "-t",
-                                        "--timeout",
-                                        "-r",
-                                        "--reference",
-                                        "--cpu",
-                                        "--memory",
-                                        "--file-size",
-                                        "--processes",
-                                        "--output",
-                                        "-j",
-                                        "--jobs",
-                                        "--csv",
-                                        "--json",
-                                        "--cases",
-                                        "--explore",
-                                        "--seed",
-                                        "--runs",
-                                        "--time",
-                                        "-o",
-                                        "--out",
-                                        "--compiler",
-                                        "--flags",
-                                        "--give-up-after",
-                                        "--config",
-                                        "--points",
-                                        "--memcheck-penalty",
-                                        "--worksheet",
-                                        "--compare",
-                                        "--shard",
-                                        "--build-cpu"};
-    // clang-format on
-    return std::find(std::begin(names), std::end(names), word) != std::end(names);
+    if (word.size() < 2 || word[0] != '-' || word.find('=') != std::string::npos
+        || (word[1] != '-' && word.size() > 2))
+        return false;
+    const CLI::Option *option = app.get_option_no_throw(word);
+    return option && option->get_items_expected_max() > 0;
 }
 
 bool is_help(const std::string &word)
@@ -604,6 +574,13 @@ Invocation parse_command_line(const std::vector<std::string> &arguments)
     invocation.command = first;
     const bool judge = first == "judge";
 
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();
+    const CommandShape shape = shape_of(first);
+    Reader reader(app);
+    declare(reader, shape);
+
     // Everything after "--" is a positional argument; for judge, everything after the program
     // belongs to the program, dashes and all.
     std::vector<std::string> words(arguments.begin() + 1, arguments.end());
@@ -626,16 +603,10 @@ Invocation parse_command_line(const std::vector<std::string> &arguments)
             words.resize(i);
             break;
         }
-        if (takes_value(word))
+        if (takes_value(app, word))
             ++i;
     }
 
-    CLI::App app;
-    app.set_help_flag();
-    app.allow_extras();
-    const CommandShape shape = shape_of(first);
-    Reader reader(app);
-    declare(reader, shape);
     std::vector<std::string> positional;
     if (!judge)
         app.add_option("arguments", positional);
