@@ -13,10 +13,15 @@
 #include <string>
 #include <vector>
 
+// What a class is built with unless its teacher says otherwise.
+inline const char default_compiler[] = "g++";
+inline const std::vector<std::string> default_build_flags
+    = {"-std=c++17", "-O2", "-Wall", "-Wextra"};
+
 struct BuildSettings
 {
-    std::string compiler = "g++";
-    std::vector<std::string> flags = {"-std=c++17", "-O2", "-Wall", "-Wextra"};
+    std::string compiler = default_compiler;
+    std::vector<std::string> flags = default_build_flags;
     Limits limits{30, std::uint64_t(2) << 30, std::uint64_t(256) << 20, 64, std::size_t(1) << 20};
     std::chrono::milliseconds wall{60000};
     Sandbox sandbox;       // the same switches as the runs' (enabled, bwrap, launcher)

@@ -2,6 +2,7 @@
 
 // The commands of orvimet-cli, once their arguments are parsed.
 
+#include "building/building.h"
 #include "gradebook/scoring.h"
 #include "grading/explorer.h"
 #include "grading/grading.h"
@@ -28,8 +29,8 @@ struct Settings
     {
         std::string out;    // the results folder; empty: orvimet-<exercise>-<date-time> here
         bool force = false; // an existing results folder may be replaced
-        std::string compiler = "g++";
-        std::vector<std::string> flags = {"-std=c++17", "-O2", "-Wall", "-Wextra"};
+        std::string compiler = default_compiler;
+        std::vector<std::string> flags = default_build_flags;
         bool use_cache = true;
         bool memcheck = false;
         int give_up_after = 3; // time-outs in a row before a program's other cases are not run

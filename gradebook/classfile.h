@@ -4,6 +4,7 @@
 // be repeated exactly (`orvimet-cli grade --config orvimet.toml SUBMISSIONS`). The command line
 // starts from these settings and overrides whichever options it is given.
 
+#include "building/building.h"
 #include "gradebook/scoring.h"
 #include "judge/exercise.h"
 
@@ -15,14 +16,15 @@
 struct ClassFile
 {
     std::optional<Exercise> exercise; // none: the command line must name it
-    std::string compiler = "g++";
-    std::vector<std::string> flags = {"-std=c++17", "-O2", "-Wall", "-Wextra"};
-    double wall_seconds = 10;
-    double cpu_seconds = 10;
-    std::uint64_t memory_bytes = std::uint64_t(1) << 30;
-    std::uint64_t file_bytes = std::uint64_t(64) << 20;
-    std::uint64_t output_bytes = std::uint64_t(16) << 20;
-    int processes = 64;
+    std::string compiler = default_compiler;
+    std::vector<std::string> flags = default_build_flags;
+    // The limits of every run, Limits' own defaults unless the file says otherwise.
+    double wall_seconds = static_cast<double>(Limits().wall.count()) / 1000;
+    double cpu_seconds = Limits().cpu_seconds;
+    std::uint64_t memory_bytes = Limits().memory_bytes;
+    std::uint64_t file_bytes = Limits().file_bytes;
+    std::uint64_t output_bytes = Limits().output_bytes;
+    int processes = Limits().processes;
     std::string cases = "ten"; // ten, extended or file:<path>
     std::uint64_t seed = 42;
     int explore = 0;
