@@ -145,6 +145,10 @@ std::vector<std::string> sandbox_arguments(const SandboxPlan &plan)
     for (const std::string &folder : emptied)
         args.insert(args.end(), {"--remount-ro", folder});
     args.insert(args.end(), {"--ro-bind", plan.launcher, launcher_inside});
+    // The sandbox's own root in memory, where the folders above came to be made, is read-only
+    // once they are in place: as an ordinary user, whose namespace makes the program owner of
+    // those folders, it would otherwise be writable without bound.
+    args.insert(args.end(), {"--remount-ro", "/"});
     args.insert(args.end(),
                 {"--info-fd", number(static_cast<unsigned>(plan.info_fd)), "--", launcher_inside});
     const std::vector<std::string> launch

@@ -126,7 +126,7 @@ const QStringList attacks{
     "join-grader-group", "daemon",       "fork-storm",   "endless-output", "sparse-answer",
     "fifo-swap",         "terminal",     "next-scratch", "symlinks",       "planted-link",
     "steal-reference",   "tamper",       "home",         "network",        "descriptors",
-    "session-keyring",   "user-keyring", "own-folder"};
+    "session-keyring",   "user-keyring", "own-folder",   "write-root"};
 
 long keyctl(int operation, long a, long b = 0)
 {
@@ -351,6 +351,7 @@ void TestSandbox::commandLine_data()
         << QStringList{"--size", "4096", "--perms", "0555", "--tmpfs", "/usr/libexec/orvimet"};
     QTest::newRow("and made read-only") << QStringList{"--remount-ro", "/usr/libexec/orvimet"};
     QTest::newRow("passable parents") << QStringList{"--perms", "0755", "--dir", "/tmp/s"};
+    QTest::newRow("its own root read-only") << QStringList{"--remount-ro", "/"};
     QTest::newRow("root keeps only what it needs to leave")
         << QStringList{"--cap-drop", "ALL", "--cap-add", "CAP_SETUID"};
     QTest::newRow("launcher as the user, on its control descriptor")
