@@ -155,6 +155,10 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         for (const std::string &note : notes)
             options.say("Worksheet: " + note);
 
+    const std::string dir = results_folder + "/";
+    if (!feedback_dir(dir + "feedback", error))
+        return 1;
+
     // The rule and each student's points go back into results.json, so that the grades can
     // always be traced to the rule that gave them and a later comparison sees them as they were.
     QJsonObject document = results.document;
@@ -167,6 +171,12 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         students[i] = student;
     }
     document.insert(QStringLiteral("students"), students);
+    // Its text is made while the details are; it is written last, once every other output has
+    // been, so that a failed run leaves the results as they were.
+    std::string document_text;
+    std::thread document_thread([&document, &document_text] {
+        document_text = QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString();
+    });
 
     // Making the students' details is most of the work: it is shared among the cores.
     std::vector<std::string> details(results.students.size());
@@ -183,41 +193,46 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
             thread.join();
     }
 
-    const std::string dir = results_folder + "/";
-    if (!feedback_dir(dir + "feedback", error))
-        return 1;
-    std::vector<ZipEntry> zip_entries;
-    std::set<std::string> page_names;
-    for (std::size_t i = 0; i < results.students.size(); ++i) {
-        const StudentRecord &s = results.students[i];
-        const std::string page = feedback_page(results, s, details[i]);
-        // Two students of the same name and no id still get a page each.
-        std::string name = folder_name_part(s.name) + (s.id.empty() ? "" : "_" + s.id);
-        for (int n = 2; !page_names.insert(name).second; ++n)
-            name = folder_name_part(s.name) + "-" + std::to_string(n);
-        if (!write_page(dir + "feedback/" + name + ".html", page, error))
-            return 1;
-        const std::string folder = feedback_folder(s);
-        if (!folder.empty())
-            zip_entries.push_back({folder + "/feedback.html", page});
-    }
-    std::string zip;
-    if (!make_zip(zip_entries, zip, error) || !write_file(dir + "feedback.zip", zip, error))
-        return 1;
+    // The pages and feedback.zip are made beside the report and the sheets; each only reads the
+    // results and the details.
+    std::string pages_error;
+    std::thread pages_thread([&] {
+        std::vector<ZipEntry> zip_entries;
+        std::set<std::string> page_names;
+        for (std::size_t i = 0; i < results.students.size(); ++i) {
+            const StudentRecord &s = results.students[i];
+            std::string page = feedback_page(results, s, details[i]);
+            // Two students of the same name and no id still get a page each.
+            std::string name = folder_name_part(s.name) + (s.id.empty() ? "" : "_" + s.id);
+            for (int n = 2; !page_names.insert(name).second; ++n)
+                name = folder_name_part(s.name) + "-" + std::to_string(n);
+            if (!write_page(dir + "feedback/" + name + ".html", page, pages_error))
+                return;
+            const std::string folder = feedback_folder(s);
+            if (!folder.empty())
+                zip_entries.push_back({folder + "/feedback.html", std::move(page)});
+        }
+        std::string zip;
+        if (make_zip(zip_entries, zip, pages_error))
+            write_file(dir + "feedback.zip", zip, pages_error);
+    });
 
-    if (!write_file(dir + "grades.csv", grades_csv(results, points, rule), error))
+    const bool written
+        = write_file(dir + "grades.csv", grades_csv(results, points, rule), error)
+          && ((worksheet.empty() && !results.from_course_website)
+              || write_file(dir + "grading-worksheet.csv",
+                            worksheet.empty() ? english_worksheet(results, points, rule) : filled,
+                            error))
+          && write_file(dir + "report.html",
+                        class_report(results, points, rule, details, changes, old_results.date),
+                        error);
+    pages_thread.join();
+    document_thread.join();
+    if (!pages_error.empty() && written)
+        error = pages_error;
+    if (!written || !pages_error.empty())
         return 1;
-    if (!worksheet.empty() || results.from_course_website) {
-        if (!write_file(dir + "grading-worksheet.csv",
-                        worksheet.empty() ? english_worksheet(results, points, rule) : filled,
-                        error))
-            return 1;
-    }
-    if (!write_file(dir + "report.html",
-                    class_report(results, points, rule, details, changes, old_results.date), error))
-        return 1;
-    if (!write_file(results_path,
-                    QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString(), error))
+    if (!write_file(results_path, document_text, error))
         return 1;
     return 0;
 }
