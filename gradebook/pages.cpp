@@ -51,10 +51,17 @@ const char details_template[] = R"(<div class="details">
 {{/has_counterexample}}{{#has_cases}}<h3>Cases</h3>
 <table class="cases"><thead><tr><th>#</th><th>Options</th><th>Verdict</th><th>Program's answer</th><th>Expected answer</th></tr></thead>
 <tbody>
-{{#cases}}{{#same}}<tr><td>{{n}}<td>{{options}}<td>correct<td colspan="2">{{#reference}}{{before}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
-{{/same}}{{^same}}<tr class="{{row_class}}"><td>{{n}}<td>{{options}}<td>{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}<td>{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/student}}<td>{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
-{{/same}}{{/cases}}</tbody></table>
+{{{rows}}}</tbody></table>
 {{/has_cases}}</div>
+)";
+
+// The rows of the cases' table, each rendered on its own: a class holds tens of thousands.
+const char same_row_template[]
+    = R"(<tr><td>{{n}}<td>{{options}}<td>correct<td colspan="2">{{#reference}}{{before}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+)";
+
+const char case_row_template[]
+    = R"(<tr class="{{row_class}}"><td>{{n}}<td>{{options}}<td>{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}<td>{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/student}}<td>{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
 )";
 
 const char feedback_template[] = R"(<!DOCTYPE html>
@@ -143,11 +150,15 @@ mustache &compiled(const char *text)
     return found->second;
 }
 
+void render(const char *text, const data &values, std::string &out)
+{
+    compiled(text).render(values, [&out](const std::string &piece) { out += piece; });
+}
+
 std::string render(const char *text, const data &values)
 {
-    mustache &page = compiled(text);
     std::string out;
-    page.render(values, [&out](const std::string &piece) { out += piece; });
+    render(text, values, out);
     return out;
 }
 
@@ -262,19 +273,18 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
     put(d, "has_counterexample", s.has_counterexample);
     put(d, "command", "./" + results.exercise + " " + s.counterexample_options);
     put(d, "has_cases", !s.cases.empty());
-    data cases{data::type::list};
+    // The rows go in whole: a list of template data is copied as it grows, row by row.
+    std::string rows;
     for (std::size_t i = 0; i < s.cases.size(); ++i) {
         const CaseRecord &c = s.cases[i];
         data row;
         put(row, "n", std::to_string(i));
+        put(row, "options", c.options);
         // A correct answer is the expected one: shown once, in a row of few cells, since most
         // rows of a class are such rows and the report holds them all.
-        const bool same = c.verdict == "correct" && c.note.empty() && c.memcheck.empty();
-        put(row, "same", same);
-        put(row, "options", c.options);
-        if (same) {
+        if (c.verdict == "correct" && c.note.empty() && c.memcheck.empty()) {
             put(row, "reference", answer_data(c.reference, c.reference_bytes, -1));
-            cases.push_back(row);
+            render(same_row_template, row, rows);
             continue;
         }
         put(row, "row_class", row_class(c.verdict));
@@ -285,9 +295,9 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
         put(row, "has_case_memcheck", !c.memcheck.empty());
         put(row, "student", answer_data(c.student, c.student_bytes, c.difference));
         put(row, "reference", answer_data(c.reference, c.reference_bytes, c.difference));
-        cases.push_back(row);
+        render(case_row_template, row, rows);
     }
-    put(d, "cases", std::move(cases));
+    put(d, "rows", std::move(rows));
     return render(details_template, d);
 }
 
