@@ -155,6 +155,10 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         for (const std::string &note : notes)
             options.say("Worksheet: " + note);
 
+    const std::string dir = results_folder + "/";
+    if (!feedback_dir(dir + "feedback", error))
+        return 1;
+
     // The rule and each student's points go back into results.json, so that the grades can
     // always be traced to the rule that gave them and a later comparison sees them as they were.
     QJsonObject document = results.document;
@@ -167,57 +171,71 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         students[i] = student;
     }
     document.insert(QStringLiteral("students"), students);
+    // Its text is made while the details are; it is written last, once every other output has
+    // been, so that a failed run leaves the results as they were.
+    std::string document_text;
+    std::thread document_thread([&document, &document_text] {
+        document_text = QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString();
+    });
 
-    // Making the students' details is most of the work: it is shared among the cores.
-    std::vector<std::string> details(results.students.size());
+    // Making the students' details and pages is most of the work: it is shared among the cores.
+    std::vector<std::string> details(results.students.size()), pages(results.students.size());
     {
         const std::size_t workers
             = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
         std::vector<std::thread> threads;
         for (std::size_t w = 0; w < workers; ++w)
             threads.emplace_back([&, w] {
-                for (std::size_t i = w; i < details.size(); i += workers)
-                    details[i] = student_details(results, results.students[i], points[i], rule);
+                for (std::size_t i = w; i < details.size(); i += workers) {
+                    const StudentRecord &s = results.students[i];
+                    details[i] = student_details(results, s, points[i], rule);
+                    pages[i] = feedback_page(results, s, details[i]);
+                }
             });
         for (std::thread &thread : threads)
             thread.join();
     }
 
-    const std::string dir = results_folder + "/";
-    if (!feedback_dir(dir + "feedback", error))
-        return 1;
-    std::vector<ZipEntry> zip_entries;
+    // Packing feedback.zip is the longest of the rest: it runs beside the writing of the pages,
+    // the sheets and the report, which only read what it reads.
+    std::string zip_error;
+    std::thread zip_thread([&] {
+        std::vector<ZipEntry> zip_entries;
+        for (std::size_t i = 0; i < results.students.size(); ++i) {
+            const std::string folder = feedback_folder(results.students[i]);
+            if (!folder.empty())
+                zip_entries.push_back({folder + "/feedback.html", pages[i]});
+        }
+        std::string zip;
+        if (make_zip(zip_entries, zip, zip_error))
+            write_file(dir + "feedback.zip", zip, zip_error);
+    });
+
+    bool written = true;
     std::set<std::string> page_names;
-    for (std::size_t i = 0; i < results.students.size(); ++i) {
+    for (std::size_t i = 0; written && i < results.students.size(); ++i) {
         const StudentRecord &s = results.students[i];
-        const std::string page = feedback_page(results, s, details[i]);
         // Two students of the same name and no id still get a page each.
         std::string name = folder_name_part(s.name) + (s.id.empty() ? "" : "_" + s.id);
         for (int n = 2; !page_names.insert(name).second; ++n)
             name = folder_name_part(s.name) + "-" + std::to_string(n);
-        if (!write_page(dir + "feedback/" + name + ".html", page, error))
-            return 1;
-        const std::string folder = feedback_folder(s);
-        if (!folder.empty())
-            zip_entries.push_back({folder + "/feedback.html", page});
+        written = write_page(dir + "feedback/" + name + ".html", pages[i], error);
     }
-    std::string zip;
-    if (!make_zip(zip_entries, zip, error) || !write_file(dir + "feedback.zip", zip, error))
+    written = written && write_file(dir + "grades.csv", grades_csv(results, points, rule), error)
+              && ((worksheet.empty() && !results.from_course_website)
+                  || write_file(
+                      dir + "grading-worksheet.csv",
+                      worksheet.empty() ? english_worksheet(results, points, rule) : filled, error))
+              && write_file(dir + "report.html",
+                            class_report(results, points, rule, details, changes, old_results.date),
+                            error);
+    zip_thread.join();
+    document_thread.join();
+    if (!zip_error.empty() && written)
+        error = zip_error;
+    if (!written || !zip_error.empty())
         return 1;
-
-    if (!write_file(dir + "grades.csv", grades_csv(results, points, rule), error))
-        return 1;
-    if (!worksheet.empty() || results.from_course_website) {
-        if (!write_file(dir + "grading-worksheet.csv",
-                        worksheet.empty() ? english_worksheet(results, points, rule) : filled,
-                        error))
-            return 1;
-    }
-    if (!write_file(dir + "report.html",
-                    class_report(results, points, rule, details, changes, old_results.date), error))
-        return 1;
-    if (!write_file(results_path,
-                    QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString(), error))
+    if (!write_file(results_path, document_text, error))
         return 1;
     return 0;
 }

@@ -31,6 +31,10 @@ std::string class_report(const ClassResults &results,
                          const std::vector<std::string> &details,
                          const std::vector<Change> &changes, const std::string &compared_date);
 
+// `text` made safe in HTML text and attribute values: & < > " ' become entities, every other byte
+// stays as it is. The templates escape every value they are given with it.
+std::string escape_html(const std::string &text);
+
 // A name made fit for a folder of the feedback upload: underscores (which split the folder name),
 // slashes, backslashes and control characters become '-', a leading '.' or '~' (which would hide
 // the file from the upload) is dropped, at most 120 bytes are kept; "Participant" for nothing.

@@ -77,6 +77,10 @@ private slots:
     void badShards_data();
     void badShards();
     void outputsOfAnUnfinishedGrading();
+    void escapeHtml_data();
+    void escapeHtml();
+    void anOutputThatCannotBeWritten_data();
+    void anOutputThatCannotBeWritten();
 };
 
 void TestGradebook::score_data()
@@ -470,6 +474,51 @@ void TestGradebook::outputsOfAnUnfinishedGrading()
     const QJsonArray students = written.value("students").toArray();
     QCOMPARE(students[3].toObject().value("points").toDouble(), 6.0); // Ann: 8 of 10, less 2
     QVERIFY(students[6].toObject().value("points").isNull());         // 李四: not graded
+}
+
+void TestGradebook::escapeHtml_data()
+{
+    QTest::addColumn<std::string>("text");
+    QTest::addColumn<std::string>("html");
+    QTest::newRow("nothing to escape") << std::string() << std::string();
+    QTest::newRow("text and bytes kept")
+        << std::string("张三 S 5 \\xB5 \xB5") << std::string("张三 S 5 \\xB5 \xB5");
+    QTest::newRow("every special character")
+        << std::string("&<>\"'") << std::string("&amp;&lt;&gt;&quot;&apos;");
+    QTest::newRow("at both ends of the text")
+        << std::string("'a & b<") << std::string("&apos;a &amp; b&lt;");
+    QTest::newRow("an entity is shown, not read")
+        << std::string("&amp;") << std::string("&amp;amp;");
+}
+
+void TestGradebook::escapeHtml()
+{
+    QFETCH(std::string, text);
+    QFETCH(std::string, html);
+    QCOMPARE(escape_html(text), html);
+}
+
+void TestGradebook::anOutputThatCannotBeWritten_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::newRow("a feedback page") << "feedback/Ann_101.html";
+    QTest::newRow("feedback.zip") << "feedback.zip";
+    QTest::newRow("the report") << "report.html";
+}
+
+void TestGradebook::anOutputThatCannotBeWritten()
+{
+    // The outputs are made side by side; whichever fails, the run says which and leaves
+    // results.json as it was.
+    QFETCH(QString, output);
+    QTemporaryDir dir;
+    const QByteArray results = to_bytes(class_json(hostile_class()));
+    write(dir.filePath("results.json"), results);
+    QVERIFY(QDir(dir.path()).mkpath(output));
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), {}, error), 1);
+    QVERIFY2(error.find(output.toStdString()) != std::string::npos, error.c_str());
+    QCOMPARE(QByteArray::fromStdString(read(dir.filePath("results.json"))), results);
 }
 
 QTEST_GUILESS_MAIN(TestGradebook)
