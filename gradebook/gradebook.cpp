@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <set>
 #include <thread>
 
@@ -173,9 +174,10 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     document.insert(QStringLiteral("students"), students);
     // Its text is made while the details are; it is written last, once every other output has
     // been, so that a failed run leaves the results as they were.
-    std::string document_text;
-    std::thread document_thread([&document, &document_text] {
-        document_text = QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString();
+    // Futures, not bare threads: whatever throws, here or there, the others are waited for and
+    // the exception reaches the caller.
+    std::future<std::string> document_text = std::async(std::launch::async, [&document] {
+        return QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString();
     });
 
     // Making the students' details and pages is most of the work: it is shared among the cores.
@@ -183,23 +185,23 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     {
         const std::size_t workers
             = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
-        std::vector<std::thread> threads;
+        std::vector<std::future<void>> threads;
         for (std::size_t w = 0; w < workers; ++w)
-            threads.emplace_back([&, w] {
+            threads.push_back(std::async(std::launch::async, [&, w] {
                 for (std::size_t i = w; i < details.size(); i += workers) {
                     const StudentRecord &s = results.students[i];
                     details[i] = student_details(results, s, points[i], rule);
                     pages[i] = feedback_page(results, s, details[i]);
                 }
-            });
-        for (std::thread &thread : threads)
-            thread.join();
+            }));
+        for (std::future<void> &thread : threads)
+            thread.get();
     }
 
     // Packing feedback.zip is the longest of the rest: it runs beside the writing of the pages,
     // the sheets and the report, which only read what it reads.
     std::string zip_error;
-    std::thread zip_thread([&] {
+    std::future<void> zip_thread = std::async(std::launch::async, [&] {
         std::vector<ZipEntry> zip_entries;
         for (std::size_t i = 0; i < results.students.size(); ++i) {
             const std::string folder = feedback_folder(results.students[i]);
@@ -229,13 +231,13 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
               && write_file(dir + "report.html",
                             class_report(results, points, rule, details, changes, old_results.date),
                             error);
-    zip_thread.join();
-    document_thread.join();
+    zip_thread.get();
+    const std::string document_bytes = document_text.get();
     if (!zip_error.empty() && written)
         error = zip_error;
     if (!written || !zip_error.empty())
         return 1;
-    if (!write_file(results_path, document_text, error))
+    if (!write_file(results_path, document_bytes, error))
         return 1;
     return 0;
 }

@@ -57,11 +57,11 @@ const char details_template[] = R"(<div class="details">
 
 // The rows of the cases' table, each rendered on its own: a class holds tens of thousands.
 const char same_row_template[]
-    = R"(<tr><td>{{n}}<td>{{options}}<td>correct<td colspan="2">{{#reference}}{{before}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+    = R"(<tr><td>{{n}}<td>{{options}}{{#options_cut}}<span class="cut"> … ({{options_size}} bytes)</span>{{/options_cut}}<td>correct<td colspan="2">{{#reference}}{{before}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
 )";
 
 const char case_row_template[]
-    = R"(<tr class="{{row_class}}"><td>{{n}}<td>{{options}}<td>{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}<td>{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/student}}<td>{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+    = R"(<tr class="{{row_class}}"><td>{{n}}<td>{{options}}{{#options_cut}}<span class="cut"> … ({{options_size}} bytes)</span>{{/options_cut}}<td>{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}<td>{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/student}}<td>{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
 )";
 
 const char feedback_template[] = R"(<!DOCTYPE html>
@@ -182,6 +182,23 @@ bool is_blank(char c)
 }
 
 // An answer split around its word number `word` (none when -1 or beyond what was kept).
+// Long options and the expected answers of correct cases are shown in part, with their size: a
+// case of ten thousand values would otherwise fill every student's details with the same 50 kB,
+// and the report holds every student's. What a wrong case printed keeps its results' length.
+constexpr std::size_t shown_options_bytes = 1024;
+constexpr std::size_t shown_correct_answer_bytes = 256;
+
+// The first `limit` bytes of `text`, cut before a character's continuation bytes.
+std::string shown_part(const std::string &text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return text;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
 data answer_data(const std::string &answer, std::int64_t size, int word)
 {
     data d;
@@ -285,11 +302,17 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
         const CaseRecord &c = s.cases[i];
         data row;
         put(row, "n", std::to_string(i));
-        put(row, "options", c.options);
+        put(row, "options", shown_part(c.options, shown_options_bytes));
+        put(row, "options_cut", c.options.size() > shown_options_bytes);
+        put(row, "options_size", std::to_string(c.options.size()));
         // A correct answer is the expected one: shown once, in a row of few cells, since most
         // rows of a class are such rows and the report holds them all.
         if (c.verdict == "correct" && c.note.empty() && c.memcheck.empty()) {
-            put(row, "reference", answer_data(c.reference, c.reference_bytes, -1));
+            put(row, "reference",
+                answer_data(shown_part(c.reference, shown_correct_answer_bytes),
+                            std::max<std::int64_t>(c.reference_bytes,
+                                                   static_cast<std::int64_t>(c.reference.size())),
+                            -1));
             render(same_row_template, row, rows);
             continue;
         }

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <algorithm>
+#include <future>
 #include <thread>
 
 namespace {
@@ -114,15 +115,15 @@ bool parse_results(const QByteArray &bytes, ClassResults &results, std::string &
     const QJsonArray students = object.value(QLatin1String("students")).toArray();
     results.students.resize(static_cast<std::size_t>(students.size()));
     const std::size_t workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
-    std::vector<std::thread> threads;
+    std::vector<std::future<void>> threads;
     for (std::size_t w = 0; w < workers; ++w)
-        threads.emplace_back([&results, students, w, workers] {
+        threads.push_back(std::async(std::launch::async, [&results, students, w, workers] {
             for (std::size_t i = w; i < results.students.size(); i += workers)
                 results.students[i]
                     = student_from_json(students.at(static_cast<int>(i)).toObject());
-        });
-    for (std::thread &thread : threads)
-        thread.join();
+        }));
+    for (std::future<void> &thread : threads)
+        thread.get();
     return true;
 }
 

@@ -81,6 +81,7 @@ private slots:
     void escapeHtml();
     void anOutputThatCannotBeWritten_data();
     void anOutputThatCannotBeWritten();
+    void longCasesShownInPart();
 };
 
 void TestGradebook::score_data()
@@ -523,3 +524,36 @@ void TestGradebook::anOutputThatCannotBeWritten()
 
 QTEST_GUILESS_MAIN(TestGradebook)
 #include "tst_gradebook.moc"
+
+void TestGradebook::longCasesShownInPart()
+{
+    // A case of thousands of values: its options and a correct answer are shown in part with
+    // their size, on the page and in the report, so that a class of such cases stays readable.
+    QJsonObject results = class_json({{"Ann", "101", "graded", "cw"}});
+    QJsonArray students = results.value("students").toArray();
+    QJsonObject ann = students[0].toObject();
+    QJsonArray cases = ann.value("cases").toArray();
+    const QString options = QStringLiteral("-S 9999 -I") + QStringLiteral(" 12345").repeated(500);
+    const QString answer = QStringLiteral("12345 ").repeated(400);
+    for (int i = 0; i < cases.size(); ++i) {
+        QJsonObject c = cases[i].toObject();
+        c.insert("options", options);
+        c.insert("reference", answer);
+        c.insert("reference_bytes", answer.size());
+        cases[i] = c;
+    }
+    ann.insert("cases", cases);
+    students[0] = ann;
+    results.insert("students", students);
+    QTemporaryDir dir;
+    write(dir.filePath("results.json"), to_bytes(results));
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), {}, error), 0);
+    for (const QString &file :
+         {QStringLiteral("report.html"), QStringLiteral("feedback/Ann_101.html")}) {
+        const std::string html = read(dir.filePath(file));
+        QVERIFY2(html.find(" … (3010 bytes)") != std::string::npos, qPrintable(file));
+        QVERIFY2(html.find(" … (2400 bytes)") != std::string::npos, qPrintable(file));
+        QVERIFY2(html.size() < 12000, qPrintable(file));
+    }
+}
