@@ -79,14 +79,17 @@ int open_regular(const std::string &path, std::uint64_t limit, struct stat &info
     return -1;
 }
 
-// Reads all of a regular file, at most `limit` bytes; false with `problem` set otherwise.
+// Reads all of a regular file, at most `limit` bytes; false with `problem` set otherwise. What the
+// file was when it was opened goes to `opened`, when given.
 bool read_regular(const std::string &path, std::uint64_t limit, std::string &content,
-                  std::string &problem)
+                  std::string &problem, struct stat *opened = nullptr)
 {
     struct stat info
     {
     };
     const Descriptor fd(open_regular(path, limit, info, problem));
+    if (opened)
+        *opened = info;
     if (fd.get() < 0)
         return false;
     content.clear();
@@ -264,10 +267,19 @@ std::string failure_reason(const std::string &log, const Limits &limits, bool &l
     return log.empty() ? std::string("the compiler failed without a message") : first_line(log);
 }
 
-// What tells one compiler file from another without running it: its path, device, inode, size
-// and times. A compiler replaced in place changes its change time, which no one can set back;
-// one replaced under its name, or a link turned to another, changes the inode. Empty when
-// `path` names no regular file.
+// What tells a file's content from another's without reading it: its device, inode, size and
+// times. A file written, cut or replaced in place changes its time of change, which no one can
+// set back; one replaced under its name, or a link turned to another file, changes the inode.
+std::string file_key(const struct stat &info)
+{
+    const auto time = [](const timespec &t) {
+        return std::to_string(t.tv_sec) + "." + std::to_string(t.tv_nsec);
+    };
+    return std::to_string(info.st_dev) + " " + std::to_string(info.st_ino) + " "
+           + std::to_string(info.st_size) + " " + time(info.st_mtim) + " " + time(info.st_ctim);
+}
+
+// The compiler file's path and key; empty when `path` names no regular file.
 std::string compiler_file_key(const std::string &path)
 {
     struct stat info
@@ -275,11 +287,7 @@ std::string compiler_file_key(const std::string &path)
     };
     if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return {};
-    const auto time = [](const timespec &t) {
-        return std::to_string(t.tv_sec) + "." + std::to_string(t.tv_nsec);
-    };
-    return path + "\n" + std::to_string(info.st_dev) + " " + std::to_string(info.st_ino) + " "
-           + std::to_string(info.st_size) + " " + time(info.st_mtim) + " " + time(info.st_ctim);
+    return path + "\n" + file_key(info);
 }
 
 // --- The cache: one folder per hash, holding "meta", "log" and, for a built program, "program".
@@ -325,15 +333,19 @@ void remove_entry(const std::string &folder, const std::string &cache)
     ::rmdir(gone.c_str());
 }
 
-// Copies `from` to `to` (executable), the bytes hashed on the way; false when `from` is not a
-// regular file of at most `limit` bytes or the copy fails.
+// Copies `from` to `to` (executable), the bytes hashed on the way, unless `from` is still the
+// file whose key is `known` (the key it had when it was hashed): then `sha256` is left empty.
+// False when `from` is not a regular file of at most `limit` bytes or the copy fails.
 bool copy_program(const std::string &from, const std::string &to, std::uint64_t limit,
-                  std::string &sha256, std::uint64_t &size)
+                  const std::string &known, std::string &sha256, std::uint64_t &size)
 {
     std::string content, problem;
-    if (!read_regular(from, limit, content, problem))
+    struct stat info
+    {
+    };
+    if (!read_regular(from, limit, content, problem, &info))
         return false;
-    sha256 = sha256_hex(content);
+    sha256 = !known.empty() && file_key(info) == known ? std::string() : sha256_hex(content);
     size = content.size();
     return write_file(to, content, 0755);
 }
@@ -399,9 +411,11 @@ bool from_cache(const std::string &cache, const std::string &hash, const BuildSe
         std::string sha256;
         std::uint64_t size = 0;
         const std::string program = build_dir + "/" + program_name;
-        good = copy_program(entry + "/" + program_name, program, settings.limits.file_bytes, sha256,
-                            size)
-               && sha256 == meta.get("sha256") && std::to_string(size) == meta.get("size");
+        // The stored program is hashed again unless its file is untouched since it was stored.
+        good = copy_program(entry + "/" + program_name, program, settings.limits.file_bytes,
+                            meta.get("file"), sha256, size)
+               && (sha256.empty() || sha256 == meta.get("sha256"))
+               && std::to_string(size) == meta.get("size");
         if (good)
             result.program = program;
         else
@@ -494,9 +508,14 @@ void store(const std::string &cache, const BuildResult &result, const BuildSetti
     if (result.status == BuildResult::Status::Built) {
         std::string sha256;
         std::uint64_t size = 0;
-        good = copy_program(result.program, temporary + "/" + program_name,
-                            settings.limits.file_bytes, sha256, size);
-        meta += "sha256 " + sha256 + "\nsize " + std::to_string(size) + "\n";
+        const std::string stored = temporary + "/" + program_name;
+        struct stat info
+        {
+        };
+        good = copy_program(result.program, stored, settings.limits.file_bytes, {}, sha256, size)
+               && ::lstat(stored.c_str(), &info) == 0;
+        meta += "sha256 " + sha256 + "\nsize " + std::to_string(size) + "\nfile " + file_key(info)
+                + "\n";
     }
     good = good && write_file(temporary + "/log", result.log, 0600)
            && write_file(temporary + "/meta", meta, 0600);
