@@ -160,6 +160,23 @@ std::string place_program(const std::string &from, const std::string &folder,
     return to;
 }
 
+// A program that the cache of builds handed over is a file the grader wrote for this grading in
+// its own scratch folder, like the copy place_program() makes: it is moved into place instead.
+// One that a compiler or a student made is copied, into a file of the grader's. Empty when it
+// cannot be moved.
+std::string move_program(const std::string &from, const std::string &folder,
+                         const std::string &name)
+{
+    struct stat status
+    {
+    };
+    const std::string to = folder + "/" + name;
+    if (!make_folder(folder).empty() || ::lstat(from.c_str(), &status) != 0
+        || !S_ISREG(status.st_mode) || ::rename(from.c_str(), to.c_str()) != 0)
+        return {};
+    return to;
+}
+
 const char *verdict_of(const CaseResult &c)
 {
     if (c.not_run || c.run.end == ChildRun::End::FailedToStart)
@@ -668,9 +685,13 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
                     record.status = "not graded";
                     record.message = "the grader could not build it: " + record.build.reason;
                 } else {
-                    run_programs[i]
-                        = place_program(record.build.program, folder, settings.program_name,
-                                        std::uint64_t(1) << 30, error);
+                    if (record.build.from_cache)
+                        run_programs[i]
+                            = move_program(record.build.program, folder, settings.program_name);
+                    if (run_programs[i].empty())
+                        run_programs[i]
+                            = place_program(record.build.program, folder, settings.program_name,
+                                            std::uint64_t(1) << 30, error);
                     if (run_programs[i].empty()) {
                         record.status = "not graded";
                         record.message = "the grader could not take the built program: " + error;
