@@ -2,7 +2,8 @@
 // from the cache of builds against the grading alone, and the grader's peak memory for a large
 // class on the extended list.
 //
-//   bench_grade [--students N] [--rounds R] [--jobs 1,2,...] [--large M]
+//   bench_grade [--students N] [--rounds R] [--jobs 1,2,...] [--large M] [--baseline CLI]
+//               [--tmp DIR]
 //
 // Regrade: a class of N students, each handing in the sources of the sample queue program with a
 // line of their own, so that no two share a hash. The first `grade` builds them all and fills a
@@ -10,7 +11,11 @@
 // "regrade" grades the class again from its sources (every build a cache hit), and "grading
 // alone" is `suite` on N copies of the built sample program: the same cases, the same jobs, the
 // same sandbox, nothing taken in or built. A regrade that runs a build, or does not grade every
-// student 10/10, stops the benchmark: it measured something else.
+// student 10/10, stops the benchmark: it measured something else. With --baseline, another
+// orvimet-cli (an older build, copied beside this one, where it finds the reference programs)
+// regrades the same class in the same turns. --large 0 leaves out the peak memory. With --tmp,
+// the graders keep their scratch folders in DIR (TMPDIR) instead of the system's temporary
+// folder.
 //
 // Peak memory: classes of M/10 and M students, each handing in the built sample program itself
 // (no build), graded once on the extended list. The peak is the largest resident set of the
@@ -52,6 +57,8 @@ struct Options
     int rounds = 5;
     std::vector<int> jobs{1, 2};
     int large = 300;
+    std::string baseline; // another orvimet-cli, regrading in the same turns
+    std::string tmp;      // TMPDIR of the graders
 };
 
 [[noreturn]] void fail(const std::string &message)
@@ -73,6 +80,10 @@ Options parse(const QStringList &arguments)
             options.rounds = value.toInt(&ok);
         } else if (name == QLatin1String("--large")) {
             options.large = value.toInt(&ok);
+        } else if (name == QLatin1String("--baseline")) {
+            options.baseline = value.toStdString();
+        } else if (name == QLatin1String("--tmp")) {
+            options.tmp = value.toStdString();
         } else if (name == QLatin1String("--jobs")) {
             options.jobs.clear();
             for (const QString &part : value.split(QLatin1Char(',')))
@@ -81,7 +92,8 @@ Options parse(const QStringList &arguments)
             ok = false;
         }
         if (!ok || value.isEmpty())
-            fail("usage: bench_grade [--students N] [--rounds R] [--jobs 1,2,...] [--large M]");
+            fail("usage: bench_grade [--students N] [--rounds R] [--jobs 1,2,...] [--large M] "
+                 "[--baseline CLI] [--tmp DIR]");
     }
     return options;
 }
@@ -205,6 +217,8 @@ public:
         ::chmod(QFile::encodeName(scratch.path()).constData(), 0755);
         ::setenv("XDG_CACHE_HOME", QFile::encodeName(scratch.filePath("cache")).constData(), 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (!options.tmp.empty())
+            ::setenv("TMPDIR", options.tmp.c_str(), 1);
     }
 
     // N folders of the sample queue program's sources, each with a line of its own.
@@ -241,10 +255,11 @@ public:
         return programs;
     }
 
-    Run grade(const QString &submissions, int jobs, const QStringList &more = {})
+    Run grade(const QString &submissions, int jobs, const QStringList &more = {},
+              const std::string &cli = ORVIMET_CLI)
     {
         std::vector<std::string> argv{
-            ORVIMET_CLI,  "grade",
+            cli,          "grade",
             "--exercise", "queue",
             "--jobs",     std::to_string(jobs),
             "--quiet",    "--force",
@@ -288,18 +303,23 @@ public:
         const double cpu_per_build = first.cpu_ms / n;
 
         std::map<std::string, std::vector<double>> wall, cpu;
+        const int kinds = options.baseline.empty() ? 2 : 3;
         for (int round = 0; round < options.rounds; ++round) {
             for (const int jobs : options.jobs) {
                 const std::string j = std::to_string(jobs);
-                // Which goes first alternates, so that neither always follows the other.
-                for (int k = 0; k < 2; ++k) {
-                    if ((k + round) % 2 == 0) {
-                        const Run r = grade(sources, jobs);
+                // Which goes first turns, so that none always follows the same other.
+                for (int k = 0; k < kinds; ++k) {
+                    const int kind = (k + round) % kinds;
+                    if (kind != 1) {
+                        const std::string key = (kind == 0 ? "regrade " : "baseline ") + j;
+                        const Run r
+                            = grade(sources, jobs, {},
+                                    kind == 0 ? std::string(ORVIMET_CLI) : options.baseline);
                         const Verdicts v = read_results(results);
                         if (v.students != n || v.all_correct != n || v.from_cache != n)
                             fail("a regrade built again, or did not grade everybody correct");
-                        wall["regrade " + j].push_back(r.wall_ms);
-                        cpu["regrade " + j].push_back(r.cpu_ms);
+                        wall[key].push_back(r.wall_ms);
+                        cpu[key].push_back(r.cpu_ms);
                     } else {
                         const Run r = suite(programs, jobs);
                         wall["alone " + j].push_back(r.wall_ms);
@@ -318,12 +338,17 @@ public:
         for (const int jobs : options.jobs) {
             const std::string j = std::to_string(jobs);
             const double alone = median(wall["alone " + j]);
-            for (const std::string &kind :
-                 {std::string("grading alone (suite)"), std::string("regrade from cache")}) {
-                const std::string key = (kind[0] == 'g' ? "alone " : "regrade ") + j;
+            const std::pair<const char *, const char *> rows[]
+                = {{"grading alone (suite)", "alone "},
+                   {"regrade from cache", "regrade "},
+                   {"regrade, baseline", "baseline "}};
+            for (const auto &[label, prefix] : rows) {
+                const std::string key = prefix + j;
                 const std::vector<double> &t = wall[key];
-                std::printf("  %-22s %5d %9.0f %9.0f %9.0f %9.0f %7.3fx\n", kind.c_str(), jobs,
-                            median(t), *std::min_element(t.begin(), t.end()),
+                if (t.empty())
+                    continue;
+                std::printf("  %-22s %5d %9.0f %9.0f %9.0f %9.0f %7.3fx\n", label, jobs, median(t),
+                            *std::min_element(t.begin(), t.end()),
                             *std::max_element(t.begin(), t.end()), median(cpu[key]),
                             median(t) / alone);
             }
@@ -334,8 +359,12 @@ public:
             const std::string j = std::to_string(jobs);
             const double extra = median(cpu["regrade " + j]) - median(cpu["alone " + j]);
             std::printf("  %d jobs: every build of every regrade from the cache; CPU beyond "
-                        "grading alone %.0f ms, %s one build's %.0f ms\n",
+                        "grading alone %.0f ms, %s one build's %.0f ms",
                         jobs, extra, extra < cpu_per_build ? "below" : "NOT below", cpu_per_build);
+            if (!options.baseline.empty())
+                std::printf("; the baseline's %.0f ms",
+                            median(cpu["baseline " + j]) - median(cpu["alone " + j]));
+            std::printf("\n");
         }
         std::printf("\n");
     }
@@ -396,7 +425,8 @@ int main(int argc, char **argv)
     Bench bench(options);
     bench.regrade();
     std::fflush(stdout);
-    bench.peak_memory();
+    if (options.large > 0)
+        bench.peak_memory();
     if (::getloadavg(load, 3) == 3)
         std::printf("\nload average at the end: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
     return 0;

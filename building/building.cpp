@@ -29,6 +29,10 @@ constexpr std::uint64_t max_source_bytes = std::uint64_t(16) << 20;
 constexpr std::size_t max_line_bytes = 300;
 const char program_name[] = "program";
 const char meta_version[] = "orvimet build 1";
+const char identity_version[] = "orvimet compiler 1";
+// The compilers' identities are kept beside the cache of builds, in a folder of the same name
+// with this ending: the cache's own folder holds its entries alone.
+const char identities_suffix[] = ".compilers";
 
 std::string error_text(int error)
 {
@@ -75,14 +79,17 @@ int open_regular(const std::string &path, std::uint64_t limit, struct stat &info
     return -1;
 }
 
-// Reads all of a regular file, at most `limit` bytes; false with `problem` set otherwise.
+// Reads all of a regular file, at most `limit` bytes; false with `problem` set otherwise. What the
+// file was when it was opened goes to `opened`, when given.
 bool read_regular(const std::string &path, std::uint64_t limit, std::string &content,
-                  std::string &problem)
+                  std::string &problem, struct stat *opened = nullptr)
 {
     struct stat info
     {
     };
     const Descriptor fd(open_regular(path, limit, info, problem));
+    if (opened)
+        *opened = info;
     if (fd.get() < 0)
         return false;
     content.clear();
@@ -260,6 +267,29 @@ std::string failure_reason(const std::string &log, const Limits &limits, bool &l
     return log.empty() ? std::string("the compiler failed without a message") : first_line(log);
 }
 
+// What tells a file's content from another's without reading it: its device, inode, size and
+// times. A file written, cut or replaced in place changes its time of change, which no one can
+// set back; one replaced under its name, or a link turned to another file, changes the inode.
+std::string file_key(const struct stat &info)
+{
+    const auto time = [](const timespec &t) {
+        return std::to_string(t.tv_sec) + "." + std::to_string(t.tv_nsec);
+    };
+    return std::to_string(info.st_dev) + " " + std::to_string(info.st_ino) + " "
+           + std::to_string(info.st_size) + " " + time(info.st_mtim) + " " + time(info.st_ctim);
+}
+
+// The compiler file's path and key; empty when `path` names no regular file.
+std::string compiler_file_key(const std::string &path)
+{
+    struct stat info
+    {
+    };
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    return path + "\n" + file_key(info);
+}
+
 // --- The cache: one folder per hash, holding "meta", "log" and, for a built program, "program".
 
 std::atomic<unsigned> temporary_counter{0};
@@ -303,15 +333,19 @@ void remove_entry(const std::string &folder, const std::string &cache)
     ::rmdir(gone.c_str());
 }
 
-// Copies `from` to `to` (executable), the bytes hashed on the way; false when `from` is not a
-// regular file of at most `limit` bytes or the copy fails.
+// Copies `from` to `to` (executable), the bytes hashed on the way, unless `from` is still the
+// file whose key is `known` (the key it had when it was hashed): then `sha256` is left empty.
+// False when `from` is not a regular file of at most `limit` bytes or the copy fails.
 bool copy_program(const std::string &from, const std::string &to, std::uint64_t limit,
-                  std::string &sha256, std::uint64_t &size)
+                  const std::string &known, std::string &sha256, std::uint64_t &size)
 {
     std::string content, problem;
-    if (!read_regular(from, limit, content, problem))
+    struct stat info
+    {
+    };
+    if (!read_regular(from, limit, content, problem, &info))
         return false;
-    sha256 = sha256_hex(content);
+    sha256 = !known.empty() && file_key(info) == known ? std::string() : sha256_hex(content);
     size = content.size();
     return write_file(to, content, 0755);
 }
@@ -377,9 +411,11 @@ bool from_cache(const std::string &cache, const std::string &hash, const BuildSe
         std::string sha256;
         std::uint64_t size = 0;
         const std::string program = build_dir + "/" + program_name;
-        good = copy_program(entry + "/" + program_name, program, settings.limits.file_bytes, sha256,
-                            size)
-               && sha256 == meta.get("sha256") && std::to_string(size) == meta.get("size");
+        // The stored program is hashed again unless its file is untouched since it was stored.
+        good = copy_program(entry + "/" + program_name, program, settings.limits.file_bytes,
+                            meta.get("file"), sha256, size)
+               && (sha256.empty() || sha256 == meta.get("sha256"))
+               && std::to_string(size) == meta.get("size");
         if (good)
             result.program = program;
         else
@@ -472,9 +508,14 @@ void store(const std::string &cache, const BuildResult &result, const BuildSetti
     if (result.status == BuildResult::Status::Built) {
         std::string sha256;
         std::uint64_t size = 0;
-        good = copy_program(result.program, temporary + "/" + program_name,
-                            settings.limits.file_bytes, sha256, size);
-        meta += "sha256 " + sha256 + "\nsize " + std::to_string(size) + "\n";
+        const std::string stored = temporary + "/" + program_name;
+        struct stat info
+        {
+        };
+        good = copy_program(result.program, stored, settings.limits.file_bytes, {}, sha256, size)
+               && ::lstat(stored.c_str(), &info) == 0;
+        meta += "sha256 " + sha256 + "\nsize " + std::to_string(size) + "\nfile " + file_key(info)
+                + "\n";
     }
     good = good && write_file(temporary + "/log", result.log, 0600)
            && write_file(temporary + "/meta", meta, 0600);
@@ -600,15 +641,27 @@ std::string source_hash(const std::string &root, const std::vector<std::string> 
     return hash.result().toHex().toStdString();
 }
 
-std::string compiler_identity(const std::string &compiler)
+std::string compiler_identity(const std::string &compiler, const std::string &cache)
 {
+    // Without a cache the identity is kept for the life of the process, under the same key.
     static std::mutex mutex;
     static std::map<std::string, std::string> known;
-    {
+    const std::string program = resolve_program(compiler);
+    const std::string key = compiler_file_key(program);
+    const std::string kept_as = key.empty() ? compiler : key;
+    const std::string saved = cache.empty() || key.empty()
+                                  ? std::string()
+                                  : without_trailing_slash(cache) + identities_suffix + "/"
+                                        + sha256_hex(std::string(identity_version) + "\n" + key);
+    if (saved.empty()) {
         const std::lock_guard<std::mutex> lock(mutex);
-        const auto found = known.find(compiler);
+        const auto found = known.find(kept_as);
         if (found != known.end())
             return found->second;
+    } else {
+        std::string text, problem;
+        if (read_regular(saved, 4096, text, problem) && !first_line(text).empty())
+            return first_line(text);
     }
     // The teacher's own compiler: run as it is, outside the sandbox.
     Sandbox bare;
@@ -616,14 +669,29 @@ std::string compiler_identity(const std::string &compiler)
     Limits limits;
     limits.output_bytes = 64 * 1024;
     limits.wall = std::chrono::seconds(30);
-    const ChildRun run
-        = run_child({{resolve_program(compiler), "--version"}, "/", {}, {}}, limits, bare);
+    const ChildRun run = run_child({{program, "--version"}, "/", {}, {}}, limits, bare);
     if (run.end != ChildRun::End::Exited || run.exit_code != 0 || run.output.empty())
         return {};
     const std::string identity = first_line(run.output);
+    if (!saved.empty()) {
+        // Written whole and renamed into place: a reader finds the identity or nothing.
+        const std::string folder = saved.substr(0, saved.rfind('/'));
+        const std::string temporary = temporary_name(folder, "tmp");
+        if (!make_folders(folder) || !write_file(temporary, identity + "\n", 0600)
+            || ::rename(temporary.c_str(), saved.c_str()) != 0)
+            ::unlink(temporary.c_str());
+        return identity;
+    }
     const std::lock_guard<std::mutex> lock(mutex);
-    known[compiler] = identity;
+    known[kept_as] = identity;
     return identity;
+}
+
+std::string build_cache_folder(const BuildSettings &settings)
+{
+    if (!settings.use_cache)
+        return {};
+    return settings.cache.empty() ? default_cache_folder() : without_trailing_slash(settings.cache);
 }
 
 std::string default_cache_folder()
@@ -660,7 +728,8 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
     if (settings.sandbox.enabled && !in_system_view(compiler))
         return not_built(result, "the compiler " + compiler
                                      + " is not in the system folders the sandbox shows");
-    const std::string identity = compiler_identity(settings.compiler);
+    const std::string cache = build_cache_folder(settings);
+    const std::string identity = compiler_identity(settings.compiler, cache);
     if (identity.empty())
         return not_built(result, "cannot run the compiler " + settings.compiler);
 
@@ -680,10 +749,6 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         return failed(result, shown);
     }
 
-    const std::string cache
-        = settings.use_cache ? (settings.cache.empty() ? default_cache_folder()
-                                                       : without_trailing_slash(settings.cache))
-                             : std::string();
     if (!cache.empty() && from_cache(cache, result.hash, settings, folder, result))
         return result;
 

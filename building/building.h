@@ -63,8 +63,14 @@ std::string source_hash(const std::string &root, const std::vector<std::string> 
                         const std::string &compiler_identity, const std::vector<std::string> &flags,
                         std::string *problem = nullptr);
 
-// `compiler --version`, first line, run once per compiler and kept; empty when it cannot run.
-std::string compiler_identity(const std::string &compiler);
+// `compiler --version`, first line; empty when it cannot run. It is kept under the compiler file's
+// path, inode, size and times, so that a compiler replaced, in place or under its name, is run
+// again: beside `cache` (a folder of the cache of builds) when one is given, so that the next
+// grading need not run it, else for the life of the process.
+std::string compiler_identity(const std::string &compiler, const std::string &cache = {});
+
+// The folder of the cache that builds with `settings` use; empty when the cache is off.
+std::string build_cache_folder(const BuildSettings &settings);
 
 // The folder of the cache when BuildSettings::cache is empty: $XDG_CACHE_HOME/orvimet/builds,
 // else ~/.cache/orvimet/builds; empty when neither variable is set.

@@ -17,11 +17,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -155,6 +157,23 @@ std::string place_program(const std::string &from, const std::string &folder,
         error = std::string("cannot copy the program: ") + std::strerror(errno);
         return {};
     }
+    return to;
+}
+
+// A program that the cache of builds handed over is a file the grader wrote for this grading in
+// its own scratch folder, like the copy place_program() makes: it is moved into place instead.
+// One that a compiler or a student made is copied, into a file of the grader's. Empty when it
+// cannot be moved.
+std::string move_program(const std::string &from, const std::string &folder,
+                         const std::string &name)
+{
+    struct stat status
+    {
+    };
+    const std::string to = folder + "/" + name;
+    if (!make_folder(folder).empty() || ::lstat(from.c_str(), &status) != 0
+        || !S_ISREG(status.st_mode) || ::rename(from.c_str(), to.c_str()) != 0)
+        return {};
     return to;
 }
 
@@ -331,8 +350,28 @@ public:
         return write(students, complete);
     }
 
+    // The file as it stands, unless it was written a short while ago: then the change waits for
+    // a later call, for flush() or for write_all(). The pause grows with the time a writing
+    // takes, so that rewriting the growing file costs a class a small share of its time, not a
+    // share that grows with the class.
+    std::string write_soon(const std::vector<StudentOutcome> &students)
+    {
+        pending = true;
+        if (std::chrono::steady_clock::now() < next_write)
+            return {};
+        return write(students, false);
+    }
+
+    // What write_soon() left unwritten.
+    std::string flush(const std::vector<StudentOutcome> &students)
+    {
+        return pending ? write(students, false) : std::string();
+    }
+
     std::string write(const std::vector<StudentOutcome> &students, bool complete)
     {
+        const auto start = std::chrono::steady_clock::now();
+        pending = false;
         QByteArray text = QJsonDocument(header(students, complete)).toJson(QJsonDocument::Indented);
         text.chop(2); // "}\n"
         text += ",\n    \"students\": [";
@@ -362,6 +401,9 @@ public:
             ::unlink(temporary.c_str());
             return "cannot write " + path + ": " + error;
         }
+        const auto end = std::chrono::steady_clock::now();
+        next_write
+            = end + std::max<std::chrono::steady_clock::duration>(least_pause, 20 * (end - start));
         return {};
     }
 
@@ -439,6 +481,9 @@ private:
     const QString date;
     bool from_course_website = false;
     std::vector<QByteArray> records;
+    static constexpr std::chrono::milliseconds least_pause{1000};
+    std::chrono::steady_clock::time_point next_write;
+    bool pending = false;
 };
 
 // Runs the memory-checking build of a program on every case that its ordinary build ran to an
@@ -467,6 +512,17 @@ void memory_check(const ClassSettings &settings, const std::string &program,
         c.memcheck = sanitizer_finding(run.error);
     }
 }
+
+// A thread that the scope it was started in waits for, however it is left.
+struct Joined
+{
+    std::thread thread;
+    ~Joined()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+};
 
 } // namespace
 
@@ -537,12 +593,20 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     for (const Words &words : generated)
         options.push_back(options_line(words));
 
-    ResultsFile results(settings, compiler_identity(settings.build.compiler));
+    ResultsFile results(
+        settings, compiler_identity(settings.build.compiler, build_cache_folder(settings.build)));
     results.set_class(intake, count, static_cast<int>(options.size()));
     std::mutex mutex; // the records and the results file, from the workers
     const auto publish = [&](std::size_t index) {
         results.set(index, students[index]);
-        const std::string error = results.write(students, false);
+        const std::string error = results.write_soon(students);
+        if (!error.empty() && outcome.error.empty())
+            outcome.error = error;
+    };
+    // The file holds every record published before each phase: a phase that cannot start
+    // leaves it as complete as it can be.
+    const auto flush = [&] {
+        const std::string error = results.flush(students);
         if (!error.empty() && outcome.error.empty())
             outcome.error = error;
     };
@@ -550,11 +614,43 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
         if (!students[i].status.empty())
             publish(i);
     }
+    flush();
 
-    // Builds, in parallel; the ones that already have a status need none.
     const std::string programs_root = settings.scratch + "programs";
     if (!(outcome.error = make_folder(programs_root)).empty())
         return outcome;
+    // The reference answers, each option string once, all checked before any student's run.
+    // They depend on nothing of the students', so they run while the programs are built: a
+    // regrade, whose builds come from the cache, then waits for neither alone.
+    ClassRun run;
+    run.grading = settings.grading;
+    run.jobs = settings.jobs;
+    run.give_up_after = settings.give_up_after;
+    run.options = options;
+    std::string error;
+    run.workroot = settings.scratch + "runs/";
+    if (!(outcome.error = make_folder(settings.scratch + "runs")).empty())
+        return outcome;
+    std::vector<ReferenceAnswer> answers(options.size());
+    const int reference_jobs
+        = std::max(1, std::min(settings.jobs, static_cast<int>(answers.size())));
+    std::vector<std::string> reference_workdirs;
+    for (int i = 0; i < reference_jobs; ++i) {
+        reference_workdirs.push_back(make_workdir(run.workroot, error));
+        if (reference_workdirs.back().empty()) {
+            outcome.error = error;
+            return outcome;
+        }
+    }
+    const auto run_references = [&] {
+        run_parallel(
+            static_cast<int>(options.size()), settings.jobs, [&](int i, int worker, const Wake &) {
+                answers[i] = run_reference(run.grading, options[i], reference_workdirs[worker]);
+            });
+    };
+    Joined references{std::thread(run_references)};
+
+    // Builds, in parallel; the ones that already have a status need none.
     std::vector<std::string> run_programs(count), memcheck_programs(count);
     std::atomic<int> built{0};
     std::string in_hand;
@@ -589,9 +685,13 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
                     record.status = "not graded";
                     record.message = "the grader could not build it: " + record.build.reason;
                 } else {
-                    run_programs[i]
-                        = place_program(record.build.program, folder, settings.program_name,
-                                        std::uint64_t(1) << 30, error);
+                    if (record.build.from_cache)
+                        run_programs[i]
+                            = move_program(record.build.program, folder, settings.program_name);
+                    if (run_programs[i].empty())
+                        run_programs[i]
+                            = place_program(record.build.program, folder, settings.program_name,
+                                            std::uint64_t(1) << 30, error);
                     if (run_programs[i].empty()) {
                         record.status = "not graded";
                         record.message = "the grader could not take the built program: " + error;
@@ -638,36 +738,13 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
         if (!students[i].status.empty() && students[i].submission.kind == SubmissionKind::Sources)
             publish(i);
     }
+    flush();
+    references.thread.join();
     if (interrupted()) {
         results.write_all(students, false);
         return outcome;
     }
 
-    // The reference answers, each option string once, all checked before any student's run.
-    ClassRun run;
-    run.grading = settings.grading;
-    run.jobs = settings.jobs;
-    run.give_up_after = settings.give_up_after;
-    run.options = options;
-    std::string error;
-    run.workroot = settings.scratch + "runs/";
-    if (!(outcome.error = make_folder(settings.scratch + "runs")).empty())
-        return outcome;
-    std::vector<ReferenceAnswer> answers(options.size());
-    const int reference_jobs
-        = std::max(1, std::min(settings.jobs, static_cast<int>(answers.size())));
-    std::vector<std::string> reference_workdirs;
-    for (int i = 0; i < reference_jobs; ++i) {
-        reference_workdirs.push_back(make_workdir(run.workroot, error));
-        if (reference_workdirs.back().empty()) {
-            outcome.error = error;
-            return outcome;
-        }
-    }
-    run_parallel(
-        static_cast<int>(options.size()), settings.jobs, [&](int i, int worker, const Wake &) {
-            answers[i] = run_reference(run.grading, options[i], reference_workdirs[worker]);
-        });
     for (std::size_t i = 0; i < answers.size(); ++i) {
         if (answers[i].run.end == ChildRun::End::NotGraded)
             answers[i] = run_reference(run.grading, options[i], reference_workdirs.front());
@@ -755,8 +832,10 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
             const std::size_t i = student_of[static_cast<std::size_t>(finished++)];
             finish_record(i, report);
             publish(i);
-            if (!settings.explore && student_done)
+            if (!settings.explore && student_done) {
+                flush();
                 student_done(students[i]);
+            }
             tell("grading", already + finished, static_cast<int>(count),
                  students[i].submission.full_name);
         });
@@ -818,6 +897,7 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
             return outcome;
         }
         if (student_done) {
+            flush();
             for (const StudentOutcome &record : students)
                 student_done(record);
         }

@@ -3,8 +3,8 @@
 // A class carried from what the students handed in to verdicts: the intake of the folder or
 // archive, sandboxed builds in parallel, the runs of every program on the cases, a memory check,
 // the counterexamples of an exploration judged for everybody, and results.json (see
-// docs/results-format.md) rewritten whole after every student, so that it is valid JSON at every
-// moment of a run.
+// docs/results-format.md) rewritten whole as students are done, at most about once a second, and
+// at the end, so that it is valid JSON at every moment of a run.
 
 #include "building/building.h"
 #include "grading/batch.h"

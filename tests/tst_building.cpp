@@ -12,7 +12,9 @@
 #include <map>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 using Files = std::map<QString, QByteArray>;
@@ -199,6 +201,8 @@ private slots:
         QTest::newRow("other flags") << correct << "flags" << false;
         QTest::newRow("another content") << correct << "content" << false;
         QTest::newRow("a cached program altered since") << correct << "altered" << false;
+        QTest::newRow("a cached program rewritten, same size and time")
+            << correct << "rewritten" << false;
         QTest::newRow("the cache switched off") << correct << "off" << false;
     }
 
@@ -231,6 +235,26 @@ private slots:
             QVERIFY(program.open(QIODevice::Append));
             program.write("x");
         }
+        if (change == QLatin1String("rewritten")) {
+            // One byte changed until the clock of the file system moves on, then the old time.
+            const QByteArray path
+                = QFile::encodeName(cache + QLatin1Char('/') + QString::fromStdString(first.hash)
+                                    + QStringLiteral("/program"));
+            struct stat before
+            {
+            };
+            QVERIFY(::stat(path.constData(), &before) == 0);
+            for (struct stat now = before; now.st_ctim.tv_sec == before.st_ctim.tv_sec
+                                           && now.st_ctim.tv_nsec == before.st_ctim.tv_nsec;) {
+                const int fd = ::open(path.constData(), O_WRONLY);
+                QVERIFY(fd >= 0);
+                QCOMPARE(::pwrite(fd, "\x7f", 1, 1), ssize_t(1)); // the E of the ELF header
+                ::close(fd);
+                QVERIFY(::stat(path.constData(), &now) == 0);
+            }
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            QVERIFY(::utimensat(AT_FDCWD, path.constData(), times, 0) == 0);
+        }
         settings.use_cache = change != QLatin1String("off");
         const BuildResult second = build_program(settings, second_root, sources, headers,
                                                  folder(QStringLiteral("build")).toStdString());
@@ -246,7 +270,7 @@ private slots:
             QVERIFY(second.status == BuildResult::Status::NotBuilt);
         }
         // An entry found altered goes, rather than being found again.
-        if (change == QLatin1String("altered"))
+        if (change == QLatin1String("altered") || change == QLatin1String("rewritten"))
             QVERIFY(
                 !QFileInfo::exists(cache + QLatin1Char('/') + QString::fromStdString(first.hash)));
     }
@@ -323,6 +347,77 @@ private slots:
         // One whole entry, and nothing half-written left beside it.
         QCOMPARE(QDir(cache).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{QString::fromStdString(results.front().hash)});
+    }
+
+    // The identity is asked of the compiler once, and again whenever the compiler changed.
+    void compilerIdentity_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("cached");
+        QTest::addColumn<int>("runs");
+        QTest::newRow("asked again") << "" << true << 1;
+        QTest::newRow("asked again, no cache") << "" << false << 1;
+        QTest::newRow("rewritten in place, same size and time") << "in place" << true << 2;
+        QTest::newRow("rewritten in place, no cache") << "in place" << false << 2;
+        QTest::newRow("replaced under its name") << "replaced" << true << 2;
+        QTest::newRow("a link turned to another compiler") << "link" << true << 2;
+    }
+
+    void compilerIdentity()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, cached);
+        QFETCH(int, runs);
+        const QString dir = folder(QStringLiteral("compiler"));
+        const QString count = dir + QStringLiteral("/runs");
+        const auto write = [&](const QString &path, char version) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("#!/bin/sh\necho run >> '" + QFile::encodeName(count) + "'\necho 'fake c++ "
+                       + QByteArray(1, version) + "'\n");
+            file.close();
+            ::chmod(QFile::encodeName(path).constData(), 0755);
+        };
+        const QString real = dir + QStringLiteral("/c++-1");
+        write(real, '1');
+        const QString compiler
+            = change == QLatin1String("link") ? dir + QStringLiteral("/c++") : real;
+        if (compiler != real)
+            QVERIFY(QFile::link(real, compiler));
+        const std::string cache
+            = cached ? folder(QStringLiteral("cache")).toStdString() : std::string();
+        QCOMPARE(compiler_identity(compiler.toStdString(), cache), std::string("fake c++ 1"));
+
+        const QByteArray path = QFile::encodeName(compiler);
+        struct stat before
+        {
+        };
+        QVERIFY(::stat(path.constData(), &before) == 0);
+        if (change == QLatin1String("in place")) {
+            // Until the clock of the file system moves on, then with its old time of change.
+            struct stat now = before;
+            while (now.st_ctim.tv_sec == before.st_ctim.tv_sec
+                   && now.st_ctim.tv_nsec == before.st_ctim.tv_nsec) {
+                write(real, '2');
+                QVERIFY(::stat(path.constData(), &now) == 0);
+            }
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            QVERIFY(::utimensat(AT_FDCWD, path.constData(), times, 0) == 0);
+        } else if (change == QLatin1String("replaced")) {
+            write(compiler + QStringLiteral(".new"), '2');
+            QVERIFY(::rename(QFile::encodeName(compiler + QStringLiteral(".new")).constData(),
+                             path.constData())
+                    == 0);
+        } else if (change == QLatin1String("link")) {
+            write(dir + QStringLiteral("/c++-2"), '2');
+            QVERIFY(QFile::remove(compiler));
+            QVERIFY(QFile::link(dir + QStringLiteral("/c++-2"), compiler));
+        }
+        const std::string again = runs == 1 ? "fake c++ 1" : "fake c++ 2";
+        QCOMPARE(compiler_identity(compiler.toStdString(), cache), again);
+        QFile counted(count);
+        QVERIFY(counted.open(QIODevice::ReadOnly));
+        QCOMPARE(counted.readAll().count("run"), runs);
     }
 
     void memoryCheck_data()
