@@ -59,13 +59,16 @@ private:
 };
 
 // Opens a regular file for reading without following a link in its last name and without
-// blocking on a FIFO; -1 with `problem` set otherwise.
+// blocking on a FIFO; -1 with `problem` set otherwise, and errno that of a call that failed (0
+// when the file is not what it must be).
 int open_regular(const std::string &path, std::uint64_t limit, struct stat &info,
                  std::string &problem)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        problem = path + ": " + (errno == ELOOP ? "a link" : error_text(errno));
+        const int error = errno;
+        problem = path + ": " + (error == ELOOP ? "a link" : error_text(error));
+        errno = error;
         return -1;
     }
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -76,11 +79,13 @@ int open_regular(const std::string &path, std::uint64_t limit, struct stat &info
         return fd;
     }
     ::close(fd);
+    errno = 0;
     return -1;
 }
 
-// Reads all of a regular file, at most `limit` bytes; false with `problem` set otherwise. What the
-// file was when it was opened goes to `opened`, when given.
+// Reads all of a regular file, at most `limit` bytes; false with `problem` set otherwise, and
+// errno as open_regular leaves it. What the file was when it was opened goes to `opened`, when
+// given.
 bool read_regular(const std::string &path, std::uint64_t limit, std::string &content,
                   std::string &problem, struct stat *opened = nullptr)
 {
@@ -99,13 +104,16 @@ bool read_regular(const std::string &path, std::uint64_t limit, std::string &con
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            problem = path + ": " + error_text(errno);
+            const int error = errno;
+            problem = path + ": " + error_text(error);
+            errno = error;
             return false;
         }
         if (n == 0)
             return true;
         if (content.size() + static_cast<std::size_t>(n) > limit) {
             problem = path + ": grew while it was read";
+            errno = 0;
             return false;
         }
         content.append(buffer, static_cast<std::size_t>(n));
@@ -553,13 +561,18 @@ std::string unreadable_for_sandbox(const std::string &root, const std::vector<st
 
 // The sources to put on the compiler's command line: all but those another source includes
 // (#include "stack.cpp", common with class templates), which would otherwise be defined twice.
-std::vector<std::string> sources_to_compile(const std::vector<std::string> &sources)
+// Empty, with `problem` set, when the grader could not read a source for want of its own.
+std::vector<std::string> sources_to_compile(const std::vector<std::string> &sources,
+                                            std::string &problem)
 {
     std::vector<std::string> included;
     for (const std::string &source : sources) {
-        std::string content, problem;
-        if (!read_regular(source, max_source_bytes, content, problem))
+        std::string content;
+        if (!read_regular(source, max_source_bytes, content, problem)) {
+            if (grader_error(errno))
+                return {};
             continue;
+        }
         const std::string folder = source.substr(0, source.rfind('/') + 1);
         for (std::size_t at = content.find("include"); at != std::string::npos;
              at = content.find("include", at + 1)) {
@@ -604,7 +617,7 @@ BuildResult failed(BuildResult result, const std::string &reason)
 std::string source_hash(const std::string &root, const std::vector<std::string> &sources,
                         const std::vector<std::string> &headers,
                         const std::string &compiler_identity, const std::vector<std::string> &flags,
-                        std::string *problem)
+                        std::string *problem, bool *grader_failure)
 {
     std::string why;
     // Each file by its relative name and the hash of its content, sources apart from headers,
@@ -615,12 +628,15 @@ std::string source_hash(const std::string &root, const std::vector<std::string> 
         for (const std::string &path : *group) {
             const std::string relative = relative_to(root, path);
             std::string content;
+            errno = 0;
             if (relative.empty()) {
                 why = path + ": not below " + root;
             } else if (read_regular(path, max_source_bytes, content, why)) {
                 files.emplace_back(kind + relative, sha256_hex(content));
                 continue;
             }
+            if (grader_failure)
+                *grader_failure = grader_error(errno);
             if (problem)
                 *problem = why;
             return {};
@@ -742,8 +758,13 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
                 return not_built(result, path + " is not in the student's folder " + root);
         }
     }
-    result.hash = source_hash(root, sources, headers, identity, flags, &problem);
+    bool grader_failure = false;
+    result.hash = source_hash(root, sources, headers, identity, flags, &problem, &grader_failure);
     if (result.hash.empty()) {
+        // A source the grader could not read for want of descriptors or memory is no fault of
+        // the student's.
+        if (grader_failure)
+            return not_built(result, "cannot read " + problem);
         std::string shown = problem;
         replace_all(shown, without_trailing_slash(root) + "/", "");
         return failed(result, shown);
@@ -773,7 +794,9 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
             argv.insert(argv.end(), {"-iquote", header_folder});
         }
     }
-    const std::vector<std::string> compiled = sources_to_compile(sources);
+    const std::vector<std::string> compiled = sources_to_compile(sources, problem);
+    if (compiled.empty())
+        return not_built(result, "cannot read " + problem);
     argv.insert(argv.end(), compiled.begin(), compiled.end());
     const std::string program = folder + "/" + program_name;
     argv.insert(argv.end(), {"-o", program});

@@ -57,11 +57,13 @@ struct BuildResult
 // The SHA-256, in hex, of `sources` and `headers` (names relative to `root` and contents), the
 // compiler's identity (its --version output) and `flags`. Where the files live does not count,
 // so that the same submission unpacked elsewhere has the same hash. Empty, with `problem` set,
-// when a file is not a regular file below `root` (a link, a device, a folder) or is too large.
+// when a file is not a regular file below `root` (a link, a device, a folder) or is too large;
+// `grader_failure` then tells whether the grader could not read it for want of its own
+// (descriptors, memory, a disk error) rather than for what the student handed in.
 std::string source_hash(const std::string &root, const std::vector<std::string> &sources,
                         const std::vector<std::string> &headers,
                         const std::string &compiler_identity, const std::vector<std::string> &flags,
-                        std::string *problem = nullptr);
+                        std::string *problem = nullptr, bool *grader_failure = nullptr);
 
 // `compiler --version`, first line; empty when it cannot run. It is kept under the compiler file's
 // path, inode, size and times, so that a compiler replaced, in place or under its name, is run

@@ -3,6 +3,7 @@
 // compiler's limits, the cache of builds, and the memory-checking build with its reports.
 #include "building/building.h"
 #include "sandbox/process.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QtTest>
 
 #include <map>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -304,6 +306,39 @@ private slots:
         const BuildResult result = build(settings, {{"queue.cpp", correct}});
         QVERIFY(result.status == BuildResult::Status::NotBuilt);
         QVERIFY2(QString::fromStdString(result.reason).contains(reason), result.reason.c_str());
+    }
+
+    // A source the grader could not read for want of descriptors says nothing of the student; a
+    // link handed in for one does.
+    void unreadSource_data()
+    {
+        QTest::addColumn<bool>("starved");
+        QTest::addColumn<bool>("graderFailure");
+        QTest::newRow("no descriptor left") << true << true;
+        QTest::newRow("a link handed in") << false << false;
+    }
+
+    void unreadSource()
+    {
+        QFETCH(bool, starved);
+        QFETCH(bool, graderFailure);
+        std::vector<std::string> sources, headers;
+        const QString root = student(starved ? Files{{"queue.cpp", correct}}
+                                             : Files{{"queue.cpp.link", "/etc/hostname"}},
+                                     sources, headers);
+        std::string problem;
+        bool grader_failure = !graderFailure;
+        std::string hash;
+        {
+            std::optional<NoDescriptorLeft> none;
+            if (starved)
+                none.emplace();
+            hash = source_hash(root.toStdString(), sources, headers, "g++ 12", {}, &problem,
+                               &grader_failure);
+        }
+        QVERIFY(hash.empty());
+        QCOMPARE(grader_failure, graderFailure);
+        QVERIFY2(problem.find("queue.cpp") != std::string::npos, problem.c_str());
     }
 
     void cacheKeepsTheNewestWithinItsBound()
