@@ -80,17 +80,21 @@ static bool write_page(const std::string &path, const std::string &bytes, std::s
     return true;
 }
 
-bool write_file(const std::string &path, const std::string &bytes, std::string &error)
+bool write_file(const std::string &path, const char *data, std::size_t size, std::string &error)
 {
     QSaveFile file(from_utf8(path));
     if (!file.open(QIODevice::WriteOnly)
-        || file.write(bytes.data(), static_cast<qint64>(bytes.size()))
-               != static_cast<qint64>(bytes.size())
+        || file.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size)
         || !file.commit()) {
         error = path + ": " + to_utf8(file.errorString());
         return false;
     }
     return true;
+}
+
+bool write_file(const std::string &path, const std::string &bytes, std::string &error)
+{
+    return write_file(path, bytes.data(), bytes.size(), error);
 }
 
 int write_outputs(const std::string &results_folder, const GradebookOptions &options,
@@ -176,8 +180,9 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     // been, so that a failed run leaves the results as they were.
     // Futures, not bare threads: whatever throws, here or there, the others are waited for and
     // the exception reaches the caller.
-    std::future<std::string> document_text = std::async(std::launch::async, [&document] {
-        return QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString();
+    // Kept as it comes: a class's results run to tens of megabytes, not to be copied again.
+    std::future<QByteArray> document_text = std::async(std::launch::async, [&document] {
+        return QJsonDocument(document).toJson(QJsonDocument::Compact);
     });
 
     // Making the students' details and pages is most of the work: it is shared among the cores.
@@ -232,12 +237,13 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
                             class_report(results, points, rule, details, changes, old_results.date),
                             error);
     zip_thread.get();
-    const std::string document_bytes = document_text.get();
+    const QByteArray document_bytes = document_text.get();
     if (!zip_error.empty() && written)
         error = zip_error;
     if (!written || !zip_error.empty())
         return 1;
-    if (!write_file(results_path, document_bytes, error))
+    if (!write_file(results_path, document_bytes.constData(),
+                    static_cast<std::size_t>(document_bytes.size()), error))
         return 1;
     return 0;
 }
