@@ -87,8 +87,9 @@ bool submission_folder(const std::string &folder, std::string &error)
 {
     DIR *dir = ::opendir(folder.c_str());
     if (!dir) {
-        if (grader_error(errno))
-            error = "cannot read the program's folder " + folder + ": " + std::strerror(errno);
+        const int why = errno;
+        if (grader_error(why))
+            error = "cannot read the program's folder " + folder + ": " + std::strerror(why);
         return false;
     }
     bool submission = true;
