@@ -39,25 +39,6 @@ std::string error_text(int error)
     return std::strerror(error);
 }
 
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd = -1)
-        : fd(fd)
-    {}
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    int get() const { return fd; }
-
-private:
-    int fd;
-};
-
 // Opens a regular file for reading without following a link in its last name and without
 // blocking on a FIFO; -1 with `problem` set otherwise, and errno that of a call that failed (0
 // when the file is not what it must be).

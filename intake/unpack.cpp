@@ -24,39 +24,9 @@ constexpr std::size_t max_depth = 64;
 // compresses as well as a bomb does.
 constexpr std::uint64_t ratio_floor = std::uint64_t(1) << 20;
 
-class Fd
+Descriptor open_folder(int at, const char *name)
 {
-public:
-    explicit Fd(int fd = -1)
-        : fd_(fd)
-    {}
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    Fd(Fd &&other) noexcept
-        : fd_(other.fd_)
-    {
-        other.fd_ = -1;
-    }
-    Fd &operator=(Fd &&other) noexcept
-    {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool ok() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
-Fd open_folder(int at, const char *name)
-{
-    return Fd(::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return Descriptor(::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 std::string size_text(std::uint64_t bytes)
@@ -230,22 +200,22 @@ private:
             return {};
         // Every folder on the way is made here, and opened without following links, so that
         // nothing already there can lead outside.
-        Fd folder(::dup(root));
+        Descriptor folder(::dup(root));
         const std::size_t folders = type == AE_IFDIR ? parts.size() : parts.size() - 1;
         for (std::size_t i = 0; i < folders; ++i) {
             if (::mkdirat(folder.get(), parts[i].c_str(), 0755) != 0 && errno != EEXIST)
                 return write_error(name);
-            Fd next = open_folder(folder.get(), parts[i].c_str());
-            if (!next.ok())
+            Descriptor next = open_folder(folder.get(), parts[i].c_str());
+            if (next.get() < 0)
                 return write_error(name);
             folder = std::move(next);
         }
         if (type == AE_IFDIR)
             return {};
         const mode_t mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
-        Fd file(::openat(folder.get(), parts.back().c_str(),
-                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-        if (!file.ok())
+        Descriptor file(::openat(folder.get(), parts.back().c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (file.get() < 0)
             return write_error(name);
         return copy_data(a, file.get(), name);
     }
@@ -308,8 +278,8 @@ void remove_below(int folder, int depth)
     for (const std::string &name : names) {
         if (::unlinkat(folder, name.c_str(), 0) == 0 || depth > 256)
             continue;
-        Fd sub = open_folder(folder, name.c_str());
-        if (sub.ok())
+        Descriptor sub = open_folder(folder, name.c_str());
+        if (sub.get() >= 0)
             remove_below(sub.get(), depth + 1);
         ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);
     }
@@ -322,12 +292,12 @@ UnpackResult unpack_archive(const std::string &archive, const std::string &desti
 {
     if (::mkdir(destination.c_str(), 0755) != 0)
         return {UnpackResult::Failed, "cannot make " + destination + ": " + std::strerror(errno)};
-    Fd root = open_folder(AT_FDCWD, destination.c_str());
-    if (!root.ok())
+    Descriptor root = open_folder(AT_FDCWD, destination.c_str());
+    if (root.get() < 0)
         return {UnpackResult::Failed, "cannot open " + destination + ": " + std::strerror(errno)};
     UnpackResult result = Unpacker(archive, bounds).run(root.get());
     if (result.outcome != UnpackResult::Unpacked) {
-        root = Fd();
+        root.reset();
         remove_tree(destination);
     }
     return result;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include <sys/types.h>
 
@@ -19,6 +20,16 @@ public:
     ~Descriptor() { reset(); }
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
+    Descriptor(Descriptor &&other) noexcept
+        : fd(other.fd)
+    {
+        other.fd = -1;
+    }
+    Descriptor &operator=(Descriptor &&other) noexcept
+    {
+        std::swap(fd, other.fd);
+        return *this;
+    }
     int get() const { return fd; }
     void reset(int other = -1);
 
