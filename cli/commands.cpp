@@ -36,11 +36,8 @@ std::string shown_options(const std::string &options)
     constexpr std::size_t shown = 200;
     if (options.size() <= shown)
         return printable(options);
-    std::size_t end = shown;
-    while (end > 0 && (static_cast<unsigned char>(options[end]) & 0xC0) == 0x80)
-        --end;
-    return printable(options.substr(0, end)) + "... (" + std::to_string(options.size())
-           + " bytes in all)";
+    return printable(options.substr(0, utf8_cut(options, shown))) + "... ("
+           + std::to_string(options.size()) + " bytes in all)";
 }
 
 void check_reference(const Grading &grading)

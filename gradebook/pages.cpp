@@ -191,12 +191,7 @@ constexpr std::size_t shown_correct_answer_bytes = 256;
 // The first `limit` bytes of `text`, cut before a character's continuation bytes.
 std::string shown_part(const std::string &text, std::size_t limit)
 {
-    if (text.size() <= limit)
-        return text;
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end);
+    return text.substr(0, utf8_cut(text, limit));
 }
 
 data answer_data(const std::string &answer, std::int64_t size, int word)
@@ -514,13 +509,7 @@ std::string folder_name_part(const std::string &name)
         out += (c == '_' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F) ? '-' : char(c);
     while (!out.empty() && (out[0] == '.' || out[0] == '~' || out[0] == ' ' || out[0] == '-'))
         out.erase(0, 1);
-    if (out.size() > 120) {
-        std::size_t end = 120;
-        // Never cut a UTF-8 sequence in two.
-        while (end > 0 && (static_cast<unsigned char>(out[end]) & 0xC0) == 0x80)
-            --end;
-        out.resize(end);
-    }
+    out.resize(utf8_cut(out, 120));
     return out.empty() ? "Participant" : out;
 }
 

@@ -114,10 +114,7 @@ void cut_answer(std::string &text, std::size_t limit)
 {
     if (text.size() <= limit)
         return;
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    text.resize(end);
+    text.resize(utf8_cut(text, limit));
     text.shrink_to_fit();
 }
 

@@ -1,6 +1,7 @@
 #include "judge/judgecore.h"
 
 #include "judge/exercise.h"
+#include "judge/utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -130,9 +131,7 @@ std::string shown_answer(const std::string &answer)
 {
     if (answer.size() <= shown_answer_limit)
         return answer;
-    std::size_t cut = shown_answer_limit;
-    while (cut > 0 && (static_cast<unsigned char>(answer[cut]) & 0xC0) == 0x80)
-        --cut;
+    const std::size_t cut = utf8_cut(answer, shown_answer_limit);
     return answer.substr(0, cut) + "……（共 " + std::to_string(answer.size()) + " 字节，只显示前 "
            + std::to_string(cut) + " 字节）";
 }

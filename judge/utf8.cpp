@@ -53,3 +53,13 @@ std::string escape_invalid_utf8(const std::string &bytes)
     }
     return out;
 }
+
+std::size_t utf8_cut(const std::string &bytes, std::size_t limit)
+{
+    if (bytes.size() <= limit)
+        return bytes.size();
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80)
+        --end;
+    return end;
+}
