@@ -161,8 +161,9 @@ fi
 submissions=$1
 results=$2
 shift 2
-exec orvimet-cli grade "$@" --jobs "${SLURM_CPUS_PER_TASK:-1}" --shard auto --quiet \
-    --out "$results.part-$SLURM_ARRAY_TASK_ID" -- "$submissions"
+# Exit status 1 tells that some answer is wrong: the part is graded all the same.
+orvimet-cli grade "$@" --jobs "${SLURM_CPUS_PER_TASK:-1}" --shard auto --quiet \
+    --out "$results.part-$SLURM_ARRAY_TASK_ID" -- "$submissions" || [ $? -eq 1 ]
 )sh";
     const std::string n = std::to_string(shards);
     for (std::size_t at = script.find("@N@"); at != std::string::npos; at = script.find("@N@"))
