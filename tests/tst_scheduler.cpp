@@ -29,6 +29,7 @@ private slots:
     void refusal_data();
     void refusal();
     void commandLine();
+    void readmeShowsTheTestedScript();
 };
 
 void TestScheduler::place_data()
@@ -144,6 +145,19 @@ void TestScheduler::commandLine()
         refused = true;
     }
     QVERIFY(refused);
+}
+
+// The README's Slurm example is what the Slurm test submits, not a copy that can drift from it.
+void TestScheduler::readmeShowsTheTestedScript()
+{
+    QFile readme(QStringLiteral(ORVIMET_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QByteArray text = readme.readAll();
+    const QByteArray marker = "<!-- The job script of orvimet-cli init --slurm 4";
+    const qsizetype start = text.indexOf("```sh\n", text.indexOf(marker));
+    QVERIFY(text.contains(marker) && start >= 0);
+    const qsizetype end = text.indexOf("```\n", start + 6);
+    QCOMPARE(text.mid(start + 6, end - start - 6).toStdString(), slurm_job_script(4));
 }
 
 QTEST_GUILESS_MAIN(TestScheduler)
