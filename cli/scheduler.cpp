@@ -9,7 +9,7 @@ extern char **environ;
 
 namespace {
 
-// A whole number from 0 to a million, written plainly; nothing for anything else.
+// A whole number below ten million, written plainly; nothing for anything else.
 std::optional<long> whole_number(const std::string &text)
 {
     if (text.empty() || text.size() > 7

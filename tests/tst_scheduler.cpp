@@ -11,7 +11,7 @@ Environment environment_of(const QStringList &variables)
 {
     Environment environment;
     for (const QString &variable : variables) {
-        const qsizetype equals = variable.indexOf(QLatin1Char('='));
+        const auto equals = variable.indexOf(QLatin1Char('='));
         environment[variable.left(equals).toStdString()] = variable.mid(equals + 1).toStdString();
     }
     return environment;
@@ -154,9 +154,9 @@ void TestScheduler::readmeShowsTheTestedScript()
     QVERIFY(readme.open(QIODevice::ReadOnly));
     const QByteArray text = readme.readAll();
     const QByteArray marker = "<!-- The job script of orvimet-cli init --slurm 4";
-    const qsizetype start = text.indexOf("```sh\n", text.indexOf(marker));
+    const auto start = text.indexOf("```sh\n", text.indexOf(marker));
     QVERIFY(text.contains(marker) && start >= 0);
-    const qsizetype end = text.indexOf("```\n", start + 6);
+    const auto end = text.indexOf("```\n", start + 6);
     QCOMPARE(text.mid(start + 6, end - start - 6).toStdString(), slurm_job_script(4));
 }
 
