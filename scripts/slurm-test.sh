@@ -140,8 +140,9 @@ mkdir -p "$class/gus" && echo 'int main( {' >"$class/gus/queue.cpp"
 cd "$work/run"
 export XDG_CACHE_HOME=$work/cache
 export PATH=$build:$PATH
-options=(--exercise queue --seed 5 --cases extended --timeout 5 --no-cache)
+options=(--exercise queue --cases extended --timeout 5 --no-cache)
 "$cli" init --slurm 4 grade.sbatch >/dev/null
+# No seed given: the job script must choose one for all four tasks, or the merge refuses them.
 out=$(./grade.sbatch class merged "${options[@]}")
 echo "$out"
 merge=${out##* job }
@@ -149,7 +150,8 @@ merge=${out##* job }
 sbatch --quiet --wait --dependency=afterany:"$merge" --wrap true
 state=$(scontrol -o show job "$merge" | grep -o 'JobState=[A-Z_]*' || true)
 [ "$state" = JobState=COMPLETED ] || { echo "merge job $merge: $state" >&2; exit 1; }
-"$cli" grade "${options[@]}" --quiet --out whole class >/dev/null || [ $? -eq 1 ]
+seed=$(jq .cases.seed merged/results.json)
+"$cli" grade "${options[@]}" --seed "$seed" --quiet --out whole class >/dev/null || [ $? -eq 1 ]
 
 # What may differ between two gradings of the same class: when they ran (date) and how long each
 # run took (seconds); and one run says it is part 1 of 1 (shard), which a merge leaves out.
