@@ -25,7 +25,8 @@ cli=$build/orvimet-cli
 # The daemons run as root: Slurm takes root's word for the users of the jobs.
 [ "$(id -u)" -eq 0 ] || skip "Slurm's daemons must be started as root"
 source "$root/scripts/deps.sh"
-orvimet_install_packages slurm-wlm munge jq >&2 || skip "cannot install slurm-wlm, munge and jq"
+orvimet_install_packages "${ORVIMET_SLURM_TEST_PACKAGES[@]}" >&2 \
+    || skip "cannot install ${ORVIMET_SLURM_TEST_PACKAGES[*]}"
 
 work=$(mktemp -d /tmp/orvimet-slurm-XXXXXX)
 pids=()
