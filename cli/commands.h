@@ -40,10 +40,12 @@ struct Settings
         std::string worksheet;         // the course website's worksheet to fill
         std::string compare;           // an earlier results folder
         int shard = 1, shards = 1;     // --shard K/N
+        std::string scheduler_shard;   // --shard auto[/N]: K/N from the scheduler's environment
         int build_cpu = 30;            // --build-cpu SECONDS: processor time of one build
         std::vector<CaseGroup> groups; // from the class file
     } grade;
     std::vector<std::string> merge_inputs; // merge: results folders; grade.out is the target
+    int slurm_shards = 0; // init --slurm N: a Slurm job script of N parts, not a class file
     // The long names of the options the command line gave: a class file fills in the rest.
     std::set<std::string> given;
 };

@@ -1,5 +1,6 @@
 // orvimet-cli grade: a class from what its students handed in, to a results folder.
 #include "cli/commands.h"
+#include "cli/scheduler.h"
 
 #include "explore/cases.h"
 #include "gradebook/classfile.h"
@@ -378,21 +379,31 @@ int merge_command(const Settings &settings)
 
 int init_command(const Settings &settings)
 {
-    const std::string path
-        = settings.positional.empty() ? std::string("orvimet.toml") : settings.positional.front();
+    const bool slurm = settings.slurm_shards > 0;
+    const std::string what = slurm ? "the job script " : "the class file ";
+    const std::string path = !settings.positional.empty() ? settings.positional.front()
+                             : slurm                      ? std::string("grade.sbatch")
+                                                          : std::string("orvimet.toml");
     // Never over an existing file, nor through a link planted under the name.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          slurm ? 0755 : 0644);
     if (fd < 0)
         throw Failure{
-            "cannot write the class file " + printable(path) + ": "
+            "cannot write " + what + printable(path) + ": "
             + (errno == EEXIST ? std::string("it exists already") : std::strerror(errno))};
-    const std::string text = example_class_file();
+    const std::string text = slurm ? slurm_job_script(settings.slurm_shards) : example_class_file();
     const bool written = write_all(fd, text.data(), text.size());
     ::close(fd);
     if (!written) {
         ::unlink(path.c_str());
-        throw Failure{"cannot write the class file " + printable(path) + ": "
-                      + std::strerror(errno)};
+        throw Failure{"cannot write " + what + printable(path) + ": " + std::strerror(errno)};
+    }
+    if (slurm) {
+        std::cout << "wrote " << printable(path) << ": grade a class in " << settings.slurm_shards
+                  << " parts on Slurm with\n"
+                  << "  " << (path.find('/') == std::string::npos ? "./" : "") << printable(path)
+                  << " SUBMISSIONS RESULTS [GRADE OPTIONS...]\n";
+        return all_correct;
     }
     std::cout << "wrote " << printable(path) << ": edit it, then grade with\n"
               << "  orvimet-cli grade --config " << printable(path) << " SUBMISSIONS\n";

@@ -3,6 +3,7 @@
 // command.
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/scheduler.h"
 #include "grading/reports.h"
 #include "judge/installation.h"
 #include "judge/outputfiles.h"
@@ -93,8 +94,10 @@ int main(int argc, char *argv[])
             std::cout << "orvimet-cli " ORVIMET_VERSION "\n";
             return all_correct;
         }
-        if (invocation.command == "grade")
+        if (invocation.command == "grade") {
             apply_class_file(invocation.settings);
+            take_scheduler_shard(invocation.settings);
+        }
         Grading &grading = invocation.settings.grading;
         grading.reference_path = reference_path(invocation.reference_folder, grading.exercise);
         return run(invocation);

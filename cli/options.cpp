@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "cli/scheduler.h"
 #include "grading/reports.h"
 
 #include <CLI/CLI.hpp>
@@ -22,7 +23,7 @@ const char *const general_help
        orvimet-cli explore --exercise EXERCISE [options] PROGRAM
        orvimet-cli grade --exercise EXERCISE [options] SUBMISSIONS
        orvimet-cli merge --out MERGED RESULTS...
-       orvimet-cli init [FILE]
+       orvimet-cli init [--slurm N] [FILE]
        orvimet-cli help [COMMAND]
 
 Runs students' programs of the container-class lab and the reference program of
@@ -37,7 +38,7 @@ Commands:
   grade   grade a class from what its students handed in (a folder or an
           archive of their sources), build in the sandbox, write the results
   merge   join the results of a class graded in parts (grade --shard)
-  init    write a commented class file (orvimet.toml)
+  init    write a commented class file (orvimet.toml), or a Slurm job script
   help    show the help of a command ('orvimet-cli COMMAND --help' too)
 )";
 
@@ -97,6 +98,8 @@ const char *const grade_options
       --compare RESULTS    list the students whose points or status changed since
                            an earlier grading
       --shard K/N          grade only the K-th of N parts of the class
+      --shard auto[/N]     the part a Slurm job array task or a Kubernetes
+                           Indexed Job's pod is; N: the Job's completions
       --build-cpu SECONDS  processor time of one build (default 30)
   -q, --quiet              no progress line on standard error
 )";
@@ -165,9 +168,15 @@ std::string usage_line(const std::string &command)
                "      --force              replace an existing folder\n"
                "  -h, --help               show this help and exit\n";
     if (command == "init")
-        return "Usage: orvimet-cli init [FILE]\n\n"
+        return "Usage: orvimet-cli init [FILE]\n"
+               "       orvimet-cli init --slurm N [FILE]\n\n"
                "Writes a commented class file (default: orvimet.toml here; an existing file\n"
-               "is never replaced), to be used as grade --config FILE.\n";
+               "is never replaced), to be used as grade --config FILE.\n\n"
+               "Options:\n"
+               "      --slurm N            write instead a job script (default: grade.sbatch)\n"
+               "                           that grades the class on a Slurm cluster in N\n"
+               "                           parts and merges them\n"
+               "  -h, --help               show this help and exit\n";
     return std::string();
 }
 
@@ -473,7 +482,9 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     }
     grade.worksheet = reader.text("worksheet");
     grade.compare = reader.text("compare");
-    if (reader.given("shard")) {
+    if (reader.given("shard") && asks_scheduler(reader.text("shard"))) {
+        grade.scheduler_shard = reader.text("shard");
+    } else if (reader.given("shard")) {
         const std::string &text = reader.text("shard");
         const std::size_t slash = text.find('/');
         double k = 0, n = 0;
@@ -580,6 +591,8 @@ Invocation parse_command_line(const std::vector<std::string> &arguments)
     const CommandShape shape = shape_of(first);
     Reader reader(app);
     declare(reader, shape);
+    if (first == "init")
+        reader.value("--slurm", "slurm");
 
     // Everything after "--" is a positional argument; for judge, everything after the program
     // belongs to the program, dashes and all.
@@ -644,8 +657,12 @@ Invocation parse_command_line(const std::vector<std::string> &arguments)
         if (settings.grade.out.empty())
             throw Failure{"no folder to merge into: give --out MERGED"};
         settings.merge_inputs = settings.positional;
-    } else if (first == "init" && count > 1) {
-        throw Failure{"init writes one class file, not " + std::to_string(count)};
+    } else if (first == "init") {
+        if (count > 1)
+            throw Failure{"init writes one file, not " + std::to_string(count)};
+        if (reader.given("slurm"))
+            settings.slurm_shards = static_cast<int>(whole(
+                reader.text("slurm"), 1, 100000, "number of parts", "give a whole number above 0"));
     }
     return invocation;
 }

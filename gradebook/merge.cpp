@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace {
@@ -29,6 +30,33 @@ std::string shown(const QJsonValue &value)
         .mid(1)
         .chopped(1)
         .toStdString();
+}
+
+// Each part saw only its own students' sources: exact copies are found again over the whole
+// class, as one run finds them, by the hash of the sources a build was made from.
+void find_copies_again(std::vector<QJsonObject> &students)
+{
+    const auto hash_of = [](const QJsonObject &student) {
+        return student.value(QLatin1String("build"))
+            .toObject()
+            .value(QLatin1String("hash"))
+            .toString();
+    };
+    std::map<QString, std::vector<std::size_t>> by_hash;
+    for (std::size_t i = 0; i < students.size(); ++i) {
+        const QString hash = hash_of(students[i]);
+        if (!hash.isEmpty())
+            by_hash[hash].push_back(i);
+    }
+    for (std::size_t i = 0; i < students.size(); ++i) {
+        QJsonArray copies;
+        const auto group = by_hash.find(hash_of(students[i]));
+        for (std::size_t j : group == by_hash.end() ? std::vector<std::size_t>() : group->second) {
+            if (j != i)
+                copies.append(students[j].value(QLatin1String("folder")));
+        }
+        students[i].insert(QStringLiteral("copies"), copies);
+    }
 }
 
 } // namespace
@@ -66,8 +94,8 @@ bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged
         }
         const QJsonValue place = shard.value(QLatin1String("shard"));
         if (place.isObject()) {
-            const int index = place.toObject().value(QLatin1String("index")).toInt();
-            const int of = place.toObject().value(QLatin1String("count")).toInt();
+            const int index = place.toObject().value(QLatin1String("part")).toInt();
+            const int of = place.toObject().value(QLatin1String("of")).toInt();
             if ((count >= 0 && of != count) || index < 1 || index > of
                 || !indices.insert(index).second) {
                 error = which + " is shard " + std::to_string(index) + "/" + std::to_string(of)
@@ -107,6 +135,7 @@ bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged
         return std::make_tuple(text(a, "name"), text(a, "id"), text(a, "folder"))
                < std::make_tuple(text(b, "name"), text(b, "id"), text(b, "folder"));
     });
+    find_copies_again(sorted);
     QJsonArray ordered;
     for (const QJsonObject &student : sorted)
         ordered.append(student);

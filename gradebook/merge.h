@@ -11,7 +11,7 @@
 // have them (name, then id, then folder), totals added up, the latest date. Shards must have been
 // graded alike (exercise, cases, limits, sandbox, compiler and flags, give-up count, Orvimet's
 // version) and completely, no student may stand in two of them, and when they say which shard
-// they are ("shard": {"index": K, "count": N}) every one of the N must be there exactly once.
+// they are ("shard": {"part": K, "of": N}) every one of the N must be there exactly once.
 // False with `error` set otherwise.
 bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged,
                      std::string &error);

@@ -34,8 +34,8 @@ _orvimet_cli()
         return
         ;;
     -t | --timeout | -j | --jobs | --cpu | --memory | --file-size | --processes | --output | \
-        --explore | --seed | --runs | --time | --give-up-after | --shard | --flags | --build-cpu | \
-        --points | --memcheck-penalty)
+        --explore | --seed | --runs | --time | --give-up-after | --flags | --build-cpu | \
+        --points | --memcheck-penalty | --slurm)
         return
         ;;
     --cases)
@@ -71,6 +71,10 @@ _orvimet_cli()
         _filedir -d
         return
         ;;
+    --shard)
+        COMPREPLY=($(compgen -W 'auto' -- "$cur"))
+        return
+        ;;
     esac
     if [[ $command == help && $cword -eq 2 ]]; then
         COMPREPLY=($(compgen -W 'judge suite explore grade merge init' -- "$cur"))
@@ -86,7 +90,7 @@ _orvimet_cli()
             --compiler --flags --no-cache --memcheck --give-up-after --shard --build-cpu --quiet
             --config --points --memcheck-penalty --worksheet --compare'
         [[ $command == merge ]] && options='--out --force --help'
-        [[ $command == init ]] && options='--help'
+        [[ $command == init ]] && options='--slurm --help'
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
     fi

@@ -36,6 +36,10 @@ ORVIMET_BUILD_PACKAGES=(g++ cmake make "${ORVIMET_QT_PACKAGES[@]}" libgl-dev fon
 ORVIMET_PACKAGE_PACKAGES=(dpkg-dev file)
 ORVIMET_PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream man-db)
 
+# The Slurm test (scripts/slurm-test.sh) starts a one-machine Slurm cluster, authenticated by
+# munge, and compares results with jq.
+ORVIMET_SLURM_TEST_PACKAGES=(slurm-wlm munge jq)
+
 orvimet_build() {
     local dir=$1
     shift

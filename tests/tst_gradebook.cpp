@@ -373,9 +373,20 @@ void TestGradebook::compareGradings()
 
 void TestGradebook::threeShardsMergedAreOneRun()
 {
-    const QJsonObject one_run = class_json(hostile_class());
+    QJsonObject one_run = class_json(hostile_class());
+    QJsonArray students = one_run.value("students").toArray();
+    // The first two hand in the same sources: one run lists each as the other's copy, while
+    // each of their parts sees only one of them.
+    for (const auto &[i, j] : {std::pair<int, int>{0, 1}, std::pair<int, int>{1, 0}}) {
+        QJsonObject student = students[i].toObject();
+        QJsonObject build = student.value("build").toObject();
+        build.insert("hash", "c0de");
+        student.insert("build", build);
+        student.insert("copies", QJsonArray{students[j].toObject().value("folder")});
+        students[i] = student;
+    }
+    one_run.insert("students", students);
     std::vector<QJsonObject> shards(3, one_run);
-    const QJsonArray students = one_run.value("students").toArray();
     for (int k = 0; k < 3; ++k) {
         QJsonArray part;
         QJsonObject totals = one_run.value("totals").toObject();
@@ -383,7 +394,9 @@ void TestGradebook::threeShardsMergedAreOneRun()
             it.value() = 0;
         // The k-th of every three students, as a stable split by position would give.
         for (int i = k; i < students.size(); i += 3) {
-            part.append(students[i]);
+            QJsonObject student = students[i].toObject();
+            student.insert("copies", QJsonArray());
+            part.append(student);
             QString key = students[i].toObject().value("status").toString();
             key.remove(QStringLiteral("a ")).replace(' ', '_');
             totals.insert("students", totals.value("students").toInt() + 1);
@@ -391,7 +404,7 @@ void TestGradebook::threeShardsMergedAreOneRun()
         }
         shards[std::size_t(k)].insert("students", part);
         shards[std::size_t(k)].insert("totals", totals);
-        shards[std::size_t(k)].insert("shard", QJsonObject{{"index", 3 - k}, {"count", 3}});
+        shards[std::size_t(k)].insert("shard", QJsonObject{{"part", 3 - k}, {"of", 3}});
     }
     shards[1].insert("date", "2026-12-08T10:14:00Z"); // the parts end at different times
     QJsonObject merged;
@@ -426,7 +439,7 @@ void TestGradebook::badShards_data()
         << std::string("part 2 was graded differently from part 1: \"build\"");
     QTest::newRow("unfinished") << QByteArray(R"({"complete": false})")
                                 << std::string("part 2 did not finish");
-    QTest::newRow("the same shard twice") << QByteArray(R"({"shard": {"index": 1, "count": 2}})")
+    QTest::newRow("the same shard twice") << QByteArray(R"({"shard": {"part": 1, "of": 2}})")
                                           << std::string("part 2 is shard 1/2, which does not fit");
     QTest::newRow("a student twice")
         << QByteArray(R"({"students": "first"})") << std::string("is in more than one part");
@@ -437,9 +450,9 @@ void TestGradebook::badShards()
     QFETCH(QByteArray, change);
     QFETCH(std::string, error);
     QJsonObject first = class_json(hostile_class());
-    first.insert("shard", QJsonObject{{"index", 1}, {"count", 2}});
+    first.insert("shard", QJsonObject{{"part", 1}, {"of", 2}});
     QJsonObject second = first;
-    second.insert("shard", QJsonObject{{"index", 2}, {"count", 2}});
+    second.insert("shard", QJsonObject{{"part", 2}, {"of", 2}});
     second.insert("students", QJsonArray());
     const QJsonObject changes = QJsonDocument::fromJson(change).object();
     for (auto it = changes.begin(); it != changes.end(); ++it)
