@@ -27,8 +27,13 @@ namespace {
 constexpr std::uint64_t max_source_bytes = std::uint64_t(16) << 20;
 // What a reason or a flagged line may take in a table.
 constexpr std::size_t max_line_bytes = 300;
+// What the key of a build reads of a student's folder at most; a folder beyond it is built
+// without the cache (and is nobody's exact copy) rather than read whole.
+constexpr std::uint64_t max_hashed_bytes = std::uint64_t(1) << 30;
+constexpr std::size_t max_hashed_entries = 100000;
+constexpr int max_hashed_depth = 64;
 const char program_name[] = "program";
-const char meta_version[] = "orvimet build 1";
+const char meta_version[] = "orvimet build 2";
 const char identity_version[] = "orvimet compiler 1";
 // The compilers' identities are kept beside the cache of builds, in a folder of the same name
 // with this ending: the cache's own folder holds its entries alone.
@@ -579,6 +584,87 @@ std::vector<std::string> sources_to_compile(const std::vector<std::string> &sour
     return compiled.empty() ? sources : compiled;
 }
 
+// Every entry below the folder open as `dir`, as "<kind> <relative name> <what it holds>" lines
+// added to `entries`: a file by its mode and the hash of its bytes, a link by its target (never
+// followed), a folder by its mode, anything else by its kind. False, with errno that of the call
+// that failed (0 for a bound), when the folder cannot be read whole within the bounds.
+bool walk_folder(int dir, const std::string &prefix, int depth, std::uint64_t &bytes,
+                 std::vector<std::string> &entries)
+{
+    DIR *listing = ::fdopendir(dir);
+    if (!listing) {
+        const int error = errno;
+        ::close(dir);
+        errno = error;
+        return false;
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent *item = ::readdir(listing)) {
+        if (std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0)
+            names.emplace_back(item->d_name);
+        errno = 0;
+    }
+    bool good = errno == 0;
+    const int fd = ::dirfd(listing);
+    for (const std::string &name : names) {
+        if (!good)
+            break;
+        const std::string relative = prefix + name;
+        struct stat info
+        {
+        };
+        if (entries.size() >= max_hashed_entries
+            || ::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            good = false;
+            break;
+        }
+        const std::string mode = std::to_string(info.st_mode & 07777);
+        if (S_ISLNK(info.st_mode)) {
+            char target[4096];
+            const ssize_t n = ::readlinkat(fd, name.c_str(), target, sizeof target);
+            good = n >= 0;
+            if (good)
+                entries.push_back("link " + std::to_string(relative.size()) + ":" + relative + " "
+                                  + std::string(target, static_cast<std::size_t>(n)));
+        } else if (S_ISDIR(info.st_mode)) {
+            entries.push_back("folder " + std::to_string(relative.size()) + ":" + relative + " "
+                              + mode);
+            const int sub
+                = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            good = sub >= 0 && depth < max_hashed_depth;
+            if (sub >= 0 && !good)
+                ::close(sub);
+            good = good && walk_folder(sub, relative + "/", depth + 1, bytes, entries);
+        } else if (S_ISREG(info.st_mode)) {
+            const Descriptor file(
+                ::openat(fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+            QCryptographicHash content(QCryptographicHash::Sha256);
+            good = file.get() >= 0;
+            char buffer[65536];
+            for (ssize_t n = 1; good && n != 0;) {
+                n = ::read(file.get(), buffer, sizeof buffer);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                bytes += static_cast<std::uint64_t>(std::max<ssize_t>(n, 0));
+                good = n >= 0 && bytes <= max_hashed_bytes;
+                if (good)
+                    content.addData(QByteArray::fromRawData(buffer, int(n)));
+            }
+            if (good)
+                entries.push_back("file " + std::to_string(relative.size()) + ":" + relative + " "
+                                  + mode + " " + content.result().toHex().toStdString());
+        } else {
+            entries.push_back("other " + std::to_string(relative.size()) + ":" + relative + " "
+                              + std::to_string(info.st_mode));
+        }
+    }
+    const int error = good ? 0 : errno;
+    ::closedir(listing);
+    errno = error;
+    return good;
+}
+
 BuildResult not_built(BuildResult result, std::string reason)
 {
     result.status = BuildResult::Status::NotBuilt;
@@ -623,7 +709,20 @@ std::string source_hash(const std::string &root, const std::vector<std::string> 
             return {};
         }
     }
+    // Then everything else the build can see of the folder, which the sandbox shows whole.
+    std::vector<std::string> entries;
+    std::uint64_t bytes = 0;
+    errno = 0;
+    const int top = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (top < 0 || !walk_folder(top, "", 0, bytes, entries)) {
+        if (grader_failure)
+            *grader_failure = grader_error(errno);
+        if (problem)
+            *problem = grader_error(errno) ? root + ": " + error_text(errno) : std::string();
+        return {};
+    }
     std::sort(files.begin(), files.end());
+    std::sort(entries.begin(), entries.end());
     QCryptographicHash hash(QCryptographicHash::Sha256);
     add_field(hash, meta_version);
     add_field(hash, std::to_string(files.size()));
@@ -631,6 +730,9 @@ std::string source_hash(const std::string &root, const std::vector<std::string> 
         add_field(hash, file.first);
         add_field(hash, file.second);
     }
+    add_field(hash, std::to_string(entries.size()));
+    for (const std::string &entry : entries)
+        add_field(hash, entry);
     add_field(hash, compiler_identity);
     add_field(hash, std::to_string(flags.size()));
     for (const std::string &flag : flags)
@@ -740,8 +842,13 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         }
     }
     bool grader_failure = false;
-    result.hash = source_hash(root, sources, headers, identity, flags, &problem, &grader_failure);
-    if (result.hash.empty()) {
+    // The limits a build ran under decide whether it failed: they are part of its inputs.
+    std::vector<std::string> keyed = flags;
+    keyed.push_back("limits " + limits_text(settings.limits) + " " + seconds(settings.wall));
+    result.hash = source_hash(root, sources, headers, identity, keyed, &problem, &grader_failure);
+    // A folder too large to be read whole for its key is built without the cache.
+    const bool cached = !result.hash.empty() && !cache.empty();
+    if (result.hash.empty() && !problem.empty()) {
         // A source the grader could not read for want of descriptors or memory is no fault of
         // the student's.
         if (grader_failure)
@@ -751,7 +858,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         return failed(result, shown);
     }
 
-    if (!cache.empty() && from_cache(cache, result.hash, settings, folder, result))
+    if (cached && from_cache(cache, result.hash, settings, folder, result))
         return result;
 
     if (settings.sandbox.enabled && ::geteuid() == 0) {
@@ -839,7 +946,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         result.program = program;
         break;
     }
-    if (!cache.empty())
+    if (cached)
         store(cache, result, settings, limited);
     return result;
 }

@@ -2,9 +2,18 @@
 
 // Building a student's C++ sources in the same bubblewrap sandbox the runs use: the system
 // read-only, no network, the sources read-only, one writable build folder, nothing of the
-// teacher's files; bounded in CPU time, memory, output files and processes. Results are cached
-// by a hash of the sources, the compiler's identity and the flags. Every function may be called
-// from several threads at once. Plain C++ and POSIX; the hash is QtCore's.
+// teacher's files; bounded in CPU time, memory, output files and processes. Every function may be
+// called from several threads at once. Plain C++ and POSIX; the hash is QtCore's.
+//
+// Results are cached by a hash of every file of the student's folder, which the sandbox shows
+// whole, with the compiler's identity, the flags and the limits. The sources alone would not do:
+// the compiler reads whatever they include (queue.tpp, a .txt of constants, a file in a
+// sub-folder, a name made by a macro), and two students who share the handed-out files would get
+// one program. The dependency list the compiler writes (-MD) would name fewer files, but it
+// lists what was found, not what was looked for: a file added where an earlier search would now
+// find it, or one that __has_include tests, is missing from it, and checking it again on every
+// use means reading the same files anyway. Hashing all that the build can see has no such gap.
+// The same hash tells exact copies: the same files under the same names, byte for byte.
 
 #include "sandbox/sandbox.h"
 
@@ -54,12 +63,14 @@ struct BuildResult
     bool from_cache = false;
 };
 
-// The SHA-256, in hex, of `sources` and `headers` (names relative to `root` and contents), the
-// compiler's identity (its --version output) and `flags`. Where the files live does not count,
-// so that the same submission unpacked elsewhere has the same hash. Empty, with `problem` set,
-// when a file is not a regular file below `root` (a link, a device, a folder) or is too large;
+// The SHA-256, in hex, of `sources` and `headers` (names relative to `root` and contents), every
+// other entry below `root` (names, modes, contents, the targets of links), the compiler's
+// identity (its --version output) and `flags`. Where the files live does not count, so that the
+// same submission unpacked elsewhere has the same hash. Empty, with `problem` set, when a source
+// or header is not a regular file below `root` (a link, a device, a folder) or is too large;
 // `grader_failure` then tells whether the grader could not read it for want of its own
-// (descriptors, memory, a disk error) rather than for what the student handed in.
+// (descriptors, memory, a disk error) rather than for what the student handed in. Empty with
+// `problem` empty when the folder is too large to be read whole: it has no key.
 std::string source_hash(const std::string &root, const std::vector<std::string> &sources,
                         const std::vector<std::string> &headers,
                         const std::string &compiler_identity, const std::vector<std::string> &flags,
