@@ -19,6 +19,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -665,6 +666,20 @@ bool walk_folder(int dir, const std::string &prefix, int depth, std::uint64_t &b
     return good;
 }
 
+// Whether the disk of the build folder still has the room a build's limits allow one file: less
+// than that, and a build that failed may have failed for want of it.
+bool room_for_build(const std::string &folder, const Limits &limits)
+{
+    struct statvfs disk
+    {
+    };
+    if (::statvfs(folder.c_str(), &disk) != 0)
+        return false;
+    const std::uint64_t free = std::uint64_t(disk.f_bavail) * disk.f_frsize;
+    const std::uint64_t needed = limits.file_bytes ? limits.file_bytes : std::uint64_t(1) << 30;
+    return free >= needed && disk.f_favail > 16;
+}
+
 BuildResult not_built(BuildResult result, std::string reason)
 {
     result.status = BuildResult::Status::NotBuilt;
@@ -928,8 +943,9 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         // The compiler itself never ends so; env does when it cannot find the compiler.
         if (run.exit_code == 127)
             return not_built(result, "the sandbox has no compiler " + compiler);
-        // No file of a build may grow past the limit: a full disk is the grader's.
-        if (run.exit_code != 0 && log.find("No space left on device") != std::string::npos)
+        // A full disk is the grader's; whether it is full is asked of the disk, never of the
+        // compiler's messages, which a source chooses (#error No space left on device).
+        if (run.exit_code != 0 && !room_for_build(folder, limits))
             return not_built(result, "no space left on the grader's disk for the build");
         if (run.exit_code != 0) {
             result = failed(result, failure_reason(log, limits, limited));

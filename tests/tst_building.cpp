@@ -148,6 +148,9 @@ private slots:
         QTest::newRow("a syntax error fails with its message")
             << Files{{"queue.cpp", "int main() { return 0 }\n"}} << S::Failed
             << "does not compile: queue.cpp:1:22: error: expected ';'" << 0;
+        QTest::newRow("a message that speaks of a full disk is the student's")
+            << Files{{"queue.cpp", "#error No space left on device\n"}} << S::Failed
+            << "does not compile: queue.cpp:1:2: error: #error No space left on device" << 0;
         QTest::newRow("the system's secrets are not there")
             << Files{{"queue.cpp", "#include \"/etc/shadow\"\nint main() {}\n"}} << S::Failed
             << "fatal error: /etc/shadow: " << 0;
