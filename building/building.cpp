@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -680,6 +681,54 @@ bool room_for_build(const std::string &folder, const Limits &limits)
     return free >= needed && disk.f_favail > 16;
 }
 
+// Ways a source keeps the sanitizers from seeing its faults, or tells whether they watch.
+const char *const evasion_markers[] = {"no_sanitize",
+                                       "no_address_safety_analysis",
+                                       "no-sanitize",
+                                       "__asan_",
+                                       "__lsan_",
+                                       "__ubsan_",
+                                       "__sanitizer_",
+                                       "address_sanitizer",
+                                       "undefined_behavior_sanitizer",
+                                       "__SANITIZE_ADDRESS__",
+                                       "ASAN_OPTIONS",
+                                       "LSAN_OPTIONS",
+                                       "UBSAN_OPTIONS"};
+
+bool evasive(const std::string &code)
+{
+    for (const char *marker : evasion_markers) {
+        if (code.find(marker) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// How the compiler is started in the build folder, with `flags` and every folder of a header
+// searched for quoted includes; the files and what to make of them follow.
+std::vector<std::string> compiler_arguments(const BuildSettings &settings,
+                                            const std::string &folder,
+                                            const std::vector<std::string> &flags,
+                                            const std::vector<std::string> &headers)
+{
+    // The compiler keeps its temporary files in the build folder, which is the program's user's
+    // whether or not the sandbox's /tmp is, and bounded by the same limits.
+    std::vector<std::string> argv{"/usr/bin/env", "TMPDIR=" + folder,
+                                  resolve_program(settings.compiler)};
+    argv.insert(argv.end(), flags.begin(), flags.end());
+    std::vector<std::string> include_folders;
+    for (const std::string &header : headers) {
+        const std::string header_folder = header.substr(0, header.rfind('/'));
+        if (std::find(include_folders.begin(), include_folders.end(), header_folder)
+            == include_folders.end()) {
+            include_folders.push_back(header_folder);
+            argv.insert(argv.end(), {"-iquote", header_folder});
+        }
+    }
+    return argv;
+}
+
 BuildResult not_built(BuildResult result, std::string reason)
 {
     result.status = BuildResult::Status::NotBuilt;
@@ -884,19 +933,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
             return not_built(result, unreadable + " cannot be read by the sandbox's user");
     }
 
-    // The compiler keeps its temporary files in the build folder, which is the program's user's
-    // whether or not the sandbox's /tmp is, and bounded by the same limits.
-    std::vector<std::string> argv{"/usr/bin/env", "TMPDIR=" + folder, compiler};
-    argv.insert(argv.end(), flags.begin(), flags.end());
-    std::vector<std::string> include_folders;
-    for (const std::string &header : headers) {
-        const std::string header_folder = header.substr(0, header.rfind('/'));
-        if (std::find(include_folders.begin(), include_folders.end(), header_folder)
-            == include_folders.end()) {
-            include_folders.push_back(header_folder);
-            argv.insert(argv.end(), {"-iquote", header_folder});
-        }
-    }
+    std::vector<std::string> argv = compiler_arguments(settings, folder, flags, headers);
     const std::vector<std::string> compiled = sources_to_compile(sources, problem);
     if (compiled.empty())
         return not_built(result, "cannot read " + problem);
@@ -969,20 +1006,6 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
 
 std::string sanitizer_evasion(const std::vector<std::string> &files)
 {
-    // Ways a source keeps the sanitizers from seeing its faults, or tells whether they watch.
-    static const char *const markers[] = {"no_sanitize",
-                                          "no_address_safety_analysis",
-                                          "no-sanitize",
-                                          "__asan_",
-                                          "__lsan_",
-                                          "__ubsan_",
-                                          "__sanitizer_",
-                                          "address_sanitizer",
-                                          "undefined_behavior_sanitizer",
-                                          "__SANITIZE_ADDRESS__",
-                                          "ASAN_OPTIONS",
-                                          "LSAN_OPTIONS",
-                                          "UBSAN_OPTIONS"};
     for (const std::string &file : files) {
         std::string content, problem;
         if (!read_regular(file, max_source_bytes, content, problem))
@@ -990,17 +1013,76 @@ std::string sanitizer_evasion(const std::vector<std::string> &files)
         const std::string name = file.substr(file.rfind('/') + 1);
         int number = 0;
         for (std::size_t start = 0; start < content.size();) {
+            // A line ends where the compiler ends it: a backslash before the newline joins the
+            // next one to it.
+            std::string line;
+            const int first = number + 1;
+            for (;;) {
+                const std::size_t end = std::min(content.find('\n', start), content.size());
+                line += content.substr(start, end - start);
+                start = end + 1;
+                ++number;
+                if (line.empty() || line.back() != '\\' || start >= content.size())
+                    break;
+                line.pop_back();
+            }
+            if (evasive(line.substr(0, line.find("//")))) {
+                line.erase(0, line.find_first_not_of(" \t"));
+                return name + ":" + std::to_string(first) + ": " + first_line(line);
+            }
+        }
+    }
+    return {};
+}
+
+std::string preprocessed_evasion(const BuildSettings &settings, const std::string &root,
+                                 const std::vector<std::string> &sources,
+                                 const std::vector<std::string> &headers,
+                                 const std::string &build_dir,
+                                 const std::vector<std::string> &extra_flags)
+{
+    const std::string folder = without_trailing_slash(build_dir);
+    const std::string top = without_trailing_slash(root) + "/";
+    std::string problem;
+    const std::vector<std::string> compiled = sources_to_compile(sources, problem);
+    std::vector<std::string> flags = settings.flags;
+    flags.insert(flags.end(), extra_flags.begin(), extra_flags.end());
+    Limits limits = settings.limits;
+    limits.wall = settings.wall;
+    const std::string text = folder + "/preprocessed.ii";
+    for (const std::string &source : compiled) {
+        std::vector<std::string> argv = compiler_arguments(settings, folder, flags, headers);
+        argv.insert(argv.end(), {"-E", source, "-o", text});
+        ::unlink(text.c_str());
+        const ChildRun run = run_child(
+            {with_error_output(argv), folder, {without_trailing_slash(root)}, {}, 0, true}, limits,
+            settings.sandbox);
+        std::string content;
+        if (run.end != ChildRun::End::Exited
+            || !read_regular(text, limits.file_bytes, content, problem))
+            continue;
+        // Line markers ("# 12 \"/path/queue.tpp\" 2") say whose text follows: the student's
+        // files count, the system's headers do not.
+        std::string file;
+        long number = 0;
+        for (std::size_t start = 0; start < content.size();) {
             const std::size_t end = std::min(content.find('\n', start), content.size());
             std::string line = content.substr(start, end - start);
             start = end + 1;
-            ++number;
-            const std::string code = line.substr(0, line.find("//"));
-            for (const char *marker : markers) {
-                if (code.find(marker) != std::string::npos) {
-                    line.erase(0, line.find_first_not_of(" \t"));
-                    return name + ":" + std::to_string(number) + ": " + first_line(line);
-                }
+            if (line.compare(0, 2, "# ") == 0 && line.size() > 2
+                && std::isdigit(static_cast<unsigned char>(line[2]))) {
+                number = std::atol(line.c_str() + 2);
+                const std::size_t open = line.find('"');
+                const std::size_t close = line.rfind('"');
+                file = open < close ? line.substr(open + 1, close - open - 1) : std::string();
+                continue;
             }
+            ++number;
+            if (file.compare(0, top.size(), top) != 0 || !evasive(line))
+                continue;
+            line.erase(0, line.find_first_not_of(" \t"));
+            return file.substr(top.size()) + ":" + std::to_string(number - 1) + ": "
+                   + first_line(line);
         }
     }
     return {};

@@ -43,8 +43,8 @@ struct BuildSettings
 // The flags of the memory-checking build, added to the ordinary ones. Its runs need the limit of
 // memory off (Limits::memory_bytes = 0): the address sanitizer maps terabytes of shadow address
 // space that it never touches, and starts under no limit of the address space that would still
-// bound an ordinary program; CPU and wall time still bound such a run. Its report goes to standard
-// error: run it through with_error_output() and read the report with sanitizer_finding().
+// bound an ordinary program; CPU and wall time still bound such a run, and the sanitizer's own
+// options its memory (grading/memcheck.cpp). Read its report with sanitizer_finding().
 inline const std::vector<std::string> memcheck_flags
     = {"-fsanitize=address,undefined", "-fno-omit-frame-pointer", "-g"};
 
@@ -108,8 +108,20 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
 
 // Whether a source switches the sanitizers off (no_sanitize attributes, __asan_/__lsan_ calls,
 // sanitizer options, tests of whether a sanitizer is on): the first such line as
-// "name:line: text", for a person; empty when none. Comments after // do not count.
+// "name:line: text", for a person; empty when none. Lines are joined where a backslash ends
+// them, as the compiler joins them; comments after // do not count.
 std::string sanitizer_evasion(const std::vector<std::string> &files);
+
+// The same, in what the compiler reads: each source to compile preprocessed (`compiler -E`, with
+// the flags of the build and `extra_flags`) in the build's sandbox, in `build_dir` (writable, of
+// the grader's), and the lines of the student's own files looked through, macros expanded and
+// included files of any name within. The raw scan above still sees the tests of whether a
+// sanitizer is on, which preprocessing takes away.
+std::string preprocessed_evasion(const BuildSettings &settings, const std::string &root,
+                                 const std::vector<std::string> &sources,
+                                 const std::vector<std::string> &headers,
+                                 const std::string &build_dir,
+                                 const std::vector<std::string> &extra_flags = {});
 
 // The first line of a sanitizer's report in a run's standard error ("ERROR: AddressSanitizer:
 // heap-use-after-free ...", "queue.cpp:12:5: runtime error: ...", "ERROR: LeakSanitizer:
