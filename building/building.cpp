@@ -239,7 +239,8 @@ std::string size_in_mib(std::uint64_t bytes)
 
 // Why a build that the compiler ended with an error failed, in the words of a table: a limit
 // the compiler ran into, else its first error.
-std::string failure_reason(const std::string &log, const Limits &limits, bool &limited)
+std::string failure_reason(const std::string &log, const Limits &limits, bool &limited,
+                           bool program_bound = false)
 {
     limited = true;
     const auto says = [&](const char *words) { return log.find(words) != std::string::npos; };
@@ -249,7 +250,9 @@ std::string failure_reason(const std::string &log, const Limits &limits, bool &l
     if (says("out of memory") || says("memory exhausted") || says("Cannot allocate memory"))
         return "the compiler needed more than " + size_in_mib(limits.memory_bytes) + " of memory";
     if (says("File size limit exceeded") || says("File too large"))
-        return "the compiler wrote a file larger than " + size_in_mib(limits.file_bytes);
+        return (program_bound ? "the program is larger than "
+                              : "the compiler wrote a file larger than ")
+               + size_in_mib(limits.file_bytes);
     if (says("Killed signal terminated"))
         return "the compiler was killed at a limit of CPU time or memory";
     limited = false;
@@ -908,7 +911,8 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
     bool grader_failure = false;
     // The limits a build ran under decide whether it failed: they are part of its inputs.
     std::vector<std::string> keyed = flags;
-    keyed.push_back("limits " + limits_text(settings.limits) + " " + seconds(settings.wall));
+    keyed.push_back("limits " + limits_text(settings.limits) + " " + seconds(settings.wall) + " "
+                    + std::to_string(settings.program_bytes));
     result.hash = source_hash(root, sources, headers, identity, keyed, &problem, &grader_failure);
     // A folder too large to be read whole for its key is built without the cache.
     const bool cached = !result.hash.empty() && !cache.empty();
@@ -944,6 +948,12 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
     Limits limits = settings.limits;
     limits.output_bytes = std::max(settings.limits.output_bytes, settings.log_bytes);
     limits.wall = settings.wall;
+    // The program is one of the build's files: a bound on it bounds them all, and the scratch
+    // folder and the cache with them.
+    const bool program_bound
+        = settings.program_bytes > 0 && settings.program_bytes < limits.file_bytes;
+    if (program_bound)
+        limits.file_bytes = settings.program_bytes;
     const ChildRun run
         = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}, {}, 0, true},
                     limits, settings.sandbox);
@@ -971,7 +981,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
                             failure_reason(run.signal == SIGXCPU   ? "CPU time limit exceeded"
                                            : run.signal == SIGXFSZ ? "File size limit exceeded"
                                                                    : "Killed signal terminated",
-                                           limits, limited));
+                                           limits, limited, program_bound));
         } else {
             result = failed(result, "the compiler ended by signal " + std::to_string(run.signal));
         }
@@ -985,7 +995,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         if (run.exit_code != 0 && !room_for_build(folder, limits))
             return not_built(result, "no space left on the grader's disk for the build");
         if (run.exit_code != 0) {
-            result = failed(result, failure_reason(log, limits, limited));
+            result = failed(result, failure_reason(log, limits, limited, program_bound));
             break;
         }
         {
@@ -994,6 +1004,14 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
             };
             if (::lstat(program.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
                 return not_built(result, "the compiler made no program");
+            if (settings.program_bytes > 0
+                && static_cast<std::uint64_t>(info.st_size) > settings.program_bytes) {
+                ::unlink(program.c_str());
+                limited = true;
+                result = failed(result, "the program is larger than "
+                                            + size_in_mib(settings.program_bytes));
+                break;
+            }
         }
         result.status = BuildResult::Status::Built;
         result.program = program;

@@ -37,6 +37,9 @@ struct BuildSettings
     std::string cache;     // folder of the cache; empty: $XDG_CACHE_HOME/orvimet/builds
     bool use_cache = true; // --no-cache: false
     std::uint64_t cache_bytes = std::uint64_t(1) << 30; // the cache is trimmed to this
+    // No lab program comes near this; a larger one (a big static array) "does not compile", and
+    // no file of its build, nor what the cache keeps of it, grows past it.
+    std::uint64_t program_bytes = std::uint64_t(64) << 20;
     std::size_t log_bytes = 64 * 1024;                  // compiler messages kept
 };
 

@@ -168,7 +168,10 @@ private slots:
             << S::Failed << "does not compile: the compiler " << 0;
         QTest::newRow("a program larger than a file may be")
             << Files{{"queue.cpp", "char big[1 << 28] = {1};\nint main() { return big[9]; }\n"}}
-            << S::Failed << "does not compile: the compiler wrote a file larger than 16 MiB" << 0;
+            << S::Failed << "does not compile: the program is larger than 12 MiB" << 0;
+        QTest::newRow("a program larger than its bound, within a file's")
+            << Files{{"queue.cpp", "char big[13 << 20] = {1};\nint main() { return big[9]; }\n"}}
+            << S::Failed << "does not compile: the program is larger than 12 MiB" << 0;
         QTest::newRow("an endless include stops at a limit")
             << Files{{"queue.cpp", "#include </dev/zero>\n"}} << S::Failed
             << "does not compile: the compiler needed more than 1024 MiB of memory" << 0;
@@ -182,6 +185,7 @@ private slots:
         QFETCH(int, warnings);
         BuildSettings settings = low_settings(QString());
         settings.use_cache = false;
+        settings.program_bytes = std::uint64_t(12) << 20;
         const BuildResult result = build(settings, files);
         QVERIFY2(result.status == status, (result.reason + "\n" + result.log).c_str());
         QCOMPARE(result.warnings, warnings);
