@@ -40,7 +40,7 @@ struct BuildSettings
     // No lab program comes near this; a larger one (a big static array) "does not compile", and
     // no file of its build, nor what the cache keeps of it, grows past it.
     std::uint64_t program_bytes = std::uint64_t(64) << 20;
-    std::size_t log_bytes = 64 * 1024;                  // compiler messages kept
+    std::size_t log_bytes = 64 * 1024; // compiler messages kept
 };
 
 // The flags of the memory-checking build, added to the ordinary ones. Its runs need the limit of
