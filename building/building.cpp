@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -27,8 +29,13 @@ namespace {
 constexpr std::uint64_t max_source_bytes = std::uint64_t(16) << 20;
 // What a reason or a flagged line may take in a table.
 constexpr std::size_t max_line_bytes = 300;
+// What the key of a build reads of a student's folder at most; a folder beyond it is built
+// without the cache (and is nobody's exact copy) rather than read whole.
+constexpr std::uint64_t max_hashed_bytes = std::uint64_t(1) << 30;
+constexpr std::size_t max_hashed_entries = 100000;
+constexpr int max_hashed_depth = 64;
 const char program_name[] = "program";
-const char meta_version[] = "orvimet build 1";
+const char meta_version[] = "orvimet build 2";
 const char identity_version[] = "orvimet compiler 1";
 // The compilers' identities are kept beside the cache of builds, in a folder of the same name
 // with this ending: the cache's own folder holds its entries alone.
@@ -232,7 +239,8 @@ std::string size_in_mib(std::uint64_t bytes)
 
 // Why a build that the compiler ended with an error failed, in the words of a table: a limit
 // the compiler ran into, else its first error.
-std::string failure_reason(const std::string &log, const Limits &limits, bool &limited)
+std::string failure_reason(const std::string &log, const Limits &limits, bool &limited,
+                           bool program_bound = false)
 {
     limited = true;
     const auto says = [&](const char *words) { return log.find(words) != std::string::npos; };
@@ -242,7 +250,9 @@ std::string failure_reason(const std::string &log, const Limits &limits, bool &l
     if (says("out of memory") || says("memory exhausted") || says("Cannot allocate memory"))
         return "the compiler needed more than " + size_in_mib(limits.memory_bytes) + " of memory";
     if (says("File size limit exceeded") || says("File too large"))
-        return "the compiler wrote a file larger than " + size_in_mib(limits.file_bytes);
+        return (program_bound ? "the program is larger than "
+                              : "the compiler wrote a file larger than ")
+               + size_in_mib(limits.file_bytes);
     if (says("Killed signal terminated"))
         return "the compiler was killed at a limit of CPU time or memory";
     limited = false;
@@ -579,6 +589,149 @@ std::vector<std::string> sources_to_compile(const std::vector<std::string> &sour
     return compiled.empty() ? sources : compiled;
 }
 
+// Every entry below the folder open as `dir`, as "<kind> <relative name> <what it holds>" lines
+// added to `entries`: a file by its mode and the hash of its bytes, a link by its target (never
+// followed), a folder by its mode, anything else by its kind. False, with errno that of the call
+// that failed (0 for a bound), when the folder cannot be read whole within the bounds.
+bool walk_folder(int dir, const std::string &prefix, int depth, std::uint64_t &bytes,
+                 std::vector<std::string> &entries)
+{
+    DIR *listing = ::fdopendir(dir);
+    if (!listing) {
+        const int error = errno;
+        ::close(dir);
+        errno = error;
+        return false;
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent *item = ::readdir(listing)) {
+        if (std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0)
+            names.emplace_back(item->d_name);
+        errno = 0;
+    }
+    bool good = errno == 0;
+    const int fd = ::dirfd(listing);
+    for (const std::string &name : names) {
+        if (!good)
+            break;
+        const std::string relative = prefix + name;
+        struct stat info
+        {
+        };
+        if (entries.size() >= max_hashed_entries
+            || ::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            good = false;
+            break;
+        }
+        const std::string mode = std::to_string(info.st_mode & 07777);
+        if (S_ISLNK(info.st_mode)) {
+            char target[4096];
+            const ssize_t n = ::readlinkat(fd, name.c_str(), target, sizeof target);
+            good = n >= 0;
+            if (good)
+                entries.push_back("link " + std::to_string(relative.size()) + ":" + relative + " "
+                                  + std::string(target, static_cast<std::size_t>(n)));
+        } else if (S_ISDIR(info.st_mode)) {
+            entries.push_back("folder " + std::to_string(relative.size()) + ":" + relative + " "
+                              + mode);
+            const int sub
+                = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            good = sub >= 0 && depth < max_hashed_depth;
+            if (sub >= 0 && !good)
+                ::close(sub);
+            good = good && walk_folder(sub, relative + "/", depth + 1, bytes, entries);
+        } else if (S_ISREG(info.st_mode)) {
+            const Descriptor file(
+                ::openat(fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+            QCryptographicHash content(QCryptographicHash::Sha256);
+            good = file.get() >= 0;
+            char buffer[65536];
+            for (ssize_t n = 1; good && n != 0;) {
+                n = ::read(file.get(), buffer, sizeof buffer);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                bytes += static_cast<std::uint64_t>(std::max<ssize_t>(n, 0));
+                good = n >= 0 && bytes <= max_hashed_bytes;
+                if (good)
+                    content.addData(QByteArray::fromRawData(buffer, int(n)));
+            }
+            if (good)
+                entries.push_back("file " + std::to_string(relative.size()) + ":" + relative + " "
+                                  + mode + " " + content.result().toHex().toStdString());
+        } else {
+            entries.push_back("other " + std::to_string(relative.size()) + ":" + relative + " "
+                              + std::to_string(info.st_mode));
+        }
+    }
+    const int error = good ? 0 : errno;
+    ::closedir(listing);
+    errno = error;
+    return good;
+}
+
+// Whether the disk of the build folder still has the room a build's limits allow one file: less
+// than that, and a build that failed may have failed for want of it.
+bool room_for_build(const std::string &folder, const Limits &limits)
+{
+    struct statvfs disk
+    {
+    };
+    if (::statvfs(folder.c_str(), &disk) != 0)
+        return false;
+    const std::uint64_t free = std::uint64_t(disk.f_bavail) * disk.f_frsize;
+    const std::uint64_t needed = limits.file_bytes ? limits.file_bytes : std::uint64_t(1) << 30;
+    return free >= needed && disk.f_favail > 16;
+}
+
+// Ways a source keeps the sanitizers from seeing its faults, or tells whether they watch.
+const char *const evasion_markers[] = {"no_sanitize",
+                                       "no_address_safety_analysis",
+                                       "no-sanitize",
+                                       "__asan_",
+                                       "__lsan_",
+                                       "__ubsan_",
+                                       "__sanitizer_",
+                                       "address_sanitizer",
+                                       "undefined_behavior_sanitizer",
+                                       "__SANITIZE_ADDRESS__",
+                                       "ASAN_OPTIONS",
+                                       "LSAN_OPTIONS",
+                                       "UBSAN_OPTIONS"};
+
+bool evasive(const std::string &code)
+{
+    for (const char *marker : evasion_markers) {
+        if (code.find(marker) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// How the compiler is started in the build folder, with `flags` and every folder of a header
+// searched for quoted includes; the files and what to make of them follow.
+std::vector<std::string> compiler_arguments(const BuildSettings &settings,
+                                            const std::string &folder,
+                                            const std::vector<std::string> &flags,
+                                            const std::vector<std::string> &headers)
+{
+    // The compiler keeps its temporary files in the build folder, which is the program's user's
+    // whether or not the sandbox's /tmp is, and bounded by the same limits.
+    std::vector<std::string> argv{"/usr/bin/env", "TMPDIR=" + folder,
+                                  resolve_program(settings.compiler)};
+    argv.insert(argv.end(), flags.begin(), flags.end());
+    std::vector<std::string> include_folders;
+    for (const std::string &header : headers) {
+        const std::string header_folder = header.substr(0, header.rfind('/'));
+        if (std::find(include_folders.begin(), include_folders.end(), header_folder)
+            == include_folders.end()) {
+            include_folders.push_back(header_folder);
+            argv.insert(argv.end(), {"-iquote", header_folder});
+        }
+    }
+    return argv;
+}
+
 BuildResult not_built(BuildResult result, std::string reason)
 {
     result.status = BuildResult::Status::NotBuilt;
@@ -623,7 +776,20 @@ std::string source_hash(const std::string &root, const std::vector<std::string> 
             return {};
         }
     }
+    // Then everything else the build can see of the folder, which the sandbox shows whole.
+    std::vector<std::string> entries;
+    std::uint64_t bytes = 0;
+    errno = 0;
+    const int top = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (top < 0 || !walk_folder(top, "", 0, bytes, entries)) {
+        if (grader_failure)
+            *grader_failure = grader_error(errno);
+        if (problem)
+            *problem = grader_error(errno) ? root + ": " + error_text(errno) : std::string();
+        return {};
+    }
     std::sort(files.begin(), files.end());
+    std::sort(entries.begin(), entries.end());
     QCryptographicHash hash(QCryptographicHash::Sha256);
     add_field(hash, meta_version);
     add_field(hash, std::to_string(files.size()));
@@ -631,6 +797,9 @@ std::string source_hash(const std::string &root, const std::vector<std::string> 
         add_field(hash, file.first);
         add_field(hash, file.second);
     }
+    add_field(hash, std::to_string(entries.size()));
+    for (const std::string &entry : entries)
+        add_field(hash, entry);
     add_field(hash, compiler_identity);
     add_field(hash, std::to_string(flags.size()));
     for (const std::string &flag : flags)
@@ -740,8 +909,14 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         }
     }
     bool grader_failure = false;
-    result.hash = source_hash(root, sources, headers, identity, flags, &problem, &grader_failure);
-    if (result.hash.empty()) {
+    // The limits a build ran under decide whether it failed: they are part of its inputs.
+    std::vector<std::string> keyed = flags;
+    keyed.push_back("limits " + limits_text(settings.limits) + " " + seconds(settings.wall) + " "
+                    + std::to_string(settings.program_bytes));
+    result.hash = source_hash(root, sources, headers, identity, keyed, &problem, &grader_failure);
+    // A folder too large to be read whole for its key is built without the cache.
+    const bool cached = !result.hash.empty() && !cache.empty();
+    if (result.hash.empty() && !problem.empty()) {
         // A source the grader could not read for want of descriptors or memory is no fault of
         // the student's.
         if (grader_failure)
@@ -751,7 +926,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         return failed(result, shown);
     }
 
-    if (!cache.empty() && from_cache(cache, result.hash, settings, folder, result))
+    if (cached && from_cache(cache, result.hash, settings, folder, result))
         return result;
 
     if (settings.sandbox.enabled && ::geteuid() == 0) {
@@ -762,19 +937,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
             return not_built(result, unreadable + " cannot be read by the sandbox's user");
     }
 
-    // The compiler keeps its temporary files in the build folder, which is the program's user's
-    // whether or not the sandbox's /tmp is, and bounded by the same limits.
-    std::vector<std::string> argv{"/usr/bin/env", "TMPDIR=" + folder, compiler};
-    argv.insert(argv.end(), flags.begin(), flags.end());
-    std::vector<std::string> include_folders;
-    for (const std::string &header : headers) {
-        const std::string header_folder = header.substr(0, header.rfind('/'));
-        if (std::find(include_folders.begin(), include_folders.end(), header_folder)
-            == include_folders.end()) {
-            include_folders.push_back(header_folder);
-            argv.insert(argv.end(), {"-iquote", header_folder});
-        }
-    }
+    std::vector<std::string> argv = compiler_arguments(settings, folder, flags, headers);
     const std::vector<std::string> compiled = sources_to_compile(sources, problem);
     if (compiled.empty())
         return not_built(result, "cannot read " + problem);
@@ -785,6 +948,12 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
     Limits limits = settings.limits;
     limits.output_bytes = std::max(settings.limits.output_bytes, settings.log_bytes);
     limits.wall = settings.wall;
+    // The program is one of the build's files: a bound on it bounds them all, and the scratch
+    // folder and the cache with them.
+    const bool program_bound
+        = settings.program_bytes > 0 && settings.program_bytes < limits.file_bytes;
+    if (program_bound)
+        limits.file_bytes = settings.program_bytes;
     const ChildRun run
         = run_child({with_error_output(argv), folder, {without_trailing_slash(root)}, {}, 0, true},
                     limits, settings.sandbox);
@@ -812,7 +981,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
                             failure_reason(run.signal == SIGXCPU   ? "CPU time limit exceeded"
                                            : run.signal == SIGXFSZ ? "File size limit exceeded"
                                                                    : "Killed signal terminated",
-                                           limits, limited));
+                                           limits, limited, program_bound));
         } else {
             result = failed(result, "the compiler ended by signal " + std::to_string(run.signal));
         }
@@ -821,11 +990,12 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         // The compiler itself never ends so; env does when it cannot find the compiler.
         if (run.exit_code == 127)
             return not_built(result, "the sandbox has no compiler " + compiler);
-        // No file of a build may grow past the limit: a full disk is the grader's.
-        if (run.exit_code != 0 && log.find("No space left on device") != std::string::npos)
+        // A full disk is the grader's; whether it is full is asked of the disk, never of the
+        // compiler's messages, which a source chooses (#error No space left on device).
+        if (run.exit_code != 0 && !room_for_build(folder, limits))
             return not_built(result, "no space left on the grader's disk for the build");
         if (run.exit_code != 0) {
-            result = failed(result, failure_reason(log, limits, limited));
+            result = failed(result, failure_reason(log, limits, limited, program_bound));
             break;
         }
         {
@@ -834,32 +1004,26 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
             };
             if (::lstat(program.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
                 return not_built(result, "the compiler made no program");
+            if (settings.program_bytes > 0
+                && static_cast<std::uint64_t>(info.st_size) > settings.program_bytes) {
+                ::unlink(program.c_str());
+                limited = true;
+                result = failed(result, "the program is larger than "
+                                            + size_in_mib(settings.program_bytes));
+                break;
+            }
         }
         result.status = BuildResult::Status::Built;
         result.program = program;
         break;
     }
-    if (!cache.empty())
+    if (cached)
         store(cache, result, settings, limited);
     return result;
 }
 
 std::string sanitizer_evasion(const std::vector<std::string> &files)
 {
-    // Ways a source keeps the sanitizers from seeing its faults, or tells whether they watch.
-    static const char *const markers[] = {"no_sanitize",
-                                          "no_address_safety_analysis",
-                                          "no-sanitize",
-                                          "__asan_",
-                                          "__lsan_",
-                                          "__ubsan_",
-                                          "__sanitizer_",
-                                          "address_sanitizer",
-                                          "undefined_behavior_sanitizer",
-                                          "__SANITIZE_ADDRESS__",
-                                          "ASAN_OPTIONS",
-                                          "LSAN_OPTIONS",
-                                          "UBSAN_OPTIONS"};
     for (const std::string &file : files) {
         std::string content, problem;
         if (!read_regular(file, max_source_bytes, content, problem))
@@ -867,17 +1031,76 @@ std::string sanitizer_evasion(const std::vector<std::string> &files)
         const std::string name = file.substr(file.rfind('/') + 1);
         int number = 0;
         for (std::size_t start = 0; start < content.size();) {
+            // A line ends where the compiler ends it: a backslash before the newline joins the
+            // next one to it.
+            std::string line;
+            const int first = number + 1;
+            for (;;) {
+                const std::size_t end = std::min(content.find('\n', start), content.size());
+                line += content.substr(start, end - start);
+                start = end + 1;
+                ++number;
+                if (line.empty() || line.back() != '\\' || start >= content.size())
+                    break;
+                line.pop_back();
+            }
+            if (evasive(line.substr(0, line.find("//")))) {
+                line.erase(0, line.find_first_not_of(" \t"));
+                return name + ":" + std::to_string(first) + ": " + first_line(line);
+            }
+        }
+    }
+    return {};
+}
+
+std::string preprocessed_evasion(const BuildSettings &settings, const std::string &root,
+                                 const std::vector<std::string> &sources,
+                                 const std::vector<std::string> &headers,
+                                 const std::string &build_dir,
+                                 const std::vector<std::string> &extra_flags)
+{
+    const std::string folder = without_trailing_slash(build_dir);
+    const std::string top = without_trailing_slash(root) + "/";
+    std::string problem;
+    const std::vector<std::string> compiled = sources_to_compile(sources, problem);
+    std::vector<std::string> flags = settings.flags;
+    flags.insert(flags.end(), extra_flags.begin(), extra_flags.end());
+    Limits limits = settings.limits;
+    limits.wall = settings.wall;
+    const std::string text = folder + "/preprocessed.ii";
+    for (const std::string &source : compiled) {
+        std::vector<std::string> argv = compiler_arguments(settings, folder, flags, headers);
+        argv.insert(argv.end(), {"-E", source, "-o", text});
+        ::unlink(text.c_str());
+        const ChildRun run = run_child(
+            {with_error_output(argv), folder, {without_trailing_slash(root)}, {}, 0, true}, limits,
+            settings.sandbox);
+        std::string content;
+        if (run.end != ChildRun::End::Exited
+            || !read_regular(text, limits.file_bytes, content, problem))
+            continue;
+        // Line markers ("# 12 \"/path/queue.tpp\" 2") say whose text follows: the student's
+        // files count, the system's headers do not.
+        std::string file;
+        long number = 0;
+        for (std::size_t start = 0; start < content.size();) {
             const std::size_t end = std::min(content.find('\n', start), content.size());
             std::string line = content.substr(start, end - start);
             start = end + 1;
-            ++number;
-            const std::string code = line.substr(0, line.find("//"));
-            for (const char *marker : markers) {
-                if (code.find(marker) != std::string::npos) {
-                    line.erase(0, line.find_first_not_of(" \t"));
-                    return name + ":" + std::to_string(number) + ": " + first_line(line);
-                }
+            if (line.compare(0, 2, "# ") == 0 && line.size() > 2
+                && std::isdigit(static_cast<unsigned char>(line[2]))) {
+                number = std::atol(line.c_str() + 2);
+                const std::size_t open = line.find('"');
+                const std::size_t close = line.rfind('"');
+                file = open < close ? line.substr(open + 1, close - open - 1) : std::string();
+                continue;
             }
+            ++number;
+            if (file.compare(0, top.size(), top) != 0 || !evasive(line))
+                continue;
+            line.erase(0, line.find_first_not_of(" \t"));
+            return file.substr(top.size()) + ":" + std::to_string(number - 1) + ": "
+                   + first_line(line);
         }
     }
     return {};

@@ -2,9 +2,18 @@
 
 // Building a student's C++ sources in the same bubblewrap sandbox the runs use: the system
 // read-only, no network, the sources read-only, one writable build folder, nothing of the
-// teacher's files; bounded in CPU time, memory, output files and processes. Results are cached
-// by a hash of the sources, the compiler's identity and the flags. Every function may be called
-// from several threads at once. Plain C++ and POSIX; the hash is QtCore's.
+// teacher's files; bounded in CPU time, memory, output files and processes. Every function may be
+// called from several threads at once. Plain C++ and POSIX; the hash is QtCore's.
+//
+// Results are cached by a hash of every file of the student's folder, which the sandbox shows
+// whole, with the compiler's identity, the flags and the limits. The sources alone would not do:
+// the compiler reads whatever they include (queue.tpp, a .txt of constants, a file in a
+// sub-folder, a name made by a macro), and two students who share the handed-out files would get
+// one program. The dependency list the compiler writes (-MD) would name fewer files, but it
+// lists what was found, not what was looked for: a file added where an earlier search would now
+// find it, or one that __has_include tests, is missing from it, and checking it again on every
+// use means reading the same files anyway. Hashing all that the build can see has no such gap.
+// The same hash tells exact copies: the same files under the same names, byte for byte.
 
 #include "sandbox/sandbox.h"
 
@@ -28,14 +37,17 @@ struct BuildSettings
     std::string cache;     // folder of the cache; empty: $XDG_CACHE_HOME/orvimet/builds
     bool use_cache = true; // --no-cache: false
     std::uint64_t cache_bytes = std::uint64_t(1) << 30; // the cache is trimmed to this
-    std::size_t log_bytes = 64 * 1024;                  // compiler messages kept
+    // No lab program comes near this; a larger one (a big static array) "does not compile", and
+    // no file of its build, nor what the cache keeps of it, grows past it.
+    std::uint64_t program_bytes = std::uint64_t(64) << 20;
+    std::size_t log_bytes = 64 * 1024; // compiler messages kept
 };
 
 // The flags of the memory-checking build, added to the ordinary ones. Its runs need the limit of
 // memory off (Limits::memory_bytes = 0): the address sanitizer maps terabytes of shadow address
 // space that it never touches, and starts under no limit of the address space that would still
-// bound an ordinary program; CPU and wall time still bound such a run. Its report goes to standard
-// error: run it through with_error_output() and read the report with sanitizer_finding().
+// bound an ordinary program; CPU and wall time still bound such a run, and the sanitizer's own
+// options its memory (grading/memcheck.cpp). Read its report with sanitizer_finding().
 inline const std::vector<std::string> memcheck_flags
     = {"-fsanitize=address,undefined", "-fno-omit-frame-pointer", "-g"};
 
@@ -54,12 +66,14 @@ struct BuildResult
     bool from_cache = false;
 };
 
-// The SHA-256, in hex, of `sources` and `headers` (names relative to `root` and contents), the
-// compiler's identity (its --version output) and `flags`. Where the files live does not count,
-// so that the same submission unpacked elsewhere has the same hash. Empty, with `problem` set,
-// when a file is not a regular file below `root` (a link, a device, a folder) or is too large;
+// The SHA-256, in hex, of `sources` and `headers` (names relative to `root` and contents), every
+// other entry below `root` (names, modes, contents, the targets of links), the compiler's
+// identity (its --version output) and `flags`. Where the files live does not count, so that the
+// same submission unpacked elsewhere has the same hash. Empty, with `problem` set, when a source
+// or header is not a regular file below `root` (a link, a device, a folder) or is too large;
 // `grader_failure` then tells whether the grader could not read it for want of its own
-// (descriptors, memory, a disk error) rather than for what the student handed in.
+// (descriptors, memory, a disk error) rather than for what the student handed in. Empty with
+// `problem` empty when the folder is too large to be read whole: it has no key.
 std::string source_hash(const std::string &root, const std::vector<std::string> &sources,
                         const std::vector<std::string> &headers,
                         const std::string &compiler_identity, const std::vector<std::string> &flags,
@@ -97,8 +111,20 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
 
 // Whether a source switches the sanitizers off (no_sanitize attributes, __asan_/__lsan_ calls,
 // sanitizer options, tests of whether a sanitizer is on): the first such line as
-// "name:line: text", for a person; empty when none. Comments after // do not count.
+// "name:line: text", for a person; empty when none. Lines are joined where a backslash ends
+// them, as the compiler joins them; comments after // do not count.
 std::string sanitizer_evasion(const std::vector<std::string> &files);
+
+// The same, in what the compiler reads: each source to compile preprocessed (`compiler -E`, with
+// the flags of the build and `extra_flags`) in the build's sandbox, in `build_dir` (writable, of
+// the grader's), and the lines of the student's own files looked through, macros expanded and
+// included files of any name within. The raw scan above still sees the tests of whether a
+// sanitizer is on, which preprocessing takes away.
+std::string preprocessed_evasion(const BuildSettings &settings, const std::string &root,
+                                 const std::vector<std::string> &sources,
+                                 const std::vector<std::string> &headers,
+                                 const std::string &build_dir,
+                                 const std::vector<std::string> &extra_flags = {});
 
 // The first line of a sanitizer's report in a run's standard error ("ERROR: AddressSanitizer:
 // heap-use-after-free ...", "queue.cpp:12:5: runtime error: ...", "ERROR: LeakSanitizer:

@@ -97,6 +97,14 @@ private:
     Clock::time_point last;
 };
 
+// A line of the grade sheets' for the terminal: the names in it (students', folders', an earlier
+// grading's) are the students' words, and reach the terminal as the table shows them, never as
+// escape sequences.
+void print_line(const std::string &line)
+{
+    std::cout << printable(line) << '\n';
+}
+
 ScoringRule scoring_rule(const Settings::Grade &grade)
 {
     ScoringRule rule;
@@ -260,7 +268,7 @@ int grade_command(const Settings &settings)
         options.scoring = scoring_rule(grade);
         options.worksheet = grade.worksheet;
         options.compare_with = grade.compare;
-        options.say = [](const std::string &line) { std::cout << line << '\n'; };
+        options.say = print_line;
         std::string error;
         if (write_outputs(work.results, options, error) != 0)
             say("cannot write the grade sheets and pages: " + printable(error));
@@ -369,7 +377,7 @@ int merge_command(const Settings &settings)
     if (!merge_results(parts, out, error))
         throw Failure{printable(error)};
     GradebookOptions options;
-    options.say = [](const std::string &line) { std::cout << line << '\n'; };
+    options.say = print_line;
     if (write_outputs(out, options, error) != 0)
         throw Failure{"cannot write the grade sheets and pages: " + printable(error)};
     std::cout << parts.size() << " parts merged\nresults: " << printable(out)

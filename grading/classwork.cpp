@@ -3,6 +3,7 @@
 #include "explore/cases.h"
 #include "explore/literals.h"
 #include "grading/explorer.h"
+#include "grading/memcheck.h"
 #include "grading/reports.h"
 #include "judge/exercise.h"
 #include "judge/utf8.h"
@@ -75,9 +76,6 @@ Dictionary class_source_numbers(const std::vector<StudentOutcome> &students)
     }
     return numbers;
 }
-
-// Standard error kept of one memory-checking run: the report's first lines are what count.
-constexpr std::size_t memcheck_error_bytes = 64 * 1024;
 
 // Readable by all: the programs in it run as an unprivileged user of the sandbox when the grader
 // is root, and hold nothing of the teacher's.
@@ -486,33 +484,6 @@ private:
     bool pending = false;
 };
 
-// Runs the memory-checking build of a program on every case that its ordinary build ran to an
-// end; the first line of each report goes beside the case's verdict.
-void memory_check(const ClassSettings &settings, const std::string &program,
-                  std::vector<StudentCase> &cases, const std::string &workdir)
-{
-    Limits limits = settings.grading.limits;
-    limits.memory_bytes = 0;
-    const std::string folder = program.substr(0, program.rfind('/'));
-    std::string dir = workdir;
-    if (dir.size() > 1 && dir.back() == '/')
-        dir.pop_back();
-    for (StudentCase &c : cases) {
-        const ChildRun::End end = c.result.run.end;
-        if (c.result.not_run || (end != ChildRun::End::Exited && end != ChildRun::End::Crashed))
-            continue;
-        if (interrupted())
-            return;
-        std::vector<std::string> argv{program};
-        for (std::string &word : option_words(c.result.options))
-            argv.push_back(std::move(word));
-        Command command{std::move(argv), dir, {folder}, {}};
-        command.error_bytes = memcheck_error_bytes;
-        const ChildRun run = run_child(command, limits, settings.grading.sandbox);
-        c.memcheck = sanitizer_finding(run.error);
-    }
-}
-
 // A thread that the scope it was started in waits for, however it is left.
 struct Joined
 {
@@ -698,15 +669,10 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
                     }
                 }
                 if (settings.memcheck && run_programs[i].size()) {
-                    std::vector<std::string> files = s.sources;
-                    files.insert(files.end(), s.headers.begin(), s.headers.end());
-                    record.evasion = sanitizer_evasion(files);
-                    const std::string check_dir = folder + "-memcheck";
-                    make_folder(check_dir);
-                    const BuildResult check = build_program(settings.build, s.path, s.sources,
-                                                            s.headers, check_dir, memcheck_flags);
-                    if (check.status == BuildResult::Status::Built)
-                        memcheck_programs[i] = check.program;
+                    const MemcheckBuild check
+                        = build_for_memory_check(settings.build, s, folder + "-memcheck");
+                    record.evasion = check.evasion;
+                    memcheck_programs[i] = check.program;
                 }
             }
             built += 1;

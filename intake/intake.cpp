@@ -63,6 +63,13 @@ bool is_build_output(const std::string &name)
            != std::end(names);
 }
 
+// A C++ source by its name's ending, as Windows tells them: alike in any case.
+bool is_source_name(const std::string &name)
+{
+    const std::string lower = ascii_lower(name);
+    return ends_with(lower, ".cpp") || ends_with(lower, ".cc") || ends_with(lower, ".cxx");
+}
+
 // The entries of an open folder, as they are (a link is Other, never what it points to).
 std::vector<Entry> list_folder(int fd)
 {
@@ -225,7 +232,7 @@ private:
         const std::string lower = ascii_lower(name);
         const std::size_t dot = lower.rfind('.');
         const std::string suffix = dot == std::string::npos ? "" : lower.substr(dot);
-        if (!in_build_output && (suffix == ".cpp" || suffix == ".cc" || suffix == ".cxx"))
+        if (!in_build_output && is_source_name(lower))
             found.sources.push_back(full);
         else if (!in_build_output
                  && (suffix == ".h" || suffix == ".hpp" || suffix == ".hh" || suffix == ".hxx"))
@@ -277,7 +284,7 @@ void classify(Submission &s, const std::string &program_name, const IntakeLimits
         s.message = nothing_message;
         if (found.archives)
             s.message += unpacked ? " (an archive inside an archive is not unpacked)"
-                                  : " (only a folder holding one archive alone is unpacked)";
+                                  : " (only one archive of a folder without sources is unpacked)";
     }
 }
 
@@ -467,17 +474,32 @@ private:
     void take(Student &student)
     {
         Submission &s = student.submission;
-        // The one archive that stands alone in the student's folder.
+        // The student's one archive, when the folder holds no sources of its own: whatever
+        // stands beside it (a report, a screenshot) does not keep it packed.
         std::string archive;
+        std::vector<std::string> archives;
+        bool sources = false;
         if (student.flat_files.empty()) {
-            const std::vector<Entry> files = visible(list_folder(s.path));
-            if (files.size() == 1 && files[0].type == Type::File
-                && has_archive_suffix(files[0].name))
-                archive = s.path + "/" + files[0].name;
-        } else if (student.flat_files.size() == 1
-                   && has_archive_suffix(student.flat_files.front())) {
-            archive = student.flat_files.front();
+            for (const Entry &e : visible(list_folder(s.path))) {
+                if (e.type == Type::File && has_archive_suffix(e.name))
+                    archives.push_back(s.path + "/" + e.name);
+            }
+            Found found;
+            const int fd = open_folder(AT_FDCWD, s.path);
+            if (fd >= 0) {
+                Walk(program_, limits_.entries).walk(fd, s.path, 0, false, found);
+                ::close(fd);
+            }
+            sources = !found.sources.empty();
+        } else {
+            for (const std::string &file : student.flat_files) {
+                if (has_archive_suffix(file))
+                    archives.push_back(file);
+                sources = sources || is_source_name(file);
+            }
         }
+        if (archives.size() == 1 && !sources)
+            archive = archives.front();
         if (!archive.empty() && limits_.nesting < 1)
             archive.clear();
         bool unpacked = false;

@@ -76,7 +76,11 @@ class TestBuilding : public QObject
             file.write(QByteArray(content).replace("@TEACHER@", QFile::encodeName(teacher())));
             file.close();
             ::chmod(QFile::encodeName(path).constData(), 0644);
-            (name.endsWith(QLatin1String(".h")) ? headers : sources).push_back(path.toStdString());
+            // The files that the intake does not take for C++ are in the folder all the same.
+            if (name.endsWith(QLatin1String(".h")))
+                headers.push_back(path.toStdString());
+            else if (name.endsWith(QLatin1String(".cpp")))
+                sources.push_back(path.toStdString());
         }
         return root;
     }
@@ -144,6 +148,9 @@ private slots:
         QTest::newRow("a syntax error fails with its message")
             << Files{{"queue.cpp", "int main() { return 0 }\n"}} << S::Failed
             << "does not compile: queue.cpp:1:22: error: expected ';'" << 0;
+        QTest::newRow("a message that speaks of a full disk is the student's")
+            << Files{{"queue.cpp", "#error No space left on device\n"}} << S::Failed
+            << "does not compile: queue.cpp:1:2: error: #error No space left on device" << 0;
         QTest::newRow("the system's secrets are not there")
             << Files{{"queue.cpp", "#include \"/etc/shadow\"\nint main() {}\n"}} << S::Failed
             << "fatal error: /etc/shadow: " << 0;
@@ -161,7 +168,10 @@ private slots:
             << S::Failed << "does not compile: the compiler " << 0;
         QTest::newRow("a program larger than a file may be")
             << Files{{"queue.cpp", "char big[1 << 28] = {1};\nint main() { return big[9]; }\n"}}
-            << S::Failed << "does not compile: the compiler wrote a file larger than 16 MiB" << 0;
+            << S::Failed << "does not compile: the program is larger than 12 MiB" << 0;
+        QTest::newRow("a program larger than its bound, within a file's")
+            << Files{{"queue.cpp", "char big[13 << 20] = {1};\nint main() { return big[9]; }\n"}}
+            << S::Failed << "does not compile: the program is larger than 12 MiB" << 0;
         QTest::newRow("an endless include stops at a limit")
             << Files{{"queue.cpp", "#include </dev/zero>\n"}} << S::Failed
             << "does not compile: the compiler needed more than 1024 MiB of memory" << 0;
@@ -175,6 +185,7 @@ private slots:
         QFETCH(int, warnings);
         BuildSettings settings = low_settings(QString());
         settings.use_cache = false;
+        settings.program_bytes = std::uint64_t(12) << 20;
         const BuildResult result = build(settings, files);
         QVERIFY2(result.status == status, (result.reason + "\n" + result.log).c_str());
         QCOMPARE(result.warnings, warnings);
@@ -275,6 +286,49 @@ private slots:
         if (change == QLatin1String("altered") || change == QLatin1String("rewritten"))
             QVERIFY(
                 !QFileInfo::exists(cache + QLatin1Char('/') + QString::fromStdString(first.hash)));
+    }
+
+    // Two students who keep the handed-out main.cpp and queue.h and differ in one other file that
+    // the build reads: neither may be given the other's program, nor be the other's copy.
+    void includedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("an included .tpp") << QByteArray("#include \"queue.tpp\"\n") << "queue.tpp";
+        QTest::newRow("an included .inc") << QByteArray("#include \"queue.inc\"\n") << "queue.inc";
+        QTest::newRow("a .txt of constants")
+            << QByteArray("inline int value() { return\n#include \"value.txt\"\n; }\n")
+            << "value.txt";
+        QTest::newRow("a file in a sub-folder")
+            << QByteArray("#include \"impl/queue.ipp\"\n") << "impl/queue.ipp";
+        QTest::newRow("a file included only under a macro")
+            << QByteArray("#define PART(x) #x\n#if __cplusplus >= 201703L\n#include "
+                          "PART(part.inl)\n#endif\n")
+            << "part.inl";
+    }
+
+    void includedFiles()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(QString, name);
+        const QString cache = folder(QStringLiteral("cache"));
+        const BuildSettings settings = low_settings(cache);
+        const QByteArray main = "#include \"queue.h\"\n#include <cstdio>\n"
+                                "int main() { std::printf(\"%d\\n\", value()); }\n";
+        BuildResult built[2];
+        for (int student = 0; student < 2; ++student) {
+            const QByteArray own
+                = name.endsWith(QLatin1String(".txt"))
+                      ? QByteArray::number(student + 1)
+                      : "inline int value() { return " + QByteArray::number(student + 1) + "; }\n";
+            built[student]
+                = build(settings, {{"main.cpp", main}, {"queue.h", header}, {name, own}});
+            QVERIFY2(built[student].status == BuildResult::Status::Built,
+                     built[student].log.c_str());
+            QCOMPARE(built[student].from_cache, false);
+            QCOMPARE(run(built[student]).output, std::to_string(student + 1) + "\n");
+        }
+        QVERIFY(built[0].hash != built[1].hash);
     }
 
     // What keeps the grader from building is never the student's failure.

@@ -120,6 +120,7 @@ private slots:
     void courseArchive();
     void exactCopies();
     void plainFolderByTheCommand();
+    void namesPrintedAsTheTableShowsThem();
 
 private:
     Workbench bench;
@@ -315,6 +316,43 @@ void TestGrade::plainFolderByTheCommand()
     settings.grade.force = true;
     CoutCapture quiet;
     QCOMPARE(grade_command(settings), some_wrong);
+}
+
+void TestGrade::namesPrintedAsTheTableShowsThem()
+{
+    // A folder name that would set the terminal's title, in the lines of --compare and of
+    // --worksheet's notes; the first grading does not compile, the second does.
+    const QString name = QString::fromUtf8("\x1b]0;owned\x07"
+                                           "eve_2")
+                         + QLatin1String(course);
+    for (const QString &student : {name, QString::fromUtf8("Somebody_1") + QLatin1String(course)}) {
+        QDir().mkpath(bench.path(QStringLiteral("escapes/")) + student);
+        bench.write(QStringLiteral("escapes/") + student + QStringLiteral("queue.cpp"),
+                    "int main( {\n");
+    }
+    bench.write(QStringLiteral("worksheet.csv"),
+                "Identifier,Full name,Grade,Maximum Grade,Last modified (grade)\n"
+                "Participant 1,Somebody,,100,-\n");
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.positional = {bench.path(QStringLiteral("escapes")).toStdString()};
+    settings.grade.out = bench.path(QStringLiteral("escapes-1")).toStdString();
+    {
+        CoutCapture quiet;
+        grade_command(settings);
+    }
+    for (const auto &file : queue_sources())
+        bench.write(QStringLiteral("escapes/") + name + QString::fromUtf8(file.first), file.second);
+    settings.grade.out = bench.path(QStringLiteral("escapes-2")).toStdString();
+    settings.grade.compare = bench.path(QStringLiteral("escapes-1")).toStdString();
+    settings.grade.worksheet = bench.path(QStringLiteral("worksheet.csv")).toStdString();
+    CoutCapture said;
+    grade_command(settings);
+    const std::string text = said.text();
+    QVERIFY2(text.find('\x1b') == std::string::npos && text.find('\x07') == std::string::npos,
+             text.c_str());
+    QCOMPARE(std::count(text.begin(), text.end(), '\n') > 3, true);
+    for (const char *line : {"\n  \\x1B]0;owned\\x07eve (2): ", "has no row"})
+        QVERIFY2(text.find(line) != std::string::npos, text.c_str());
 }
 
 QTEST_GUILESS_MAIN(TestGrade)

@@ -231,6 +231,12 @@ private slots:
         row("a link to sources elsewhere is not followed", "folder",
             {{"src", QFileInfo(__FILE__).absolutePath().toUtf8(), 'l', 0}}, "Nothing", "",
             "nothing handed in");
+        row("a zip beside a report, no sources of its own", "folder",
+            {file("report.pdf", "%PDF-1.4\n"), file("code.zip", make_archive("zip", project))},
+            "Sources", "main.cpp");
+        row("a zip beside sources is left packed", "folder",
+            {file("main.cpp"), file("old.zip", make_archive("zip", {file("old.cpp")}))}, "Sources",
+            "main.cpp");
         row("a zip in the student's zip is not unpacked", "zip",
             {file("inner.zip", make_archive("zip", {file("m.cpp")}))}, "Nothing", "",
             "not unpacked");

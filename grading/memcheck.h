@@ -1,0 +1,32 @@
+#pragma once
+
+// The memory check of a class: each student's sources built once more with the sanitizers, and
+// that program run on every case its ordinary build ran to an end; the first line of each report
+// goes beside the case's verdict. Kept apart from the class's phases, which only call it.
+
+#include "grading/classwork.h"
+
+#include <string>
+#include <vector>
+
+struct MemcheckBuild
+{
+    std::string program; // the sanitizers' build, when it built; else empty
+    std::string evasion; // what sanitizer_evasion() found in the sources
+};
+
+// Builds the sanitizers' program of `submission` (its kind Sources) in `check_dir`, a folder of
+// the grader's that is made here, and looks through its sources for evasion, raw and
+// preprocessed (in "<check_dir>-preprocessed").
+MemcheckBuild build_for_memory_check(const BuildSettings &settings, const Submission &submission,
+                                     const std::string &check_dir);
+
+// The exit status the sanitizers end a program with when they find a fault.
+inline constexpr int memcheck_exit_code = 213;
+
+// Runs the memory-checking build of a program on every case that its ordinary build ran to an
+// end; the first line of each report goes to the case's `memcheck`. The runs' working folder is
+// one of the grader's beside the program's folder ("<folder>-run"), on disk; `workdir` is not
+// used.
+void memory_check(const ClassSettings &settings, const std::string &program,
+                  std::vector<StudentCase> &cases, const std::string &workdir);
