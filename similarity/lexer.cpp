@@ -199,27 +199,23 @@ public:
             } else if (text.compare(pos, 2, "/*") == 0) {
                 skip_block_comment();
             } else {
+                // The bound is checked before a token, not after: a bound of none lexes nothing.
+                if (out.tokens.size() >= max_tokens) {
+                    out.truncated = true;
+                    break;
+                }
                 if (line_start && (c == '#' || text.compare(pos, 2, "%:") == 0)) {
                     directive();
                 } else if (!token()) {
                     ++pos; // a byte no token starts with: '@', '`', a control character
                 }
                 line_start = false;
-                if (out.tokens.size() >= max_tokens) {
-                    out.truncated = out.truncated || more_tokens_follow();
-                    break;
-                }
             }
         }
         return std::move(out);
     }
 
 private:
-    bool more_tokens_follow() const
-    {
-        return text.find_first_not_of(" \t\r\n\v\f", pos) != std::string_view::npos;
-    }
-
     void skip_to_line_end()
     {
         const std::size_t nl = text.find('\n', pos);

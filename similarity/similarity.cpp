@@ -79,6 +79,7 @@ struct Document
     std::vector<std::uint32_t> file, line, last_line;
     std::vector<std::size_t> file_begin; // each file's first token
     std::vector<bool> excluded; // covered by a template or common k-gram: no fragment crosses it
+    std::vector<bool> popular;  // covered by a k-gram that several others write too
     std::vector<Kept> kept;     // sorted by hash
 };
 
@@ -106,6 +107,7 @@ Document read_submission(const Submission &s, const SimilaritySettings &settings
     }
     prints.tokens = d.ids.size();
     d.excluded.assign(d.ids.size(), false);
+    d.popular.assign(d.ids.size(), false);
     std::sort(d.kept.begin(), d.kept.end(), [](const Kept &x, const Kept &y) {
         return x.hash != y.hash ? x.hash < y.hash : x.position < y.position;
     });
@@ -186,16 +188,34 @@ private:
             if (double(count) > limit)
                 common_hashes.insert(hash);
         }
+        // Every k-gram, kept or not, by the students writing it: a run of code that several of
+        // them write alike (a constructor, an accessor, in the same order) is no sign of copying
+        // between two of them, while a function only those two wrote is.
+        std::unordered_map<std::uint64_t, std::uint32_t> writers;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::vector<std::uint64_t> distinct;
+            for (const auto &file : grams[i])
+                distinct.insert(distinct.end(), file.begin(), file.end());
+            std::sort(distinct.begin(), distinct.end());
+            distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+            for (std::uint64_t h : distinct)
+                ++writers[h];
+        }
+        const double popular = std::max(3.0, result.settings.popular_share * double(n));
         // Tokens under an excluded k-gram: shared fragments stop there.
         for (std::size_t i = 0; i < n; ++i) {
             Document &d = documents[i];
             for (std::size_t f = 0; f < grams[i].size(); ++f) {
                 const auto &file = grams[i][f];
                 for (std::size_t g = 0; g < file.size(); ++g) {
-                    if (!excluded(file[g]))
-                        continue;
-                    for (std::size_t t = 0; t < result.settings.k; ++t)
-                        d.excluded[d.file_begin[f] + g + t] = true;
+                    const bool out = excluded(file[g]);
+                    const bool many = double(writers[file[g]]) >= popular;
+                    for (std::size_t t = 0; t < result.settings.k; ++t) {
+                        if (out)
+                            d.excluded[d.file_begin[f] + g + t] = true;
+                        if (many)
+                            d.popular[d.file_begin[f] + g + t] = true;
+                    }
                 }
             }
         }
@@ -255,9 +275,11 @@ private:
             if (p.b < documents.size()) {
                 p.fragments = fragments(p.a, p.b);
                 p.longest = p.fragments.empty() ? 0 : p.fragments.front().tokens();
+                for (const Fragment &f : p.fragments)
+                    p.rare = std::max(p.rare, f.rare);
             }
             p.flagged = p.similarity >= s.threshold || p.coverage >= s.coverage
-                        || p.longest >= s.fragment_tokens;
+                        || p.rare >= s.fragment_tokens;
             if (!p.flagged)
                 p.fragments.clear();
             result.pairs.push_back(std::move(p));
@@ -306,6 +328,8 @@ private:
                 f.b_begin = std::uint32_t(y), f.b_end = std::uint32_t(y1);
                 f.a_file = fa, f.a_first_line = a.line[x], f.a_last_line = a.last_line[x1 - 1];
                 f.b_file = fb, f.b_first_line = b.line[y], f.b_last_line = b.last_line[y1 - 1];
+                f.rare = std::uint32_t(std::count(a.popular.begin() + std::ptrdiff_t(x),
+                                                  a.popular.begin() + std::ptrdiff_t(x1), false));
                 out.push_back(f);
             }
         }
