@@ -81,6 +81,7 @@ struct Document
     std::vector<bool> excluded; // covered by a template or common k-gram: no fragment crosses it
     std::vector<bool> popular;  // covered by a k-gram that several others write too
     std::vector<Kept> kept;     // sorted by hash
+    std::vector<Kept> counted;  // the kept ones neither template nor common, sorted by hash
 };
 
 Document read_submission(const Submission &s, const SimilaritySettings &settings,
@@ -219,6 +220,12 @@ private:
                 }
             }
         }
+        for (Document &d : documents) {
+            for (const Kept &k : d.kept) {
+                if (!excluded(k.hash))
+                    d.counted.push_back(k);
+            }
+        }
         for (StudentPrints &p : result.students) {
             p.counted = static_cast<std::size_t>(
                 std::count_if(p.hashes.begin(), p.hashes.end(),
@@ -244,6 +251,11 @@ private:
         }
         std::sort(index.begin(), index.end());
         const std::size_t here = documents.size();
+        // A table of every pair where it fits, a map otherwise: the counting is the one part that
+        // grows with the pairs, and a map's lookup costs more than the rest of the work.
+        total = result.students.size();
+        if (total <= 4096)
+            dense.assign(total * total, 0);
         for (std::size_t run = 0; run < index.size();) {
             std::size_t end = run;
             while (end < index.size() && index[end].first == index[run].first)
@@ -253,11 +265,21 @@ private:
                     const std::size_t a = index[x].second, b = index[y].second;
                     if (a >= here) // two earlier students are not this class's business
                         break;
-                    ++shared[pair_key(a, b)];
+                    if (dense.empty())
+                        ++shared[pair_key(a, b)];
+                    else
+                        ++dense[a * total + b];
                 }
             }
             run = end;
         }
+        for (std::size_t a = 0; !dense.empty() && a < total; ++a) {
+            for (std::size_t b = a + 1; b < total; ++b) {
+                if (dense[a * total + b])
+                    shared[pair_key(a, b)] = dense[a * total + b];
+            }
+        }
+        dense = {};
     }
 
     void score_pairs()
@@ -272,7 +294,16 @@ private:
             const double cb = double(result.students[p.b].counted);
             p.similarity = ca + cb > 0 ? 2.0 * count / (ca + cb) : 0;
             p.coverage = std::max(ca > 0 ? count / ca : 0, cb > 0 ? count / cb : 0);
-            if (p.b < documents.size()) {
+            // A run of fragment_tokens tokens holds that many minus k - 1 k-grams, and one kept
+            // hash in every w of them: a pair sharing fewer hashes cannot have one, and is
+            // flagged, if at all, on its scores alone. Most pairs of a class share a few.
+            const std::size_t needed
+                = s.fragment_tokens >= s.k
+                      ? (s.fragment_tokens - s.k + 1) / std::max<std::size_t>(s.w, 1)
+                      : 1;
+            const bool scored_flag = p.similarity >= s.threshold || p.coverage >= s.coverage;
+            if (p.b < documents.size()
+                && (scored_flag || count >= std::max<std::size_t>(needed, 1))) {
                 p.fragments = fragments(p.a, p.b);
                 p.longest = p.fragments.empty() ? 0 : p.fragments.front().tokens();
                 for (const Fragment &f : p.fragments)
@@ -303,14 +334,12 @@ private:
             return a.ids[x] == b.ids[y] && !a.excluded[x] && !b.excluded[y];
         };
         std::size_t j = 0;
-        for (std::size_t i = 0; i < a.kept.size(); ++i) {
-            const std::uint64_t h = a.kept[i].hash;
-            if (excluded(h))
-                continue;
-            while (j < b.kept.size() && b.kept[j].hash < h)
+        for (std::size_t i = 0; i < a.counted.size(); ++i) {
+            const std::uint64_t h = a.counted[i].hash;
+            while (j < b.counted.size() && b.counted[j].hash < h)
                 ++j;
-            for (std::size_t m = j; m < b.kept.size() && b.kept[m].hash == h; ++m) {
-                std::size_t x = a.kept[i].position, y = b.kept[m].position;
+            for (std::size_t m = j; m < b.counted.size() && b.counted[m].hash == h; ++m) {
+                std::size_t x = a.counted[i].position, y = b.counted[m].position;
                 const std::uint32_t fa = a.file[x], fb = b.file[y];
                 std::size_t x1 = x, y1 = y;
                 while (x1 < a.ids.size() && y1 < b.ids.size() && a.file[x1] == fa
@@ -382,6 +411,8 @@ private:
     std::vector<std::vector<std::vector<std::uint64_t>>> grams; // student, file, k-gram
     std::unordered_set<std::uint64_t> template_hashes, common_hashes;
     std::unordered_map<std::uint64_t, std::uint32_t> shared;
+    std::vector<std::uint32_t> dense;
+    std::size_t total = 0;
 };
 
 std::string escaped(std::string_view name)
