@@ -84,7 +84,7 @@ struct Document
     std::vector<Kept> counted;  // the kept ones neither template nor common, sorted by hash
 };
 
-Document read_submission(const Submission &s, const SimilaritySettings &settings,
+Document read_submission(const StudentSources &s, const SimilaritySettings &settings,
                          StudentPrints &prints, std::vector<std::vector<std::uint64_t>> &all)
 {
     Document d;
@@ -127,9 +127,10 @@ std::uint64_t pair_key(std::size_t a, std::size_t b)
 class Comparison
 {
 public:
-    Comparison(const std::vector<Submission> &submissions, const std::vector<SourceFile> &templates,
-               const std::vector<StudentPrints> &earlier, const SimilaritySettings &settings)
-        : submissions(submissions)
+    Comparison(const std::vector<StudentSources> &students_sources,
+               const std::vector<SourceFile> &templates, const std::vector<StudentPrints> &earlier,
+               const SimilaritySettings &settings)
+        : students_sources(students_sources)
         , templates(templates)
         , earlier(earlier)
     {
@@ -160,12 +161,12 @@ private:
             for (std::uint64_t h : kgram_hashes(ids.data(), ids.size(), s.k))
                 template_hashes.insert(h);
         }
-        grams.resize(submissions.size());
-        for (std::size_t i = 0; i < submissions.size(); ++i) {
+        grams.resize(students_sources.size());
+        for (std::size_t i = 0; i < students_sources.size(); ++i) {
             StudentPrints prints;
-            prints.student = submissions[i].student;
+            prints.student = students_sources[i].student;
             std::vector<std::vector<std::uint64_t>> per_file;
-            documents.push_back(read_submission(submissions[i], s, prints, per_file));
+            documents.push_back(read_submission(students_sources[i], s, prints, per_file));
             for (auto &f : per_file)
                 grams[i].push_back(std::move(f));
             result.students.push_back(std::move(prints));
@@ -403,7 +404,7 @@ private:
         }
     }
 
-    const std::vector<Submission> &submissions;
+    const std::vector<StudentSources> &students_sources;
     const std::vector<SourceFile> &templates;
     const std::vector<StudentPrints> &earlier;
     ClassSimilarity result;
@@ -454,12 +455,12 @@ std::string header(const SimilaritySettings &s)
 
 } // namespace
 
-ClassSimilarity compare_class(const std::vector<Submission> &submissions,
+ClassSimilarity compare_class(const std::vector<StudentSources> &students_sources,
                               const std::vector<SourceFile> &templates,
                               const std::vector<StudentPrints> &earlier,
                               const SimilaritySettings &settings)
 {
-    return Comparison(submissions, templates, earlier, settings).run();
+    return Comparison(students_sources, templates, earlier, settings).run();
 }
 
 std::string write_fingerprints(const ClassSimilarity &result)

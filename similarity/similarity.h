@@ -25,7 +25,7 @@ struct SourceFile
     std::string text;
 };
 
-struct Submission
+struct StudentSources
 {
     std::string student;
     std::vector<SourceFile> files;
@@ -99,10 +99,13 @@ struct ClassSimilarity
 
 // Compares a class: `templates` are the handed-out files, `earlier` students read from an earlier
 // class's fingerprints (read_fingerprints) and compared with this class, never with each other.
-ClassSimilarity compare_class(const std::vector<Submission> &submissions,
+ClassSimilarity compare_class(const std::vector<StudentSources> &students_sources,
                               const std::vector<SourceFile> &templates,
                               const std::vector<StudentPrints> &earlier = {},
                               const SimilaritySettings &settings = {});
+
+// Where a results folder keeps its class's fingerprints.
+inline const char fingerprints_file_name[] = "similarity-fingerprints.txt";
 
 // Every kept hash of each student of this class, for a later class to compare against: no
 // source, no spelling. Text, one student a line.

@@ -444,7 +444,7 @@ int main()
 )"}};
 }
 
-inline Submission stack_solution(const std::string &student, const StackPlan &plan)
+inline StudentSources stack_solution(const std::string &student, const StackPlan &plan)
 {
     using namespace similarityclass;
     std::mt19937 names_rng(plan.names * 31 + 5), order_rng(plan.order * 17 + 11),

@@ -27,7 +27,7 @@ std::string random_code(unsigned seed, int tokens)
     return out;
 }
 
-Submission one_file(const std::string &student, const std::string &text)
+StudentSources one_file(const std::string &student, const std::string &text)
 {
     return {student, {{"main.cpp", text}}};
 }
@@ -69,7 +69,7 @@ private slots:
     void hostileHandInsAreBounded();
 
 private:
-    std::vector<Submission> cls;
+    std::vector<StudentSources> cls;
     ClassSimilarity result;
     int independent = 34;
 };
@@ -244,7 +244,7 @@ void TestSimilarity::templateAndCommonCodeNeverCount()
     QFETCH(bool, pair_shares);
     QFETCH(int, pairs);
     const std::string handed_out = random_code(77, 300), common = random_code(78, 200);
-    std::vector<Submission> subs;
+    std::vector<StudentSources> subs;
     for (int i = 0; i < students; ++i) {
         std::string text = with_template ? handed_out + "\n" : "";
         // Five in six of the class write the common block.
@@ -284,7 +284,7 @@ void TestSimilarity::earlierClassThroughItsFingerprints()
     // Last year's class: names as hostile as any, one of them the original of this year's copy.
     StackPlan p;
     p.choices = p.names = p.order = p.style = 41;
-    std::vector<Submission> last
+    std::vector<StudentSources> last
         = {stack_solution("tab\there\nline<b>", p), stack_solution("other", plan(42))};
     std::string saved = write_fingerprints(compare_class(last, stack_template()));
     if (damage == "k=")
@@ -302,7 +302,7 @@ void TestSimilarity::earlierClassThroughItsFingerprints()
     if (!read)
         return;
     p.names = p.style = 51;
-    const std::vector<Submission> now
+    const std::vector<StudentSources> now
         = {stack_solution("copier", p), stack_solution("honest", plan(43))};
     const ClassSimilarity r = compare_class(now, stack_template(), earlier);
     const SimilarPair *copied = find_pair(r, "copier", "tab\there\nline<b>");
@@ -324,7 +324,7 @@ void TestSimilarity::hostileHandInsAreBounded()
     std::string tokens;
     for (int i = 0; i < 1000000; ++i)
         tokens += "x+";
-    const std::vector<Submission> subs = {
+    const std::vector<StudentSources> subs = {
         {"junk", {{"a.cpp", junk}, {"b.cpp", tokens}}},
         stack_solution("s1", plan(1)),
         stack_solution("s2", plan(2)),
