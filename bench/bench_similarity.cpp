@@ -11,9 +11,9 @@
 
 namespace {
 
-std::vector<Submission> make_class(int students)
+std::vector<StudentSources> make_class(int students)
 {
-    std::vector<Submission> out;
+    std::vector<StudentSources> out;
     for (int i = 1; i <= students; ++i) {
         StackPlan p;
         p.choices = p.names = p.order = p.style = unsigned(i);
@@ -42,10 +42,10 @@ int main(int argc, char *argv[])
     std::printf("%8s %10s %10s %10s %12s %8s %10s\n", "students", "tokens", "lex s", "compare s",
                 "pairs found", "flagged", "per pair us");
     for (int n : sizes) {
-        const std::vector<Submission> cls = make_class(n);
+        const std::vector<StudentSources> cls = make_class(n);
         std::size_t tokens = 0;
         auto start = std::chrono::steady_clock::now();
-        for (const Submission &s : cls) {
+        for (const StudentSources &s : cls) {
             for (const SourceFile &f : s.files)
                 tokens += lex_cpp(f.text).tokens.size();
         }

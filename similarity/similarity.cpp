@@ -185,7 +185,10 @@ private:
             for (std::uint64_t h : result.students[i].hashes)
                 ++holders[h];
         }
-        const double limit = std::max(2.0, result.settings.common_share * double(n));
+        // A class of a few cannot tell a habit from a ring of copies: three of four students
+        // sharing code are three copies.
+        const double limit
+            = std::max(double(common_floor), result.settings.common_share * double(n));
         for (const auto &[hash, count] : holders) {
             if (double(count) > limit)
                 common_hashes.insert(hash);
@@ -378,14 +381,17 @@ private:
                 x = parent[x] = parent[parent[x]];
             return x;
         };
+        // Groups are of this class: two of its students are not one group for having both
+        // copied from last year.
+        const std::size_t here = documents.size();
         for (const SimilarPair &p : result.pairs) {
-            if (p.flagged)
+            if (p.flagged && p.b < here)
                 parent[root(p.a)] = root(p.b);
         }
         std::vector<int> group_of_root(parent.size(), -1);
         std::vector<bool> in_pair(parent.size(), false);
         for (const SimilarPair &p : result.pairs) {
-            if (p.flagged)
+            if (p.flagged && p.b < here)
                 in_pair[p.a] = in_pair[p.b] = true;
         }
         for (std::size_t i = 0; i < parent.size(); ++i) {
@@ -399,7 +405,7 @@ private:
             result.groups[std::size_t(g)].push_back(i);
         }
         for (SimilarPair &p : result.pairs) {
-            if (p.flagged)
+            if (p.flagged && p.b < here)
                 p.group = group_of_root[root(p.a)];
         }
     }

@@ -31,6 +31,8 @@ struct StudentSources
     std::vector<SourceFile> files;
 };
 
+constexpr std::size_t common_floor = 5;
+
 struct SimilaritySettings
 {
     // Measured on the generated class of the tests (bench/README.md, "Similarity"): any shared
@@ -41,8 +43,8 @@ struct SimilaritySettings
     // tokens to show.
     std::size_t k = 20;
     std::size_t w = 11;
-    // A hash held by more than this share of the class is common code (and by at least three
-    // students: in a class of two or three, shared code is a copy, not a habit).
+    // A hash held by more than this share of the class is common code, when more than
+    // common_floor students hold it: in a small class, shared code is a copy, not a habit.
     double common_share = 0.5;
     // A pair is flagged when its similarity reaches `threshold`, when one of the two is mostly
     // the other (`coverage`: a copy padded with code of its own) or when they share one run with
@@ -94,7 +96,8 @@ struct ClassSimilarity
     SimilaritySettings settings;
     std::vector<StudentPrints> students; // this class's in the order given, then earlier ones
     std::vector<SimilarPair> pairs;      // pairs sharing anything, most similar first
-    std::vector<std::vector<std::size_t>> groups; // flagged pairs joined, students sorted
+    // This class's flagged pairs joined, students sorted; pairs with an earlier class join none.
+    std::vector<std::vector<std::size_t>> groups;
 };
 
 // Compares a class: `templates` are the handed-out files, `earlier` students read from an earlier
