@@ -96,6 +96,8 @@ const char *const grade_options
       --worksheet FILE     the course website's grading worksheet to fill
       --compare RESULTS    list the students whose points or status changed since
                            an earlier grading
+      --similar-to RESULTS compare the class's sources with an earlier class's
+                           fingerprints too
       --shard K/N          grade only the K-th of N parts of the class
       --build-cpu SECONDS  processor time of one build (default 30)
   -q, --quiet              no progress line on standard error
@@ -356,8 +358,9 @@ void declare(Reader &reader, const CommandShape &shape)
         reader.flag("--force", "force");
     }
     if (shape.grading) {
-        for (const char *name : {"compiler", "flags", "give-up-after", "config", "points",
-                                 "memcheck-penalty", "worksheet", "compare", "shard", "build-cpu"})
+        for (const char *name :
+             {"compiler", "flags", "give-up-after", "config", "points", "memcheck-penalty",
+              "worksheet", "compare", "shard", "build-cpu", "similar-to"})
             reader.value(std::string("--") + name, name);
         reader.flag("--no-cache", "no-cache");
         reader.flag("--memcheck", "memcheck");
@@ -473,6 +476,7 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     }
     grade.worksheet = reader.text("worksheet");
     grade.compare = reader.text("compare");
+    grade.similar_to = reader.text("similar-to");
     if (reader.given("shard")) {
         const std::string &text = reader.text("shard");
         const std::size_t slash = text.find('/');
