@@ -1,7 +1,10 @@
 // The teacher's similarity outputs: hostile names and sources are shown as text on the pair
 // pages, under the report's content security policy; similarity.csv does not let a spreadsheet
-// run a name; the pages of an earlier grading do not outlive it.
+// run a name; the pages of an earlier grading do not outlive it. And the grading's side: the
+// students' files read bounded, the template read from the teacher's files, an earlier class's
+// fingerprints refused when they are not.
 #include "gradebook/similarityreport.h"
+#include "grading/classsimilarity.h"
 #include "similarityclass.h"
 
 #include <QDir>
@@ -21,6 +24,13 @@ std::vector<StudentSources> pair_of(const std::string &name, const std::string &
     return out;
 }
 
+StackPlan plan_of(unsigned seed)
+{
+    StackPlan p;
+    p.choices = p.names = p.order = p.style = seed;
+    return p;
+}
+
 } // namespace
 
 class TestSimilarityReport : public QObject
@@ -32,6 +42,8 @@ private slots:
     void hostileTextIsShownAsText();
     void csvKeepsNamesAsText();
     void outputsReplaceAnEarlierGrading();
+    void gradedClassIsReadBounded_data();
+    void gradedClassIsReadBounded();
 };
 
 void TestSimilarityReport::hostileTextIsShownAsText_data()
@@ -105,6 +117,89 @@ void TestSimilarityReport::outputsReplaceAnEarlierGrading()
     std::vector<StudentPrints> earlier;
     QVERIFY(read_fingerprints(kept.toStdString(), SimilaritySettings(), earlier, error));
     QCOMPARE(earlier.size(), std::size_t(2));
+}
+
+void TestSimilarityReport::gradedClassIsReadBounded_data()
+{
+    QTest::addColumn<QString>("case_");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("a copy and a source of 100 MB") << "huge" << QString();
+    QTest::newRow("the template left out") << "template" << QString();
+    QTest::newRow("a template file that is missing") << "no template"
+                                                     << "cannot read the template";
+    QTest::newRow("an earlier class's fingerprints that are none") << "bad earlier"
+                                                                   << "not a file of fingerprints";
+}
+
+void TestSimilarityReport::gradedClassIsReadBounded()
+{
+    QFETCH(QString, case_);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    auto put = [](const std::string &path, const std::string &text) {
+        QDir().mkpath(QFileInfo(QString::fromStdString(path)).path());
+        QFile f(QString::fromStdString(path));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text.data(), qint64(text.size()));
+    };
+    // Two students handing in the same solution, a third another one, one nothing.
+    std::vector<StudentOutcome> students(4);
+    const char *names[] = {"ann", "ben", "cat", "dan"};
+    for (int i = 0; i < 4; ++i) {
+        Submission &s = students[std::size_t(i)].submission;
+        s.folder = names[i];
+        s.path = root + "/" + names[i];
+        if (i == 3)
+            continue;
+        s.kind = SubmissionKind::Sources;
+        const StudentSources code = stack_solution(names[i], plan_of(i == 1 ? 1 : unsigned(i + 1)));
+        for (const SourceFile &f : code.files) {
+            put(s.path + "/" + f.name, f.text);
+            (f.name.size() > 2 && f.name.substr(f.name.size() - 2) == ".h" ? s.headers : s.sources)
+                .push_back(s.path + "/" + f.name);
+        }
+    }
+    SimilarityRequest request;
+    if (case_ == "huge") {
+        put(root + "/cat/huge.cpp", std::string(100 << 20, 'x'));
+        students[2].submission.sources.push_back(root + "/cat/huge.cpp");
+    }
+    if (case_ == "template" || case_ == "no template") {
+        for (const SourceFile &t : stack_template()) {
+            put(root + "/handout/" + t.name, t.text);
+            request.template_files.push_back(root + "/handout/" + t.name);
+        }
+        if (case_ == "no template")
+            request.template_files.push_back(root + "/handout/missing.cpp");
+    }
+    if (case_ == "bad earlier") {
+        put(root + "/old/" + fingerprints_file_name, "<html>");
+        request.earlier_results = root + "/old";
+    }
+    const ClassSimilarityOutcome out = class_similarity(students, request);
+    QVERIFY2(QString::fromStdString(out.error).contains(error), out.error.c_str());
+    if (!error.isEmpty())
+        return;
+    QCOMPARE(out.sources.size(), std::size_t(3));
+    QCOMPARE(out.sources[0].files.front().name, std::string("main.cpp"));
+    std::size_t bytes = 0;
+    for (const SourceFile &f : out.sources[2].files)
+        bytes += f.text.size();
+    QVERIFY(bytes <= 4 * similarity_file_bytes);
+    const ClassSimilarity &r = out.result;
+    QVERIFY(!r.pairs.empty());
+    QCOMPARE(r.students[r.pairs[0].a].student + r.students[r.pairs[0].b].student,
+             std::string("annben"));
+    QVERIFY(r.pairs[0].flagged);
+    // Without the template, the two share the whole handed-out driver with the third as well.
+    std::uint32_t cat_longest = 0;
+    for (const SimilarPair &p : r.pairs) {
+        if (p.a == 2 || p.b == 2)
+            cat_longest = std::max(cat_longest, p.longest);
+    }
+    QVERIFY2((cat_longest >= 200) == (case_ != "template"),
+             qPrintable(QString::number(cat_longest)));
 }
 
 QTEST_GUILESS_MAIN(TestSimilarityReport)
