@@ -202,14 +202,16 @@ void TestSimilarity::sharedRunsAreFound()
     QFETCH(int, run);
     QFETCH(bool, found);
     int seen = 0;
-    const int tries = 40;
+    const int tries = 400;
     for (unsigned seed = 1; seed <= tries; ++seed) {
-        // The run somewhere else in each, after a different amount of unrelated code.
+        // The run somewhere else in each, after a different amount of unrelated code, between
+        // tokens the random code never holds and that differ from one source to the other: the
+        // run's neighbours must not lengthen it by chance.
         const std::string shared = random_code(seed * 1000, run);
-        const auto a = one_file("a", random_code(seed, int(seed % 37) + 50) + "\n" + shared + "\n"
-                                         + random_code(seed + 7, 60));
-        const auto b = one_file("b", random_code(seed + 3, int(seed % 23) + 80) + "\n" + shared
-                                         + "\n" + random_code(seed + 9, 40));
+        const auto a = one_file("a", random_code(seed, int(seed % 37) + 50) + "\ndo " + shared
+                                         + " do\n" + random_code(seed + 7, 60));
+        const auto b = one_file("b", random_code(seed + 3, int(seed % 23) + 80) + "\ncase " + shared
+                                         + " case\n" + random_code(seed + 9, 40));
         const ClassSimilarity r = compare_class({a, b}, {});
         if (!r.pairs.empty())
             ++seen;
