@@ -21,6 +21,7 @@ bool write_class_similarity(const std::string &results_folder,
     }
     summary = "similarity: " + std::to_string(flagged) + " flagged pairs ("
               + std::to_string(earlier) + " with an earlier class) in "
-              + std::to_string(outcome.result.groups.size()) + " groups: " + similarity_csv_name;
+              + std::to_string(outcome.result.groups.size())
+              + " groups: " + similarity_overview_name + ", " + similarity_csv_name;
     return true;
 }

@@ -46,6 +46,28 @@ Marked lines hold a shared fragment; the template handed out and code most of th
 </body></html>
 )";
 
+const char section_template[] = R"(<h2>Similar sources</h2>
+<p>{{flagged}} flagged pairs of {{pairs}} that share anything{{#has_groups}}, in {{group_count}} groups{{/has_groups}}. The template handed out and code most of the class writes alike never count.</p>
+{{#groups}}<p>Group {{n}}: {{members}}</p>
+{{/groups}}{{#has_flagged}}<table id="similar"><thead><tr><th>Student</th><th>Other student</th><th>Similarity</th><th>Larger coverage</th><th>Longest shared tokens</th><th>Group</th></tr></thead><tbody>
+{{#rows}}<tr><td>{{a}}</td><td>{{b}}{{#earlier}} (earlier class){{/earlier}}</td><td>{{#page}}<a href="{{page}}">{{similarity}}</a>{{/page}}{{^page}}{{similarity}}{{/page}}</td><td>{{coverage}}</td><td>{{longest}}</td><td>{{group}}</td></tr>
+{{/rows}}</tbody></table>
+{{/has_flagged}})";
+
+const char overview_template[] = R"(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8">
+<meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Similar sources</title>
+<style>
+body { font-family: sans-serif; margin: 1.5em auto; max-width: 70em; color: #222; }
+table { border-collapse: collapse; } th, td { border: 1px solid #ccc; padding: .2em .45em; text-align: left; }
+th { background: #f2f2f2; }
+</style></head>
+<body>
+{{{section}}}</body></html>
+)";
+
 const char file_template[] = R"(<h3>{{name}}</h3>
 <pre>{{#lines}}<span class="n">{{n}} </span>{{#marked}}<mark>{{text}}</mark>{{/marked}}{{^marked}}{{text}}{{/marked}}
 {{/lines}}</pre>{{#cut}}<p class="cut">{{cut}}</p>{{/cut}}
@@ -157,6 +179,58 @@ std::string similarity_csv(const ClassSimilarity &result)
     return out;
 }
 
+std::string similarity_section(const ClassSimilarity &result)
+{
+    data d;
+    std::size_t flagged = 0;
+    data rows{data::type::list};
+    for (std::size_t i = 0; i < result.pairs.size(); ++i) {
+        const SimilarPair &p = result.pairs[i];
+        if (!p.flagged)
+            continue;
+        ++flagged;
+        const bool earlier = result.students[p.b].earlier;
+        data row;
+        row.set("a", result.students[p.a].student);
+        row.set("b", result.students[p.b].student);
+        row.set("earlier", earlier);
+        row.set("similarity", ratio(p.similarity));
+        row.set("coverage", ratio(p.coverage));
+        row.set("longest", earlier ? std::string() : std::to_string(p.longest));
+        row.set("group", p.group >= 0 ? std::to_string(p.group + 1) : std::string());
+        if (earlier)
+            row.set("page", false);
+        else
+            row.set("page", similarity_page_name(result, i));
+        rows.push_back(std::move(row));
+    }
+    data groups{data::type::list};
+    for (std::size_t g = 0; g < result.groups.size(); ++g) {
+        std::string members;
+        for (std::size_t s : result.groups[g])
+            members += (members.empty() ? "" : ", ") + result.students[s].student;
+        data group;
+        group.set("n", std::to_string(g + 1));
+        group.set("members", members);
+        groups.push_back(std::move(group));
+    }
+    d.set("flagged", std::to_string(flagged));
+    d.set("pairs", std::to_string(result.pairs.size()));
+    d.set("has_groups", !result.groups.empty());
+    d.set("group_count", std::to_string(result.groups.size()));
+    d.set("groups", std::move(groups));
+    d.set("has_flagged", flagged > 0);
+    d.set("rows", std::move(rows));
+    return compiled(section_template).render(d);
+}
+
+std::string similarity_overview_page(const ClassSimilarity &result)
+{
+    data d;
+    d.set("section", similarity_section(result));
+    return compiled(overview_template).render(d);
+}
+
 std::string similarity_page_name(const ClassSimilarity &, std::size_t index)
 {
     // Numbered, never named after a student: a student's name is no file name.
@@ -199,6 +273,8 @@ bool write_similarity_outputs(const std::string &results_folder, const ClassSimi
                               const std::vector<StudentSources> &sources, std::string &error)
 {
     if (!write_file(results_folder + "/" + similarity_csv_name, similarity_csv(result), error)
+        || !write_file(results_folder + "/" + similarity_overview_name,
+                       similarity_overview_page(result), error)
         || !write_file(results_folder + "/" + fingerprints_file_name, write_fingerprints(result),
                        error))
         return false;

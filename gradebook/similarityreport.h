@@ -13,12 +13,21 @@
 #include <vector>
 
 inline const char similarity_csv_name[] = "similarity.csv";
+inline const char similarity_overview_name[] = "similarity.html";
 inline const char similarity_pages_folder[] = "similarity";
 
 // One row per pair sharing anything, most similar first: the two students, similarity,
 // coverage, shared fingerprints, the longest shared fragment (tokens and lines of each), whether
 // flagged, the group, the page.
 std::string similarity_csv(const ClassSimilarity &result);
+
+// The flagged pairs and groups as a section of HTML (a heading, the groups, a table linking each
+// pair's page), for similarity.html and for the top of a class report; the links are relative to
+// the results folder.
+std::string similarity_section(const ClassSimilarity &result);
+
+// similarity.html: the section as a page of its own.
+std::string similarity_overview_page(const ClassSimilarity &result);
 
 // The page's file name, relative to the results folder, of flagged pair `index` of result.pairs.
 std::string similarity_page_name(const ClassSimilarity &result, std::size_t index);
@@ -28,6 +37,6 @@ std::string similarity_page_name(const ClassSimilarity &result, std::size_t inde
 std::string similarity_pair_page(const ClassSimilarity &result, std::size_t index,
                                  const std::vector<StudentSources> &sources);
 
-// Writes all three into `results_folder`; false with `error` on the first that fails.
+// Writes all four into `results_folder`; false with `error` on the first that fails.
 bool write_similarity_outputs(const std::string &results_folder, const ClassSimilarity &result,
                               const std::vector<StudentSources> &sources, std::string &error);

@@ -76,6 +76,9 @@ void TestSimilarityReport::hostileTextIsShownAsText()
     QCOMPARE(r.pairs.size(), std::size_t(1));
     QVERIFY(r.pairs[0].flagged);
     const QByteArray page = QByteArray::fromStdString(similarity_pair_page(r, 0, sources));
+    const QByteArray overview = QByteArray::fromStdString(similarity_overview_page(r));
+    QVERIFY(!overview.contains("<script") && !overview.contains("<img"));
+    QVERIFY(overview.contains("Content-Security-Policy\" content=\"default-src 'none'"));
     QVERIFY(page.contains("Content-Security-Policy\" content=\"default-src 'none'"));
     QVERIFY2(page.contains(shown), page.left(2000).constData());
     // No markup of the student's: every tag on the page is the page's own.
@@ -109,6 +112,9 @@ void TestSimilarityReport::outputsReplaceAnEarlierGrading()
     QVERIFY(!QFile::exists(results.filePath("similarity/pair-9.html")));
     QVERIFY(QFile::exists(results.filePath("similarity/pair-1.html")));
     QVERIFY(QFile::exists(results.filePath("similarity.csv")));
+    QFile overview(results.filePath("similarity.html"));
+    QVERIFY(overview.open(QIODevice::ReadOnly));
+    QVERIFY(overview.readAll().contains("<a href=\"similarity/pair-1.html\">1.000</a>"));
     // The fingerprints are kept, the sources are not.
     QFile prints(results.filePath(fingerprints_file_name));
     QVERIFY(prints.open(QIODevice::ReadOnly));
