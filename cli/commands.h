@@ -37,8 +37,11 @@ struct Settings
         std::string config;    // orvimet.toml; the command line overrides it
         double points = 100;
         double memcheck_penalty = 0;
-        std::string worksheet;         // the course website's worksheet to fill
-        std::string compare;           // an earlier results folder
+        std::string worksheet;  // the course website's worksheet to fill
+        std::string compare;    // an earlier results folder
+        std::string similar_to; // an earlier class's results, for the similarity
+        // The handed-out files, from the class file: the similarity leaves them out.
+        std::vector<std::string> similarity_template;
         int shard = 1, shards = 1;     // --shard K/N
         std::string scheduler_shard;   // --shard auto[/N]: K/N from the scheduler's environment
         int build_cpu = 30;            // --build-cpu SECONDS: processor time of one build

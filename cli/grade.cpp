@@ -1,6 +1,7 @@
 // orvimet-cli grade: a class from what its students handed in, to a results folder.
 #include "cli/commands.h"
 #include "cli/scheduler.h"
+#include "cli/similarity.h"
 
 #include "explore/cases.h"
 #include "gradebook/classfile.h"
@@ -205,7 +206,7 @@ int grade_command(const Settings &settings)
     if (!is_readable_file(settings.grading.reference_path))
         throw Failure{"no reference program: " + printable(settings.grading.reference_path)};
     // What the grade sheets need is checked before the class is graded, not after.
-    for (const std::string &path : {grade.worksheet, grade.compare}) {
+    for (const std::string &path : {grade.worksheet, grade.compare, grade.similar_to}) {
         if (!path.empty() && ::access(path.c_str(), R_OK) != 0)
             throw Failure{"cannot read " + printable(path) + ": " + std::strerror(errno)};
     }
@@ -274,6 +275,16 @@ int grade_command(const Settings &settings)
             say("cannot write the grade sheets and pages: " + printable(error));
         else
             sheets_written = true;
+    }
+    // The whole class's sources side by side: a shard sees only its part.
+    if (outcome.complete && outcome.error.empty() && !interrupted() && grade.shards == 1) {
+        std::string error, summary;
+        if (!write_class_similarity(work.results, outcome.students,
+                                    {grade.similarity_template, grade.similar_to, {}}, summary,
+                                    error))
+            say("cannot compare the students' sources: " + printable(error));
+        else
+            std::cout << summary << '\n';
     }
     int wrong = 0, not_graded = 0, other = 0;
     for (const StudentOutcome &s : outcome.students) {
@@ -358,6 +369,7 @@ void apply_class_file(Settings &settings)
     if (!given("memcheck-penalty"))
         grade.memcheck_penalty = file.scoring.memcheck_penalty;
     grade.groups = file.scoring.groups;
+    grade.similarity_template = file.similarity_template;
 }
 
 int merge_command(const Settings &settings)

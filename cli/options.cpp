@@ -97,6 +97,8 @@ const char *const grade_options
       --worksheet FILE     the course website's grading worksheet to fill
       --compare RESULTS    list the students whose points or status changed since
                            an earlier grading
+      --similar-to RESULTS compare the class's sources with an earlier class's
+                           fingerprints too
       --shard K/N          grade only the K-th of N parts of the class
       --shard auto[/N]     the part a Slurm job array task or a Kubernetes
                            Indexed Job's pod is; N: the Job's completions
@@ -365,8 +367,9 @@ void declare(Reader &reader, const CommandShape &shape)
         reader.flag("--force", "force");
     }
     if (shape.grading) {
-        for (const char *name : {"compiler", "flags", "give-up-after", "config", "points",
-                                 "memcheck-penalty", "worksheet", "compare", "shard", "build-cpu"})
+        for (const char *name :
+             {"compiler", "flags", "give-up-after", "config", "points", "memcheck-penalty",
+              "worksheet", "compare", "shard", "build-cpu", "similar-to"})
             reader.value(std::string("--") + name, name);
         reader.flag("--no-cache", "no-cache");
         reader.flag("--memcheck", "memcheck");
@@ -482,6 +485,7 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     }
     grade.worksheet = reader.text("worksheet");
     grade.compare = reader.text("compare");
+    grade.similar_to = reader.text("similar-to");
     if (reader.given("shard") && asks_scheduler(reader.text("shard"))) {
         grade.scheduler_shard = reader.text("shard");
     } else if (reader.given("shard")) {

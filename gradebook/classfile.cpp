@@ -125,7 +125,7 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
     Reader r(source, error);
     r.only(root, "",
            {"exercise", "points", "memcheck", "memcheck_penalty", "give_up_after", "jobs",
-            "worksheet", "build", "limits", "cases", "groups"});
+            "worksheet", "build", "limits", "cases", "groups", "similarity"});
     if (const toml::node *node = root.get("exercise")) {
         std::string name;
         r.text(root, "exercise", name);
@@ -145,6 +145,20 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
     s.jobs = static_cast<int>(r.number(root, "jobs", s.jobs, 0, 1024, true));
     r.text(root, "worksheet", s.worksheet);
 
+    if (const toml::table *similarity = r.table_of(root, "similarity")) {
+        r.only(*similarity, " in [similarity]", {"template"});
+        if (const toml::node *node = similarity->get("template")) {
+            const toml::array *files = node->as_array();
+            if (!files)
+                r.fail(*node, "template must be a list of file names");
+            for (std::size_t i = 0; files && i < files->size(); ++i) {
+                if (const auto value = (*files)[i].value<std::string>())
+                    s.similarity_template.push_back(*value);
+                else
+                    r.fail((*files)[i], "template must be a list of file names");
+            }
+        }
+    }
     if (const toml::table *build = r.table_of(root, "build")) {
         r.only(*build, " in [build]", {"compiler", "flags"});
         r.text(*build, "compiler", s.compiler);
@@ -261,6 +275,10 @@ bool read_class_file(const std::string &path, ClassFile &settings, std::string &
         settings.cases = "file:" + folder + settings.cases.substr(5);
     if (!settings.worksheet.empty() && settings.worksheet[0] != '/')
         settings.worksheet = folder + settings.worksheet;
+    for (std::string &file : settings.similarity_template) {
+        if (!file.empty() && file[0] != '/')
+            file = folder + file;
+    }
     return true;
 }
 
@@ -288,6 +306,10 @@ jobs = 0
 
 # A grading worksheet downloaded from the course website, to be filled with the grades.
 # worksheet = "Grades-DS-queue.csv"
+
+# The files handed out to every student (the similarity of the class leaves them out).
+# [similarity]
+# template = ["handout/stack.h", "handout/main.cpp"]
 
 [build]
 compiler = "g++"

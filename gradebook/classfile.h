@@ -33,6 +33,7 @@ struct ClassFile
     int jobs = 0;          // 0: one per core
     std::string worksheet; // a grading worksheet downloaded from the course website to fill
     ScoringRule scoring;   // points, memcheck_penalty, groups
+    std::vector<std::string> similarity_template; // [similarity] template: the handed-out files
 };
 
 // Reads the class file at `path`. False with `error` set, naming the file and the line, for a

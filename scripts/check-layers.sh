@@ -6,7 +6,7 @@ root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 
 # Layer of each library folder; a folder may include only folders of a lower layer.
 declare -A layer=(
-    [sandbox]=0
+    [sandbox]=0 [similarity]=0
     [judge]=1 [intake]=1
     [explore]=2 [building]=2
     [grading]=3

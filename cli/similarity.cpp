@@ -1,0 +1,27 @@
+#include "cli/similarity.h"
+
+#include "gradebook/similarityreport.h"
+
+bool write_class_similarity(const std::string &results_folder,
+                            const std::vector<StudentOutcome> &students,
+                            const SimilarityRequest &request, std::string &summary,
+                            std::string &error)
+{
+    const ClassSimilarityOutcome outcome = class_similarity(students, request);
+    if (!outcome.error.empty()) {
+        error = outcome.error;
+        return false;
+    }
+    if (!write_similarity_outputs(results_folder, outcome.result, outcome.sources, error))
+        return false;
+    std::size_t flagged = 0, earlier = 0;
+    for (const SimilarPair &p : outcome.result.pairs) {
+        flagged += p.flagged;
+        earlier += p.flagged && outcome.result.students[p.b].earlier;
+    }
+    summary = "similarity: " + std::to_string(flagged) + " flagged pairs ("
+              + std::to_string(earlier) + " with an earlier class) in "
+              + std::to_string(outcome.result.groups.size())
+              + " groups: " + similarity_overview_name + ", " + similarity_csv_name;
+    return true;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+// grade's similarity of the class: compared (grading/classsimilarity.h) and written for the
+// teacher (gradebook/similarityreport.h).
+
+#include "grading/classsimilarity.h"
+
+#include <string>
+#include <vector>
+
+// The similarity of a graded class, compared and written into `results_folder`; `summary` is one
+// line for the teacher. False with `error` when a template or the earlier fingerprints could not
+// be read, or an output written.
+bool write_class_similarity(const std::string &results_folder,
+                            const std::vector<StudentOutcome> &students,
+                            const SimilarityRequest &request, std::string &summary,
+                            std::string &error);

@@ -1,0 +1,298 @@
+#include "gradebook/similarityreport.h"
+
+#include "gradebook/gradebook.h"
+#include "gradebook/sheets.h"
+#include "judge/utf8.h"
+
+#include <kainjow/mustache.hpp>
+
+#include <QDir>
+
+#include <cstdio>
+#include <map>
+
+using kainjow::mustache::data;
+using kainjow::mustache::mustache;
+
+namespace {
+
+// Of a hostile source, this much is shown: a solution of the lab is a few hundred lines.
+constexpr std::size_t shown_lines = 5000;
+constexpr std::size_t shown_line_bytes = 1000;
+
+const char page_template[] = R"(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8">
+<meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Similar: {{a}} and {{b}}</title>
+<style>
+body { font-family: sans-serif; margin: 1em; color: #222; }
+table { border-collapse: collapse; } th, td { border: 1px solid #ccc; padding: .2em .45em; text-align: left; vertical-align: top; }
+table.sides { width: 100%; table-layout: fixed; }
+pre { margin: 0; font-family: monospace; white-space: pre-wrap; word-break: break-all; }
+h3 { font-size: 1em; margin: .8em 0 .2em; }
+mark { background: #ffd54d; } .n { color: #888; user-select: none; } .cut { color: #666; font-size: .85em; }
+</style></head>
+<body>
+<h1>Similar: {{a}} and {{b}}</h1>
+<p>Similarity <b>{{similarity}}</b> · the larger coverage {{coverage}} · {{shared}} shared fingerprints · longest shared fragment {{longest}} tokens{{#group}} · group {{group}}{{/group}}.
+Marked lines hold a shared fragment; the template handed out and code most of the class writes alike are never marked.</p>
+<table><thead><tr><th>#</th><th>Tokens</th><th>{{a}}</th><th>{{b}}</th></tr></thead><tbody>
+{{#fragments}}<tr><td>{{n}}</td><td>{{tokens}}</td><td>{{a_where}}</td><td>{{b_where}}</td></tr>
+{{/fragments}}</tbody></table>
+<table class="sides"><thead><tr><th>{{a}}</th><th>{{b}}</th></tr></thead><tbody><tr><td>
+{{{a_files}}}</td><td>
+{{{b_files}}}</td></tr></tbody></table>
+</body></html>
+)";
+
+const char section_template[] = R"(<h2>Similar sources</h2>
+<p>{{flagged}} flagged pairs of {{pairs}} that share anything{{#has_groups}}, in {{group_count}} groups{{/has_groups}}. The template handed out and code most of the class writes alike never count.</p>
+{{#groups}}<p>Group {{n}}: {{members}}</p>
+{{/groups}}{{#has_flagged}}<table id="similar"><thead><tr><th>Student</th><th>Other student</th><th>Similarity</th><th>Larger coverage</th><th>Longest shared tokens</th><th>Group</th></tr></thead><tbody>
+{{#rows}}<tr><td>{{a}}</td><td>{{b}}{{#earlier}} (earlier class){{/earlier}}</td><td>{{#page}}<a href="{{page}}">{{similarity}}</a>{{/page}}{{^page}}{{similarity}}{{/page}}</td><td>{{coverage}}</td><td>{{longest}}</td><td>{{group}}</td></tr>
+{{/rows}}</tbody></table>
+{{/has_flagged}})";
+
+const char overview_template[] = R"(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8">
+<meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Similar sources</title>
+<style>
+body { font-family: sans-serif; margin: 1.5em auto; max-width: 70em; color: #222; }
+table { border-collapse: collapse; } th, td { border: 1px solid #ccc; padding: .2em .45em; text-align: left; }
+th { background: #f2f2f2; }
+</style></head>
+<body>
+{{{section}}}</body></html>
+)";
+
+const char file_template[] = R"(<h3>{{name}}</h3>
+<pre>{{#lines}}<span class="n">{{n}} </span>{{#marked}}<mark>{{text}}</mark>{{/marked}}{{^marked}}{{text}}{{/marked}}
+{{/lines}}</pre>{{#cut}}<p class="cut">{{cut}}</p>{{/cut}}
+)";
+
+mustache &compiled(const char *text)
+{
+    thread_local std::map<const char *, mustache> cache;
+    auto found = cache.find(text);
+    if (found == cache.end())
+        found = cache.emplace(text, mustache(text)).first;
+    return found->second;
+}
+
+std::string ratio(double x)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%.3f", x);
+    return text;
+}
+
+// A student's text as the page shows it: no NUL (a browser may drop the rest), long lines cut.
+std::string shown(std::string line)
+{
+    if (line.size() > shown_line_bytes) {
+        std::size_t cut = shown_line_bytes;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a UTF-8 character
+        line = line.substr(0, cut) + " … (" + std::to_string(line.size()) + " bytes)";
+    }
+    std::string out;
+    for (char c : line)
+        out += c == '\0' ? std::string("\xEF\xBF\xBD") : std::string(1, c);
+    return out;
+}
+
+// Each file of one side with the lines of its fragments marked.
+std::string side(const StudentSources &sources, const std::vector<Fragment> &fragments, bool first)
+{
+    std::string out;
+    for (std::size_t f = 0; f < sources.files.size(); ++f) {
+        const std::string &text = sources.files[f].text;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> marked;
+        for (const Fragment &g : fragments) {
+            if ((first ? g.a_file : g.b_file) == f)
+                marked.emplace_back(first ? g.a_first_line : g.b_first_line,
+                                    first ? g.a_last_line : g.b_last_line);
+        }
+        data lines{data::type::list};
+        std::size_t at = 0, n = 0;
+        while (at < text.size() && n < shown_lines) {
+            std::size_t end = text.find('\n', at);
+            if (end == std::string::npos)
+                end = text.size();
+            ++n;
+            bool mark = false;
+            for (const auto &[low, high] : marked)
+                mark = mark || (n >= low && n <= high);
+            data line;
+            line.set("n", std::to_string(n));
+            line.set("text", shown(text.substr(at, end - at)));
+            line.set("marked", mark);
+            lines.push_back(std::move(line));
+            at = end + 1;
+        }
+        data d;
+        d.set("name", sources.files[f].name);
+        d.set("lines", std::move(lines));
+        if (at < text.size())
+            d.set("cut", "… the rest, " + std::to_string(text.size() - at) + " bytes, not shown");
+        out += compiled(file_template).render(d);
+    }
+    return out;
+}
+
+std::string where(const StudentPrints &s, std::uint32_t file, std::uint32_t first,
+                  std::uint32_t last)
+{
+    const std::string name = file < s.file_names.size() ? s.file_names[file] : std::string();
+    return name + " lines " + std::to_string(first) + "–" + std::to_string(last);
+}
+
+} // namespace
+
+std::string similarity_csv(const ClassSimilarity &result)
+{
+    std::string out = utf8_bom;
+    out += csv_row({"Student", "Other student", "Similarity", "Larger coverage",
+                    "Shared fingerprints", "Longest shared tokens", "Lines (student)",
+                    "Lines (other)", "Flagged", "Group", "Other is of an earlier class", "Page"});
+    for (std::size_t i = 0; i < result.pairs.size(); ++i) {
+        const SimilarPair &p = result.pairs[i];
+        const StudentPrints &a = result.students[p.a], &b = result.students[p.b];
+        std::string lines_a, lines_b;
+        for (const Fragment &f : p.fragments) {
+            if (f.tokens() != p.longest)
+                continue;
+            lines_a = where(a, f.a_file, f.a_first_line, f.a_last_line);
+            lines_b = where(b, f.b_file, f.b_first_line, f.b_last_line);
+            break;
+        }
+        out += csv_row(
+            {spreadsheet_text(a.student), spreadsheet_text(b.student), ratio(p.similarity),
+             ratio(p.coverage), std::to_string(p.shared), std::to_string(p.longest),
+             spreadsheet_text(lines_a), spreadsheet_text(lines_b), p.flagged ? "yes" : "no",
+             p.group >= 0 ? std::to_string(p.group + 1) : std::string(), b.earlier ? "yes" : "no",
+             p.flagged && !b.earlier ? similarity_page_name(result, i) : std::string()});
+    }
+    return out;
+}
+
+std::string similarity_section(const ClassSimilarity &result)
+{
+    data d;
+    std::size_t flagged = 0;
+    data rows{data::type::list};
+    for (std::size_t i = 0; i < result.pairs.size(); ++i) {
+        const SimilarPair &p = result.pairs[i];
+        if (!p.flagged)
+            continue;
+        ++flagged;
+        const bool earlier = result.students[p.b].earlier;
+        data row;
+        row.set("a", result.students[p.a].student);
+        row.set("b", result.students[p.b].student);
+        row.set("earlier", earlier);
+        row.set("similarity", ratio(p.similarity));
+        row.set("coverage", ratio(p.coverage));
+        row.set("longest", earlier ? std::string() : std::to_string(p.longest));
+        row.set("group", p.group >= 0 ? std::to_string(p.group + 1) : std::string());
+        if (earlier)
+            row.set("page", false);
+        else
+            row.set("page", similarity_page_name(result, i));
+        rows.push_back(std::move(row));
+    }
+    data groups{data::type::list};
+    for (std::size_t g = 0; g < result.groups.size(); ++g) {
+        std::string members;
+        for (std::size_t s : result.groups[g])
+            members += (members.empty() ? "" : ", ") + result.students[s].student;
+        data group;
+        group.set("n", std::to_string(g + 1));
+        group.set("members", members);
+        groups.push_back(std::move(group));
+    }
+    d.set("flagged", std::to_string(flagged));
+    d.set("pairs", std::to_string(result.pairs.size()));
+    d.set("has_groups", !result.groups.empty());
+    d.set("group_count", std::to_string(result.groups.size()));
+    d.set("groups", std::move(groups));
+    d.set("has_flagged", flagged > 0);
+    d.set("rows", std::move(rows));
+    return compiled(section_template).render(d);
+}
+
+std::string similarity_overview_page(const ClassSimilarity &result)
+{
+    data d;
+    d.set("section", similarity_section(result));
+    return compiled(overview_template).render(d);
+}
+
+std::string similarity_page_name(const ClassSimilarity &, std::size_t index)
+{
+    // Numbered, never named after a student: a student's name is no file name.
+    return std::string(similarity_pages_folder) + "/pair-" + std::to_string(index + 1) + ".html";
+}
+
+std::string similarity_pair_page(const ClassSimilarity &result, std::size_t index,
+                                 const std::vector<StudentSources> &sources)
+{
+    const SimilarPair &p = result.pairs.at(index);
+    const StudentPrints &a = result.students.at(p.a), &b = result.students.at(p.b);
+    data d;
+    d.set("a", a.student);
+    d.set("b", b.student);
+    d.set("similarity", ratio(p.similarity));
+    d.set("coverage", ratio(p.coverage));
+    d.set("shared", std::to_string(p.shared));
+    d.set("longest", std::to_string(p.longest));
+    if (p.group >= 0)
+        d.set("group", std::to_string(p.group + 1));
+    else
+        d.set("group", false);
+    data fragments{data::type::list};
+    for (std::size_t i = 0; i < p.fragments.size(); ++i) {
+        const Fragment &f = p.fragments[i];
+        data row;
+        row.set("n", std::to_string(i + 1));
+        row.set("tokens", std::to_string(f.tokens()));
+        row.set("a_where", where(a, f.a_file, f.a_first_line, f.a_last_line));
+        row.set("b_where", where(b, f.b_file, f.b_first_line, f.b_last_line));
+        fragments.push_back(std::move(row));
+    }
+    d.set("fragments", std::move(fragments));
+    d.set("a_files", side(sources.at(p.a), p.fragments, true));
+    d.set("b_files", p.b < sources.size() ? side(sources.at(p.b), p.fragments, false) : "");
+    return compiled(page_template).render(d);
+}
+
+bool write_similarity_outputs(const std::string &results_folder, const ClassSimilarity &result,
+                              const std::vector<StudentSources> &sources, std::string &error)
+{
+    if (!write_file(results_folder + "/" + similarity_csv_name, similarity_csv(result), error)
+        || !write_file(results_folder + "/" + similarity_overview_name,
+                       similarity_overview_page(result), error)
+        || !write_file(results_folder + "/" + fingerprints_file_name, write_fingerprints(result),
+                       error))
+        return false;
+    const QString pages = from_utf8(results_folder + "/" + similarity_pages_folder);
+    // Pages of an earlier grading into the same folder would name pairs that are no more.
+    QDir(pages).removeRecursively();
+    bool made = false;
+    for (std::size_t i = 0; i < result.pairs.size(); ++i) {
+        const SimilarPair &p = result.pairs[i];
+        if (!p.flagged || result.students[p.b].earlier)
+            continue;
+        if (!made && !(made = QDir().mkpath(pages))) {
+            error = "cannot create " + results_folder + "/" + similarity_pages_folder;
+            return false;
+        }
+        if (!write_file(results_folder + "/" + similarity_page_name(result, i),
+                        similarity_pair_page(result, i, sources), error))
+            return false;
+    }
+    return true;
+}

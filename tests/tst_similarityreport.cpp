@@ -1,0 +1,212 @@
+// The teacher's similarity outputs: hostile names and sources are shown as text on the pair
+// pages, under the report's content security policy; similarity.csv does not let a spreadsheet
+// run a name; the pages of an earlier grading do not outlive it. And the grading's side: the
+// students' files read bounded, the template read from the teacher's files, an earlier class's
+// fingerprints refused when they are not.
+#include "gradebook/similarityreport.h"
+#include "grading/classsimilarity.h"
+#include "similarityclass.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A planted copy of student 1 under `name`, whose stack.cpp ends with `tail`.
+std::vector<StudentSources> pair_of(const std::string &name, const std::string &tail)
+{
+    StackPlan p;
+    std::vector<StudentSources> out = {stack_solution("s1", p), stack_solution(name, p)};
+    out[1].files[1].text += tail;
+    out[1].files[1].name = name + ".cpp";
+    return out;
+}
+
+StackPlan plan_of(unsigned seed)
+{
+    StackPlan p;
+    p.choices = p.names = p.order = p.style = seed;
+    return p;
+}
+
+} // namespace
+
+class TestSimilarityReport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hostileTextIsShownAsText_data();
+    void hostileTextIsShownAsText();
+    void csvKeepsNamesAsText();
+    void outputsReplaceAnEarlierGrading();
+    void gradedClassIsReadBounded_data();
+    void gradedClassIsReadBounded();
+};
+
+void TestSimilarityReport::hostileTextIsShownAsText_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<QByteArray>("shown"); // what the page must hold, escaped
+    QTest::newRow("markup in a name") << QByteArray("<img src=x onerror=alert(1)>") << QByteArray()
+                                      << QByteArray("&lt;img src=x onerror=alert(1)&gt;");
+    QTest::newRow("a script in a comment")
+        << QByteArray("bob") << QByteArray("// </pre><script>alert(1)</script>\n")
+        << QByteArray("&lt;/pre&gt;&lt;script&gt;alert(1)&lt;/script&gt;");
+    QTest::newRow("quotes and ampersands")
+        << QByteArray("a\"b'c&d") << QByteArray() << QByteArray("a&quot;b&apos;c&amp;d");
+    QTest::newRow("a NUL byte and binary")
+        << QByteArray("nul") << QByteArray("int x;\0\x01\xff\n", 11)
+        << QByteArray("int x;\xEF\xBF\xBD");
+    QTest::newRow("a line of a megabyte")
+        << QByteArray("long") << ("// " + QByteArray(1 << 20, '<') + "\n")
+        << QByteArray("&lt;&lt;&lt; … (1048579 bytes)");
+}
+
+void TestSimilarityReport::hostileTextIsShownAsText()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, tail);
+    QFETCH(QByteArray, shown);
+    const auto sources = pair_of(name.toStdString(), tail.toStdString());
+    const ClassSimilarity r = compare_class(sources, stack_template());
+    QCOMPARE(r.pairs.size(), std::size_t(1));
+    QVERIFY(r.pairs[0].flagged);
+    const QByteArray page = QByteArray::fromStdString(similarity_pair_page(r, 0, sources));
+    const QByteArray overview = QByteArray::fromStdString(similarity_overview_page(r));
+    QVERIFY(!overview.contains("<script") && !overview.contains("<img"));
+    QVERIFY(overview.contains("Content-Security-Policy\" content=\"default-src 'none'"));
+    QVERIFY(page.contains("Content-Security-Policy\" content=\"default-src 'none'"));
+    QVERIFY2(page.contains(shown), page.left(2000).constData());
+    // No markup of the student's: every tag on the page is the page's own.
+    QVERIFY(!page.contains("<script"));
+    QVERIFY(!page.contains("<img"));
+    QVERIFY(page.size() < 2 * (1 << 20) / 1000 * 1000 + 200000);
+    QVERIFY(page.contains("<mark>"));
+}
+
+void TestSimilarityReport::csvKeepsNamesAsText()
+{
+    const auto sources = pair_of("=HYPERLINK(\"http://x\")", "");
+    const std::string csv = similarity_csv(compare_class(sources, stack_template()));
+    QVERIFY(csv.find("\"'=HYPERLINK(\"\"http://x\"\")\"") != std::string::npos);
+    QVERIFY(csv.find("\"yes\"") != std::string::npos);
+    QVERIFY(csv.find("similarity/pair-1.html") != std::string::npos);
+}
+
+void TestSimilarityReport::outputsReplaceAnEarlierGrading()
+{
+    QTemporaryDir results;
+    const std::string folder = results.path().toStdString();
+    QVERIFY(QDir().mkpath(results.filePath("similarity")));
+    QFile stale(results.filePath("similarity/pair-9.html"));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    const auto sources = pair_of("copy", "");
+    const ClassSimilarity r = compare_class(sources, stack_template());
+    std::string error;
+    QVERIFY2(write_similarity_outputs(folder, r, sources, error), error.c_str());
+    QVERIFY(!QFile::exists(results.filePath("similarity/pair-9.html")));
+    QVERIFY(QFile::exists(results.filePath("similarity/pair-1.html")));
+    QVERIFY(QFile::exists(results.filePath("similarity.csv")));
+    QFile overview(results.filePath("similarity.html"));
+    QVERIFY(overview.open(QIODevice::ReadOnly));
+    QVERIFY(overview.readAll().contains("<a href=\"similarity/pair-1.html\">1.000</a>"));
+    // The fingerprints are kept, the sources are not.
+    QFile prints(results.filePath(fingerprints_file_name));
+    QVERIFY(prints.open(QIODevice::ReadOnly));
+    const QByteArray kept = prints.readAll();
+    QVERIFY(!kept.contains("Stack::"));
+    std::vector<StudentPrints> earlier;
+    QVERIFY(read_fingerprints(kept.toStdString(), SimilaritySettings(), earlier, error));
+    QCOMPARE(earlier.size(), std::size_t(2));
+}
+
+void TestSimilarityReport::gradedClassIsReadBounded_data()
+{
+    QTest::addColumn<QString>("case_");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("a copy and a source of 100 MB") << "huge" << QString();
+    QTest::newRow("the template left out") << "template" << QString();
+    QTest::newRow("a template file that is missing") << "no template"
+                                                     << "cannot read the template";
+    QTest::newRow("an earlier class's fingerprints that are none") << "bad earlier"
+                                                                   << "not a file of fingerprints";
+}
+
+void TestSimilarityReport::gradedClassIsReadBounded()
+{
+    QFETCH(QString, case_);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    auto put = [](const std::string &path, const std::string &text) {
+        QDir().mkpath(QFileInfo(QString::fromStdString(path)).path());
+        QFile f(QString::fromStdString(path));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text.data(), qint64(text.size()));
+    };
+    // Two students handing in the same solution, a third another one, one nothing.
+    std::vector<StudentOutcome> students(4);
+    const char *names[] = {"ann", "ben", "cat", "dan"};
+    for (int i = 0; i < 4; ++i) {
+        Submission &s = students[std::size_t(i)].submission;
+        s.folder = names[i];
+        s.path = root + "/" + names[i];
+        if (i == 3)
+            continue;
+        s.kind = SubmissionKind::Sources;
+        const StudentSources code = stack_solution(names[i], plan_of(i == 1 ? 1 : unsigned(i + 1)));
+        for (const SourceFile &f : code.files) {
+            put(s.path + "/" + f.name, f.text);
+            (f.name.size() > 2 && f.name.substr(f.name.size() - 2) == ".h" ? s.headers : s.sources)
+                .push_back(s.path + "/" + f.name);
+        }
+    }
+    SimilarityRequest request;
+    if (case_ == "huge") {
+        put(root + "/cat/huge.cpp", std::string(100 << 20, 'x'));
+        students[2].submission.sources.push_back(root + "/cat/huge.cpp");
+    }
+    if (case_ == "template" || case_ == "no template") {
+        for (const SourceFile &t : stack_template()) {
+            put(root + "/handout/" + t.name, t.text);
+            request.template_files.push_back(root + "/handout/" + t.name);
+        }
+        if (case_ == "no template")
+            request.template_files.push_back(root + "/handout/missing.cpp");
+    }
+    if (case_ == "bad earlier") {
+        put(root + "/old/" + fingerprints_file_name, "<html>");
+        request.earlier_results = root + "/old";
+    }
+    const ClassSimilarityOutcome out = class_similarity(students, request);
+    QVERIFY2(QString::fromStdString(out.error).contains(error), out.error.c_str());
+    if (!error.isEmpty())
+        return;
+    QCOMPARE(out.sources.size(), std::size_t(3));
+    QCOMPARE(out.sources[0].files.front().name, std::string("main.cpp"));
+    std::size_t bytes = 0;
+    for (const SourceFile &f : out.sources[2].files)
+        bytes += f.text.size();
+    QVERIFY(bytes <= 4 * similarity_file_bytes);
+    const ClassSimilarity &r = out.result;
+    QVERIFY(!r.pairs.empty());
+    QCOMPARE(r.students[r.pairs[0].a].student + r.students[r.pairs[0].b].student,
+             std::string("annben"));
+    QVERIFY(r.pairs[0].flagged);
+    // Without the template, the two share the whole handed-out driver with the third as well.
+    std::uint32_t cat_longest = 0;
+    for (const SimilarPair &p : r.pairs) {
+        if (p.a == 2 || p.b == 2)
+            cat_longest = std::max(cat_longest, p.longest);
+    }
+    QVERIFY2((cat_longest >= 200) == (case_ != "template"),
+             qPrintable(QString::number(cat_longest)));
+}
+
+QTEST_GUILESS_MAIN(TestSimilarityReport)
+#include "tst_similarityreport.moc"
