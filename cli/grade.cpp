@@ -310,20 +310,10 @@ void apply_class_file(Settings &settings)
                           + printable(grade.config)};
         settings.grading.exercise = *file.exercise;
     }
-    Limits &limits = settings.grading.limits;
-    if (!given("timeout"))
-        limits.wall
-            = std::chrono::milliseconds(std::max(1LL, std::llround(file.wall_seconds * 1000)));
-    if (!given("cpu"))
-        limits.cpu_seconds = static_cast<int>(std::lround(file.cpu_seconds));
-    if (!given("memory"))
-        limits.memory_bytes = file.memory_bytes;
-    if (!given("file-size"))
-        limits.file_bytes = file.file_bytes;
-    if (!given("output"))
-        limits.output_bytes = static_cast<std::size_t>(file.output_bytes);
-    if (!given("processes"))
-        limits.processes = file.processes;
+    for (const LimitRule &rule : limit_rules()) {
+        if (!given(rule.option))
+            copy_limit(rule, file.limits, settings.grading.limits);
+    }
     if (!given("cases"))
         settings.cases = file.cases == "ten"                 ? std::string()
                          : file.cases.rfind("file:", 0) == 0 ? file.cases.substr(5)
