@@ -3,7 +3,7 @@
 // Regrading that can be reviewed: the students whose points or status changed between two
 // gradings of the same class.
 
-#include "gradebook/results.h"
+#include "results/resultsjson.h"
 #include "gradebook/scoring.h"
 
 #include <optional>

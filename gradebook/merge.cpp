@@ -1,8 +1,8 @@
 #include "gradebook/merge.h"
 
 #include "gradebook/gradebook.h"
-#include "gradebook/results.h"
 #include "judge/utf8.h"
+#include "results/resultsjson.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,6 +31,26 @@ std::string shown(const QJsonValue &value)
         .toStdString();
 }
 
+// The first member in which `b` differs from `a`, named by its path ("cases.seed is 7, not 42"),
+// so that the teacher sees which setting of a part was another; empty when they are equal.
+std::string first_difference(const std::string &path, const QJsonValue &a, const QJsonValue &b)
+{
+    if (a == b)
+        return {};
+    if (a.isObject() && b.isObject()) {
+        const QJsonObject x = a.toObject(), y = b.toObject();
+        QStringList keys = x.keys() + y.keys();
+        keys.removeDuplicates();
+        for (const QString &key : keys) {
+            const std::string inner
+                = first_difference(path + "." + to_utf8(key), x.value(key), y.value(key));
+            if (!inner.empty())
+                return inner;
+        }
+    }
+    return "\"" + path + "\" is " + shown(b) + ", not " + shown(a);
+}
+
 } // namespace
 
 bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged,
@@ -52,11 +72,10 @@ bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged
         const QJsonObject &shard = shards[k];
         const std::string which = "part " + std::to_string(k + 1);
         for (const char *key : same_everywhere) {
-            const QJsonValue a = first.value(QLatin1String(key)),
-                             b = shard.value(QLatin1String(key));
-            if (a != b) {
-                error = which + " was graded differently from part 1: \"" + key + "\" is "
-                        + shown(b) + ", not " + shown(a);
+            const std::string difference = first_difference(key, first.value(QLatin1String(key)),
+                                                            shard.value(QLatin1String(key)));
+            if (!difference.empty()) {
+                error = which + " was graded differently from part 1: " + difference;
                 return false;
             }
         }
@@ -66,8 +85,8 @@ bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged
         }
         const QJsonValue place = shard.value(QLatin1String("shard"));
         if (place.isObject()) {
-            const int index = place.toObject().value(QLatin1String("index")).toInt();
-            const int of = place.toObject().value(QLatin1String("count")).toInt();
+            const int index = place.toObject().value(QLatin1String("part")).toInt();
+            const int of = place.toObject().value(QLatin1String("of")).toInt();
             if ((count >= 0 && of != count) || index < 1 || index > of
                 || !indices.insert(index).second) {
                 error = which + " is shard " + std::to_string(index) + "/" + std::to_string(of)
@@ -112,7 +131,11 @@ bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged
         ordered.append(student);
 
     merged = first;
-    merged.remove(QStringLiteral("shard"));
+    // The parts together are the whole class, as one run would say.
+    if (count >= 0)
+        merged.insert(QStringLiteral("shard"), QJsonObject{{"part", 1}, {"of", 1}});
+    else
+        merged.remove(QStringLiteral("shard"));
     merged.insert(QStringLiteral("date"), date);
     merged.insert(QStringLiteral("from_course_website"), from_course_website);
     merged.insert(QStringLiteral("totals"), totals);

@@ -6,7 +6,7 @@
 // each page carries a content security policy that lets no script run but the report's own.
 
 #include "gradebook/compare.h"
-#include "gradebook/results.h"
+#include "results/resultsjson.h"
 #include "gradebook/scoring.h"
 
 #include <optional>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <vector>
 
 #include <dirent.h>
@@ -144,4 +145,21 @@ void close_descriptors_from(int first)
     const auto last = static_cast<unsigned>(std::min<rlim_t>(most, 65536));
     for (unsigned fd = from; fd < last; ++fd)
         ::close(static_cast<int>(fd));
+}
+
+bool replace_file(const std::string &path, const char *data, std::size_t size, std::string &error)
+{
+    const std::string temporary = path + ".new";
+    const int fd
+        = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool good = fd >= 0 && write_all(fd, data, size);
+    // Closed by hand, not by a Descriptor: a file whose closing failed may not hold its bytes.
+    if (fd >= 0 && ::close(fd) != 0)
+        good = false;
+    if (!good || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }

@@ -49,6 +49,12 @@ inline bool grader_error(int error)
 bool write_all(int fd, const char *data, std::size_t size);
 bool read_all(int fd, char *data, std::size_t size);
 
+// Puts `size` bytes of `data` in the place of the file at `path` in one step, through a new file
+// beside it renamed into place: a reader sees the old file or the new one, never a part, and a
+// link planted under the new file's name is not followed. False, with `error` ("cannot write
+// PATH: why"), when it cannot; the new file is then gone.
+bool replace_file(const std::string &path, const char *data, std::size_t size, std::string &error);
+
 // An absolute path cleaned of ".", ".." and doubled slashes on its bytes alone, without asking
 // the file system (a name that is not UTF-8 survives; links are not resolved).
 std::string lexically_normal(const std::string &path);

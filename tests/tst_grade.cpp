@@ -9,6 +9,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <set>
+
 namespace {
 
 quint32 crc32(const QByteArray &data)
@@ -108,6 +110,33 @@ QJsonObject student_named(const QJsonObject &results, const QString &name)
     return {};
 }
 
+QJsonObject json_file(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+QJsonObject without_times(QJsonObject results)
+{
+    results.remove(QStringLiteral("date"));
+    QJsonArray students = results.value(QStringLiteral("students")).toArray();
+    for (QJsonValueRef student : students) {
+        QJsonObject s = student.toObject();
+        QJsonArray cases = s.value(QStringLiteral("cases")).toArray();
+        for (QJsonValueRef c : cases) {
+            QJsonObject o = c.toObject();
+            o.remove(QStringLiteral("seconds"));
+            c = o;
+        }
+        s.insert(QStringLiteral("cases"), cases);
+        student = s;
+    }
+    results.insert(QStringLiteral("students"), students);
+    return results;
+}
+
 } // namespace
 
 class TestGrade : public QObject
@@ -120,6 +149,8 @@ private slots:
     void courseArchive();
     void exactCopies();
     void plainFolderByTheCommand();
+    void answerLongerThanARecordKeeps();
+    void shardsGradedApartMergeIntoOneRun();
 
 private:
     Workbench bench;
@@ -315,6 +346,53 @@ void TestGrade::plainFolderByTheCommand()
     settings.grade.force = true;
     CoutCapture quiet;
     QCOMPARE(grade_command(settings), some_wrong);
+}
+
+void TestGrade::answerLongerThanARecordKeeps()
+{
+    QDir().mkpath(bench.path(QStringLiteral("long/张三")));
+    QVERIFY(QFile::copy(QStringLiteral(ORVIMET_LONG_ANSWER),
+                        bench.path(QStringLiteral("long/张三/queue"))));
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.positional = {bench.path(QStringLiteral("long")).toStdString()};
+    settings.grade.out = bench.path(QStringLiteral("long-out")).toStdString();
+    {
+        CoutCapture quiet;
+        QCOMPARE(grade_command(settings), some_wrong);
+    }
+    const QJsonObject record
+        = student_named(json_file(bench.path("long-out/results.json")), QStringLiteral("张三"));
+    const QJsonObject first = record.value("cases").toArray().first().toObject();
+    QCOMPARE(first.value("student_bytes").toInt(), 100001);
+    QCOMPARE(first.value("student").toString().size(), 4096);
+}
+
+void TestGrade::shardsGradedApartMergeIntoOneRun()
+{
+    const QStringList names = {"甲", "乙", "丙", "丁", "戊"};
+    std::set<int> shards;
+    for (const QString &name : names) {
+        QDir().mkpath(bench.path("shards/" + name));
+        QVERIFY(QFile::copy(QStringLiteral(ORVIMET_EXAMPLES_DIR "/queue.exe"),
+                            bench.path("shards/" + name + "/queue")));
+        shards.insert(shard_of(name.toStdString(), 2));
+    }
+    QCOMPARE(shards.size(), std::size_t(2)); // both parts hold somebody
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.positional = {bench.path(QStringLiteral("shards")).toStdString()};
+    CoutCapture quiet;
+    for (const int part : {0, 1, 2}) {
+        settings.grade.out = bench.path("part" + QString::number(part)).toStdString();
+        settings.grade.shard = std::max(part, 1);
+        settings.grade.shards = part == 0 ? 1 : 2;
+        QCOMPARE(grade_command(settings), all_correct);
+    }
+    settings.merge_inputs = {bench.path("part1").toStdString(), bench.path("part2").toStdString()};
+    settings.grade.out = bench.path(QStringLiteral("merged")).toStdString();
+    QCOMPARE(merge_command(settings), all_correct);
+    // One run and the merged parts differ only in their dates and the times of the runs.
+    QCOMPARE(without_times(json_file(bench.path("merged/results.json"))),
+             without_times(json_file(bench.path("part0/results.json"))));
 }
 
 QTEST_GUILESS_MAIN(TestGrade)
