@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "grading/classwork.h"
 #include "judge/suitecases.h"
+#include "results/resultsjson.h"
 #include "testsupport.h"
 
 #include <QJsonArray>
@@ -110,6 +111,29 @@ QJsonObject student_named(const QJsonObject &results, const QString &name)
     return {};
 }
 
+// What grades a folder of the bench in process, into "<folder>-results".
+ClassSettings class_work(const QString &folder)
+{
+    const Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    ClassSettings work;
+    work.exercise = work.program_name = "queue";
+    work.grading = settings.grading;
+    work.jobs = 2;
+    work.options = {suite_options.begin(), suite_options.end()};
+    work.seed = 7;
+    work.build.limits.cpu_seconds = 3;
+    work.build.wall = std::chrono::seconds(10);
+    const QString root = QDir::currentPath() + "/";
+    work.build.cache = (root + "cache").toStdString();
+    work.intake.unpacked_bytes = 8 << 20;
+    work.submissions = (root + folder).toStdString();
+    QDir().mkpath(root + folder + "-results");
+    QDir().mkpath(root + folder + "-scratch");
+    work.results = (root + folder + "-results").toStdString();
+    work.scratch = (root + folder + "-scratch/").toStdString();
+    return work;
+}
+
 QJsonObject json_file(const QString &path)
 {
     QFile file(path);
@@ -149,8 +173,11 @@ private slots:
     void courseArchive();
     void exactCopies();
     void plainFolderByTheCommand();
+    void recordsReadAsGraded();
     void answerLongerThanARecordKeeps();
     void shardsGradedApartMergeIntoOneRun();
+    void memoryCheckedClass_data();
+    void memoryCheckedClass();
 
 private:
     Workbench bench;
@@ -348,6 +375,57 @@ void TestGrade::plainFolderByTheCommand()
     QCOMPARE(grade_command(settings), some_wrong);
 }
 
+void TestGrade::recordsReadAsGraded()
+{
+    ClassResults read;
+    std::string error;
+    QVERIFY2(
+        read_results(bench.path(QStringLiteral("results/results.json")).toStdString(), read, error),
+        error.c_str());
+    QCOMPARE(read.students.size(), outcome.students.size());
+    // The writer writes every field: a field the reader lost would be missing here.
+    for (std::size_t i = 0; i < read.students.size(); ++i)
+        QCOMPARE(student_text(read.students[i], false), student_text(outcome.students[i], false));
+    QCOMPARE(read.case_count, 10);
+    QCOMPARE(read.seed, std::uint64_t(7));
+    QCOMPARE(read.limits.wall.count(), qint64(1000));
+}
+
+void TestGrade::memoryCheckedClass_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("use after free") << "甲" << true;
+    QTest::newRow("clean program") << "乙" << false;
+}
+
+void TestGrade::memoryCheckedClass()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, found);
+    static QJsonObject checked;
+    if (checked.isEmpty()) {
+        for (const char *folder : {"checked/甲", "checked/乙"})
+            QDir().mkpath(bench.path(QString::fromUtf8(folder)));
+        bench.write(QStringLiteral("checked/甲/queue.cpp"),
+                    "int main() { int *p = new int(1); delete p; return *p - 1; }\n");
+        for (const auto &file : queue_sources())
+            bench.write(QStringLiteral("checked/乙/") + QString::fromUtf8(file.first), file.second);
+        ClassSettings work = class_work(QStringLiteral("checked"));
+        work.memcheck = true;
+        work.options = {suite_options[0]};
+        const ClassOutcome done = grade_submissions(work, {}, {});
+        QVERIFY2(done.error.empty(), done.error.c_str());
+        checked = json_file(bench.path(QStringLiteral("checked-results/results.json")));
+    }
+    const QJsonObject s = student_named(checked, name);
+    const QJsonObject memcheck = s.value("memcheck").toObject();
+    QCOMPARE(memcheck.value("findings").toInt() > 0, found);
+    QCOMPARE(memcheck.value("first").toString().contains("heap-use-after-free"), found);
+    QCOMPARE(s.value("cases").toArray().first().toObject().value("memcheck").toString().isEmpty(),
+             !found);
+}
+
 void TestGrade::answerLongerThanARecordKeeps()
 {
     QDir().mkpath(bench.path(QStringLiteral("long/张三")));
@@ -365,6 +443,8 @@ void TestGrade::answerLongerThanARecordKeeps()
     const QJsonObject first = record.value("cases").toArray().first().toObject();
     QCOMPARE(first.value("student_bytes").toInt(), 100001);
     QCOMPARE(first.value("student").toString().size(), 4096);
+    // The pages tell the whole size beside the part they show.
+    QVERIFY(bench.read(QStringLiteral("long-out/report.html")).contains("(100001 bytes)"));
 }
 
 void TestGrade::shardsGradedApartMergeIntoOneRun()
