@@ -7,6 +7,7 @@
 #include "grading/reports.h"
 #include "judge/exercise.h"
 #include "results/resultsjson.h"
+#include "sandbox/fileio.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -79,12 +80,10 @@ Dictionary class_source_numbers(const std::vector<Submission> &submissions)
 constexpr std::size_t memcheck_error_bytes = 64 * 1024;
 
 // Readable by all: the programs in it run as an unprivileged user of the sandbox when the grader
-// is root, and hold nothing of the teacher's.
-std::string make_folder(const std::string &path)
+// is root, and hold nothing of the teacher's. The reason, for a person, when it cannot be made.
+std::string folder_for_runs(const std::string &path)
 {
-    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
-        return "cannot make " + path + ": " + std::strerror(errno);
-    return {};
+    return make_folder(path) ? std::string() : "cannot make " + path + ": " + std::strerror(errno);
 }
 
 // The program a student's case runs: a copy of the built or handed-in one, named for the
@@ -93,37 +92,25 @@ std::string make_folder(const std::string &path)
 std::string place_program(const std::string &from, const std::string &folder,
                           const std::string &name, std::uint64_t max_bytes, std::string &error)
 {
-    error = make_folder(folder);
+    error = folder_for_runs(folder);
     if (!error.empty())
         return {};
     const std::string to = folder + "/" + name;
-    const int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat status
-    {
-    };
-    if (in < 0 || ::fstat(in, &status) != 0 || !S_ISREG(status.st_mode)
-        || static_cast<std::uint64_t>(status.st_size) > max_bytes) {
-        error = in < 0 ? std::string(std::strerror(errno)) : "not a regular file of bounded size";
-        if (in >= 0)
-            ::close(in);
+    switch (copy_file_bounded(from, to, max_bytes, 0755)) {
+    case CopyResult::Copied:
+        return to;
+    case CopyResult::NotARegularFile:
+    case CopyResult::TooLarge:
+        error = "not a regular file of bounded size";
         return {};
-    }
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0755);
-    bool good = out >= 0;
-    char buffer[65536];
-    for (ssize_t n; good && (n = ::read(in, buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        good = n > 0 && ::write(out, buffer, static_cast<std::size_t>(n)) == n;
-    }
-    ::close(in);
-    if (out >= 0 && ::close(out) != 0)
-        good = false;
-    if (!good) {
-        error = std::string("cannot copy the program: ") + std::strerror(errno);
+    case CopyResult::Unreadable:
+        error = std::strerror(errno);
         return {};
+    case CopyResult::Failed:
+        break;
     }
-    return to;
+    error = std::string("cannot copy the program: ") + std::strerror(errno);
+    return {};
 }
 
 // A program that the cache of builds handed over is a file the grader wrote for this grading in
@@ -137,7 +124,7 @@ std::string move_program(const std::string &from, const std::string &folder,
     {
     };
     const std::string to = folder + "/" + name;
-    if (!make_folder(folder).empty() || ::lstat(from.c_str(), &status) != 0
+    if (!folder_for_runs(folder).empty() || ::lstat(from.c_str(), &status) != 0
         || !S_ISREG(status.st_mode) || ::rename(from.c_str(), to.c_str()) != 0)
         return {};
     return to;
@@ -399,7 +386,7 @@ private:
     {
         tell("unpacking", 0, 0, "");
         const std::string unpack_root = settings.results + "/unpacked";
-        if (!(outcome.error = make_folder(unpack_root)).empty())
+        if (!(outcome.error = folder_for_runs(unpack_root)).empty())
             return false;
         Intake intake
             = ::take_in(settings.submissions, unpack_root, settings.program_name, settings.intake);
@@ -459,9 +446,9 @@ private:
     {
         programs_root = settings.scratch + "programs";
         workroot = settings.scratch + "runs/";
-        outcome.error = make_folder(programs_root);
+        outcome.error = folder_for_runs(programs_root);
         if (outcome.error.empty())
-            outcome.error = make_folder(settings.scratch + "runs");
+            outcome.error = folder_for_runs(settings.scratch + "runs");
         return outcome.error.empty();
     }
 
@@ -516,7 +503,7 @@ private:
         if (s.kind != SubmissionKind::Sources || interrupted())
             return;
         const std::string build_dir = folder + "-build";
-        make_folder(build_dir);
+        folder_for_runs(build_dir);
         const BuildResult built
             = build_program(settings.build, s.path, s.sources, s.headers, build_dir);
         record.build_from_cache = built.from_cache;
@@ -547,7 +534,7 @@ private:
         files.insert(files.end(), s.headers.begin(), s.headers.end());
         student.record.memcheck_evasion = sanitizer_evasion(files);
         const std::string check_dir = folder + "-memcheck";
-        make_folder(check_dir);
+        folder_for_runs(check_dir);
         const BuildResult check = build_program(settings.build, s.path, s.sources, s.headers,
                                                 check_dir, memcheck_flags);
         if (check.status == BuildResult::Status::Built)

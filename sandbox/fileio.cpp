@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -162,4 +163,45 @@ bool replace_file(const std::string &path, const char *data, std::size_t size, s
         return false;
     }
     return true;
+}
+
+bool make_folder(const std::string &path)
+{
+    return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+CopyResult copy_file_bounded(const std::string &from, const std::string &to, std::uint64_t limit,
+                             unsigned mode)
+{
+    const Descriptor in(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status
+    {
+    };
+    if (in.get() < 0)
+        return CopyResult::Unreadable;
+    if (::fstat(in.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return CopyResult::NotARegularFile;
+    if (static_cast<std::uint64_t>(status.st_size) > limit)
+        return CopyResult::TooLarge;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    bool good = out >= 0;
+    char buffer[65536];
+    // The file may grow while it is copied: no more than `limit` bytes are taken.
+    for (std::uint64_t copied = 0; good && copied <= limit;) {
+        const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            break;
+        good = n > 0 && write_all(out, buffer, static_cast<std::size_t>(n));
+        copied += static_cast<std::uint64_t>(std::max<ssize_t>(n, 0));
+        if (copied > limit) {
+            errno = EFBIG;
+            good = false;
+        }
+    }
+    // Closed by hand: a file whose closing failed may not hold its bytes.
+    if (out >= 0 && ::close(out) != 0)
+        good = false;
+    return good ? CopyResult::Copied : CopyResult::Failed;
 }
