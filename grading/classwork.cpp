@@ -145,21 +145,7 @@ Verdict verdict_of(const CaseResult &c)
 
 Ending ending_of(const CaseResult &c)
 {
-    if (c.not_run)
-        return Ending::NotRun;
-    switch (c.run.end) {
-    case ChildRun::End::Exited:
-        return Ending::Exit;
-    case ChildRun::End::Crashed:
-        return Ending::Crash;
-    case ChildRun::End::TimedOut:
-        return Ending::Timeout;
-    case ChildRun::End::FailedToStart:
-        return Ending::FailedToStart;
-    case ChildRun::End::NotGraded:
-        break;
-    }
-    return Ending::NotGraded;
+    return c.not_run ? Ending::NotRun : ending_of(c.run.end);
 }
 
 // results.json, kept as each student's record in text so that a rewrite after every student
