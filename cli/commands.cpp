@@ -2,6 +2,7 @@
 
 #include "explore/cases.h"
 #include "grading/batch.h"
+#include "grading/caseplan.h"
 #include "grading/reports.h"
 #include "judge/commandline.h"
 #include "judge/outputfiles.h"
@@ -320,41 +321,31 @@ int suite_command(const Settings &settings)
 
     // The reference answers do not depend on the student: each option string runs once, and
     // all are checked before any student's program runs.
-    // Each worker runs them in a working folder of its own, and so in one sandbox.
-    std::vector<ReferenceAnswer> answers(run.options.size());
-    std::vector<std::string> reference_workdirs;
-    const int reference_jobs = std::max(1, std::min(run.jobs, static_cast<int>(answers.size())));
-    for (int i = 0; i < reference_jobs; ++i)
-        reference_workdirs.push_back(workdir_in(run.workroot));
-    run_parallel(
-        static_cast<int>(run.options.size()), run.jobs, [&](int i, int worker, const Wake &) {
-            answers[i] = run_reference(run.grading, run.options[i], reference_workdirs[worker]);
-        });
+    const ReferenceRun answers
+        = reference_answers(run.grading, run.options, run.jobs, run.workroot);
+    if (!answers.error.empty())
+        throw Failure{answers.error};
     end_if_interrupted();
-    for (std::size_t i = 0; i < answers.size(); ++i) {
-        // Out of descriptors or processes with every job at once: once more, alone.
-        if (answers[i].run.end == ChildRun::End::NotGraded)
-            answers[i] = run_reference(run.grading, run.options[i], reference_workdirs.front());
-        check_reference_run(answers[i], settings, run.options[i]);
-        run.reference_texts.push_back(answers[i].text);
-    }
+    if (answers.failed)
+        check_reference_run(answers.answers[*answers.failed], settings,
+                            run.options[*answers.failed]);
+    for (const ReferenceAnswer &answer : answers.answers)
+        run.reference_texts.push_back(answer.text);
 
     // Each program's first failing generated string is shrunk, on the thread that graded it.
     ReferenceAnswers reference(run.grading, workdir_in(run.workroot));
     for (std::size_t i = first_generated; i < run.options.size(); ++i)
-        reference.add(run.options[i], answers[i]);
+        reference.add(run.options[i], answers.answers[i]);
     if (!generated.empty()) {
         run.finish_program = [&](const StudentProgram &program, ProgramReport &report,
                                  const std::string &workdir) {
-            for (std::size_t c = first_generated; c < report.cases.size(); ++c) {
-                if (report.cases[c].correct || !report.cases[c].graded())
-                    continue;
-                report.shrunk = shrink_failure(run.grading, program, generated[c - first_generated],
-                                               report.cases[c], reference, workdir)
-                                    .shrunk;
-                report.shrunk_from = static_cast<int>(c);
+            const std::optional<std::size_t> c = failure_to_shrink(report.cases, first_generated);
+            if (!c)
                 return;
-            }
+            report.shrunk = shrink_failure(run.grading, program, generated[*c - first_generated],
+                                           report.cases[*c], reference, workdir)
+                                .shrunk;
+            report.shrunk_from = static_cast<int>(*c);
         };
         std::cout << "generated: " << generated.size() << " option strings, seed " << settings.seed
                   << '\n';

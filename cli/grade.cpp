@@ -168,23 +168,23 @@ std::string results_folder(const Settings &settings)
 void print_table(const ClassOutcome &outcome)
 {
     std::cout << "status             score  time-outs  student\n";
-    for (const StudentOutcome &s : outcome.students) {
+    for (const StudentRecord &s : outcome.students) {
         const int total = s.correct + s.wrong + s.timeouts + s.crashes + s.not_run + s.not_graded;
         char row[96];
-        std::snprintf(row, sizeof row, "%-17s %6s  %9d  ", s.status.c_str(),
-                      s.status == "graded"
+        std::snprintf(row, sizeof row, "%-17s %6s  %9d  ", word(s.status).c_str(),
+                      s.status == Status::Graded
                           ? (std::to_string(s.correct) + "/" + std::to_string(total)).c_str()
                           : "-",
                       s.timeouts);
-        std::cout << row << printable(s.submission.full_name);
-        if (!s.submission.id.empty())
-            std::cout << " (" << printable(s.submission.id) << ")";
-        if (!s.message.empty() && s.status != "graded")
+        std::cout << row << printable(s.name);
+        if (!s.id.empty())
+            std::cout << " (" << printable(s.id) << ")";
+        if (!s.message.empty() && s.status != Status::Graded)
             std::cout << ": " << printable(s.message.substr(0, s.message.find('\n')));
         if (s.memcheck_findings > 0)
             std::cout << "; memory: " << printable(s.memcheck_first);
-        if (!s.evasion.empty())
-            std::cout << "; switches the sanitizers off: " << printable(s.evasion);
+        if (!s.memcheck_evasion.empty())
+            std::cout << "; switches the sanitizers off: " << printable(s.memcheck_evasion);
         if (!s.copies.empty())
             std::cout << "; same sources as " << s.copies.size()
                       << (s.copies.size() == 1 ? " other" : " others");
@@ -279,7 +279,7 @@ int grade_command(const Settings &settings)
     // The whole class's sources side by side: a shard sees only its part.
     if (outcome.complete && outcome.error.empty() && !interrupted() && grade.shards == 1) {
         std::string error, summary;
-        if (!write_class_similarity(work.results, outcome.students,
+        if (!write_class_similarity(work.results, outcome.submissions,
                                     {grade.similarity_template, grade.similar_to, {}}, summary,
                                     error))
             say("cannot compare the students' sources: " + printable(error));
@@ -287,10 +287,10 @@ int grade_command(const Settings &settings)
             std::cout << summary << '\n';
     }
     int wrong = 0, not_graded = 0, other = 0;
-    for (const StudentOutcome &s : outcome.students) {
+    for (const StudentRecord &s : outcome.students) {
         wrong += s.wrong + s.timeouts + s.crashes;
-        not_graded += s.status == "not graded" || s.not_graded > 0;
-        other += s.status != "graded";
+        not_graded += s.status == Status::NotGraded || s.not_graded > 0;
+        other += s.status != Status::Graded;
     }
     std::cout << outcome.students.size() << " students, " << outcome.case_count << " cases";
     if (!outcome.found.empty())
@@ -330,20 +330,10 @@ void apply_class_file(Settings &settings)
                           + printable(grade.config)};
         settings.grading.exercise = *file.exercise;
     }
-    Limits &limits = settings.grading.limits;
-    if (!given("timeout"))
-        limits.wall
-            = std::chrono::milliseconds(std::max(1LL, std::llround(file.wall_seconds * 1000)));
-    if (!given("cpu"))
-        limits.cpu_seconds = static_cast<int>(std::lround(file.cpu_seconds));
-    if (!given("memory"))
-        limits.memory_bytes = file.memory_bytes;
-    if (!given("file-size"))
-        limits.file_bytes = file.file_bytes;
-    if (!given("output"))
-        limits.output_bytes = static_cast<std::size_t>(file.output_bytes);
-    if (!given("processes"))
-        limits.processes = file.processes;
+    for (const LimitRule &rule : limit_rules()) {
+        if (!given(rule.option))
+            copy_limit(rule, file.limits, settings.grading.limits);
+    }
     if (!given("cases"))
         settings.cases = file.cases == "ten"                 ? std::string()
                          : file.cases.rfind("file:", 0) == 0 ? file.cases.substr(5)

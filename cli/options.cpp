@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include "cli/scheduler.h"
+#include "gradebook/classfile.h"
 #include "grading/reports.h"
 
 #include <CLI/CLI.hpp>
@@ -217,16 +218,6 @@ std::chrono::milliseconds seconds(const std::string &text, const std::string &wh
     return std::chrono::milliseconds(std::max(1LL, std::llround(value * 1000)));
 }
 
-long long limit(const std::string &option, const std::string &text, long long highest)
-{
-    double value = 0;
-    if (!read_number(text, value) || value < 0 || value > static_cast<double>(highest)
-        || value != std::floor(value))
-        throw Failure{"invalid value '" + printable(text) + "' of --" + option
-                      + ": give a whole number from 0 to " + std::to_string(highest)};
-    return static_cast<long long>(value);
-}
-
 std::uint64_t seed_value(const std::string &text)
 {
     errno = 0;
@@ -378,24 +369,21 @@ void declare(Reader &reader, const CommandShape &shape)
 
 void read_limits(Reader &reader, Grading &grading)
 {
-    if (reader.given("timeout"))
-        grading.limits.wall = seconds(reader.text("timeout"), "time-out");
-    constexpr std::uint64_t mib = 1 << 20;
-    Limits &limits = grading.limits;
-    if (reader.given("cpu"))
-        limits.cpu_seconds = static_cast<int>(limit("cpu", reader.text("cpu"), 86400));
-    if (reader.given("memory"))
-        limits.memory_bytes
-            = static_cast<std::uint64_t>(limit("memory", reader.text("memory"), 1 << 24)) * mib;
-    if (reader.given("file-size"))
-        limits.file_bytes
-            = static_cast<std::uint64_t>(limit("file-size", reader.text("file-size"), 1 << 24))
-              * mib;
-    if (reader.given("processes"))
-        limits.processes = static_cast<int>(limit("processes", reader.text("processes"), 100000));
-    if (reader.given("output")) {
-        const long long output = limit("output", reader.text("output"), 4096);
-        limits.output_bytes = static_cast<std::size_t>(output == 0 ? 4096 : output) * mib;
+    // By the class file's rules, so that the file and the command line take the same limits.
+    for (const LimitRule &rule : limit_rules()) {
+        if (!reader.given(rule.option))
+            continue;
+        const std::string &text = reader.text(rule.option);
+        double value = 0;
+        if (!read_number(text, value))
+            value = std::nan("");
+        std::string wanted;
+        if (set_limit(grading.limits, rule, value, false, wanted))
+            continue;
+        if (rule.option == std::string("timeout"))
+            invalid("time-out", text, "give " + wanted);
+        throw Failure{"invalid value '" + printable(text) + "' of --" + rule.option + ": give "
+                      + wanted};
     }
     grading.sandbox.enabled = !reader.is_set("no-sandbox");
 }

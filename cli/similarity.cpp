@@ -3,7 +3,7 @@
 #include "gradebook/similarityreport.h"
 
 bool write_class_similarity(const std::string &results_folder,
-                            const std::vector<StudentOutcome> &students,
+                            const std::vector<Submission> &students,
                             const SimilarityRequest &request, std::string &summary,
                             std::string &error)
 {

@@ -12,6 +12,6 @@
 // line for the teacher. False with `error` when a template or the earlier fingerprints could not
 // be read, or an output written.
 bool write_class_similarity(const std::string &results_folder,
-                            const std::vector<StudentOutcome> &students,
+                            const std::vector<Submission> &students,
                             const SimilarityRequest &request, std::string &summary,
                             std::string &error);

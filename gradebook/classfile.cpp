@@ -90,6 +90,23 @@ public:
         return value;
     }
 
+    void limit(const toml::table &table, const LimitRule &rule, Limits &limits)
+    {
+        const toml::node *node = table.get(rule.key);
+        if (!node)
+            return;
+        double value = 0;
+        if (const auto *i = node->as_integer())
+            value = static_cast<double>(i->get());
+        else if (const auto *f = node->as_floating_point())
+            value = f->get();
+        else
+            return fail(*node, std::string(rule.key) + " must be a number");
+        std::string wanted;
+        if (!set_limit(limits, rule, value, true, wanted))
+            fail(*node, std::string(rule.key) + " must be " + wanted);
+    }
+
     const toml::table *table_of(const toml::table &root, const char *key)
     {
         const toml::node *node = root.get(key);
@@ -107,7 +124,73 @@ private:
     std::string &error;
 };
 
+constexpr double mib = 1 << 20;
+
 } // namespace
+
+const std::vector<LimitRule> &limit_rules()
+{
+    static const std::vector<LimitRule> rules = {
+        {"timeout", "wall_seconds", 86400, false, false, 1},
+        {"cpu", "cpu_seconds", 86400, true, true, 1},
+        {"memory", "memory_bytes", 1 << 24, true, true, mib},
+        {"file-size", "file_bytes", 1 << 24, true, true, mib},
+        {"processes", "processes", 100000, true, true, 1},
+        {"output", "output_bytes", 4096, true, true, mib},
+    };
+    return rules;
+}
+
+bool set_limit(Limits &limits, const LimitRule &rule, double value, bool in_file,
+               std::string &wanted)
+{
+    const double unit = in_file ? 1 : rule.file_unit; // the file's unit in the one given
+    const double highest = rule.highest * rule.file_unit / unit;
+    if (!std::isfinite(value) || value < 0 || value > highest || (!rule.off && value == 0)
+        || (rule.whole && value != std::floor(value))) {
+        std::ostringstream text;
+        text.precision(17);
+        if (rule.whole)
+            text << "a whole number from 0 to " << highest;
+        else
+            text << "a number of seconds above 0";
+        wanted = text.str();
+        return false;
+    }
+    const double base = value * unit; // seconds, bytes or processes
+    const std::string option = rule.option;
+    if (option == "timeout")
+        limits.wall = std::chrono::milliseconds(std::max(1LL, std::llround(base * 1000)));
+    else if (option == "cpu")
+        limits.cpu_seconds = static_cast<int>(base);
+    else if (option == "memory")
+        limits.memory_bytes = static_cast<std::uint64_t>(base);
+    else if (option == "file-size")
+        limits.file_bytes = static_cast<std::uint64_t>(base);
+    else if (option == "processes")
+        limits.processes = static_cast<int>(base);
+    else // the output is never unbounded: 0 keeps as much as may be kept
+        limits.output_bytes
+            = static_cast<std::size_t>(base == 0 ? rule.highest * rule.file_unit : base);
+    return true;
+}
+
+void copy_limit(const LimitRule &rule, const Limits &from, Limits &to)
+{
+    const std::string option = rule.option;
+    if (option == "timeout")
+        to.wall = from.wall;
+    else if (option == "cpu")
+        to.cpu_seconds = from.cpu_seconds;
+    else if (option == "memory")
+        to.memory_bytes = from.memory_bytes;
+    else if (option == "file-size")
+        to.file_bytes = from.file_bytes;
+    else if (option == "processes")
+        to.processes = from.processes;
+    else
+        to.output_bytes = from.output_bytes;
+}
 
 bool parse_class_file(const std::string &text, const std::string &source, ClassFile &settings,
                       std::string &error)
@@ -181,16 +264,8 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
         r.only(*limits, " in [limits]",
                {"wall_seconds", "cpu_seconds", "memory_bytes", "file_bytes", "processes",
                 "output_bytes"});
-        s.wall_seconds = r.number(*limits, "wall_seconds", s.wall_seconds, 0.001, 86400, false);
-        s.cpu_seconds = r.number(*limits, "cpu_seconds", s.cpu_seconds, 0.001, 86400, false);
-        const double max_bytes = 1e15;
-        s.memory_bytes = static_cast<std::uint64_t>(
-            r.number(*limits, "memory_bytes", double(s.memory_bytes), 1 << 20, max_bytes, true));
-        s.file_bytes = static_cast<std::uint64_t>(
-            r.number(*limits, "file_bytes", double(s.file_bytes), 0, max_bytes, true));
-        s.output_bytes = static_cast<std::uint64_t>(
-            r.number(*limits, "output_bytes", double(s.output_bytes), 4096, max_bytes, true));
-        s.processes = static_cast<int>(r.number(*limits, "processes", s.processes, 1, 1e5, true));
+        for (const LimitRule &rule : limit_rules())
+            r.limit(*limits, rule, s.limits);
     }
     if (const toml::table *cases = r.table_of(root, "cases")) {
         r.only(*cases, " in [cases]", {"source", "seed", "explore"});

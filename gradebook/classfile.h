@@ -13,18 +13,37 @@
 #include <string>
 #include <vector>
 
+// One limit of a run as the class file's [limits] and the command line both take it: the same
+// range, whole numbers where the option takes whole numbers, fractions where it takes fractions,
+// 0 for off (for the output, which is never unbounded: as much as may be kept). The file counts
+// bytes where the option counts MiB; a limit the option would refuse, the file refuses too.
+struct LimitRule
+{
+    const char *option; // "cpu" for --cpu
+    const char *key;    // "cpu_seconds" in [limits]
+    double highest;     // in the option's unit
+    bool whole;         // whole numbers only, in the unit given
+    bool off;           // 0 is taken
+    double file_unit;   // the option's unit counted in the file's: 1, or 1 MiB
+};
+
+const std::vector<LimitRule> &limit_rules();
+
+// Sets the limit of `rule` from `value`, in the file's unit when `in_file`, else in the option's.
+// False, with what would do in `wanted` ("a whole number from 0 to 86400"), for a value the rule
+// refuses.
+bool set_limit(Limits &limits, const LimitRule &rule, double value, bool in_file,
+               std::string &wanted);
+
+// The limit of `rule` in `from`, copied into `to`.
+void copy_limit(const LimitRule &rule, const Limits &from, Limits &to);
+
 struct ClassFile
 {
     std::optional<Exercise> exercise; // none: the command line must name it
     std::string compiler = default_compiler;
     std::vector<std::string> flags = default_build_flags;
-    // The limits of every run, Limits' own defaults unless the file says otherwise.
-    double wall_seconds = static_cast<double>(Limits().wall.count()) / 1000;
-    double cpu_seconds = Limits().cpu_seconds;
-    std::uint64_t memory_bytes = Limits().memory_bytes;
-    std::uint64_t file_bytes = Limits().file_bytes;
-    std::uint64_t output_bytes = Limits().output_bytes;
-    int processes = Limits().processes;
+    Limits limits;             // of every run, Limits' own defaults unless the file says otherwise
     std::string cases = "ten"; // ten, extended or file:<path>
     std::uint64_t seed = 42;
     int explore = 0;

@@ -28,12 +28,13 @@ std::vector<Change> compare(const ClassResults &old_results, const ClassResults 
     std::vector<Change> changes;
     for (std::size_t i = 0; i < new_results.students.size(); ++i) {
         const StudentRecord &now = new_results.students[i];
-        Change change{now.name, now.id, now.folder, {}, now.status, std::nullopt, new_points[i]};
+        Change change{now.name,         now.id,       now.folder,   {},
+                      word(now.status), std::nullopt, new_points[i]};
         const auto found = old_index.find(key_of(now));
         if (found != old_index.end()) {
             seen[found->second] = true;
             const StudentRecord &before = old_results.students[found->second];
-            change.old_status = before.status;
+            change.old_status = word(before.status);
             change.old_points = score(before, old_rule);
         }
         if (change.old_status != change.new_status || change.old_points != change.new_points)
@@ -45,7 +46,7 @@ std::vector<Change> compare(const ClassResults &old_results, const ClassResults 
             changes.push_back({before.name,
                                before.id,
                                before.folder,
-                               before.status,
+                               word(before.status),
                                {},
                                score(before, old_rule),
                                std::nullopt});

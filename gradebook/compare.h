@@ -3,8 +3,8 @@
 // Regrading that can be reviewed: the students whose points or status changed between two
 // gradings of the same class.
 
-#include "gradebook/results.h"
 #include "gradebook/scoring.h"
+#include "results/resultsjson.h"
 
 #include <optional>
 #include <string>

@@ -4,13 +4,13 @@
 #include "gradebook/pages.h"
 #include "gradebook/sheets.h"
 #include "judge/utf8.h"
+#include "sandbox/fileio.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -57,39 +57,17 @@ bool feedback_dir(const std::string &path, std::string &error)
 
 } // namespace
 
+// A page a student reads is also in feedback.zip and is made again by the next run: like every
+// output, written through a new file renamed into place, without waiting for the disk, which for
+// a class of pages costs more than making them.
 static bool write_page(const std::string &path, const std::string &bytes, std::string &error)
 {
-    // A page a student reads is also in feedback.zip and is made again by the next run: written
-    // through a new file renamed into place, but without waiting for the disk, which for a class
-    // of pages costs more than making them.
-    const std::string temporary = path + ".new";
-    QFile file(from_utf8(temporary));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(bytes.data(), static_cast<qint64>(bytes.size()))
-               != static_cast<qint64>(bytes.size())) {
-        error = temporary + ": " + to_utf8(file.errorString());
-        file.remove();
-        return false;
-    }
-    file.close();
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = path + ": " + std::strerror(errno);
-        QFile::remove(from_utf8(temporary));
-        return false;
-    }
-    return true;
+    return replace_file(path, bytes.data(), bytes.size(), error);
 }
 
 bool write_file(const std::string &path, const char *data, std::size_t size, std::string &error)
 {
-    QSaveFile file(from_utf8(path));
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size)
-        || !file.commit()) {
-        error = path + ": " + to_utf8(file.errorString());
-        return false;
-    }
-    return true;
+    return replace_file(path, data, size, error);
 }
 
 bool write_file(const std::string &path, const std::string &bytes, std::string &error)

@@ -11,8 +11,8 @@
 //   results.json          the same results, with the scoring rule and each student's points
 // No user interface: orvimet-cli calls write_outputs after grading and after merging shards.
 
-#include "gradebook/results.h"
 #include "gradebook/scoring.h"
+#include "results/resultsjson.h"
 
 #include <functional>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "gradebook/merge.h"
 
 #include "gradebook/gradebook.h"
-#include "gradebook/results.h"
 #include "judge/utf8.h"
+#include "results/resultsjson.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -59,6 +59,26 @@ void find_copies_again(std::vector<QJsonObject> &students)
     }
 }
 
+// The first member in which `b` differs from `a`, named by its path ("cases.seed is 7, not 42"),
+// so that the teacher sees which setting of a part was another; empty when they are equal.
+std::string first_difference(const std::string &path, const QJsonValue &a, const QJsonValue &b)
+{
+    if (a == b)
+        return {};
+    if (a.isObject() && b.isObject()) {
+        const QJsonObject x = a.toObject(), y = b.toObject();
+        QStringList keys = x.keys() + y.keys();
+        keys.removeDuplicates();
+        for (const QString &key : keys) {
+            const std::string inner
+                = first_difference(path + "." + to_utf8(key), x.value(key), y.value(key));
+            if (!inner.empty())
+                return inner;
+        }
+    }
+    return "\"" + path + "\" is " + shown(b) + ", not " + shown(a);
+}
+
 } // namespace
 
 bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged,
@@ -80,11 +100,10 @@ bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged
         const QJsonObject &shard = shards[k];
         const std::string which = "part " + std::to_string(k + 1);
         for (const char *key : same_everywhere) {
-            const QJsonValue a = first.value(QLatin1String(key)),
-                             b = shard.value(QLatin1String(key));
-            if (a != b) {
-                error = which + " was graded differently from part 1: \"" + key + "\" is "
-                        + shown(b) + ", not " + shown(a);
+            const std::string difference = first_difference(key, first.value(QLatin1String(key)),
+                                                            shard.value(QLatin1String(key)));
+            if (!difference.empty()) {
+                error = which + " was graded differently from part 1: " + difference;
                 return false;
             }
         }
@@ -141,7 +160,11 @@ bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged
         ordered.append(student);
 
     merged = first;
-    merged.remove(QStringLiteral("shard"));
+    // The parts together are the whole class, as one run would say.
+    if (count >= 0)
+        merged.insert(QStringLiteral("shard"), QJsonObject{{"part", 1}, {"of", 1}});
+    else
+        merged.remove(QStringLiteral("shard"));
     merged.insert(QStringLiteral("date"), date);
     merged.insert(QStringLiteral("from_course_website"), from_course_website);
     merged.insert(QStringLiteral("totals"), totals);

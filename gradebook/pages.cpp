@@ -266,13 +266,13 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
                             std::optional<double> points, const ScoringRule &rule)
 {
     data d;
-    put(d, "status", s.status);
+    put(d, "status", word(s.status));
     put(d, "has_points", points.has_value());
     put(d, "points", points ? points_text(*points) : std::string());
     put(d, "maximum", points_text(rule.points));
     put(d, "message", s.message);
     put(d, "has_message", !s.message.empty());
-    put(d, "has_counts", s.status == "graded");
+    put(d, "has_counts", s.status == Status::Graded);
     put(d, "correct", std::to_string(s.correct));
     put(d, "wrong", std::to_string(s.wrong));
     put(d, "timeouts", std::to_string(s.timeouts));
@@ -302,7 +302,7 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
         put(row, "options_size", std::to_string(c.options.size()));
         // A correct answer is the expected one: shown once, in a row of few cells, since most
         // rows of a class are such rows and the report holds them all.
-        if (c.verdict == "correct" && c.note.empty() && c.memcheck.empty()) {
+        if (c.verdict == Verdict::Correct && c.note.empty() && c.memcheck.empty()) {
             put(row, "reference",
                 answer_data(shown_part(c.reference, shown_correct_answer_bytes),
                             std::max<std::int64_t>(c.reference_bytes,
@@ -311,8 +311,8 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
             render(same_row_template, row, rows);
             continue;
         }
-        put(row, "row_class", row_class(c.verdict));
-        put(row, "verdict", c.verdict);
+        put(row, "row_class", row_class(word(c.verdict)));
+        put(row, "verdict", word(c.verdict));
         put(row, "note", c.note);
         put(row, "has_note", !c.note.empty());
         put(row, "case_memcheck", c.memcheck);
@@ -357,9 +357,9 @@ std::string class_report(const ClassResults &results,
     std::vector<std::pair<std::string, int>> counts;
     for (const StudentRecord &s : results.students) {
         auto found = std::find_if(counts.begin(), counts.end(),
-                                  [&](const auto &c) { return c.first == s.status; });
+                                  [&](const auto &c) { return c.first == word(s.status); });
         if (found == counts.end())
-            counts.emplace_back(s.status, 1);
+            counts.emplace_back(word(s.status), 1);
         else
             ++found->second;
     }
@@ -442,7 +442,7 @@ std::string class_report(const ClassResults &results,
         put(row, "n", std::to_string(i));
         put(row, "name", s.name);
         put(row, "id", s.id);
-        put(row, "status", s.status);
+        put(row, "status", word(s.status));
         put(row, "points", points[i] ? points_text(*points[i]) : "-");
         put(row, "points_key", points[i] ? points_text(*points[i]) : "");
         put(row, "correct", std::to_string(s.correct));

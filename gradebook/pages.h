@@ -6,8 +6,8 @@
 // each page carries a content security policy that lets no script run but the report's own.
 
 #include "gradebook/compare.h"
-#include "gradebook/results.h"
 #include "gradebook/scoring.h"
+#include "results/resultsjson.h"
 
 #include <optional>
 #include <string>

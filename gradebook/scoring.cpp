@@ -1,7 +1,7 @@
 #include "gradebook/scoring.h"
 
-#include "gradebook/results.h"
 #include "judge/utf8.h"
+#include "results/resultsjson.h"
 
 #include <QJsonArray>
 #include <cmath>
@@ -18,18 +18,18 @@ double round_hundredths(double value)
 
 std::optional<double> score(const StudentRecord &student, const ScoringRule &rule)
 {
-    if (student.status == "not graded")
+    if (student.status == Status::NotGraded)
         return std::nullopt;
-    if (student.status != "graded")
+    if (student.status != Status::Graded)
         return 0.0;
     const auto counts = [&](int index, int &judged, int &correct) {
         if (index < 0 || static_cast<std::size_t>(index) >= student.cases.size())
             return;
-        const std::string &verdict = student.cases[static_cast<std::size_t>(index)].verdict;
-        if (verdict == "not graded")
+        const Verdict verdict = student.cases[static_cast<std::size_t>(index)].verdict;
+        if (verdict == Verdict::NotGraded)
             return;
         ++judged;
-        if (verdict == "correct")
+        if (verdict == Verdict::Correct)
             ++correct;
     };
     double share = 0;

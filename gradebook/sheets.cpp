@@ -139,7 +139,7 @@ std::string grades_csv(const ClassResults &results, const Points &points, const 
         std::string copies;
         for (const std::string &copy : s.copies)
             copies += (copies.empty() ? "" : "; ") + copy;
-        out += csv_row({spreadsheet_text(s.name), spreadsheet_text(s.id), s.status,
+        out += csv_row({spreadsheet_text(s.name), spreadsheet_text(s.id), word(s.status),
                         points[i] ? points_text(*points[i]) : "", points_text(rule.points),
                         std::to_string(s.correct), std::to_string(s.wrong),
                         std::to_string(s.timeouts), std::to_string(s.memcheck_findings),
@@ -154,8 +154,8 @@ std::string feedback_comment(const StudentRecord &s, std::optional<double> point
     if (!points)
         return "Not graded yet: the grader could not judge this program; it will be graded again.";
     std::string text = points_text(*points) + " of " + points_text(rule.points) + " points. ";
-    if (s.status != "graded")
-        return text + "Status: " + s.status + ". See the attached feedback page.";
+    if (s.status != Status::Graded)
+        return text + "Status: " + word(s.status) + ". See the attached feedback page.";
     const int judged = static_cast<int>(s.cases.size()) - s.not_graded;
     text += std::to_string(s.correct) + " of " + count_text(judged, "case", "cases") + " correct";
     if (s.timeouts > 0)

@@ -5,8 +5,8 @@
 // CSV is written as RFC 4180 has it (every field quoted, quotes doubled, CR LF), in UTF-8 with a
 // byte-order mark, so that a spreadsheet in a Chinese locale reads it as UTF-8 and not as GBK.
 
-#include "gradebook/results.h"
 #include "gradebook/scoring.h"
+#include "results/resultsjson.h"
 
 #include <optional>
 #include <string>

@@ -26,7 +26,7 @@ std::string shown_name(const Submission &s)
 
 } // namespace
 
-ClassSimilarityOutcome class_similarity(const std::vector<StudentOutcome> &students,
+ClassSimilarityOutcome class_similarity(const std::vector<Submission> &students,
                                         const SimilarityRequest &request)
 {
     ClassSimilarityOutcome out;
@@ -53,8 +53,7 @@ ClassSimilarityOutcome class_similarity(const std::vector<StudentOutcome> &stude
             return out;
         }
     }
-    for (const StudentOutcome &s : students) {
-        const Submission &sub = s.submission;
+    for (const Submission &sub : students) {
         if (sub.kind != SubmissionKind::Sources)
             continue;
         StudentSources sources{shown_name(sub), {}};

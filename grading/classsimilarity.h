@@ -28,5 +28,5 @@ struct ClassSimilarityOutcome
 constexpr std::size_t similarity_file_bytes = std::size_t(8) << 20;
 
 // Students who handed in no sources are left out; a student's name is the one the grading shows.
-ClassSimilarityOutcome class_similarity(const std::vector<StudentOutcome> &students,
+ClassSimilarityOutcome class_similarity(const std::vector<Submission> &students,
                                         const SimilarityRequest &request);

@@ -2,17 +2,16 @@
 
 #include "explore/cases.h"
 #include "explore/literals.h"
+#include "grading/caseplan.h"
 #include "grading/explorer.h"
 #include "grading/memcheck.h"
 #include "grading/reports.h"
 #include "judge/exercise.h"
-#include "judge/utf8.h"
+#include "results/resultsjson.h"
+#include "sandbox/fileio.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QString>
 
 #include <algorithm>
@@ -22,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -54,13 +54,13 @@ std::string source_text(const std::string &path, std::size_t limit = std::size_t
 
 // The numbers written in the sources of every student who handed sources in, at most a few
 // hundred of them, so that the explorer's other strings keep their share.
-Dictionary class_source_numbers(const std::vector<StudentOutcome> &students)
+Dictionary class_source_numbers(const std::vector<Submission> &submissions)
 {
     std::vector<std::string> texts;
-    for (const StudentOutcome &student : students) {
-        if (student.submission.kind != SubmissionKind::Sources)
+    for (const Submission &submission : submissions) {
+        if (submission.kind != SubmissionKind::Sources)
             continue;
-        for (const auto *files : {&student.submission.sources, &student.submission.headers}) {
+        for (const auto *files : {&submission.sources, &submission.headers}) {
             for (const std::string &path : *files)
                 texts.push_back(source_text(path));
         }
@@ -77,46 +77,12 @@ Dictionary class_source_numbers(const std::vector<StudentOutcome> &students)
     return numbers;
 }
 
+
 // Readable by all: the programs in it run as an unprivileged user of the sandbox when the grader
-// is root, and hold nothing of the teacher's.
-std::string make_folder(const std::string &path)
+// is root, and hold nothing of the teacher's. The reason, for a person, when it cannot be made.
+std::string folder_for_runs(const std::string &path)
 {
-    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
-        return "cannot make " + path + ": " + std::strerror(errno);
-    return {};
-}
-
-// Texts go into the JSON as they are when they are UTF-8, else as `printable` writes them, so
-// that the file always parses.
-QString json_text(const std::string &bytes)
-{
-    const QString text = from_utf8(bytes);
-    if (to_utf8(text) == bytes)
-        return text;
-    std::string escaped;
-    for (std::size_t i = 0; i < bytes.size();) {
-        // The longest valid UTF-8 run from i stays; an invalid byte becomes \xHH.
-        std::size_t length = 1;
-        const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c >= 0xC0 && c < 0xF8)
-            length = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        const std::string piece = bytes.substr(i, length);
-        if (c < 0x80 || (piece.size() == length && to_utf8(from_utf8(piece)) == piece)) {
-            escaped += c == '\\' ? std::string("\\\\") : piece;
-            i += length;
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            escaped += hex;
-            i += 1;
-        }
-    }
-    return from_utf8(escaped);
-}
-
-std::string cut(const std::string &answer)
-{
-    return answer.size() <= kept_answer_bytes ? answer : answer.substr(0, kept_answer_bytes);
+    return make_folder(path) ? std::string() : "cannot make " + path + ": " + std::strerror(errno);
 }
 
 // The program a student's case runs: a copy of the built or handed-in one, named for the
@@ -125,37 +91,25 @@ std::string cut(const std::string &answer)
 std::string place_program(const std::string &from, const std::string &folder,
                           const std::string &name, std::uint64_t max_bytes, std::string &error)
 {
-    error = make_folder(folder);
+    error = folder_for_runs(folder);
     if (!error.empty())
         return {};
     const std::string to = folder + "/" + name;
-    const int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat status
-    {
-    };
-    if (in < 0 || ::fstat(in, &status) != 0 || !S_ISREG(status.st_mode)
-        || static_cast<std::uint64_t>(status.st_size) > max_bytes) {
-        error = in < 0 ? std::string(std::strerror(errno)) : "not a regular file of bounded size";
-        if (in >= 0)
-            ::close(in);
+    switch (copy_file_bounded(from, to, max_bytes, 0755)) {
+    case CopyResult::Copied:
+        return to;
+    case CopyResult::NotARegularFile:
+    case CopyResult::TooLarge:
+        error = "not a regular file of bounded size";
         return {};
-    }
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0755);
-    bool good = out >= 0;
-    char buffer[65536];
-    for (ssize_t n; good && (n = ::read(in, buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        good = n > 0 && ::write(out, buffer, static_cast<std::size_t>(n)) == n;
-    }
-    ::close(in);
-    if (out >= 0 && ::close(out) != 0)
-        good = false;
-    if (!good) {
-        error = std::string("cannot copy the program: ") + std::strerror(errno);
+    case CopyResult::Unreadable:
+        error = std::strerror(errno);
         return {};
+    case CopyResult::Failed:
+        break;
     }
-    return to;
+    error = std::string("cannot copy the program: ") + std::strerror(errno);
+    return {};
 }
 
 // A program that the cache of builds handed over is a file the grader wrote for this grading in
@@ -169,316 +123,120 @@ std::string move_program(const std::string &from, const std::string &folder,
     {
     };
     const std::string to = folder + "/" + name;
-    if (!make_folder(folder).empty() || ::lstat(from.c_str(), &status) != 0
+    if (!folder_for_runs(folder).empty() || ::lstat(from.c_str(), &status) != 0
         || !S_ISREG(status.st_mode) || ::rename(from.c_str(), to.c_str()) != 0)
         return {};
     return to;
 }
 
-const char *verdict_of(const CaseResult &c)
+Verdict verdict_of(const CaseResult &c)
 {
     if (c.not_run || c.run.end == ChildRun::End::FailedToStart)
-        return "not run";
+        return Verdict::NotRun;
     if (!c.graded())
-        return "not graded";
+        return Verdict::NotGraded;
     if (c.correct)
-        return "correct";
+        return Verdict::Correct;
     if (c.run.end == ChildRun::End::TimedOut)
-        return "timeout";
-    return c.run.end == ChildRun::End::Crashed ? "crash" : "wrong";
+        return Verdict::Timeout;
+    return c.run.end == ChildRun::End::Crashed ? Verdict::Crash : Verdict::Wrong;
 }
 
-const char *ending_of(const CaseResult &c)
+Ending ending_of(const CaseResult &c)
 {
-    return c.not_run ? "not-run" : ending_name(c.run.end);
+    return c.not_run ? Ending::NotRun : ending_of(c.run.end);
 }
 
-// Each case counts once, by its verdict.
-void recount(StudentOutcome &record)
-{
-    record.correct = record.wrong = record.timeouts = record.crashes = record.not_run
-        = record.not_graded = 0;
-    for (const StudentCase &c : record.cases) {
-        const std::string verdict = verdict_of(c.result);
-        int &counter = verdict == "correct"   ? record.correct
-                       : verdict == "wrong"   ? record.wrong
-                       : verdict == "timeout" ? record.timeouts
-                       : verdict == "crash"   ? record.crashes
-                       : verdict == "not run" ? record.not_run
-                                              : record.not_graded;
-        counter += 1;
-    }
-    record.memcheck_findings = 0;
-    record.memcheck_first.clear();
-    for (const StudentCase &c : record.cases) {
-        if (c.memcheck.empty())
-            continue;
-        if (record.memcheck_findings++ == 0)
-            record.memcheck_first = c.memcheck;
-    }
-}
-
-StudentCase kept_case(const CaseResult &result, const std::string &memcheck)
-{
-    StudentCase c;
-    c.result = result;
-    c.student_bytes = result.student_text.size();
-    c.reference_bytes = result.reference_text.size();
-    c.result.student_text = cut(result.student_text);
-    c.result.reference_text = cut(result.reference_text);
-    c.result.student_token = cut(result.student_token);
-    c.result.reference_token = cut(result.reference_token);
-    c.memcheck = memcheck;
-    return c;
-}
-
-QJsonValue number_or_null(bool present, int value)
-{
-    return present ? QJsonValue(value) : QJsonValue();
-}
-
-QJsonObject case_json(const StudentCase &c, bool memcheck)
-{
-    const CaseResult &r = c.result;
-    QJsonObject o;
-    o.insert(QStringLiteral("options"), json_text(r.options));
-    o.insert(QStringLiteral("verdict"), QLatin1String(verdict_of(r)));
-    o.insert(QStringLiteral("ending"), QLatin1String(ending_of(r)));
-    o.insert(QStringLiteral("exit_code"),
-             number_or_null(!r.not_run && r.run.end == ChildRun::End::Exited, r.run.exit_code));
-    o.insert(QStringLiteral("signal"),
-             number_or_null(!r.not_run && r.run.end == ChildRun::End::Crashed, r.run.signal));
-    o.insert(QStringLiteral("seconds"), static_cast<double>(r.run.elapsed.count()) / 1000);
-    o.insert(QStringLiteral("student"), json_text(r.student_text));
-    o.insert(QStringLiteral("student_bytes"), static_cast<qint64>(c.student_bytes));
-    o.insert(QStringLiteral("reference"), json_text(r.reference_text));
-    o.insert(QStringLiteral("reference_bytes"), static_cast<qint64>(c.reference_bytes));
-    const std::string verdict = verdict_of(r);
-    const bool differs = r.difference != std::string::npos
-                         && (verdict == "wrong" || verdict == "crash" || verdict == "timeout");
-    o.insert(QStringLiteral("difference"),
-             differs ? QJsonValue(static_cast<qint64>(r.difference)) : QJsonValue());
-    o.insert(QStringLiteral("student_word"), json_text(differs ? r.student_token : ""));
-    o.insert(QStringLiteral("reference_word"), json_text(differs ? r.reference_token : ""));
-    o.insert(QStringLiteral("note"), json_text(r.note));
-    o.insert(QStringLiteral("memcheck"),
-             memcheck ? QJsonValue(json_text(c.memcheck)) : QJsonValue());
-    return o;
-}
-
-QJsonObject student_json(const StudentOutcome &s, bool memcheck)
-{
-    QJsonObject o;
-    o.insert(QStringLiteral("folder"), json_text(s.submission.folder));
-    o.insert(QStringLiteral("name"), json_text(s.submission.full_name));
-    o.insert(QStringLiteral("id"), json_text(s.submission.id));
-    o.insert(QStringLiteral("status"), json_text(s.status));
-    o.insert(QStringLiteral("message"), json_text(s.message));
-    QJsonObject build;
-    build.insert(QStringLiteral("from_cache"), s.build.from_cache);
-    build.insert(QStringLiteral("warnings"), s.build.warnings);
-    build.insert(QStringLiteral("log"), json_text(s.build.log));
-    build.insert(QStringLiteral("hash"), json_text(s.build.hash));
-    o.insert(QStringLiteral("build"), build);
-    if (memcheck) {
-        QJsonObject check;
-        check.insert(QStringLiteral("findings"), s.memcheck_findings);
-        check.insert(QStringLiteral("first"), json_text(s.memcheck_first));
-        check.insert(QStringLiteral("evasion"), json_text(s.evasion));
-        o.insert(QStringLiteral("memcheck"), check);
-    } else {
-        o.insert(QStringLiteral("memcheck"), QJsonValue());
-    }
-    QJsonArray copies;
-    for (const std::string &copy : s.copies)
-        copies.append(json_text(copy));
-    o.insert(QStringLiteral("copies"), copies);
-    o.insert(QStringLiteral("correct"), s.correct);
-    o.insert(QStringLiteral("wrong"), s.wrong);
-    o.insert(QStringLiteral("timeouts"), s.timeouts);
-    o.insert(QStringLiteral("crashes"), s.crashes);
-    o.insert(QStringLiteral("not_run"), s.not_run);
-    o.insert(QStringLiteral("not_graded"), s.not_graded);
-    QJsonArray cases;
-    for (const StudentCase &c : s.cases)
-        cases.append(case_json(c, memcheck));
-    o.insert(QStringLiteral("cases"), cases);
-    if (s.has_counterexample) {
-        QJsonObject found;
-        found.insert(QStringLiteral("options"), json_text(s.counterexample_options));
-        found.insert(QStringLiteral("original"), json_text(s.counterexample_original));
-        found.insert(QStringLiteral("steps"), s.counterexample_steps);
-        o.insert(QStringLiteral("counterexample"), found);
-    }
-    return o;
-}
-
-// results.json, kept as each student's serialised record so that a rewrite after every student
+// results.json, kept as each student's record in text so that a rewrite after every student
 // costs a copy of bytes, not a new serialisation of the class.
 class ResultsFile
 {
 public:
     ResultsFile(const ClassSettings &settings, std::string identity)
-        : settings(settings)
-        , identity(std::move(identity))
-        , path(settings.results + "/results.json")
-        , date(QDateTime::currentDateTimeUtc().toString(Qt::ISODate))
-    {}
-
-    void set_class(const Intake &intake, std::size_t students, int case_count)
+        : path(settings.results + "/results.json")
+        , memcheck(settings.memcheck)
     {
-        from_course_website = intake.from_course_website;
-        records.assign(students, QByteArray());
-        cases = case_count;
+        header.orvimet = settings.version;
+        header.date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+        header.exercise = settings.exercise;
+        header.submissions = settings.submissions;
+        header.cases_source = settings.cases_source;
+        header.seed = settings.seed;
+        header.explore = settings.explore;
+        header.limits = settings.grading.limits;
+        header.sandbox = settings.grading.sandbox.enabled;
+        header.compiler = settings.build.compiler;
+        header.compiler_identity = std::move(identity);
+        header.flags = settings.build.flags;
+        header.memcheck = settings.memcheck;
+        header.give_up_after = settings.give_up_after;
+        header.shard = settings.shard;
+        header.shards = settings.shards;
+        header.points = settings.points;
+        header.memcheck_penalty = settings.memcheck_penalty;
     }
 
-    void set(std::size_t index, const StudentOutcome &record)
+    void set_class(bool from_course_website, std::size_t students)
     {
-        records[index]
-            = QJsonDocument(student_json(record, settings.memcheck)).toJson(QJsonDocument::Compact);
+        header.from_course_website = from_course_website;
+        texts.assign(students, QByteArray());
+        statuses.assign(students, std::nullopt);
     }
 
-    // The whole file, through a new file renamed into place: readers see the old state or the
-    // new one, never a part.
-    // Every record as it stands, then the file.
-    std::string write_all(const std::vector<StudentOutcome> &students, bool complete)
+    void set_cases(int case_count, int found)
     {
-        for (std::size_t i = 0; i < students.size() && i < records.size(); ++i)
-            set(i, students[i]);
-        return write(students, complete);
+        header.case_count = case_count;
+        header.found = found;
+    }
+
+    void set(std::size_t index, const StudentRecord &record)
+    {
+        texts[index] = student_text(record, memcheck);
+        statuses[index] = record.status;
     }
 
     // The file as it stands, unless it was written a short while ago: then the change waits for
-    // a later call, for flush() or for write_all(). The pause grows with the time a writing
-    // takes, so that rewriting the growing file costs a class a small share of its time, not a
-    // share that grows with the class.
-    std::string write_soon(const std::vector<StudentOutcome> &students)
+    // a later call, for flush() or for write(). The pause grows with the time a writing takes,
+    // so that rewriting the growing file costs a class a small share of its time, not a share
+    // that grows with the class.
+    std::string write_soon()
     {
         pending = true;
         if (std::chrono::steady_clock::now() < next_write)
             return {};
-        return write(students, false);
+        return write(false);
     }
 
     // What write_soon() left unwritten.
-    std::string flush(const std::vector<StudentOutcome> &students)
-    {
-        return pending ? write(students, false) : std::string();
-    }
+    std::string flush() { return pending ? write(false) : std::string(); }
 
-    std::string write(const std::vector<StudentOutcome> &students, bool complete)
+    std::string write(bool complete)
     {
         const auto start = std::chrono::steady_clock::now();
         pending = false;
-        QByteArray text = QJsonDocument(header(students, complete)).toJson(QJsonDocument::Indented);
-        text.chop(2); // "}\n"
-        text += ",\n    \"students\": [";
-        bool first = true;
-        for (const QByteArray &record : records) {
-            if (record.isEmpty())
-                continue;
-            text += first ? "\n        " : ",\n        ";
-            text += record;
-            first = false;
-        }
-        text += "\n    ]\n}\n";
-        const std::string temporary = path + ".new";
-        const int fd = ::open(temporary.c_str(),
-                              O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-        bool good = fd >= 0;
-        for (qint64 done = 0; good && done < text.size();) {
-            const ssize_t n = ::write(fd, text.constData() + done,
-                                      static_cast<std::size_t>(text.size() - done));
-            good = n > 0 || (n < 0 && errno == EINTR);
-            done += std::max<ssize_t>(n, 0);
-        }
-        if (fd >= 0 && ::close(fd) != 0)
-            good = false;
-        if (!good || ::rename(temporary.c_str(), path.c_str()) != 0) {
-            const std::string error = std::strerror(errno);
-            ::unlink(temporary.c_str());
-            return "cannot write " + path + ": " + error;
-        }
+        header.complete = complete;
+        Totals totals;
+        totals.students = static_cast<int>(statuses.size());
+        for (const std::optional<Status> &status : statuses)
+            if (status)
+                totals.by_status[*status] += 1;
+        std::string error;
+        if (!write_results(path, results_text(header, totals, texts), error))
+            return error;
         const auto end = std::chrono::steady_clock::now();
         next_write
             = end + std::max<std::chrono::steady_clock::duration>(least_pause, 20 * (end - start));
         return {};
     }
 
-    int cases = 0;
-    int explore_found = 0;
+    int case_count() const { return header.case_count; }
 
 private:
-    QJsonObject header(const std::vector<StudentOutcome> &students, bool complete) const
-    {
-        QJsonObject root;
-        root.insert(QStringLiteral("format"), QStringLiteral("orvimet-results"));
-        root.insert(QStringLiteral("format_version"), 1);
-        root.insert(QStringLiteral("orvimet"), json_text(settings.version));
-        root.insert(QStringLiteral("date"), date);
-        root.insert(QStringLiteral("complete"), complete);
-        root.insert(QStringLiteral("exercise"), json_text(settings.exercise));
-        root.insert(QStringLiteral("submissions"), json_text(settings.submissions));
-        root.insert(QStringLiteral("from_course_website"), from_course_website);
-        QJsonObject case_info;
-        case_info.insert(QStringLiteral("source"), json_text(settings.cases_source));
-        case_info.insert(QStringLiteral("count"), cases);
-        case_info.insert(QStringLiteral("seed"), static_cast<qint64>(settings.seed));
-        case_info.insert(QStringLiteral("explore"), settings.explore);
-        case_info.insert(QStringLiteral("found"), explore_found);
-        root.insert(QStringLiteral("cases"), case_info);
-        const Limits &l = settings.grading.limits;
-        QJsonObject limits;
-        limits.insert(QStringLiteral("wall_seconds"), static_cast<double>(l.wall.count()) / 1000);
-        limits.insert(QStringLiteral("cpu_seconds"), l.cpu_seconds);
-        limits.insert(QStringLiteral("memory_bytes"), static_cast<qint64>(l.memory_bytes));
-        limits.insert(QStringLiteral("file_bytes"), static_cast<qint64>(l.file_bytes));
-        limits.insert(QStringLiteral("processes"), l.processes);
-        limits.insert(QStringLiteral("output_bytes"), static_cast<qint64>(l.output_bytes));
-        root.insert(QStringLiteral("limits"), limits);
-        root.insert(QStringLiteral("sandbox"), settings.grading.sandbox.enabled);
-        QJsonObject build;
-        build.insert(QStringLiteral("compiler"), json_text(settings.build.compiler));
-        build.insert(QStringLiteral("compiler_identity"), json_text(identity));
-        QJsonArray flags;
-        for (const std::string &flag : settings.build.flags)
-            flags.append(json_text(flag));
-        build.insert(QStringLiteral("flags"), flags);
-        build.insert(QStringLiteral("memcheck"), settings.memcheck);
-        root.insert(QStringLiteral("build"), build);
-        root.insert(QStringLiteral("give_up_after"), settings.give_up_after);
-        QJsonObject shard;
-        shard.insert(QStringLiteral("part"), settings.shard);
-        shard.insert(QStringLiteral("of"), settings.shards);
-        root.insert(QStringLiteral("shard"), shard);
-        QJsonObject scoring;
-        scoring.insert(QStringLiteral("points"), settings.points);
-        scoring.insert(QStringLiteral("memcheck_penalty"), settings.memcheck_penalty);
-        scoring.insert(QStringLiteral("groups"), QJsonArray());
-        root.insert(QStringLiteral("scoring"), scoring);
-        std::map<std::string, int> by_status;
-        for (const StudentOutcome &s : students)
-            by_status[s.status] += 1;
-        QJsonObject totals;
-        totals.insert(QStringLiteral("students"), static_cast<int>(students.size()));
-        for (const char *status :
-             {"graded", "does not compile", "nothing handed in", "a Windows program",
-              "could not start", "refused", "missing", "not graded"}) {
-            std::string key
-                = status == std::string("a Windows program") ? "windows_program" : status;
-            std::replace(key.begin(), key.end(), ' ', '_');
-            totals.insert(QString::fromStdString(key), by_status[status]);
-        }
-        root.insert(QStringLiteral("totals"), totals);
-        return root;
-    }
-
-    const ClassSettings &settings;
-    const std::string identity;
     const std::string path;
-    const QString date;
-    bool from_course_website = false;
-    std::vector<QByteArray> records;
+    const bool memcheck;
+    ClassHeader header;
+    std::vector<QByteArray> texts;               // empty for a student not yet done
+    std::vector<std::optional<Status>> statuses; // likewise
     static constexpr std::chrono::milliseconds least_pause{1000};
     std::chrono::steady_clock::time_point next_write;
     bool pending = false;
@@ -495,7 +253,531 @@ struct Joined
     }
 };
 
+// A student in the grading's hands: what was handed in, what became of it so far, and the
+// programs it runs.
+struct Student
+{
+    Submission submission;
+    StudentRecord record;
+    bool settled = false; // the record's status is decided
+    std::string program, memcheck_program;
+    // The cases graded and recorded on the thread that graded them, kept apart from the record
+    // until the program is handed on in order.
+    std::vector<CaseRecord> graded;
+    bool has_counterexample = false;
+    Counterexample counterexample;
+};
+
+// The grading of a class, phase by phase: run() lists them. Each phase leaves results.json as
+// complete as it can be, so that one that cannot start loses nothing finished.
+class ClassGrading
+{
+public:
+    ClassGrading(const ClassSettings &settings,
+                 const std::function<void(const ClassProgress &)> &progress,
+                 const std::function<void(const StudentRecord &)> &student_done)
+        : settings(settings)
+        , progress(progress)
+        , student_done(student_done)
+        , results(settings,
+                  compiler_identity(settings.build.compiler, build_cache_folder(settings.build)))
+    {}
+
+    ClassOutcome run()
+    {
+        if (!take_in())
+            return std::move(outcome);
+        plan_cases();
+        if (!make_folders())
+            return give_up();
+        {
+            // The reference answers depend on nothing of the students', so they run while the
+            // programs are built: a regrade, whose builds come from the cache, then waits for
+            // neither alone.
+            Joined references{std::thread([this] {
+                reference = reference_answers(settings.grading, options, settings.jobs, workroot);
+            })};
+            build();
+        }
+        if (interrupted())
+            return stop();
+        if (!check_references())
+            return give_up();
+        grade();
+        if (interrupted())
+            return stop();
+        grade_found();
+        if (interrupted())
+            return stop();
+        return finish();
+    }
+
+private:
+    void tell(const char *phase, std::size_t done, std::size_t total,
+              const std::string &student) const
+    {
+        if (progress)
+            progress({phase, static_cast<int>(done), static_cast<int>(total), student});
+    }
+
+    // The first error is the one told; the grading goes on as far as it can.
+    void keep(const std::string &error)
+    {
+        if (!error.empty() && outcome.error.empty())
+            outcome.error = error;
+    }
+
+    static void decide(Student &student, Status status, std::string message)
+    {
+        student.record.status = status;
+        student.record.message = std::move(message);
+        student.settled = true;
+    }
+
+    void publish(Student &student)
+    {
+        results.set(static_cast<std::size_t>(&student - students.data()), student.record);
+        keep(results.write_soon());
+    }
+
+    bool take_in()
+    {
+        tell("unpacking", 0, 0, "");
+        const std::string unpack_root = settings.results + "/unpacked";
+        if (!(outcome.error = folder_for_runs(unpack_root)).empty())
+            return false;
+        Intake intake
+            = ::take_in(settings.submissions, unpack_root, settings.program_name, settings.intake);
+        if (!intake.error.empty()) {
+            outcome.error = intake.error;
+            return false;
+        }
+        for (Submission &submission : intake.students) {
+            if (shard_of(submission.folder, settings.shards) != settings.shard)
+                continue;
+            Student student;
+            student.record.folder = submission.folder;
+            student.record.name = submission.full_name;
+            student.record.id = submission.id;
+            student.record.message = submission.message;
+            student.submission = std::move(submission);
+            students.push_back(std::move(student));
+        }
+        results.set_class(intake.from_course_website, students.size());
+        // What was handed in decides some students at once.
+        for (Student &student : students) {
+            const SubmissionKind kind = student.submission.kind;
+            const std::string message = student.record.message;
+            if (kind == SubmissionKind::WindowsProgram)
+                decide(student, Status::WindowsProgram, message);
+            else if (kind == SubmissionKind::Nothing)
+                decide(student, Status::NothingHandedIn, message);
+            else if (kind == SubmissionKind::Refused)
+                decide(student, Status::Refused, message);
+        }
+        return true;
+    }
+
+    // The cases: the given ones, then the generated ones, the same for everybody. The generated
+    // ones also try the numbers the class's sources are written with (array sizes, buffer
+    // lengths): every student is judged on the strings aimed at anyone's.
+    void plan_cases()
+    {
+        options = settings.options;
+        first_generated = options.size();
+        std::vector<Submission> submissions;
+        if (settings.explore > 0)
+            for (const Student &student : students)
+                submissions.push_back(student.submission);
+        generated = generate_cases(settings.grading.exercise, settings.seed, settings.explore,
+                                   class_source_numbers(submissions));
+        for (const Words &words : generated)
+            options.push_back(options_line(words));
+        results.set_cases(static_cast<int>(options.size()), 0);
+        for (Student &student : students)
+            if (student.settled)
+                publish(student);
+        keep(results.flush());
+    }
+
+    bool make_folders()
+    {
+        programs_root = settings.scratch + "programs";
+        workroot = settings.scratch + "runs/";
+        outcome.error = folder_for_runs(programs_root);
+        if (outcome.error.empty())
+            outcome.error = folder_for_runs(settings.scratch + "runs");
+        return outcome.error.empty();
+    }
+
+    // Builds, in parallel; the students already settled need none.
+    void build()
+    {
+        std::atomic<int> built{0};
+        std::mutex mutex;
+        std::string in_hand;
+        run_parallel(
+            static_cast<int>(students.size()), settings.jobs,
+            [&](int i, int, const Wake &wake) {
+                Student &student = students[static_cast<std::size_t>(i)];
+                {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    in_hand = student.record.name;
+                }
+                wake();
+                if (!student.settled)
+                    build_one(student, programs_root + "/" + std::to_string(i));
+                built += 1;
+            },
+            [&] {
+                std::string name;
+                {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    name = in_hand;
+                }
+                tell("building", built.load(), students.size(), name);
+            });
+        mark_copies();
+        for (Student &student : students)
+            if (student.settled && student.submission.kind == SubmissionKind::Sources)
+                publish(student);
+        keep(results.flush());
+    }
+
+    // One student's program, built or handed in, placed where its cases run; a student it fails
+    // for is given the status that says why.
+    void build_one(Student &student, const std::string &folder)
+    {
+        const Submission &s = student.submission;
+        StudentRecord &record = student.record;
+        std::string error;
+        if (s.kind == SubmissionKind::LinuxProgram) {
+            student.program = place_program(s.program, folder, settings.program_name,
+                                            settings.grading.limits.file_bytes, error);
+            if (student.program.empty())
+                decide(student, Status::CouldNotStart, "could not start: " + error);
+            return;
+        }
+        if (s.kind != SubmissionKind::Sources || interrupted())
+            return;
+        const std::string build_dir = folder + "-build";
+        folder_for_runs(build_dir);
+        const BuildResult built
+            = build_program(settings.build, s.path, s.sources, s.headers, build_dir);
+        record.build_from_cache = built.from_cache;
+        record.build_warnings = built.warnings;
+        record.build_log = built.log;
+        record.build_hash = built.hash;
+        if (built.status == BuildResult::Status::Failed)
+            return decide(student, Status::DoesNotCompile, built.reason);
+        if (built.status == BuildResult::Status::NotBuilt)
+            return decide(student, Status::NotGraded,
+                          "the grader could not build it: " + built.reason);
+        if (built.from_cache)
+            student.program = move_program(built.program, folder, settings.program_name);
+        if (student.program.empty())
+            student.program = place_program(built.program, folder, settings.program_name,
+                                            std::uint64_t(1) << 30, error);
+        if (student.program.empty())
+            return decide(student, Status::NotGraded,
+                          "the grader could not take the built program: " + error);
+        if (settings.memcheck)
+            build_memcheck(student, folder);
+    }
+
+    void build_memcheck(Student &student, const std::string &folder)
+    {
+        const MemcheckBuild check
+            = build_for_memory_check(settings.build, student.submission, folder + "-memcheck");
+        student.record.memcheck_evasion = check.evasion;
+        student.memcheck_program = check.program;
+    }
+
+    // Exact copies: the same sources, byte for byte, under other names.
+    void mark_copies()
+    {
+        std::map<std::string, std::vector<std::size_t>> by_hash;
+        for (std::size_t i = 0; i < students.size(); ++i)
+            if (students[i].submission.kind == SubmissionKind::Sources
+                && !students[i].record.build_hash.empty())
+                by_hash[students[i].record.build_hash].push_back(i);
+        for (const auto &group : by_hash)
+            for (const std::size_t i : group.second)
+                for (const std::size_t j : group.second)
+                    if (i != j)
+                        students[i].record.copies.push_back(students[j].record.folder);
+    }
+
+    // A reference answer that cannot be trusted stops the grading before any student's run:
+    // judged against it, a program that prints nothing could score full marks.
+    bool check_references()
+    {
+        if (!reference.error.empty() || reference.failed) {
+            outcome.error = !reference.error.empty()
+                                ? reference.error
+                                : "the reference program " + settings.grading.reference_path + " "
+                                      + reference.problem + " on the options"
+                                      + options[*reference.failed];
+            return false;
+        }
+        std::string error;
+        const std::string reference_dir = make_workdir(workroot, error);
+        if (reference_dir.empty()) {
+            outcome.error = error;
+            return false;
+        }
+        shrinker = std::make_unique<ReferenceAnswers>(settings.grading, reference_dir);
+        for (std::size_t i = first_generated; i < options.size(); ++i)
+            shrinker->add(options[i], reference.answers[i]);
+        return true;
+    }
+
+    // The cases of a program, memory-checked and recorded on the thread that graded it.
+    void record_cases(Student &student, const ProgramReport &report, const std::string &workdir)
+    {
+        std::vector<StudentCase> cases;
+        for (const CaseResult &result : report.cases)
+            cases.push_back({result, std::string()});
+        if (!student.memcheck_program.empty())
+            memory_check(settings, student.memcheck_program, cases, workdir);
+        for (const StudentCase &c : cases)
+            student.graded.push_back(case_record(c));
+    }
+
+    // Every program that can run, on every case; a program's first failing generated string is
+    // shrunk on the thread that graded it.
+    void grade()
+    {
+        ClassRun run = class_run(options);
+        for (const ReferenceAnswer &answer : reference.answers)
+            run.reference_texts.push_back(answer.text);
+        run.finish_program = [this](const StudentProgram &program, ProgramReport &report,
+                                    const std::string &workdir) {
+            Student &student = students[index_of.at(program.location_s + program.command_s)];
+            record_cases(student, report, workdir);
+            if (const std::optional<std::size_t> c
+                = failure_to_shrink(report.cases, first_generated)) {
+                student.counterexample
+                    = shrink_failure(settings.grading, program, generated[*c - first_generated],
+                                     report.cases[*c], *shrinker, workdir);
+                student.has_counterexample = true;
+            }
+        };
+        std::vector<StudentProgram> programs;
+        std::vector<std::size_t> graded;
+        for (std::size_t i = 0; i < students.size(); ++i) {
+            Student &student = students[i];
+            if (student.settled)
+                continue;
+            if (student.program.empty()) {
+                decide(student, Status::NotGraded, student.record.message);
+                continue;
+            }
+            programs.push_back(student_program(student.program));
+            programs.back().name = student.record.folder;
+            index_of[student.program] = i;
+            graded.push_back(i);
+        }
+        const std::size_t already = students.size() - programs.size();
+        std::size_t finished = 0;
+        grade_class(
+            run, programs,
+            [&](int) {
+                tell("grading", already + finished, students.size(),
+                     finished < graded.size() ? students[graded[finished]].record.name : "");
+            },
+            [&](const ProgramReport &report) {
+                Student &student = students[graded[finished++]];
+                settle_graded(student, report);
+                publish(student);
+                if (!settings.explore && student_done) {
+                    keep(results.flush());
+                    student_done(student.record);
+                }
+                tell("grading", already + finished, students.size(), student.record.name);
+            });
+    }
+
+    void settle_graded(Student &student, const ProgramReport &report)
+    {
+        StudentRecord &record = student.record;
+        record.cases = std::move(student.graded);
+        student.graded.clear();
+        if (student.has_counterexample) {
+            record.has_counterexample = true;
+            record.counterexample_options = student.counterexample.shrunk.options;
+            record.counterexample_original = student.counterexample.original;
+            record.counterexample_steps = student.counterexample.steps;
+        }
+        recount(record);
+        if (!report.start_failure.empty())
+            decide(student, Status::CouldNotStart, "could not start: " + report.start_failure);
+        else if (!report.finished)
+            interrupted_one(student);
+        else if (!record.cases.empty()
+                 && record.not_graded == static_cast<int>(record.cases.size()))
+            decide(student, Status::NotGraded, record.cases.front().note);
+        else
+            decide(student, Status::Graded, record.message);
+    }
+
+    // Fair exploration: a counterexample found for one student is a case for everybody.
+    void grade_found()
+    {
+        std::set<std::string> known(options.begin(), options.end());
+        for (const Student &student : students)
+            if (student.record.has_counterexample
+                && known.insert(student.record.counterexample_options).second)
+                outcome.found.push_back(student.record.counterexample_options);
+        if (!outcome.found.empty()) {
+            ClassRun more = class_run(outcome.found);
+            for (const std::string &found : outcome.found)
+                more.reference_texts.push_back(shrinker->answer(found).text);
+            more.finish_program = [this](const StudentProgram &program, ProgramReport &report,
+                                         const std::string &workdir) {
+                record_cases(students[index_of.at(program.location_s + program.command_s)], report,
+                             workdir);
+            };
+            // Programs that never started are not tried again.
+            std::vector<StudentProgram> again;
+            std::vector<std::size_t> again_of;
+            for (std::size_t i = 0; i < students.size(); ++i) {
+                if (students[i].record.status == Status::Graded) {
+                    again.push_back(student_program(students[i].program));
+                    again.back().name = students[i].record.folder;
+                    again_of.push_back(i);
+                }
+            }
+            results.set_cases(static_cast<int>(options.size() + outcome.found.size()),
+                              static_cast<int>(outcome.found.size()));
+            std::size_t told = 0;
+            grade_class(
+                more, again,
+                [&](int) {
+                    tell("grading found cases", told, again.size(),
+                         told < again.size() ? students[again_of[told]].record.name : "");
+                },
+                [&](const ProgramReport &report) {
+                    Student &student = students[again_of[told++]];
+                    for (CaseRecord &c : student.graded)
+                        student.record.cases.push_back(std::move(c));
+                    student.graded.clear();
+                    recount(student.record);
+                    if (!report.finished)
+                        interrupted_one(student);
+                    publish(student);
+                });
+        }
+        if (interrupted() || settings.explore == 0 || !student_done)
+            return;
+        keep(results.flush());
+        for (const Student &student : students)
+            student_done(student.record);
+    }
+
+    ClassRun class_run(const std::vector<std::string> &strings) const
+    {
+        ClassRun run;
+        run.grading = settings.grading;
+        run.jobs = settings.jobs;
+        run.give_up_after = settings.give_up_after;
+        run.options = strings;
+        run.workroot = workroot;
+        return run;
+    }
+
+    // A student whose grading an interruption cut short: none of its cases stand.
+    static void interrupted_one(Student &student)
+    {
+        student.record.cases.clear();
+        student.record.has_counterexample = false;
+        recount(student.record);
+        decide(student, Status::NotGraded, "the grading was interrupted");
+    }
+
+    ClassOutcome stop()
+    {
+        for (Student &student : students)
+            if (!student.settled)
+                interrupted_one(student);
+        return end(false);
+    }
+
+    ClassOutcome finish()
+    {
+        outcome.case_count = results.case_count();
+        outcome.complete = true;
+        return end(true);
+    }
+
+    // A grading that cannot go on: the file keeps what was published.
+    ClassOutcome give_up()
+    {
+        for (Student &student : students) {
+            outcome.students.push_back(std::move(student.record));
+            outcome.submissions.push_back(std::move(student.submission));
+        }
+        return std::move(outcome);
+    }
+
+    // Every record as it stands, then the file.
+    ClassOutcome end(bool complete)
+    {
+        for (std::size_t i = 0; i < students.size(); ++i)
+            results.set(i, students[i].record);
+        const std::string written = results.write(complete);
+        if (complete)
+            keep(written);
+        return give_up();
+    }
+
+    const ClassSettings &settings;
+    const std::function<void(const ClassProgress &)> &progress;
+    const std::function<void(const StudentRecord &)> &student_done;
+    ResultsFile results;
+    ClassOutcome outcome;
+    std::vector<Student> students;
+    std::vector<std::string> options; // the cases, generated ones last
+    std::size_t first_generated = 0;
+    std::vector<Words> generated;
+    std::string programs_root, workroot;
+    ReferenceRun reference;
+    std::unique_ptr<ReferenceAnswers> shrinker;  // the reference's answers for shrinking
+    std::map<std::string, std::size_t> index_of; // program path -> student
+};
+
 } // namespace
+
+CaseRecord case_record(const StudentCase &c)
+{
+    const CaseResult &r = c.result;
+    CaseRecord record;
+    record.options = r.options;
+    record.verdict = verdict_of(r);
+    record.ending = ending_of(r);
+    if (!r.not_run && r.run.end == ChildRun::End::Exited)
+        record.exit_code = r.run.exit_code;
+    if (!r.not_run && r.run.end == ChildRun::End::Crashed)
+        record.signal = r.run.signal;
+    record.seconds = static_cast<double>(r.run.elapsed.count()) / 1000;
+    record.student = kept_answer(r.student_text);
+    // The answer was cut once already, at the run; its full size is the run's.
+    record.student_bytes
+        = static_cast<std::int64_t>(std::max(r.student_bytes, r.student_text.size()));
+    record.reference = kept_answer(r.reference_text);
+    record.reference_bytes = static_cast<std::int64_t>(r.reference_text.size());
+    const bool differs = r.difference != std::string::npos
+                         && (record.verdict == Verdict::Wrong || record.verdict == Verdict::Crash
+                             || record.verdict == Verdict::Timeout);
+    if (differs) {
+        record.difference = static_cast<int>(r.difference);
+        record.student_word = kept_answer(r.student_token);
+        record.reference_word = kept_answer(r.reference_token);
+    }
+    record.note = r.note;
+    record.memcheck = c.memcheck;
+    return record;
+}
 
 int shard_of(const std::string &folder, int shards)
 {
@@ -508,370 +790,7 @@ int shard_of(const std::string &folder, int shards)
 
 ClassOutcome grade_submissions(const ClassSettings &settings,
                                const std::function<void(const ClassProgress &)> &progress,
-                               const std::function<void(const StudentOutcome &)> &student_done)
+                               const std::function<void(const StudentRecord &)> &student_done)
 {
-    ClassOutcome outcome;
-    const auto tell = [&](const char *phase, int done, int total, const std::string &student) {
-        if (progress)
-            progress({phase, done, total, student});
-    };
-
-    tell("unpacking", 0, 0, "");
-    const std::string unpack_root = settings.results + "/unpacked";
-    if (!(outcome.error = make_folder(unpack_root)).empty())
-        return outcome;
-    Intake intake
-        = take_in(settings.submissions, unpack_root, settings.program_name, settings.intake);
-    if (!intake.error.empty()) {
-        outcome.error = intake.error;
-        return outcome;
-    }
-    std::vector<StudentOutcome> &students = outcome.students;
-    for (Submission &submission : intake.students) {
-        if (shard_of(submission.folder, settings.shards) != settings.shard)
-            continue;
-        StudentOutcome record;
-        record.submission = std::move(submission);
-        const Submission &s = record.submission;
-        switch (s.kind) {
-        case SubmissionKind::Sources:
-        case SubmissionKind::LinuxProgram:
-            break;
-        case SubmissionKind::WindowsProgram:
-            record.status = "a Windows program";
-            break;
-        case SubmissionKind::Nothing:
-            record.status = "nothing handed in";
-            break;
-        case SubmissionKind::Refused:
-            record.status = "refused";
-            break;
-        }
-        record.message = s.message;
-        students.push_back(std::move(record));
-    }
-    const std::size_t count = students.size();
-
-    // The cases: the given ones, then the generated ones, the same for everybody. The generated
-    // ones also try the numbers the class's sources are written with (array sizes, buffer
-    // lengths): every student is judged on the strings aimed at anyone's.
-    std::vector<std::string> options = settings.options;
-    const std::size_t first_generated = options.size();
-    const Dictionary dictionary
-        = settings.explore > 0 ? class_source_numbers(students) : Dictionary();
-    const std::vector<Words> generated
-        = generate_cases(settings.grading.exercise, settings.seed, settings.explore, dictionary);
-    for (const Words &words : generated)
-        options.push_back(options_line(words));
-
-    ResultsFile results(
-        settings, compiler_identity(settings.build.compiler, build_cache_folder(settings.build)));
-    results.set_class(intake, count, static_cast<int>(options.size()));
-    std::mutex mutex; // the records and the results file, from the workers
-    const auto publish = [&](std::size_t index) {
-        results.set(index, students[index]);
-        const std::string error = results.write_soon(students);
-        if (!error.empty() && outcome.error.empty())
-            outcome.error = error;
-    };
-    // The file holds every record published before each phase: a phase that cannot start
-    // leaves it as complete as it can be.
-    const auto flush = [&] {
-        const std::string error = results.flush(students);
-        if (!error.empty() && outcome.error.empty())
-            outcome.error = error;
-    };
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!students[i].status.empty())
-            publish(i);
-    }
-    flush();
-
-    const std::string programs_root = settings.scratch + "programs";
-    if (!(outcome.error = make_folder(programs_root)).empty())
-        return outcome;
-    // The reference answers, each option string once, all checked before any student's run.
-    // They depend on nothing of the students', so they run while the programs are built: a
-    // regrade, whose builds come from the cache, then waits for neither alone.
-    ClassRun run;
-    run.grading = settings.grading;
-    run.jobs = settings.jobs;
-    run.give_up_after = settings.give_up_after;
-    run.options = options;
-    std::string error;
-    run.workroot = settings.scratch + "runs/";
-    if (!(outcome.error = make_folder(settings.scratch + "runs")).empty())
-        return outcome;
-    std::vector<ReferenceAnswer> answers(options.size());
-    const int reference_jobs
-        = std::max(1, std::min(settings.jobs, static_cast<int>(answers.size())));
-    std::vector<std::string> reference_workdirs;
-    for (int i = 0; i < reference_jobs; ++i) {
-        reference_workdirs.push_back(make_workdir(run.workroot, error));
-        if (reference_workdirs.back().empty()) {
-            outcome.error = error;
-            return outcome;
-        }
-    }
-    const auto run_references = [&] {
-        run_parallel(
-            static_cast<int>(options.size()), settings.jobs, [&](int i, int worker, const Wake &) {
-                answers[i] = run_reference(run.grading, options[i], reference_workdirs[worker]);
-            });
-    };
-    Joined references{std::thread(run_references)};
-
-    // Builds, in parallel; the ones that already have a status need none.
-    std::vector<std::string> run_programs(count), memcheck_programs(count);
-    std::atomic<int> built{0};
-    std::string in_hand;
-    run_parallel(
-        static_cast<int>(count), settings.jobs,
-        [&](int i, int, const Wake &wake) {
-            StudentOutcome &record = students[static_cast<std::size_t>(i)];
-            const Submission &s = record.submission;
-            const std::string folder = programs_root + "/" + std::to_string(i);
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                in_hand = s.full_name;
-            }
-            wake();
-            std::string error;
-            if (s.kind == SubmissionKind::LinuxProgram) {
-                run_programs[i] = place_program(s.program, folder, settings.program_name,
-                                                settings.grading.limits.file_bytes, error);
-                if (run_programs[i].empty()) {
-                    record.status = "could not start";
-                    record.message = "could not start: " + error;
-                }
-            } else if (s.kind == SubmissionKind::Sources && !interrupted()) {
-                const std::string build_dir = folder + "-build";
-                make_folder(build_dir);
-                record.build
-                    = build_program(settings.build, s.path, s.sources, s.headers, build_dir);
-                if (record.build.status == BuildResult::Status::Failed) {
-                    record.status = "does not compile";
-                    record.message = record.build.reason;
-                } else if (record.build.status == BuildResult::Status::NotBuilt) {
-                    record.status = "not graded";
-                    record.message = "the grader could not build it: " + record.build.reason;
-                } else {
-                    if (record.build.from_cache)
-                        run_programs[i]
-                            = move_program(record.build.program, folder, settings.program_name);
-                    if (run_programs[i].empty())
-                        run_programs[i]
-                            = place_program(record.build.program, folder, settings.program_name,
-                                            std::uint64_t(1) << 30, error);
-                    if (run_programs[i].empty()) {
-                        record.status = "not graded";
-                        record.message = "the grader could not take the built program: " + error;
-                    }
-                }
-                if (settings.memcheck && run_programs[i].size()) {
-                    const MemcheckBuild check
-                        = build_for_memory_check(settings.build, s, folder + "-memcheck");
-                    record.evasion = check.evasion;
-                    memcheck_programs[i] = check.program;
-                }
-            }
-            built += 1;
-        },
-        [&] {
-            std::string name;
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                name = in_hand;
-            }
-            tell("building", built.load(), static_cast<int>(count), name);
-        });
-    // Exact copies: the same sources, byte for byte, under other names.
-    std::map<std::string, std::vector<std::size_t>> by_hash;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (students[i].submission.kind == SubmissionKind::Sources
-            && !students[i].build.hash.empty())
-            by_hash[students[i].build.hash].push_back(i);
-    }
-    for (const auto &group : by_hash) {
-        for (const std::size_t i : group.second) {
-            for (const std::size_t j : group.second) {
-                if (i != j)
-                    students[i].copies.push_back(students[j].submission.folder);
-            }
-        }
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!students[i].status.empty() && students[i].submission.kind == SubmissionKind::Sources)
-            publish(i);
-    }
-    flush();
-    references.thread.join();
-    if (interrupted()) {
-        results.write_all(students, false);
-        return outcome;
-    }
-
-    for (std::size_t i = 0; i < answers.size(); ++i) {
-        if (answers[i].run.end == ChildRun::End::NotGraded)
-            answers[i] = run_reference(run.grading, options[i], reference_workdirs.front());
-        const std::string problem = reference_problem(answers[i]);
-        if (!problem.empty()) {
-            outcome.error = "the reference program " + settings.grading.reference_path + " "
-                            + problem + " on the options" + options[i];
-            return outcome;
-        }
-        run.reference_texts.push_back(answers[i].text);
-    }
-    const std::string reference_dir = make_workdir(run.workroot, error);
-    if (reference_dir.empty()) {
-        outcome.error = error;
-        return outcome;
-    }
-    ReferenceAnswers reference(run.grading, reference_dir);
-    for (std::size_t i = first_generated; i < options.size(); ++i)
-        reference.add(options[i], answers[i]);
-
-    // Every program that can run, on every case.
-    std::vector<StudentProgram> programs;
-    std::vector<std::size_t> student_of;
-    std::map<std::string, std::size_t> index_of; // program path -> student
-    for (std::size_t i = 0; i < count; ++i) {
-        if (students[i].status.empty() && !run_programs[i].empty()) {
-            programs.push_back(student_program(run_programs[i]));
-            programs.back().name = students[i].submission.folder;
-            index_of[run_programs[i]] = i;
-            student_of.push_back(i);
-        } else if (students[i].status.empty()) {
-            students[i].status = "not graded";
-        }
-    }
-    std::vector<std::vector<StudentCase>> kept(count);
-    run.finish_program
-        = [&](const StudentProgram &program, ProgramReport &report, const std::string &workdir) {
-              const std::size_t i = index_of.at(program.location_s + program.command_s);
-              std::vector<StudentCase> &cases = kept[i];
-              for (const CaseResult &result : report.cases)
-                  cases.push_back(kept_case(result, ""));
-              if (!memcheck_programs[i].empty())
-                  memory_check(settings, memcheck_programs[i], cases, workdir);
-              for (std::size_t c = first_generated; c < report.cases.size(); ++c) {
-                  const CaseResult &failing = report.cases[c];
-                  if (failing.correct || !failing.graded() || failing.not_run
-                      || failing.run.end == ChildRun::End::FailedToStart)
-                      continue;
-                  const Counterexample found
-                      = shrink_failure(run.grading, program, generated[c - first_generated],
-                                       failing, reference, workdir);
-                  StudentOutcome &record = students[i];
-                  record.has_counterexample = true;
-                  record.counterexample_options = found.shrunk.options;
-                  record.counterexample_original = found.original;
-                  record.counterexample_steps = found.steps;
-                  break;
-              }
-          };
-    int finished = 0;
-    const int already = static_cast<int>(count - programs.size());
-    const auto finish_record = [&](std::size_t i, const ProgramReport &report) {
-        StudentOutcome &record = students[i];
-        record.cases = std::move(kept[i]);
-        recount(record);
-        if (!report.start_failure.empty()) {
-            record.status = "could not start";
-            record.message = "could not start: " + report.start_failure;
-        } else if (!record.cases.empty()
-                   && record.not_graded == static_cast<int>(record.cases.size())) {
-            record.status = "not graded";
-            record.message = record.cases.front().result.note;
-        } else {
-            record.status = "graded";
-        }
-    };
-    grade_class(
-        run, programs,
-        [&](int) {
-            const std::size_t next = static_cast<std::size_t>(finished);
-            tell("grading", already + finished, static_cast<int>(count),
-                 next < programs.size() ? students[student_of[next]].submission.full_name : "");
-        },
-        [&](const ProgramReport &report) {
-            const std::size_t i = student_of[static_cast<std::size_t>(finished++)];
-            finish_record(i, report);
-            publish(i);
-            if (!settings.explore && student_done) {
-                flush();
-                student_done(students[i]);
-            }
-            tell("grading", already + finished, static_cast<int>(count),
-                 students[i].submission.full_name);
-        });
-    if (interrupted()) {
-        results.write_all(students, false);
-        return outcome;
-    }
-
-    // Fair exploration: a counterexample found for one student is a case for everybody.
-    std::set<std::string> known(options.begin(), options.end());
-    for (const StudentOutcome &record : students) {
-        if (record.has_counterexample && known.insert(record.counterexample_options).second)
-            outcome.found.push_back(record.counterexample_options);
-    }
-    if (!outcome.found.empty()) {
-        ClassRun more = run;
-        more.options = outcome.found;
-        more.reference_texts.clear();
-        more.finish_program = [&](const StudentProgram &program, ProgramReport &report,
-                                  const std::string &workdir) {
-            const std::size_t i = index_of.at(program.location_s + program.command_s);
-            std::vector<StudentCase> cases;
-            for (const CaseResult &result : report.cases)
-                cases.push_back(kept_case(result, ""));
-            if (!memcheck_programs[i].empty())
-                memory_check(settings, memcheck_programs[i], cases, workdir);
-            kept[i] = std::move(cases);
-        };
-        for (const std::string &found : outcome.found)
-            more.reference_texts.push_back(reference.answer(found).text);
-        // Programs that never started are not tried again.
-        std::vector<StudentProgram> again;
-        std::vector<std::size_t> again_of;
-        for (std::size_t p = 0; p < programs.size(); ++p) {
-            if (students[student_of[p]].status == "graded") {
-                again.push_back(programs[p]);
-                again_of.push_back(student_of[p]);
-            }
-        }
-        std::size_t told = 0;
-        results.cases = static_cast<int>(options.size() + outcome.found.size());
-        results.explore_found = static_cast<int>(outcome.found.size());
-        grade_class(
-            more, again,
-            [&](int) {
-                tell("grading found cases", static_cast<int>(told), static_cast<int>(again.size()),
-                     told < again.size() ? students[again_of[told]].submission.full_name : "");
-            },
-            [&](const ProgramReport &) {
-                const std::size_t i = again_of[told++];
-                StudentOutcome &record = students[i];
-                for (StudentCase &c : kept[i])
-                    record.cases.push_back(std::move(c));
-                recount(record);
-                publish(i);
-            });
-        if (interrupted()) {
-            results.write_all(students, false);
-            return outcome;
-        }
-        if (student_done) {
-            flush();
-            for (const StudentOutcome &record : students)
-                student_done(record);
-        }
-    }
-    outcome.case_count = results.cases;
-    outcome.complete = true;
-    const std::string written = results.write_all(students, true);
-    if (!written.empty())
-        outcome.error = written;
-    return outcome;
+    return ClassGrading(settings, progress, student_done).run();
 }

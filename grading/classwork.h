@@ -9,6 +9,7 @@
 #include "building/building.h"
 #include "grading/batch.h"
 #include "intake/intake.h"
+#include "results/records.h"
 
 #include <cstdint>
 #include <functional>
@@ -38,30 +39,17 @@ struct ClassSettings
     double memcheck_penalty = 0;
 };
 
-// What a student's work came to; `status` as docs/results-format.md spells it.
+// A case as graded, before it is recorded: the run as judge_case left it (its answer cut once,
+// its full size kept) and the first line of the memory check's report on it.
 struct StudentCase
 {
-    CaseResult result; // answers cut to kept_answer_bytes
-    std::size_t student_bytes = 0, reference_bytes = 0;
-    std::string memcheck; // the first line of the sanitizer's report on this case
+    CaseResult result;
+    std::string memcheck;
 };
 
-struct StudentOutcome
-{
-    Submission submission;
-    std::string status; // graded, does not compile, nothing handed in, a Windows program, ...
-    std::string message;
-    BuildResult build;
-    int memcheck_findings = 0;
-    std::string memcheck_first;
-    std::string evasion;
-    std::vector<std::string> copies;
-    std::vector<StudentCase> cases;
-    int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_run = 0, not_graded = 0;
-    bool has_counterexample = false;
-    std::string counterexample_options, counterexample_original;
-    int counterexample_steps = 0;
-};
+// The case's record, made once: the answers kept as far as a record keeps them, their full sizes
+// from the run.
+CaseRecord case_record(const StudentCase &c);
 
 struct ClassProgress
 {
@@ -74,7 +62,8 @@ struct ClassProgress
 struct ClassOutcome
 {
     std::string error; // the class could not be graded: why (a person reads it); else empty
-    std::vector<StudentOutcome> students;
+    std::vector<StudentRecord> students;
+    std::vector<Submission> submissions; // what each of `students` handed in, in the same order
     std::vector<std::string> found; // the shrunk counterexamples added to the cases
     int case_count = 0;
     bool complete = false; // false when interrupted
@@ -85,10 +74,8 @@ struct ClassOutcome
 int shard_of(const std::string &folder, int shards);
 
 // Grades the class. `progress` is called on the calling thread as the work moves on;
-// `student_done` after each student's record is final and results.json holds it.
+// `student_done` after each student's record is final and results.json holds it. A student whose
+// grading an interruption cut short is "not graded", never graded on the cases it reached.
 ClassOutcome grade_submissions(const ClassSettings &settings,
                                const std::function<void(const ClassProgress &)> &progress,
-                               const std::function<void(const StudentOutcome &)> &student_done);
-
-// The records' answers keep this many bytes; the full sizes are kept beside them.
-inline constexpr std::size_t kept_answer_bytes = 4096;
+                               const std::function<void(const StudentRecord &)> &student_done);

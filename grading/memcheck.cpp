@@ -21,13 +21,6 @@ const char report_name[] = "sanitizer";
 // shadow and the red zones. Its own is bounded as an ordinary run's is.
 constexpr std::uint64_t sanitizer_overhead_mib = 512;
 
-// Readable by all: the programs in it run as an unprivileged user of the sandbox when the grader
-// is root.
-void make_folder(const std::string &path)
-{
-    ::mkdir(path.c_str(), 0755);
-}
-
 // The sanitizers' options for one run. Set in the environment, they win over any a program
 // compiles in (__asan_default_options): the reports go to the grader's files, a fault ends the
 // program with an exit status of its own, leaks are looked for, and memory is bounded in the

@@ -164,21 +164,26 @@ std::string printable(const std::string &bytes)
     return out;
 }
 
-const char *ending_name(ChildRun::End end)
+Ending ending_of(ChildRun::End end)
 {
     switch (end) {
     case ChildRun::End::Exited:
-        return "exit";
+        return Ending::Exit;
     case ChildRun::End::Crashed:
-        return "crash";
+        return Ending::Crash;
     case ChildRun::End::TimedOut:
-        return "timeout";
+        return Ending::Timeout;
     case ChildRun::End::FailedToStart:
-        return "failed-to-start";
+        return Ending::FailedToStart;
     case ChildRun::End::NotGraded:
         break;
     }
-    return "not-graded";
+    return Ending::NotGraded;
+}
+
+const char *ending_name(ChildRun::End end)
+{
+    return word(ending_of(end)).c_str();
 }
 
 std::string ending_text(const ChildRun &run, const Limits &limits)

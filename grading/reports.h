@@ -3,6 +3,7 @@
 // What the command-line grader writes: the terminal texts and the CSV and JSON reports.
 
 #include "grading/batch.h"
+#include "results/records.h"
 
 #include <QByteArray>
 
@@ -14,7 +15,9 @@
 // other byte becomes an escape (\n, \r, \t or \xHH).
 std::string printable(const std::string &bytes);
 
-// How a run ended, in one word for the reports: "exit", "crash", "timeout" or "failed-to-start".
+// How a run ended, as results.json and the reports say it; in one word for the reports: "exit",
+// "crash", "timeout" or "failed-to-start".
+Ending ending_of(ChildRun::End end);
 const char *ending_name(ChildRun::End end);
 
 // How a run ended, for a person: "exit code 0", "crashed (signal 6)", ...

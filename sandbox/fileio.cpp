@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -144,4 +146,62 @@ void close_descriptors_from(int first)
     const auto last = static_cast<unsigned>(std::min<rlim_t>(most, 65536));
     for (unsigned fd = from; fd < last; ++fd)
         ::close(static_cast<int>(fd));
+}
+
+bool replace_file(const std::string &path, const char *data, std::size_t size, std::string &error)
+{
+    const std::string temporary = path + ".new";
+    const int fd
+        = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool good = fd >= 0 && write_all(fd, data, size);
+    // Closed by hand, not by a Descriptor: a file whose closing failed may not hold its bytes.
+    if (fd >= 0 && ::close(fd) != 0)
+        good = false;
+    if (!good || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool make_folder(const std::string &path)
+{
+    return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+CopyResult copy_file_bounded(const std::string &from, const std::string &to, std::uint64_t limit,
+                             unsigned mode)
+{
+    const Descriptor in(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status
+    {
+    };
+    if (in.get() < 0)
+        return CopyResult::Unreadable;
+    if (::fstat(in.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return CopyResult::NotARegularFile;
+    if (static_cast<std::uint64_t>(status.st_size) > limit)
+        return CopyResult::TooLarge;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    bool good = out >= 0;
+    char buffer[65536];
+    // The file may grow while it is copied: no more than `limit` bytes are taken.
+    for (std::uint64_t copied = 0; good && copied <= limit;) {
+        const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            break;
+        good = n > 0 && write_all(out, buffer, static_cast<std::size_t>(n));
+        copied += static_cast<std::uint64_t>(std::max<ssize_t>(n, 0));
+        if (copied > limit) {
+            errno = EFBIG;
+            good = false;
+        }
+    }
+    // Closed by hand: a file whose closing failed may not hold its bytes.
+    if (out >= 0 && ::close(out) != 0)
+        good = false;
+    return good ? CopyResult::Copied : CopyResult::Failed;
 }

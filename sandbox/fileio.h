@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -48,6 +49,23 @@ inline bool grader_error(int error)
 // reading, at end of file first. errno tells why.
 bool write_all(int fd, const char *data, std::size_t size);
 bool read_all(int fd, char *data, std::size_t size);
+
+// Puts `size` bytes of `data` in the place of the file at `path` in one step, through a new file
+// beside it renamed into place: a reader sees the old file or the new one, never a part, and a
+// link planted under the new file's name is not followed. False, with `error` ("cannot write
+// PATH: why"), when it cannot; the new file is then gone.
+bool replace_file(const std::string &path, const char *data, std::size_t size, std::string &error);
+
+// Makes the folder `path`, readable by all, unless it is there already. False, with errno, when it
+// cannot be made.
+bool make_folder(const std::string &path);
+
+// Copies the regular file `from`, read through no link, to the new file `to` (never one that is
+// there already, nor through a link under its name) with the permissions `mode`. Refused for
+// anything but a regular file of at most `limit` bytes.
+enum class CopyResult { Copied, Unreadable, NotARegularFile, TooLarge, Failed };
+CopyResult copy_file_bounded(const std::string &from, const std::string &to, std::uint64_t limit,
+                             unsigned mode);
 
 // An absolute path cleaned of ".", ".." and doubled slashes on its bytes alone, without asking
 // the file system (a name that is not UTF-8 survives; links are not resolved).

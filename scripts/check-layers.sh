@@ -8,7 +8,7 @@ root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 declare -A layer=(
     [sandbox]=0 [similarity]=0
     [judge]=1 [intake]=1
-    [explore]=2 [building]=2
+    [explore]=2 [building]=2 [results]=2
     [grading]=3
     [gradebook]=4
     [cli]=5 [app]=5

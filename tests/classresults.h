@@ -1,9 +1,12 @@
 #pragma once
 
-// results.json of a made-up class, as `orvimet-cli grade` writes it, for the tests of the grade
-// sheets and pages. Its students include hostile ones: a program that prints HTML that would run
-// script, answers with bytes that are not UTF-8 (written as \xHH), a name that was GBK in its
-// archive, a name meant to hide its feedback folder, and an answer cut at 4096 bytes.
+// results.json of a made-up class, its students written as `orvimet-cli grade` writes them, for the
+// tests of the grade sheets and pages. Its students include hostile ones: a program that prints
+// HTML that would run script, answers with bytes that are not UTF-8 (written as \xHH), a name that
+// was GBK in its archive, a name meant to hide its feedback folder, and an answer cut at 4096
+// bytes.
+
+#include "results/resultsjson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,67 +25,55 @@ struct FixtureStudent
     int findings = 0;
 };
 
+// The student's record as the grading would make it, written by the results' own writer.
 inline QJsonObject student_json(const FixtureStudent &student)
 {
-    QJsonArray cases;
-    int correct = 0, wrong = 0, timeouts = 0, not_graded = 0;
+    StudentRecord s;
+    s.name = student.name.toStdString();
+    s.id = student.id.toStdString();
+    s.folder = s.name + "_" + s.id + "_assignsubmission_file_";
+    const std::optional<Status> status = status_named(student.status.toStdString());
+    s.status = status.value_or(Status::NotGraded);
+    s.message = s.status == Status::Graded ? "" : "why not";
+    s.build_hash = "9f2c" + s.id;
+    if (s.status == Status::DoesNotCompile)
+        s.build_log = "main.cpp:1: error: <b>stray</b>";
+    const std::string reference = "S 5 I 1 2 3";
     for (int i = 0; i < student.verdicts.size(); ++i) {
-        const QChar v = student.verdicts[i];
-        const bool ok = v == QLatin1Char('c');
-        correct += ok;
-        wrong += v == QLatin1Char('w');
-        timeouts += v == QLatin1Char('t');
-        not_graded += v == QLatin1Char('n');
-        const QString verdict = ok                      ? "correct"
-                                : v == QLatin1Char('w') ? "wrong"
-                                : v == QLatin1Char('t') ? "timeout"
-                                                        : "not graded";
-        const QString reference = QStringLiteral("S 5 I 1 2 3");
-        const QString answer = ok ? reference : student.answer;
-        cases.append(QJsonObject{
-            {"options", QStringLiteral("-S 5 -I 1 2 3 -N %1").arg(i)},
-            {"verdict", verdict},
-            {"ending", ok || v == QLatin1Char('w') ? "exit" : "timeout"},
-            {"exit_code", 0},
-            {"signal", 0},
-            {"seconds", 0.004},
-            {"student", answer.left(4096)},
-            {"student_bytes", answer.toUtf8().size() > 4096 ? 1 << 20 : answer.toUtf8().size()},
-            {"reference", reference},
-            {"reference_bytes", reference.size()},
-            {"difference", ok ? QJsonValue() : QJsonValue(2)},
-            {"student_word", ok ? "" : answer.section(QLatin1Char(' '), 2, 2)},
-            {"reference_word", ok ? "" : "I"},
-            {"note", ""},
-            {"memcheck", ""}});
+        const char v = student.verdicts[i].toLatin1();
+        CaseRecord c;
+        c.options = "-S 5 -I 1 2 3 -N " + std::to_string(i);
+        c.verdict = v == 'c'   ? Verdict::Correct
+                    : v == 'w' ? Verdict::Wrong
+                    : v == 't' ? Verdict::Timeout
+                               : Verdict::NotGraded;
+        c.ending = v == 'c' || v == 'w' ? Ending::Exit : Ending::Timeout;
+        if (c.ending == Ending::Exit)
+            c.exit_code = 0;
+        c.seconds = 0.004;
+        const std::string answer = v == 'c' ? reference : student.answer.toStdString();
+        c.student = kept_answer(answer);
+        // A long answer stands for one of a megabyte, cut.
+        c.student_bytes = answer.size() > kept_answer_bytes ? 1 << 20 : answer.size();
+        c.reference = reference;
+        c.reference_bytes = static_cast<std::int64_t>(reference.size());
+        if (v != 'c') {
+            c.difference = 2;
+            c.student_word = student.answer.section(QLatin1Char(' '), 2, 2).toStdString();
+            c.reference_word = "I";
+        }
+        s.cases.push_back(c);
     }
-    const QString folder = student.name + "_" + student.id + "_assignsubmission_file_";
-    QJsonObject s{{"folder", folder},
-                  {"name", student.name},
-                  {"id", student.id},
-                  {"status", student.status},
-                  {"message", student.status == "graded" ? "" : "why not"},
-                  {"build", QJsonObject{{"from_cache", false},
-                                        {"warnings", 0},
-                                        {"log", student.status == "does not compile"
-                                                    ? "main.cpp:1: error: <b>stray</b>"
-                                                    : ""},
-                                        {"hash", "9f2c" + student.id}}},
-                  {"memcheck", QJsonObject{{"findings", student.findings},
-                                           {"first", student.findings ? "heap-use-after-free" : ""},
-                                           {"evasion", ""}}},
-                  {"copies", QJsonArray()},
-                  {"correct", correct},
-                  {"wrong", wrong},
-                  {"timeouts", timeouts},
-                  {"crashes", 0},
-                  {"not_run", 0},
-                  {"not_graded", not_graded},
-                  {"cases", cases}};
-    if (wrong > 0)
-        s.insert("counterexample",
-                 QJsonObject{{"options", "-S 2 -I 0 1 -O 1"}, {"original", "-S 5"}, {"steps", 7}});
-    return s;
+    recount(s);
+    s.memcheck_findings = student.findings;
+    s.memcheck_first = student.findings ? "heap-use-after-free" : "";
+    if (s.wrong > 0) {
+        s.has_counterexample = true;
+        s.counterexample_options = "-S 2 -I 0 1 -O 1";
+        s.counterexample_original = "-S 5";
+        s.counterexample_steps = 7;
+    }
+    return QJsonDocument::fromJson(student_text(s, true)).object();
 }
 
 inline QJsonObject class_json(const QList<FixtureStudent> &roster)
@@ -117,6 +108,7 @@ inline QJsonObject class_json(const QList<FixtureStudent> &roster)
         {"build",
          QJsonObject{{"compiler", "g++"}, {"flags", QJsonArray{"-O2"}}, {"memcheck", false}}},
         {"give_up_after", 3},
+        {"shard", QJsonObject{{"part", 1}, {"of", 1}}},
         {"scoring",
          QJsonObject{{"points", 100}, {"memcheck_penalty", 0}, {"groups", QJsonArray()}}},
         {"totals", totals},

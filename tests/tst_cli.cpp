@@ -133,6 +133,7 @@ private slots:
     void answerFilesMovedBesideThePrograms();
     void timedOutProgramLeavesNothingRunning();
     void terminatedGraderLeavesNothingRunning();
+    void interruptedClassLeavesNobodyGraded();
 
     void samplesAgreeWithTheWindow_data();
     void samplesAgreeWithTheWindow();
@@ -384,6 +385,35 @@ void TestCli::terminatedGraderLeavesNothingRunning()
     const QJsonObject stopped = QJsonDocument::fromJson(bench.read("stopped.json")).object();
     QCOMPARE(stopped.value("complete"), QJsonValue(false));
     QCOMPARE(stopped.value("programs").toArray().size(), 0);
+}
+
+void TestCli::interruptedClassLeavesNobodyGraded()
+{
+    // Each student's program sleeps on the one case, after saying that it started.
+    for (const char *name : {"甲", "乙"})
+        bench.program(QStringLiteral("stopped-class/") + QString::fromUtf8(name) + "/queue");
+    bench.write("stopped-cases.txt",
+                "file:" + bench.path("started").toUtf8() + ":1 sleep:100000\n");
+    QProcess grader;
+    grader.setWorkingDirectory(bench.path());
+    grader.start(ORVIMET_CLI,
+                 {"grade", "-e", "queue", "-r", "ref", "--no-sandbox", "-t", "600", "-j", "1", "-q",
+                  "--cases", "stopped-cases.txt", "-o", "stopped-out", "stopped-class"});
+    QTRY_VERIFY_WITH_TIMEOUT(bench.exists("started"), 60000);
+    grader.terminate();
+    QVERIFY(grader.waitForFinished(30000));
+    const QJsonObject results
+        = QJsonDocument::fromJson(bench.read("stopped-out/results.json")).object();
+    QCOMPARE(results.value("complete"), QJsonValue(false));
+    const QJsonArray students = results.value("students").toArray();
+    QCOMPARE(students.size(), 2);
+    // The one cut short and the one never started alike: neither is graded on what it reached.
+    for (const QJsonValue &student : students) {
+        const QJsonObject s = student.toObject();
+        QCOMPARE(s.value("status").toString(), QStringLiteral("not graded"));
+        QCOMPARE(s.value("message").toString(), QStringLiteral("the grading was interrupted"));
+        QCOMPARE(s.value("cases").toArray().size(), 0);
+    }
 }
 
 void TestCli::samplesAgreeWithTheWindow_data()

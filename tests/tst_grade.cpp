@@ -3,11 +3,14 @@
 #include "cli/commands.h"
 #include "grading/classwork.h"
 #include "judge/suitecases.h"
+#include "results/resultsjson.h"
 #include "testsupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <set>
 
 namespace {
 
@@ -108,6 +111,56 @@ QJsonObject student_named(const QJsonObject &results, const QString &name)
     return {};
 }
 
+// What grades a folder of the bench in process, into "<folder>-results".
+ClassSettings class_work(const QString &folder)
+{
+    const Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    ClassSettings work;
+    work.exercise = work.program_name = "queue";
+    work.grading = settings.grading;
+    work.jobs = 2;
+    work.options = {suite_options.begin(), suite_options.end()};
+    work.seed = 7;
+    work.build.limits.cpu_seconds = 3;
+    work.build.wall = std::chrono::seconds(10);
+    const QString root = QDir::currentPath() + "/";
+    work.build.cache = (root + "cache").toStdString();
+    work.intake.unpacked_bytes = 8 << 20;
+    work.submissions = (root + folder).toStdString();
+    QDir().mkpath(root + folder + "-results");
+    QDir().mkpath(root + folder + "-scratch");
+    work.results = (root + folder + "-results").toStdString();
+    work.scratch = (root + folder + "-scratch/").toStdString();
+    return work;
+}
+
+QJsonObject json_file(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+QJsonObject without_times(QJsonObject results)
+{
+    results.remove(QStringLiteral("date"));
+    QJsonArray students = results.value(QStringLiteral("students")).toArray();
+    for (QJsonValueRef student : students) {
+        QJsonObject s = student.toObject();
+        QJsonArray cases = s.value(QStringLiteral("cases")).toArray();
+        for (QJsonValueRef c : cases) {
+            QJsonObject o = c.toObject();
+            o.remove(QStringLiteral("seconds"));
+            c = o;
+        }
+        s.insert(QStringLiteral("cases"), cases);
+        student = s;
+    }
+    results.insert(QStringLiteral("students"), students);
+    return results;
+}
+
 } // namespace
 
 class TestGrade : public QObject
@@ -121,6 +174,11 @@ private slots:
     void exactCopies();
     void plainFolderByTheCommand();
     void namesPrintedAsTheTableShowsThem();
+    void recordsReadAsGraded();
+    void answerLongerThanARecordKeeps();
+    void shardsGradedApartMergeIntoOneRun();
+    void memoryCheckedClass_data();
+    void memoryCheckedClass();
 
 private:
     Workbench bench;
@@ -353,6 +411,106 @@ void TestGrade::namesPrintedAsTheTableShowsThem()
     QCOMPARE(std::count(text.begin(), text.end(), '\n') > 3, true);
     for (const char *line : {"\n  \\x1B]0;owned\\x07eve (2): ", "has no row"})
         QVERIFY2(text.find(line) != std::string::npos, text.c_str());
+}
+
+void TestGrade::recordsReadAsGraded()
+{
+    ClassResults read;
+    std::string error;
+    QVERIFY2(
+        read_results(bench.path(QStringLiteral("results/results.json")).toStdString(), read, error),
+        error.c_str());
+    QCOMPARE(read.students.size(), outcome.students.size());
+    // The writer writes every field: a field the reader lost would be missing here.
+    for (std::size_t i = 0; i < read.students.size(); ++i)
+        QCOMPARE(student_text(read.students[i], false), student_text(outcome.students[i], false));
+    QCOMPARE(read.case_count, 10);
+    QCOMPARE(read.seed, std::uint64_t(7));
+    QCOMPARE(read.limits.wall.count(), qint64(1000));
+}
+
+void TestGrade::memoryCheckedClass_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("use after free") << "甲" << true;
+    QTest::newRow("clean program") << "乙" << false;
+}
+
+void TestGrade::memoryCheckedClass()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, found);
+    static QJsonObject checked;
+    if (checked.isEmpty()) {
+        for (const char *folder : {"checked/甲", "checked/乙"})
+            QDir().mkpath(bench.path(QString::fromUtf8(folder)));
+        bench.write(QStringLiteral("checked/甲/queue.cpp"),
+                    "int main() { int *p = new int(1); delete p; return *p - 1; }\n");
+        for (const auto &file : queue_sources())
+            bench.write(QStringLiteral("checked/乙/") + QString::fromUtf8(file.first), file.second);
+        ClassSettings work = class_work(QStringLiteral("checked"));
+        work.memcheck = true;
+        work.options = {suite_options[0]};
+        const ClassOutcome done = grade_submissions(work, {}, {});
+        QVERIFY2(done.error.empty(), done.error.c_str());
+        checked = json_file(bench.path(QStringLiteral("checked-results/results.json")));
+    }
+    const QJsonObject s = student_named(checked, name);
+    const QJsonObject memcheck = s.value("memcheck").toObject();
+    QCOMPARE(memcheck.value("findings").toInt() > 0, found);
+    QCOMPARE(memcheck.value("first").toString().contains("heap-use-after-free"), found);
+    QCOMPARE(s.value("cases").toArray().first().toObject().value("memcheck").toString().isEmpty(),
+             !found);
+}
+
+void TestGrade::answerLongerThanARecordKeeps()
+{
+    QDir().mkpath(bench.path(QStringLiteral("long/张三")));
+    QVERIFY(QFile::copy(QStringLiteral(ORVIMET_LONG_ANSWER),
+                        bench.path(QStringLiteral("long/张三/queue"))));
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.positional = {bench.path(QStringLiteral("long")).toStdString()};
+    settings.grade.out = bench.path(QStringLiteral("long-out")).toStdString();
+    {
+        CoutCapture quiet;
+        QCOMPARE(grade_command(settings), some_wrong);
+    }
+    const QJsonObject record
+        = student_named(json_file(bench.path("long-out/results.json")), QStringLiteral("张三"));
+    const QJsonObject first = record.value("cases").toArray().first().toObject();
+    QCOMPARE(first.value("student_bytes").toInt(), 100001);
+    QCOMPARE(first.value("student").toString().size(), 4096);
+    // The pages tell the whole size beside the part they show.
+    QVERIFY(bench.read(QStringLiteral("long-out/report.html")).contains("(100001 bytes)"));
+}
+
+void TestGrade::shardsGradedApartMergeIntoOneRun()
+{
+    const QStringList names = {"甲", "乙", "丙", "丁", "戊"};
+    std::set<int> shards;
+    for (const QString &name : names) {
+        QDir().mkpath(bench.path("shards/" + name));
+        QVERIFY(QFile::copy(QStringLiteral(ORVIMET_EXAMPLES_DIR "/queue.exe"),
+                            bench.path("shards/" + name + "/queue")));
+        shards.insert(shard_of(name.toStdString(), 2));
+    }
+    QCOMPARE(shards.size(), std::size_t(2)); // both parts hold somebody
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.positional = {bench.path(QStringLiteral("shards")).toStdString()};
+    CoutCapture quiet;
+    for (const int part : {0, 1, 2}) {
+        settings.grade.out = bench.path("part" + QString::number(part)).toStdString();
+        settings.grade.shard = std::max(part, 1);
+        settings.grade.shards = part == 0 ? 1 : 2;
+        QCOMPARE(grade_command(settings), all_correct);
+    }
+    settings.merge_inputs = {bench.path("part1").toStdString(), bench.path("part2").toStdString()};
+    settings.grade.out = bench.path(QStringLiteral("merged")).toStdString();
+    QCOMPARE(merge_command(settings), all_correct);
+    // One run and the merged parts differ only in their dates and the times of the runs.
+    QCOMPARE(without_times(json_file(bench.path("merged/results.json"))),
+             without_times(json_file(bench.path("part0/results.json"))));
 }
 
 QTEST_GUILESS_MAIN(TestGrade)

@@ -36,6 +36,8 @@ private slots:
     void helpAndVersion_data();
     void helpAndVersion();
     void classFileUnderTheCommandLine();
+    void limitsOfTheFileAsOfTheCommandLine_data();
+    void limitsOfTheFileAsOfTheCommandLine();
 };
 
 void TestOptions::badUse_data()
@@ -226,6 +228,68 @@ void TestOptions::classFileUnderTheCommandLine()
         QVERIFY2(QString::fromStdString(failure.message).contains("pionts"),
                  failure.message.c_str());
     }
+}
+
+void TestOptions::limitsOfTheFileAsOfTheCommandLine_data()
+{
+    QTest::addColumn<QByteArray>("line"); // in the class file's [limits]
+    QTest::addColumn<QStringList>("options");
+
+    const auto row = [](const char *name, const char *line, const QStringList &options) {
+        QTest::newRow(name) << QByteArray(line) << options;
+    };
+    row("processor time in whole seconds", "cpu_seconds = 3", {"--cpu", "3"});
+    row("processor time in fractions", "cpu_seconds = 0.4", {"--cpu", "0.4"});
+    row("processor time off", "cpu_seconds = 0", {"--cpu", "0"});
+    row("processor time beyond a day", "cpu_seconds = 86401", {"--cpu", "86401"});
+    row("negative processor time", "cpu_seconds = -1", {"--cpu", "-1"});
+    row("time-out in fractions", "wall_seconds = 0.25", {"--timeout", "0.25"});
+    row("no time at all", "wall_seconds = 0", {"--timeout", "0"});
+    row("memory", "memory_bytes = 268435456", {"--memory", "256"});
+    row("memory off", "memory_bytes = 0", {"--memory", "0"});
+    row("file size off", "file_bytes = 0", {"--file-size", "0"});
+    row("processes", "processes = 8", {"--processes", "8"});
+    row("processes off", "processes = 0", {"--processes", "0"});
+    row("output", "output_bytes = 1048576", {"--output", "1"});
+    row("output at its largest", "output_bytes = 0", {"--output", "0"});
+}
+
+void TestOptions::limitsOfTheFileAsOfTheCommandLine()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QStringList, options);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("orvimet.toml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("exercise = \"queue\"\n[limits]\n" + line + "\n");
+    file.close();
+    // The limits each way gives, or the message it refuses with.
+    const auto limits_of = [](const QStringList &arguments, std::string &refusal) {
+        try {
+            Invocation invocation = parse_command_line(words(arguments));
+            apply_class_file(invocation.settings);
+            return invocation.settings.grading.limits;
+        } catch (const Failure &failure) {
+            refusal = failure.message;
+            return Limits();
+        }
+    };
+    std::string by_file, by_option;
+    const Limits from_file = limits_of({"grade", "--config", path, "c.zip"}, by_file);
+    const Limits from_option = limits_of(
+        QStringList{"grade", "-e", "queue"} + options + QStringList{"c.zip"}, by_option);
+    QVERIFY2(by_file.empty() == by_option.empty(), (by_file + " | " + by_option).c_str());
+    if (!by_file.empty()) {
+        QVERIFY2(by_file.find("orvimet.toml:3: ") != std::string::npos, by_file.c_str());
+        return;
+    }
+    QCOMPARE(qint64(from_file.wall.count()), qint64(from_option.wall.count()));
+    QCOMPARE(from_file.cpu_seconds, from_option.cpu_seconds);
+    QCOMPARE(from_file.memory_bytes, from_option.memory_bytes);
+    QCOMPARE(from_file.file_bytes, from_option.file_bytes);
+    QCOMPARE(from_file.processes, from_option.processes);
+    QCOMPARE(quint64(from_file.output_bytes), quint64(from_option.output_bytes));
 }
 
 QTEST_MAIN(TestOptions)

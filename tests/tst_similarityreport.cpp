@@ -150,10 +150,10 @@ void TestSimilarityReport::gradedClassIsReadBounded()
         f.write(text.data(), qint64(text.size()));
     };
     // Two students handing in the same solution, a third another one, one nothing.
-    std::vector<StudentOutcome> students(4);
+    std::vector<Submission> students(4);
     const char *names[] = {"ann", "ben", "cat", "dan"};
     for (int i = 0; i < 4; ++i) {
-        Submission &s = students[std::size_t(i)].submission;
+        Submission &s = students[std::size_t(i)];
         s.folder = names[i];
         s.path = root + "/" + names[i];
         if (i == 3)
@@ -169,7 +169,7 @@ void TestSimilarityReport::gradedClassIsReadBounded()
     SimilarityRequest request;
     if (case_ == "huge") {
         put(root + "/cat/huge.cpp", std::string(100 << 20, 'x'));
-        students[2].submission.sources.push_back(root + "/cat/huge.cpp");
+        students[2].sources.push_back(root + "/cat/huge.cpp");
     }
     if (case_ == "template" || case_ == "no template") {
         for (const SourceFile &t : stack_template()) {

@@ -1,0 +1,146 @@
+#include "results/records.h"
+
+#include "judge/utf8.h"
+
+#include <utility>
+
+namespace {
+
+template<typename Enum>
+using Words = std::vector<std::pair<Enum, std::string>>;
+
+const Words<Verdict> verdict_words = {
+    {Verdict::Correct, "correct"}, {Verdict::Wrong, "wrong"},    {Verdict::Timeout, "timeout"},
+    {Verdict::Crash, "crash"},     {Verdict::NotRun, "not run"}, {Verdict::NotGraded, "not graded"},
+};
+
+const Words<Status> status_words = {
+    {Status::Graded, "graded"},
+    {Status::DoesNotCompile, "does not compile"},
+    {Status::NothingHandedIn, "nothing handed in"},
+    {Status::WindowsProgram, "a Windows program"},
+    {Status::CouldNotStart, "could not start"},
+    {Status::Refused, "refused"},
+    {Status::Missing, "missing"},
+    {Status::NotGraded, "not graded"},
+};
+
+const Words<Status> totals_keys = {
+    {Status::Graded, "graded"},
+    {Status::DoesNotCompile, "does_not_compile"},
+    {Status::NothingHandedIn, "nothing_handed_in"},
+    {Status::WindowsProgram, "windows_program"},
+    {Status::CouldNotStart, "could_not_start"},
+    {Status::Refused, "refused"},
+    {Status::Missing, "missing"},
+    {Status::NotGraded, "not_graded"},
+};
+
+const Words<Ending> ending_words = {
+    {Ending::Exit, "exit"},       {Ending::Crash, "crash"},
+    {Ending::Timeout, "timeout"}, {Ending::FailedToStart, "failed-to-start"},
+    {Ending::NotRun, "not-run"},  {Ending::NotGraded, "not-graded"},
+};
+
+template<typename Enum>
+const std::string &word_of(const Words<Enum> &words, Enum value)
+{
+    for (const auto &entry : words)
+        if (entry.first == value)
+            return entry.second;
+    return words.back().second; // every value is in its table
+}
+
+template<typename Enum>
+std::optional<Enum> named(const Words<Enum> &words, const std::string &word)
+{
+    for (const auto &entry : words)
+        if (entry.second == word)
+            return entry.first;
+    return std::nullopt;
+}
+
+} // namespace
+
+const std::string &word(Verdict verdict)
+{
+    return word_of(verdict_words, verdict);
+}
+
+const std::string &word(Status status)
+{
+    return word_of(status_words, status);
+}
+
+const std::string &word(Ending ending)
+{
+    return word_of(ending_words, ending);
+}
+
+std::optional<Verdict> verdict_named(const std::string &word)
+{
+    return named(verdict_words, word);
+}
+
+std::optional<Status> status_named(const std::string &word)
+{
+    return named(status_words, word);
+}
+
+std::optional<Ending> ending_named(const std::string &word)
+{
+    return named(ending_words, word);
+}
+
+const std::vector<Status> &all_statuses()
+{
+    static const std::vector<Status> statuses = [] {
+        std::vector<Status> all;
+        for (const auto &entry : status_words)
+            all.push_back(entry.first);
+        return all;
+    }();
+    return statuses;
+}
+
+const std::string &totals_key(Status status)
+{
+    return word_of(totals_keys, status);
+}
+
+std::string kept_answer(const std::string &answer)
+{
+    return answer.substr(0, utf8_cut(answer, kept_answer_bytes));
+}
+
+void recount(StudentRecord &student)
+{
+    student.correct = student.wrong = student.timeouts = student.crashes = student.not_run
+        = student.not_graded = 0;
+    student.memcheck_findings = 0;
+    student.memcheck_first.clear();
+    for (const CaseRecord &c : student.cases) {
+        switch (c.verdict) {
+        case Verdict::Correct:
+            ++student.correct;
+            break;
+        case Verdict::Wrong:
+            ++student.wrong;
+            break;
+        case Verdict::Timeout:
+            ++student.timeouts;
+            break;
+        case Verdict::Crash:
+            ++student.crashes;
+            break;
+        case Verdict::NotRun:
+            ++student.not_run;
+            break;
+        case Verdict::NotGraded:
+            ++student.not_graded;
+            break;
+        }
+        if (!c.memcheck.empty() && student.memcheck_findings++ == 0)
+            student.memcheck_first = c.memcheck;
+    }
+}

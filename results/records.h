@@ -1,0 +1,110 @@
+#pragma once
+
+// The record of a graded class: what the grading makes of each student and each case, and what
+// the grade sheets, pages and merging read, one type for both. Texts are bytes as results.json
+// holds them: UTF-8, with bytes that were not UTF-8 written as \xHH (docs/results-format.md).
+// All of it came from hostile programs and is escaped wherever it is shown.
+
+#include "sandbox/sandbox.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A case's verdict; each case counts once, by it.
+enum class Verdict { Correct, Wrong, Timeout, Crash, NotRun, NotGraded };
+
+// What became of a student. Only Graded has cases; NotGraded is the grader's failure (or an
+// interrupted grading), never the student's.
+enum class Status {
+    Graded,
+    DoesNotCompile,
+    NothingHandedIn,
+    WindowsProgram,
+    CouldNotStart,
+    Refused,
+    Missing,
+    NotGraded
+};
+
+// How a case's run ended.
+enum class Ending { Exit, Crash, Timeout, FailedToStart, NotRun, NotGraded };
+
+// The words results.json spells them with ("not run", "a Windows program", "failed-to-start"),
+// and back; none for a word the file does not use.
+const std::string &word(Verdict verdict);
+const std::string &word(Status status);
+const std::string &word(Ending ending);
+std::optional<Verdict> verdict_named(const std::string &word);
+std::optional<Status> status_named(const std::string &word);
+std::optional<Ending> ending_named(const std::string &word);
+
+// Every status, in the order of the file's totals, and its key there ("windows_program").
+const std::vector<Status> &all_statuses();
+const std::string &totals_key(Status status);
+
+// A record keeps this many bytes of each answer (cut at a character's start); its full size is
+// kept beside it.
+inline constexpr std::size_t kept_answer_bytes = 4096;
+
+// `answer` cut to kept_answer_bytes, never inside a character.
+std::string kept_answer(const std::string &answer);
+
+struct CaseRecord
+{
+    std::string options;
+    Verdict verdict = Verdict::NotGraded;
+    Ending ending = Ending::NotGraded;
+    std::optional<int> exit_code, signal; // for an exit and for a crash
+    double seconds = 0;
+    std::string student, reference;                      // at most kept_answer_bytes each
+    std::int64_t student_bytes = 0, reference_bytes = 0; // their full sizes
+    int difference = -1; // index of the first differing word; -1 when none is shown
+    std::string student_word, reference_word;
+    std::string note, memcheck; // memcheck: the first line of the sanitizer's report
+};
+
+struct StudentRecord
+{
+    std::string folder, name, id;
+    Status status = Status::NotGraded;
+    std::string message; // why, for a person, when not graded
+    bool build_from_cache = false;
+    int build_warnings = 0;
+    std::string build_log, build_hash;
+    int memcheck_findings = 0;
+    std::string memcheck_first, memcheck_evasion;
+    std::vector<std::string> copies; // folders of students whose sources hash the same
+    int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_run = 0, not_graded = 0;
+    std::vector<CaseRecord> cases;
+    bool has_counterexample = false;
+    std::string counterexample_options, counterexample_original;
+    int counterexample_steps = 0;
+};
+
+// The counts of a student's cases, each by its verdict, and of its memory findings.
+void recount(StudentRecord &student);
+
+// What the file says of the grading as a whole.
+struct ClassHeader
+{
+    std::string orvimet; // the version that graded
+    std::string date;    // ISO 8601, UTC
+    bool complete = false;
+    std::string exercise;
+    std::string submissions;
+    bool from_course_website = false;
+    std::string cases_source = "ten"; // ten, extended, file:<path>
+    int case_count = 0;
+    std::uint64_t seed = 0;
+    int explore = 0, found = 0;
+    Limits limits;
+    bool sandbox = true;
+    std::string compiler, compiler_identity;
+    std::vector<std::string> flags;
+    bool memcheck = false;
+    int give_up_after = 3;
+    int shard = 1, shards = 1;
+    double points = 100, memcheck_penalty = 0;
+};

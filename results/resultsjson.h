@@ -1,0 +1,50 @@
+#pragma once
+
+// results.json written and read in one place (docs/results-format.md). The grading rewrites the
+// file whole as students finish, so a student's record is made into text once and kept; the file
+// is those texts under a header, always replaced in one step.
+
+#include "results/records.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// The students counted by their status, for the file's totals.
+struct Totals
+{
+    int students = 0;
+    std::map<Status, int> by_status;
+};
+
+// One student's record as the file holds it, on one line. `memcheck`: the grading checked memory;
+// else the memcheck members are null.
+QByteArray student_text(const StudentRecord &student, bool memcheck);
+
+// The whole file: the header, the totals, and the students' texts in order (empty ones left
+// out, for students not yet done).
+QByteArray results_text(const ClassHeader &header, const Totals &totals,
+                        const std::vector<QByteArray> &students);
+
+// Puts `text` in the place of the file at `path` in one step: a reader sees the old file or the
+// new one, never a part. False, with `error` naming the file, when it cannot.
+bool write_results(const std::string &path, const QByteArray &text, std::string &error);
+
+// The results as read: the header and the students, and the document itself, so that what the
+// grade sheets do not touch is written back unchanged.
+struct ClassResults : ClassHeader
+{
+    QJsonObject document;
+    std::vector<StudentRecord> students;
+};
+
+// Reads `path` (results.json). False with `error` set for a file that is missing, larger than
+// any class could make, not JSON, not this format, or with a status or verdict it does not know.
+bool read_results(const std::string &path, ClassResults &results, std::string &error);
+bool parse_results(const QByteArray &bytes, ClassResults &results, std::string &error);
+
+// One student's record from its object; false, with `error`, for a word the file does not use.
+bool student_from_json(const QJsonObject &object, StudentRecord &student, std::string &error);
