@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -430,6 +431,62 @@ const std::vector<long long> &boundary_numbers()
         return all;
     }();
     return numbers;
+}
+
+std::vector<Words> opening_words(Exercise exercise)
+{
+    std::vector<Words> all{{}};
+    const auto add = [&](Words words) {
+        if (std::find(all.begin(), all.end(), words) == all.end())
+            all.push_back(std::move(words));
+    };
+    const auto joined = [](Words head, std::initializer_list<std::string> tail) {
+        head.insert(head.end(), tail);
+        return head;
+    };
+    const std::string max = std::to_string(int_max);
+    const std::string min = std::to_string(int_min);
+    // Capacities and values at the int limits, and one past them.
+    for (const Words &words : std::initializer_list<Words>{
+             {"-S", "0", "-I", "1"},
+             {"-S", "1", "-I", "1", "2"},
+             {"-S", max, "-I", "1", "-N"},
+             {"-S", "-1"},
+             {"-S", min},
+             {"-S", "2147483648"},
+             {"-S", "4", "-I", "0", "1", "-1", max, "-G", "3"},
+             {"-S", "4", "-I", min, max, "-N"},
+             {"-S", "2", "-I", "2147483648"},
+             {"-S", "2", "-I", "-2147483649"},
+         })
+        add(words);
+    // Insertions from none to one past full.
+    const bool two = has_two_stacks(exercise);
+    Words insertion{"-S", "3", "-I"};
+    for (int n = 1; n <= (two ? 7 : 4) + 1; ++n) {
+        add(insertion);
+        insertion.push_back(std::to_string(n));
+    }
+    // Each state with the number of elements it holds.
+    std::vector<std::pair<Words, long long>> states{
+        {{"-S", "3"}, 0},
+        {{"-S", "3", "-I", "1", "2", "3"}, 3},
+        {{"-S", "3", "-I", "1", "2", "3", "-O", "1", "-I", "4"}, 3},
+    };
+    if (two) {
+        states.push_back({{"-S", "2", "-I", "1", "2", "3", "4"}, 4});
+        states.push_back({{"-S", "2", "-I", "1", "2", "3", "4", "-O", "1"}, 3});
+    }
+    for (const auto &state : states) {
+        const long long size = state.second;
+        for (const char *option : {"-O", "-G", "-A"}) {
+            for (const long long n : {0LL, 1LL, -1LL, size - 1, size, size + 1, int_max, int_min})
+                add(joined(state.first, {option, std::to_string(n)}));
+        }
+        add(joined(state.first, {"-C"}));
+        add(joined(state.first, {"-C", "-I", "9", "-N"}));
+    }
+    return all;
 }
 
 long long largest_count(int index)

@@ -32,5 +32,11 @@ Words generate_words(Exercise exercise, Random &random, int index = 0,
 // int limits with one inside.
 const std::vector<long long> &boundary_numbers();
 
+// The strings every run starts with, whatever the seed, before chance takes over: the empty
+// string first, then each option's number at its boundaries (0, 1, -1, the container's size and
+// one either side, the int limits) in states where they differ: empty, full, and, for the
+// queues, with its front moved on; then each value and capacity at the int limits.
+std::vector<Words> opening_words(Exercise exercise);
+
 // The most elements a string at place `index` puts in a container.
 long long largest_count(int index);

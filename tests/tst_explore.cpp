@@ -96,6 +96,8 @@ private slots:
     void caseFiles();
     void sourceNumbers_data();
     void sourceNumbers();
+    void openingWhateverTheSeed_data();
+    void openingWhateverTheSeed();
     void everyBoundaryInEveryRun_data();
     void everyBoundaryInEveryRun();
     void dictionaryNumbersComeEarly();
@@ -258,6 +260,52 @@ void TestExplore::sourceNumbers()
     for (const long long n : source_numbers(sources))
         found << n;
     QCOMPARE(found, numbers);
+}
+
+void TestExplore::openingWhateverTheSeed_data()
+{
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("no options at all") << QStringList{};
+    QTest::newRow("-S at 0, the int limits and past them")
+        << QStringList{"-S 0 ", "-S 2147483647 ", "-S -2147483648", "-S 2147483648"};
+    QTest::newRow("values at the int limits")
+        << QStringList{" -2147483648 2147483647 ", " 2147483648", " -2147483649"};
+    QTest::newRow("-O, -G and -A at 0, 1 and -1")
+        << QStringList{"-O 0", "-O 1", "-O -1", "-G 0", "-G 1", "-G -1", "-A 0", "-A 1", "-A -1"};
+    QTest::newRow("-O, -G and -A at the int limits")
+        << QStringList{"-O 2147483647",  "-O -2147483648", "-G 2147483647",
+                       "-G -2147483648", "-A 2147483647",  "-A -2147483648"};
+    QTest::newRow("a full container at its size and one either side")
+        << QStringList{"-I 1 2 3 -G 2", "-I 1 2 3 -G 3", "-I 1 2 3 -G 4",
+                       "-I 1 2 3 -O 4", "-I 1 2 3 -A 2", "-I 1 2 3 -C"};
+    QTest::newRow("a queue's moved front at its size")
+        << QStringList{"-O 1 -I 4 -G 2", "-O 1 -I 4 -G 3", "-O 1 -I 4 -A 2", "-O 1 -I 4 -C"};
+}
+
+void TestExplore::openingWhateverTheSeed()
+{
+    // Each piece is in some string of the first two hundred, with every seed; no words at all
+    // must be the very first string.
+    QFETCH(QStringList, words);
+    for (int exercise = 0; exercise < 3; ++exercise) {
+        for (const std::uint64_t seed : {1, 2, 3}) {
+            const std::vector<Words> run
+                = generate_cases(*exercise_from_number(exercise), seed, 200);
+            if (words.isEmpty())
+                QVERIFY(run.front().empty());
+            for (const QString &piece : words) {
+                QVERIFY2(std::any_of(run.begin(), run.end(),
+                                     [&](const Words &w) {
+                                         return (options_line(w) + ' ').find(piece.toStdString())
+                                                != std::string::npos;
+                                     }),
+                         qPrintable(QStringLiteral("%1, exercise %2, seed %3")
+                                        .arg(piece)
+                                        .arg(exercise)
+                                        .arg(seed)));
+            }
+        }
+    }
 }
 
 void TestExplore::everyBoundaryInEveryRun_data()
@@ -536,17 +584,32 @@ void TestExplore::classRunShrinksFirstFailure()
 
 void TestExplore::timeOutShrunk()
 {
-    // A program that never answers: the first string already fails, by running out of time, and
-    // is shrunk like any other failure, each step costing a time-out, within the budget.
+    // A program that never answers fails every string by running out of time, and the failure
+    // is shrunk like any other, each step costing a time-out, within the deadline. (Exploring
+    // itself starts with the empty string, which leaves nothing to shrink.)
     bench.program(QStringLiteral("hangs/queue.exe"), "sleep:100000\n");
-    const CliRun run = run_cli({"explore", "-e", "queue", "--seed", "5", "--timeout", "0.2",
-                                "--time", "30", "hangs/queue.exe"},
-                               bench.path());
-    QCOMPARE(run.status, 1);
-    QVERIFY2(run.out.contains("run:       killed after the time-out of 0.2 s\n"), run.out);
-    QVERIFY2(run.out.contains("\noptions:  \n"), run.out);
-    QVERIFY2(!run.out.contains("not fully shrunk"), run.out);
-    QVERIFY2(!run.out.contains("shrunk in: 0 steps"), run.out);
+    Grading grading;
+    grading.exercise = Exercise::Queue;
+    grading.reference_path
+        = std::string(ORVIMET_RESOURCE_DIR "/") + reference_file_name(Exercise::Queue);
+    grading.limits.wall = std::chrono::milliseconds(200);
+    const StudentProgram program = student_program(bench.dir_s() + "hangs/queue.exe");
+    // A working folder of its own: the program's folder must not be inside it.
+    QVERIFY(QDir().mkpath(bench.path(QStringLiteral("hangs-work"))));
+    const std::string workdir = bench.dir_s(QStringLiteral("hangs-work"));
+    ReferenceAnswers reference(grading, workdir);
+    const Words words{"-S", "3", "-I", "1", "2", "-N"};
+    const std::string options = options_line(words);
+    const CaseResult failing
+        = judge_case(grading, program, options, reference.answer(options).text, workdir);
+    QVERIFY2(failing.run.end == ChildRun::End::TimedOut, failing.note.c_str());
+    const Counterexample cut
+        = shrink_failure(grading, program, words, failing, reference, workdir,
+                         std::chrono::steady_clock::now() + std::chrono::seconds(30));
+    QVERIFY(cut.complete);
+    QVERIFY(cut.steps > 0);
+    QCOMPARE(cut.shrunk.options, std::string());
+    QCOMPARE(cut.shrunk.run.end, ChildRun::End::TimedOut);
 }
 
 QTEST_MAIN(TestExplore)
