@@ -68,6 +68,15 @@ constexpr int most_zeros = 40;
 constexpr int long_strings = 10;
 constexpr long long short_insertion = 12;
 
+// In a hundred long strings, how many hold as many options as the size schedule allows, and in a
+// hundred strings aimed at a number, how many hold that many options: a program that keeps only
+// its first few dozen options reads all of a short string.
+constexpr int many_long = 30;
+constexpr int many_aimed = 25;
+// Above this many options, each option is written to succeed and the container stays small, so
+// that the options after the first few are read and the answer stays short.
+constexpr int few_options = 8;
+
 // In a hundred numbers of a string aimed at a boundary, how many are that boundary.
 constexpr int aimed = 70;
 // In a hundred numbers of any other string, how many are a boundary picked at random.
@@ -160,12 +169,14 @@ public:
         , focus(focus)
         , is_long(focus ? long_aim : random.percent(long_strings))
         , elements_left(largest_count(index))
+        , most_options(largest_count(index))
     {}
 
     Words write()
     {
+        const int count = option_count();
+        many = count > few_options;
         option('S');
-        const int count = random.between(0, 4) + random.between(1, 4);
         char last = 'S';
         for (int i = 0; i < count; ++i) {
             // Most options fail on an empty container, and the run stops there.
@@ -186,8 +197,77 @@ public:
     }
 
 private:
+    int option_count()
+    {
+        if (focus && *focus > 1 && *focus <= most_options && random.percent(many_aimed))
+            return static_cast<int>(near(*focus));
+        if (is_long && random.percent(many_long))
+            return random.between(1, static_cast<int>(most_options));
+        return random.between(0, 4) + random.between(1, 4);
+    }
+
+    // A number for `letter` with which the option succeeds and the container stays as small as
+    // it is; -G on an empty container has none and is left out.
+    std::optional<long long> succeeding(char letter)
+    {
+        const long long size = sketch.size();
+        switch (letter) {
+        case 'S':
+            return random.between(1, 9);
+        case 'O':
+            return random.between(0, static_cast<int>(size));
+        case 'G':
+            if (size == 0)
+                return std::nullopt;
+            return random.between(0, static_cast<int>(size) - 1);
+        case 'A':
+            return random.between(
+                static_cast<int>(sketch.largest_part()),
+                static_cast<int>(std::max(sketch.largest_part(), sketch.capacity)));
+        default:
+            return 0;
+        }
+    }
+
+    // An option of a string of many: each succeeds, so that the run reads them all.
+    void succeeding_option(char letter)
+    {
+        const std::optional<long long> n = succeeding(letter);
+        if (!n) {
+            words.push_back("-N");
+            return;
+        }
+        words.push_back(std::string{'-', letter});
+        switch (letter) {
+        case 'S':
+            sketch = {has_two_stacks(exercise), *n, 0, 0, sketch.next_value};
+            break;
+        case 'I': {
+            const long long count = std::min<long long>(sketch.insertable(), random.between(0, 2));
+            for (long long i = 0; i < count; ++i)
+                number(value());
+            sketch.insert(count);
+            return;
+        }
+        case 'O':
+            sketch.remove(*n);
+            break;
+        case 'A':
+            sketch.capacity = *n;
+            break;
+        case 'C':
+        case 'N':
+            return;
+        }
+        number(*n);
+    }
+
     void option(char letter)
     {
+        if (many) {
+            succeeding_option(letter);
+            return;
+        }
         words.push_back(std::string{'-', letter});
         const long long size = sketch.size();
         const int any = random.between(0, static_cast<int>(size));
@@ -412,6 +492,8 @@ private:
     const std::optional<long long> focus;
     const bool is_long;
     long long elements_left;
+    const long long most_options;
+    bool many = false;
     Sketch sketch;
     Words words;
 };

@@ -101,6 +101,8 @@ private slots:
     void everyBoundaryInEveryRun_data();
     void everyBoundaryInEveryRun();
     void dictionaryNumbersComeEarly();
+    void optionCountsGrow_data();
+    void optionCountsGrow();
     void explorerShrinksWithinTheDeadline();
     void graderWantIsNotTheStudents();
 
@@ -364,6 +366,44 @@ void TestExplore::dictionaryNumbersComeEarly()
             }
         }
         QVERIFY2(filled, qPrintable(QString::number(seed)));
+    }
+}
+
+void TestExplore::optionCountsGrow_data()
+{
+    QTest::addColumn<QList<qlonglong>>("dictionary");
+    QTest::addColumn<QList<int>>("counts"); // options after the first -S, each in some string
+
+    QTest::newRow("past an array of 50 options, and into the thousands")
+        << QList<qlonglong>{} << QList<int>{51, 1000};
+    QTest::newRow("a number of the sources and one either side")
+        << QList<qlonglong>{777} << QList<int>{776, 777, 778};
+}
+
+void TestExplore::optionCountsGrow()
+{
+    // Counts of 1000 stand for any count of at least 1000.
+    QFETCH(QList<qlonglong>, dictionary);
+    QFETCH(QList<int>, counts);
+    for (int exercise = 0; exercise < 3; ++exercise) {
+        for (const std::uint64_t seed : {1, 2, 3}) {
+            std::set<int> seen;
+            for (const Words &w :
+                 generate_cases(*exercise_from_number(exercise), seed, 900,
+                                Dictionary(dictionary.begin(), dictionary.end()))) {
+                const auto options = std::count_if(w.begin(), w.end(), [&](const std::string &o) {
+                    return is_exercise_option(*exercise_from_number(exercise), o);
+                });
+                seen.insert(static_cast<int>(std::min<long>(options - 1, 1000)));
+            }
+            for (const int count : counts) {
+                const bool found = count == 51 ? *seen.rbegin() >= 51 : seen.count(count) > 0;
+                QVERIFY2(found, qPrintable(QStringLiteral("%1 options, exercise %2, seed %3")
+                                               .arg(count)
+                                               .arg(exercise)
+                                               .arg(seed)));
+            }
+        }
     }
 }
 
