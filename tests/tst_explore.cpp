@@ -108,6 +108,8 @@ private slots:
 
     void exploreFindsEveryFault_data();
     void exploreFindsEveryFault();
+    void escapesFoundWithEverySeed_data();
+    void escapesFoundWithEverySeed();
     void noFalseAlarm_data();
     void noFalseAlarm();
     void extendedListCatchesEveryFault_data();
@@ -498,6 +500,30 @@ void TestExplore::exploreFindsEveryFault()
         smaller.insert(options_line(w));
     for (const std::string &o : smaller)
         QVERIFY2(!fails(o), o.c_str());
+}
+
+void TestExplore::escapesFoundWithEverySeed_data()
+{
+    // Faults that drawing at random finds with some seeds only, or not at all: each found with
+    // the seeds after the first too (exploreFindsEveryFault has seed 1).
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("seed");
+    for (const char *folder : {"stack-options_kept_50", "queue-no_options_fails",
+                               "queue-get_index_wraps", "stackqueue-octal_numbers",
+                               "stack-lowercase_options", "queue-assign_reserves_capacity"}) {
+        for (const char *seed : {"2", "3"})
+            QTest::addRow("%s, seed %s", folder, seed) << folder << seed;
+    }
+}
+
+void TestExplore::escapesFoundWithEverySeed()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, seed);
+    const CliRun run = run_cli(
+        {"explore", "-e", exercise_of(folder), "--seed", seed, program_of(folder)}, bench.path());
+    QVERIFY2(run.status == 1, run.out.constData());
+    QVERIFY(field(run.out, "verdict:   ").startsWith("wrong"));
 }
 
 void TestExplore::noFalseAlarm_data()
