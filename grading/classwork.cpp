@@ -626,6 +626,10 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     run.grading = settings.grading;
     run.jobs = settings.jobs;
     run.give_up_after = settings.give_up_after;
+    // A slow program must not hold the class: its generated strings get a share of the time.
+    run.time_share
+        = settings.explore > 0 ? exploring_share(settings.explore) : std::chrono::milliseconds(0);
+    run.bounded_from = first_generated;
     run.options = options;
     std::string error;
     run.workroot = settings.scratch + "runs/";

@@ -7,6 +7,7 @@
 #include "explore/cases.h"
 #include "explore/literals.h"
 #include "explore/shrink.h"
+#include "grading/batch.h"
 #include "grading/explorer.h"
 
 #include <QJsonArray>
@@ -118,6 +119,8 @@ private slots:
     void sameSeedSameOutput();
     void classRunShrinksFirstFailure();
     void timeOutShrunk();
+    void slowProgramBounded_data();
+    void slowProgramBounded();
 
 private:
     Workbench bench;
@@ -681,6 +684,62 @@ void TestExplore::timeOutShrunk()
     QVERIFY(cut.steps > 0);
     QCOMPARE(cut.shrunk.options, std::string());
     QCOMPARE(cut.shrunk.run.end, ChildRun::End::TimedOut);
+}
+
+void TestExplore::slowProgramBounded_data()
+{
+    // A program that prints its whole queue to standard error after every insertion times out on
+    // every long string ('l') and answers the short ones ('s') between them.
+    QTest::addColumn<QString>("strings");
+    QTest::addColumn<int>("give_up_after");
+    QTest::addColumn<int>("share_ms");
+    QTest::addColumn<int>("most_timeouts");
+    QTest::addColumn<int>("least_not_run");
+
+    QTest::newRow("time-outs between answers count in all") << "lslslslsls" << 3 << 0 << 3 << 5;
+    QTest::newRow("a share of the time bounds a program that never gives up")
+        << "llllllllll" << 0 << 1500 << 4 << 6;
+}
+
+void TestExplore::slowProgramBounded()
+{
+    QFETCH(QString, strings);
+    QFETCH(int, give_up_after);
+    QFETCH(int, share_ms);
+    QFETCH(int, most_timeouts);
+    QFETCH(int, least_not_run);
+    std::string values;
+    for (int i = 1; i <= 30000; ++i)
+        values += ' ' + std::to_string(i);
+    ClassRun run;
+    run.grading.exercise = Exercise::Queue;
+    run.grading.reference_path
+        = std::string(ORVIMET_RESOURCE_DIR "/") + reference_file_name(Exercise::Queue);
+    run.grading.limits.wall = std::chrono::milliseconds(700);
+    for (const QChar kind : strings) {
+        run.options.push_back(kind == 'l' ? " -S 30000 -I" + values : std::string(" -S 3 -I 1 2"));
+        run.reference_texts.push_back(
+            run_reference(run.grading, run.options.back(), bench.dir_s()).text);
+    }
+    QVERIFY(QDir().mkpath(bench.path(QStringLiteral("runs"))));
+    run.workroot = bench.dir_s(QStringLiteral("runs"));
+    run.jobs = 2;
+    run.give_up_after = give_up_after;
+    run.time_share = std::chrono::milliseconds(share_ms);
+    run.in_order = false;
+    // The slow program first: the quick one is reported as soon as it is done, not after it.
+    const std::vector<StudentProgram> programs{
+        student_program(ORVIMET_SLOW_QUEUE),
+        student_program(program_of(QStringLiteral("queue-crlf")).toStdString())};
+    std::vector<int> told;
+    const std::vector<ProgramReport> reports = grade_class(
+        run, programs, {}, [&](const ProgramReport &report) { told.push_back(report.index); });
+    QCOMPARE(reports[1].correct, strings.size());
+    QVERIFY2(reports[0].timeouts >= 1 && reports[0].timeouts <= most_timeouts,
+             qPrintable(QString::number(reports[0].timeouts)));
+    QVERIFY2(reports[0].not_run >= least_not_run, qPrintable(QString::number(reports[0].not_run)));
+    QCOMPARE(reports[0].wrong, reports[0].timeouts);
+    QCOMPARE(told, std::vector<int>({1, 0}));
 }
 
 QTEST_MAIN(TestExplore)
