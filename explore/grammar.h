@@ -21,9 +21,9 @@ using Dictionary = std::vector<long long>;
 
 // The option string at place `index` (from 0) of a run for `exercise`. Strings grow with their
 // place: the first are short, later ones reach thousands of elements or thousands of options,
-// and most stay short. Every third string is aimed at one boundary (boundary_numbers(), after the dictionary's
-// numbers), taken in turn, so that each comes up in every run of a few hundred strings whatever
-// the seed; some of those hold that many options, one either side.
+// and most stay short. Every third string is aimed at one boundary (boundary_numbers(), after the
+// dictionary's numbers), taken in turn, so that each comes up in every run of a few hundred strings
+// whatever the seed; some of those hold that many options, one either side.
 Words generate_words(Exercise exercise, Random &random, int index = 0,
                      const Dictionary &dictionary = {});
 
