@@ -33,7 +33,7 @@ struct Settings
         std::vector<std::string> flags = default_build_flags;
         bool use_cache = true;
         bool memcheck = false;
-        int give_up_after = 3; // time-outs in a row before a program's other cases are not run
+        int give_up_after = 3; // time-outs in all before a program's other cases are not run
         std::string config;    // orvimet.toml; the command line overrides it
         double points = 100;
         double memcheck_penalty = 0;

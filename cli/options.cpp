@@ -89,7 +89,7 @@ const char *const grade_options
       --no-cache           build everything again, whatever the build cache holds
       --memcheck           build again with the address and undefined-behaviour
                            sanitizers and report memory faults
-      --give-up-after N    after N time-outs in a row a program's other cases are
+      --give-up-after N    after N time-outs in all a program's other cases are
                            not run (default 3; 0: never)
       --config FILE        the class file (orvimet.toml); options given here win
       --points P           the grade of a student whose every answer is correct

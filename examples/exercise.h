@@ -14,8 +14,10 @@
 #include "fault.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstddef>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -29,8 +31,13 @@ namespace exercise {
 
 inline bool is_option(const std::string &word)
 {
-    return word.size() == 2 && word[0] == '-'
-           && std::string_view("SIOACNG").find(word[1]) != std::string_view::npos;
+    if (word.size() != 2 || word[0] != '-')
+        return false;
+    // Lower-case letters taken for upper-case ones.
+    const char letter = fault("lowercase_options")
+                            ? static_cast<char>(std::toupper(static_cast<unsigned char>(word[1])))
+                            : word[1];
+    return std::string_view("SIOACNG").find(letter) != std::string_view::npos;
 }
 
 // The whole word must be a decimal integer in the range of int, an optional minus sign included.
@@ -52,6 +59,9 @@ inline bool parse_integer(const std::string &word, int &value)
         return error == std::errc() && end == last;
     }
     const auto [end, error] = std::from_chars(first, last, value);
+    // Checked as decimal, converted as C reads literals: a leading zero means octal.
+    if (fault("octal_numbers") && error == std::errc() && end == last)
+        value = static_cast<int>(std::strtol(word.c_str(), nullptr, 0));
     return error == std::errc() && end == last;
 }
 
@@ -68,6 +78,8 @@ public:
     // The printed words, separated by single blanks.
     std::string run()
     {
+        if (fault("no_options_fails") && args_.empty())
+            return "E";
         while (next_ < args_.size()) {
             if (!step()) {
                 words_.push_back("E");
@@ -89,12 +101,18 @@ private:
         const std::string option = args_[next_++];
         if (!is_option(option))
             return fault("unknown_option_skipped");
+        // The options kept in an array of 50: the rest are never read.
+        if (fault("options_kept_50") && ++options_ > 50) {
+            next_ = args_.size();
+            return true;
+        }
         if (fault("options_before_s_skipped") && !box_ && option != "-S") {
             while (next_ < args_.size() && !is_option(args_[next_]))
                 ++next_;
             return true;
         }
-        const bool done = act(option[1]);
+        const bool done
+            = act(static_cast<char>(std::toupper(static_cast<unsigned char>(option[1]))));
         if (fault("extra_value_ignored") && done && option != "-I") {
             while (next_ < args_.size() && !is_option(args_[next_]))
                 ++next_;
@@ -153,6 +171,9 @@ private:
                 return false;
             if (fault("assign_capacity_unsigned_short"))
                 capacity = static_cast<unsigned short>(capacity);
+            // Storage for the whole new capacity, reserved before the first element comes.
+            if (fault("assign_reserves_capacity"))
+                reserved_.assign(capacity, 0);
             Container target(capacity);
             if (!target.assign(*box_))
                 return false;
@@ -185,6 +206,14 @@ private:
                 return false;
             if (fault("get_index_16_bits"))
                 index = static_cast<unsigned short>(index);
+            // One past the index kept in an int: one past 2147483647 wraps below 0.
+            if (fault("get_index_wraps")
+                && static_cast<int>(static_cast<unsigned int>(index) + 1u)
+                       <= static_cast<int>(box_->size())) {
+                words_.push_back("G");
+                words_.push_back(index < box_->size() ? std::to_string(box_->at(index)) : "0");
+                return true;
+            }
             if (index > box_->size())
                 return false;
             if (index == box_->size() && !fault("get_accepts_size"))
@@ -233,6 +262,8 @@ private:
     std::size_t next_ = 0;
     std::optional<Container> box_;
     std::vector<std::string> words_;
+    std::size_t options_ = 0;
+    std::vector<int> reserved_;
 };
 
 // Prints the answer, or writes it as the first line of `file` in the working directory, which

@@ -1,5 +1,7 @@
 #include "queue.h"
 
+#include <iostream>
+
 bool Queue::enqueue(int value)
 {
     if (full())
@@ -12,6 +14,12 @@ bool Queue::enqueue(int value)
     if (fault("growth_loses_element") && n >= 64 && (n & (n - 1)) == 0)
         items_.back() = 0;
     items_.push_back(value);
+    // The whole queue on standard error after every insertion: right answers, in quadratic time.
+    if (fault("queue_printed_to_stderr")) {
+        for (const int item : items_)
+            std::cerr << item << ' ';
+        std::cerr << '\n';
+    }
     return true;
 }
 

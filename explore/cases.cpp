@@ -98,6 +98,17 @@ const char *const every_exercise = R"(
 -S 3 -I 1 2 -O +1
 -S 3 -I 1 2 -G +1
 -S 99999999999
+# Leading zeros never make a number octal: 010 is ten, 09 nine
+-S 010 -I 1 2 3 4 5 6 7 8 9 10 11 -N
+-S 3 -I 010 09 -0010 -G 0
+-S 4 -I 1 2 3 -O 02 -G 010
+# Lower-case letters are not options, wherever they stand
+-s 3 -I 1 -N
+-S 3 -i 1 -N
+-S 3 -I 1 2 -o 1 -g 0 -a 5 -c -n
+# A capacity is a limit, never memory reserved up front, for -A as for -S
+-S 3 -I 1 2 -A 2000000000 -I 3 -N
+-S 3 -I 1 2 -A 2147483647 -C -N
 # Words where an option is expected
 -S 3 -X
 -S 3 -s
@@ -169,6 +180,16 @@ std::string counting(int n)
     return values;
 }
 
+// " -S 1 -I 1 -O 1 -I 3 -O 1 ... -N": `n` options, each succeeding, as many as programs keep
+// in fixed arrays of options.
+std::string options_counting(int n)
+{
+    std::string options = " -S 1";
+    for (int i = 1; i < n - 1; ++i)
+        options += i % 2 ? " -I " + std::to_string(i) : std::string(" -O 1");
+    return options + " -N";
+}
+
 } // namespace
 
 CaseList parse_cases(const std::string &text)
@@ -231,6 +252,8 @@ std::vector<std::string> extended_cases(Exercise exercise)
         cases.push_back(options);
     for (const int n : {101, 129, 1001, 10001})
         cases.push_back(" -S " + std::to_string(n) + " -I" + counting(n) + " -N");
+    for (const int n : {51, 101, 1001})
+        cases.push_back(options_counting(n));
     if (has_two_stacks(exercise)) {
         for (const std::string &options : parse_cases(two_stacks).options)
             cases.push_back(options);

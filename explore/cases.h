@@ -22,7 +22,8 @@ CaseList parse_cases(const std::string &text);
 CaseList read_case_file(const std::string &path);
 
 // Every rule and boundary of the handout for `exercise`, including the string with no options at
-// all, and the sizes and numbers where programs with fixed arrays and buffers break.
+// all, and the sizes, numbers and counts of options where programs with fixed arrays and buffers
+// break.
 std::vector<std::string> extended_cases(Exercise exercise);
 
 // The option string that gives the program `words` as its arguments once the command line is

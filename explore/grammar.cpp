@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -66,6 +67,15 @@ constexpr int most_zeros = 40;
 // The rest hold at most a dozen elements per insertion, so that most failures shrink quickly.
 constexpr int long_strings = 10;
 constexpr long long short_insertion = 12;
+
+// In a hundred long strings, how many hold as many options as the size schedule allows, and in a
+// hundred strings aimed at a number, how many hold that many options: a program that keeps only
+// its first few dozen options reads all of a short string.
+constexpr int many_long = 30;
+constexpr int many_aimed = 25;
+// Above this many options, each option is written to succeed and the container stays small, so
+// that the options after the first few are read and the answer stays short.
+constexpr int few_options = 8;
 
 // In a hundred numbers of a string aimed at a boundary, how many are that boundary.
 constexpr int aimed = 70;
@@ -159,12 +169,14 @@ public:
         , focus(focus)
         , is_long(focus ? long_aim : random.percent(long_strings))
         , elements_left(largest_count(index))
+        , most_options(largest_count(index))
     {}
 
     Words write()
     {
+        const int count = option_count();
+        many = count > few_options;
         option('S');
-        const int count = random.between(0, 4) + random.between(1, 4);
         char last = 'S';
         for (int i = 0; i < count; ++i) {
             // Most options fail on an empty container, and the run stops there.
@@ -185,8 +197,77 @@ public:
     }
 
 private:
+    int option_count()
+    {
+        if (focus && *focus > 1 && *focus <= most_options && random.percent(many_aimed))
+            return static_cast<int>(near(*focus));
+        if (is_long && random.percent(many_long))
+            return random.between(1, static_cast<int>(most_options));
+        return random.between(0, 4) + random.between(1, 4);
+    }
+
+    // A number for `letter` with which the option succeeds and the container stays as small as
+    // it is; -G on an empty container has none and is left out.
+    std::optional<long long> succeeding(char letter)
+    {
+        const long long size = sketch.size();
+        switch (letter) {
+        case 'S':
+            return random.between(1, 9);
+        case 'O':
+            return random.between(0, static_cast<int>(size));
+        case 'G':
+            if (size == 0)
+                return std::nullopt;
+            return random.between(0, static_cast<int>(size) - 1);
+        case 'A':
+            return random.between(
+                static_cast<int>(sketch.largest_part()),
+                static_cast<int>(std::max(sketch.largest_part(), sketch.capacity)));
+        default:
+            return 0;
+        }
+    }
+
+    // An option of a string of many: each succeeds, so that the run reads them all.
+    void succeeding_option(char letter)
+    {
+        const std::optional<long long> n = succeeding(letter);
+        if (!n) {
+            words.push_back("-N");
+            return;
+        }
+        words.push_back(std::string{'-', letter});
+        switch (letter) {
+        case 'S':
+            sketch = {has_two_stacks(exercise), *n, 0, 0, sketch.next_value};
+            break;
+        case 'I': {
+            const long long count = std::min<long long>(sketch.insertable(), random.between(0, 2));
+            for (long long i = 0; i < count; ++i)
+                number(value());
+            sketch.insert(count);
+            return;
+        }
+        case 'O':
+            sketch.remove(*n);
+            break;
+        case 'A':
+            sketch.capacity = *n;
+            break;
+        case 'C':
+        case 'N':
+            return;
+        }
+        number(*n);
+    }
+
     void option(char letter)
     {
+        if (many) {
+            succeeding_option(letter);
+            return;
+        }
         words.push_back(std::string{'-', letter});
         const long long size = sketch.size();
         const int any = random.between(0, static_cast<int>(size));
@@ -411,6 +492,8 @@ private:
     const std::optional<long long> focus;
     const bool is_long;
     long long elements_left;
+    const long long most_options;
+    bool many = false;
     Sketch sketch;
     Words words;
 };
@@ -430,6 +513,62 @@ const std::vector<long long> &boundary_numbers()
         return all;
     }();
     return numbers;
+}
+
+std::vector<Words> opening_words(Exercise exercise)
+{
+    std::vector<Words> all{{}};
+    const auto add = [&](Words words) {
+        if (std::find(all.begin(), all.end(), words) == all.end())
+            all.push_back(std::move(words));
+    };
+    const auto joined = [](Words head, std::initializer_list<std::string> tail) {
+        head.insert(head.end(), tail);
+        return head;
+    };
+    const std::string max = std::to_string(int_max);
+    const std::string min = std::to_string(int_min);
+    // Capacities and values at the int limits, and one past them.
+    for (const Words &words : std::initializer_list<Words>{
+             {"-S", "0", "-I", "1"},
+             {"-S", "1", "-I", "1", "2"},
+             {"-S", max, "-I", "1", "-N"},
+             {"-S", "-1"},
+             {"-S", min},
+             {"-S", "2147483648"},
+             {"-S", "4", "-I", "0", "1", "-1", max, "-G", "3"},
+             {"-S", "4", "-I", min, max, "-N"},
+             {"-S", "2", "-I", "2147483648"},
+             {"-S", "2", "-I", "-2147483649"},
+         })
+        add(words);
+    // Insertions from none to one past full.
+    const bool two = has_two_stacks(exercise);
+    Words insertion{"-S", "3", "-I"};
+    for (int n = 1; n <= (two ? 7 : 4) + 1; ++n) {
+        add(insertion);
+        insertion.push_back(std::to_string(n));
+    }
+    // Each state with the number of elements it holds.
+    std::vector<std::pair<Words, long long>> states{
+        {{"-S", "3"}, 0},
+        {{"-S", "3", "-I", "1", "2", "3"}, 3},
+        {{"-S", "3", "-I", "1", "2", "3", "-O", "1", "-I", "4"}, 3},
+    };
+    if (two) {
+        states.push_back({{"-S", "2", "-I", "1", "2", "3", "4"}, 4});
+        states.push_back({{"-S", "2", "-I", "1", "2", "3", "4", "-O", "1"}, 3});
+    }
+    for (const auto &state : states) {
+        const long long size = state.second;
+        for (const char *option : {"-O", "-G", "-A"}) {
+            for (const long long n : {0LL, 1LL, -1LL, size - 1, size, size + 1, int_max, int_min})
+                add(joined(state.first, {option, std::to_string(n)}));
+        }
+        add(joined(state.first, {"-C"}));
+        add(joined(state.first, {"-C", "-I", "9", "-N"}));
+    }
+    return all;
 }
 
 long long largest_count(int index)

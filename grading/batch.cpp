@@ -105,6 +105,11 @@ std::string program_status(const ProgramReport &report)
     return report.start_failure.empty() ? "graded" : "could not start";
 }
 
+std::chrono::milliseconds exploring_share(int strings)
+{
+    return std::max(std::chrono::milliseconds(60000), std::chrono::milliseconds(100) * strings);
+}
+
 std::vector<ProgramReport> grade_class(const ClassRun &run,
                                        const std::vector<StudentProgram> &programs,
                                        const std::function<void(int)> &on_case,
@@ -126,6 +131,7 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
 
     std::vector<ProgramReport> reports(programs.size());
     std::vector<bool> done(programs.size(), false);
+    std::vector<bool> told(programs.size(), false);
     std::mutex mutex;
     int cases_done = 0;
     int cases_told = 0;
@@ -136,11 +142,16 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
             const StudentProgram &program = programs[index];
             ProgramReport report;
             report.name = program.name;
-            int timeouts_in_a_row = 0;
+            report.index = index;
+            int timeouts = 0;
             std::string given_up;
+            const auto started = std::chrono::steady_clock::now();
             for (std::size_t c = 0; c < run.options.size(); ++c) {
                 if (interrupted())
                     return;
+                if (given_up.empty() && run.time_share.count() > 0 && c >= run.bounded_from
+                    && std::chrono::steady_clock::now() - started >= run.time_share)
+                    given_up = "not run: its share of the time ran out";
                 CaseResult result;
                 if (!given_up.empty()) {
                     result = not_run(run.options[c], given_up);
@@ -157,15 +168,17 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
                 if (interrupted())
                     return;
                 // A hung program would cost the whole time-out on every case, and one that cannot
-                // start will not start on the next.
+                // start will not start on the next. Time-outs count in all, not in a row: a slow
+                // program answers the short strings between the long ones it times out on.
                 const ChildRun::End end
                     = result.not_run ? ChildRun::End::NotGraded : result.run.end;
-                timeouts_in_a_row = end == ChildRun::End::TimedOut ? timeouts_in_a_row + 1 : 0;
+                timeouts += end == ChildRun::End::TimedOut;
                 if (end == ChildRun::End::FailedToStart) {
                     report.start_failure
                         = result.run.failure.empty() ? "unknown reason" : result.run.failure;
                     given_up = "not run: the program could not start";
-                } else if (run.give_up_after > 0 && timeouts_in_a_row >= run.give_up_after) {
+                } else if (given_up.empty() && run.give_up_after > 0
+                           && timeouts >= run.give_up_after) {
                     given_up = "not run: gave up after " + std::to_string(run.give_up_after)
                                + (run.give_up_after == 1 ? " time-out" : " time-outs");
                 }
@@ -203,8 +216,17 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
         int cases_now;
         {
             const std::lock_guard<std::mutex> lock(mutex);
-            while (programs_told < programs.size() && done[programs_told])
-                ready.push_back(programs_told++);
+            for (; programs_told < programs.size() && done[programs_told]; ++programs_told) {
+                if (!told[programs_told])
+                    ready.push_back(programs_told);
+            }
+            for (std::size_t later = programs_told; !run.in_order && later < programs.size();
+                 ++later) {
+                if (done[later] && !told[later])
+                    ready.push_back(later);
+            }
+            for (const std::size_t index : ready)
+                told[index] = true;
             cases_now = cases_done;
         }
         if (on_case && cases_now != cases_told)
@@ -214,7 +236,7 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
     };
     run_parallel(static_cast<int>(groups.size()), run.jobs, grade, report_ready);
     for (std::size_t index = programs_told; index < programs.size(); ++index) {
-        if (done[index])
+        if (done[index] && !told[index])
             tell(index);
     }
     return reports;

@@ -5,6 +5,8 @@
 
 #include "grading/grading.h"
 
+#include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 struct ProgramReport
 {
     std::string name;
+    int index = -1; // the program's place in the list graded
     std::vector<CaseResult> cases;
     int correct = 0;
     int wrong = 0;
@@ -43,9 +46,17 @@ struct ClassRun
     std::vector<std::string> reference_texts; // one per option string
     std::string workroot;                     // a scratch folder, ending in "/"
     int jobs = 1;
-    // Time-outs in a row after which a program's other cases are not run; 0: never. A program that
+    // Time-outs in all after which a program's other cases are not run; 0: never. A program that
     // could not start is not tried again.
     int give_up_after = 0;
+    // The time a program's cases from `bounded_from` on (the generated ones, say) may take in
+    // all, after which the rest are not run; 0: no bound. A program that answers slowly without
+    // timing out would otherwise cost nearly a time-out on every long string.
+    std::chrono::milliseconds time_share{0};
+    std::size_t bounded_from = 0;
+    // Whether `on_program` takes the programs in the order given; else each as it is done, so
+    // that a slow program holds no one else's report.
+    bool in_order = true;
     // Called after a program's cases, before it is reported, on the thread that graded it and
     // in its working directory (the last argument).
     std::function<void(const StudentProgram &, ProgramReport &, const std::string &)>
@@ -55,13 +66,17 @@ struct ClassRun
 // Grades `programs`. Each program runs in a working directory of its own below the scratch
 // folder, made for all of them before the first runs, with a name no program can guess;
 // programs sharing an answer file run one after the other. `on_case` is called after every case
-// and `on_program` once per program, in the order of `programs`, as soon as it and all before it
-// are graded; both on the calling thread. The cases are handed to `on_program` and then
-// dropped: a class's answers are never held whole in memory. When the grader is interrupted, no
-// new case starts, and every program finished by then is still handed on, in order.
-// "graded", "could not start" for a program that never started (never a wrong answer), or the
-// status set on the report ("missing").
+// and `on_program` once per program, in the order of `programs` as soon as it and all before it
+// are graded (or as soon as it is, without `in_order`); both on the calling thread. The cases are
+// handed to `on_program` and then dropped: a class's answers are never held whole in memory. When
+// the grader is interrupted, no new case starts, and every program finished by then is still handed
+// on, in order. "graded", "could not start" for a program that never started (never a wrong
+// answer), or the status set on the report ("missing").
 std::string program_status(const ProgramReport &report);
+
+// The time share of a program exploring `strings` generated strings: enough for a correct program
+// on a busy machine, many times what it takes on an idle one.
+std::chrono::milliseconds exploring_share(int strings);
 
 std::vector<ProgramReport>
 grade_class(const ClassRun &run, const std::vector<StudentProgram> &programs,

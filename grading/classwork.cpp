@@ -549,6 +549,10 @@ private:
     void grade()
     {
         ClassRun run = class_run(options);
+        // A slow program must not hold the class: its generated strings get a share of the time.
+        run.time_share = settings.explore > 0 ? exploring_share(settings.explore)
+                                              : std::chrono::milliseconds(0);
+        run.bounded_from = first_generated;
         for (const ReferenceAnswer &answer : reference.answers)
             run.reference_texts.push_back(answer.text);
         run.finish_program = [this](const StudentProgram &program, ProgramReport &report,
@@ -587,7 +591,8 @@ private:
                      finished < graded.size() ? students[graded[finished]].record.name : "");
             },
             [&](const ProgramReport &report) {
-                Student &student = students[graded[finished++]];
+                Student &student = students[graded[static_cast<std::size_t>(report.index)]];
+                ++finished;
                 settle_graded(student, report);
                 publish(student);
                 if (!settings.explore && student_done) {
@@ -658,7 +663,8 @@ private:
                          told < again.size() ? students[again_of[told]].record.name : "");
                 },
                 [&](const ProgramReport &report) {
-                    Student &student = students[again_of[told++]];
+                    Student &student = students[again_of[static_cast<std::size_t>(report.index)]];
+                    ++told;
                     for (CaseRecord &c : student.graded)
                         student.record.cases.push_back(std::move(c));
                     student.graded.clear();
@@ -681,6 +687,8 @@ private:
         run.grading = settings.grading;
         run.jobs = settings.jobs;
         run.give_up_after = settings.give_up_after;
+        // Each program is handed on as soon as it is done: a slow one holds nobody else's record.
+        run.in_order = false;
         run.options = strings;
         run.workroot = workroot;
         return run;

@@ -24,7 +24,7 @@ struct ClassSettings
     BuildSettings build;
     IntakeLimits intake;
     int jobs = 1;
-    int give_up_after = 3; // time-outs in a row before a program's other cases; 0: never
+    int give_up_after = 3; // time-outs in all before a program's other cases; 0: never
     bool memcheck = false;
     std::vector<std::string> options; // the cases, generated ones excluded
     std::string cases_source = "ten"; // for results.json: ten, extended, file:<path>

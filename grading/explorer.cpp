@@ -115,15 +115,42 @@ std::optional<CaseResult> judge_against(const Grading &grading, const StudentPro
     return result;
 }
 
+// The strings of a run in order: the opening ones, then those drawn with the seed.
+class CaseStream
+{
+public:
+    CaseStream(Exercise exercise, std::uint64_t seed, const Dictionary &dictionary)
+        : exercise(exercise)
+        , random(seed)
+        , dictionary(dictionary)
+        , opening(opening_words(exercise))
+    {}
+
+    Words next()
+    {
+        const int index = place++;
+        if (index < static_cast<int>(opening.size()))
+            return opening[static_cast<std::size_t>(index)];
+        return generate_words(exercise, random, index, dictionary);
+    }
+
+private:
+    const Exercise exercise;
+    Random random;
+    const Dictionary &dictionary;
+    const std::vector<Words> opening;
+    int place = 0;
+};
+
 } // namespace
 
 std::vector<Words> generate_cases(Exercise exercise, std::uint64_t seed, int count,
                                   const Dictionary &dictionary)
 {
-    Random random(seed);
+    CaseStream stream(exercise, seed, dictionary);
     std::vector<Words> cases;
     for (int i = 0; i < count; ++i)
-        cases.push_back(generate_words(exercise, random, i, dictionary));
+        cases.push_back(stream.next());
     return cases;
 }
 
@@ -172,13 +199,13 @@ Exploration explore(const Grading &grading, const StudentProgram &program, std::
     const Clock::time_point deadline = Clock::now() + budget.time;
     Exploration exploration;
     exploration.seed = seed;
-    Random random(seed);
+    CaseStream stream(grading.exercise, seed, dictionary);
     while (exploration.tried < budget.strings) {
         if (Clock::now() >= deadline) {
             exploration.out_of_time = true;
             break;
         }
-        const Words words = generate_words(grading.exercise, random, exploration.tried, dictionary);
+        const Words words = stream.next();
         const std::string options = options_line(words);
         const std::optional<CaseResult> result
             = judge_against(grading, program, options, reference, workdir);

@@ -36,8 +36,8 @@ private:
 // Whether the reference program's run gives an answer: it ended by itself.
 bool reference_answered(const ReferenceAnswer &answer);
 
-// The first `count` strings that `explore` tries with `seed` and `dictionary`: a class run on
-// them judges every program on the same strings.
+// The first `count` strings that `explore` tries with `seed` and `dictionary`, the opening ones
+// (opening_words) first: a class run on them judges every program on the same strings.
 std::vector<Words> generate_cases(Exercise exercise, std::uint64_t seed, int count,
                                   const Dictionary &dictionary = {});
 
