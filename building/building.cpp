@@ -1067,6 +1067,9 @@ std::string preprocessed_evasion(const BuildSettings &settings, const std::strin
     flags.insert(flags.end(), extra_flags.begin(), extra_flags.end());
     Limits limits = settings.limits;
     limits.wall = settings.wall;
+    // The preprocessed text is read whole: bounded as a program is.
+    if (settings.program_bytes > 0)
+        limits.file_bytes = std::min(limits.file_bytes, settings.program_bytes);
     const std::string text = folder + "/preprocessed.ii";
     for (const std::string &source : compiled) {
         std::vector<std::string> argv = compiler_arguments(settings, folder, flags, headers);
