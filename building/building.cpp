@@ -16,6 +16,7 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -1067,7 +1068,11 @@ std::string preprocessed_evasion(const BuildSettings &settings, const std::strin
     flags.insert(flags.end(), extra_flags.begin(), extra_flags.end());
     Limits limits = settings.limits;
     limits.wall = settings.wall;
+    // The preprocessed text is read whole: bounded as a program is.
+    if (settings.program_bytes > 0)
+        limits.file_bytes = std::min(limits.file_bytes, settings.program_bytes);
     const std::string text = folder + "/preprocessed.ii";
+    std::set<std::string> included;
     for (const std::string &source : compiled) {
         std::vector<std::string> argv = compiler_arguments(settings, folder, flags, headers);
         argv.insert(argv.end(), {"-E", source, "-o", text});
@@ -1093,6 +1098,8 @@ std::string preprocessed_evasion(const BuildSettings &settings, const std::strin
                 const std::size_t open = line.find('"');
                 const std::size_t close = line.rfind('"');
                 file = open < close ? line.substr(open + 1, close - open - 1) : std::string();
+                if (file.compare(0, top.size(), top) == 0)
+                    included.insert(file);
                 continue;
             }
             ++number;
@@ -1103,7 +1110,10 @@ std::string preprocessed_evasion(const BuildSettings &settings, const std::strin
                    + first_line(line);
         }
     }
-    return {};
+    // Preprocessing takes away the tests of whether a sanitizer is on (#ifdef
+    // __SANITIZE_ADDRESS__): the raw lines of every file of the student's that was included,
+    // whatever its name, are looked through as well.
+    return sanitizer_evasion(std::vector<std::string>(included.begin(), included.end()));
 }
 
 std::string sanitizer_finding(const std::string &stderr_text)

@@ -370,10 +370,19 @@ public:
         } else if (S_ISREG(st.st_mode)) {
             root = unpack_root_ + "/class";
             from_archive = true;
-            const UnpackResult r
-                = unpack_archive(submissions, root,
-                                 {limits_.class_entries, limits_.class_unpacked_bytes,
-                                  limits_.file_bytes, limits_.ratio});
+            // What one student's entries break is that student's: only the archive's size, its
+            // count of entries and a ratio past any one student's bound are the class's.
+            UnpackBounds bounds{limits_.class_entries, limits_.class_unpacked_bytes,
+                                limits_.file_bytes, limits_.ratio};
+            bounds.skip_entries = true;
+            bounds.ratio_from = limits_.unpacked_bytes;
+            UnpackResult r = unpack_archive(submissions, root, bounds);
+            class_root_ = root;
+            class_files_ = std::move(r.files);
+            std::sort(class_files_.begin(), class_files_.end(),
+                      [](const UnpackResult::File &a, const UnpackResult::File &b) {
+                          return a.path < b.path;
+                      });
             if (r.outcome != UnpackResult::Unpacked) {
                 intake.error = r.outcome == UnpackResult::Refused
                                    ? "the class's archive is refused: " + r.message
@@ -471,9 +480,58 @@ private:
         return students + "/" + s.folder;
     }
 
+    // The student's share of the class's archive: refused when it breaks a bound of a
+    // student's own archive; else the entries that were skipped, for the student's record.
+    bool judge_share(Student &student, std::string &notes) const
+    {
+        Submission &s = student.submission;
+        std::vector<std::string> owned = student.flat_files;
+        if (owned.empty())
+            owned.push_back(s.path);
+        std::uint64_t unpacked = 0, compressed = 0;
+        std::vector<std::string> skipped;
+        const std::string top = class_root_ + "/";
+        for (const std::string &path : owned) {
+            if (path.compare(0, top.size(), top) != 0)
+                continue;
+            const std::string mine = path.substr(top.size());
+            auto at = std::lower_bound(
+                class_files_.begin(), class_files_.end(), mine,
+                [](const UnpackResult::File &f, const std::string &p) { return f.path < p; });
+            for (; at != class_files_.end() && at->path.compare(0, mine.size(), mine) == 0; ++at) {
+                if (at->path.size() > mine.size() && at->path[mine.size()] != '/')
+                    continue;
+                unpacked += at->unpacked;
+                compressed += at->compressed;
+                if (!at->skipped.empty())
+                    skipped.push_back(at->skipped);
+            }
+        }
+        const auto refuse = [&](const std::string &why) {
+            s.kind = SubmissionKind::Refused;
+            s.message = "in the class's archive, this student's files " + why;
+            return false;
+        };
+        if (unpacked > limits_.unpacked_bytes)
+            return refuse("unpack to more than " + std::to_string(limits_.unpacked_bytes >> 20)
+                          + " MiB");
+        if (unpacked > ratio_floor && unpacked / limits_.ratio > compressed)
+            return refuse("unpack to more than " + std::to_string(limits_.ratio)
+                          + " times their size (a zip bomb)");
+        constexpr std::size_t most = 3;
+        for (std::size_t i = 0; i < skipped.size() && i < most; ++i)
+            notes += (i ? "; " : "skipped: ") + skipped[i];
+        if (skipped.size() > most)
+            notes += "; and " + std::to_string(skipped.size() - most) + " more";
+        return true;
+    }
+
     void take(Student &student)
     {
         Submission &s = student.submission;
+        std::string notes;
+        if (!class_root_.empty() && !judge_share(student, notes))
+            return;
         // The student's one archive, when the folder holds no sources of its own: whatever
         // stands beside it (a report, a screenshot) does not keep it packed.
         std::string archive;
@@ -542,9 +600,13 @@ private:
             }
         }
         classify(s, program_, limits_, unpacked);
+        if (!notes.empty())
+            s.message += (s.message.empty() ? "" : "; ") + notes;
     }
 
     std::string unpack_root_;
+    std::string class_root_; // where the class's archive was unpacked; empty for a folder
+    std::vector<UnpackResult::File> class_files_;
     std::string program_;
     IntakeLimits limits_;
     std::vector<Student> students_;

@@ -62,8 +62,12 @@ struct Intake
 // written anywhere else. `program_name` is the exercise's program name ("queue"). Every student
 // folder gives one Submission, whatever it holds, and so does each archive that stands at the
 // top beside them (a teacher's folder of "alice.zip", "bob.zip"); a limit hit in one student's
-// archive marks that student Refused, never the class. A class archive that holds one folder
-// alone (as zipping a folder makes it) is read as that folder.
+// archive marks that student Refused, never the class. In the class's own archive each student's
+// files are held to the bounds of a student's archive (bytes, ratio): past them that student is
+// Refused; an entry that breaks a rule alone (a link, a name too long, a file too large) is
+// skipped, with a note in the student's `message`. Only what is no student's (the archive's size
+// and count of entries, a ratio past any student's bound, a path out of it) refuses the class. A
+// class archive that holds one folder alone (as zipping a folder makes it) is read as that folder.
 Intake take_in(const std::string &submissions, const std::string &unpack_root,
                const std::string &program_name, const IntakeLimits &limits = {});
 

@@ -4,6 +4,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -20,9 +21,6 @@ namespace {
 
 // Folders deeper than this in one archive are not a C++ project but an attack on the walk.
 constexpr std::size_t max_depth = 64;
-// Below this many unpacked bytes no ratio is suspicious: a small source file of blanks
-// compresses as well as a bomb does.
-constexpr std::uint64_t ratio_floor = std::uint64_t(1) << 20;
 
 Descriptor open_folder(int at, const char *name)
 {
@@ -36,13 +34,18 @@ std::string size_text(std::uint64_t bytes)
     return std::to_string(bytes) + " bytes";
 }
 
-// An entry's name as a message shows it: control characters would break the report's lines.
+// An entry's name as a message shows it: control characters would break the report's lines, and
+// a long name is cut where a character begins, never inside one (the window and the tables
+// below read the message as UTF-8).
 std::string shown(const std::string &name)
 {
+    std::size_t cut = std::min<std::size_t>(name.size(), 200);
+    while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
     std::string out;
-    for (char c : name.substr(0, 200))
+    for (char c : name.substr(0, cut))
         out += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
-    return name.size() > 200 ? out + "..." : out;
+    return cut < name.size() ? out + "..." : out;
 }
 
 // libarchive reads names in the thread's locale: under "C" it would mangle UTF-8 names that an
@@ -163,11 +166,27 @@ public:
                 return refused("cannot be read: " + error_of(a));
             if (++entries_ > bounds_.entries)
                 return refused("more than " + std::to_string(bounds_.entries) + " entries");
+            const la_int64_t before = archive_filter_bytes(a, -1);
+            const std::uint64_t unpacked_before = unpacked_;
+            path_.clear();
             UnpackResult result = take(a, entry, root);
+            if (result.outcome == UnpackResult::Refused && result.entry_only
+                && bounds_.skip_entries) {
+                files_.push_back({path_, result.message, 0, 0});
+                continue;
+            }
             if (result.outcome != UnpackResult::Unpacked)
                 return result;
+            if (bounds_.skip_entries && !path_.empty())
+                files_.push_back({path_,
+                                  {},
+                                  unpacked_ - unpacked_before,
+                                  static_cast<std::uint64_t>(std::max<la_int64_t>(
+                                      archive_filter_bytes(a, -1) - before, 0))});
         }
-        return {};
+        UnpackResult done;
+        done.files = std::move(files_);
+        return done;
     }
 
 private:
@@ -177,6 +196,13 @@ private:
         return text ? text : "unknown error";
     }
     UnpackResult refused(const std::string &why) const { return {UnpackResult::Refused, why}; }
+    // A rule that the entry alone breaks: in a class's archive, its owner's, not the class's.
+    UnpackResult refused_entry(const std::string &why) const
+    {
+        UnpackResult result{UnpackResult::Refused, why};
+        result.entry_only = true;
+        return result;
+    }
     UnpackResult failed(const std::string &why) const { return {UnpackResult::Failed, why}; }
 
     UnpackResult take(archive *a, archive_entry *entry, int root)
@@ -187,21 +213,21 @@ private:
         if (!raw)
             return refused("an entry whose name cannot be read");
         const std::string name = entry_name_to_utf8(raw);
-        if (archive_entry_hardlink(entry) || archive_entry_symlink(entry))
-            return refused("a link: " + shown(name));
-        const mode_t type = archive_entry_filetype(entry);
-        if (type != AE_IFREG && type != AE_IFDIR)
-            return refused("a device file or fifo: " + shown(name));
         std::vector<std::string> parts;
         std::string why;
         if (!split_path(name, parts, why))
             return refused(why);
         if (parts.empty())
             return {};
+        for (const std::string &part : parts)
+            path_ += (path_.empty() ? "" : "/") + part;
+        const bool link = archive_entry_hardlink(entry) || archive_entry_symlink(entry);
+        const mode_t type = archive_entry_filetype(entry);
         // Every folder on the way is made here, and opened without following links, so that
-        // nothing already there can lead outside.
+        // nothing already there can lead outside. They are made for an entry that is skipped as
+        // well: its owner's folder is there, with its other files, or empty.
         Descriptor folder(::dup(root));
-        const std::size_t folders = type == AE_IFDIR ? parts.size() : parts.size() - 1;
+        const std::size_t folders = type == AE_IFDIR && !link ? parts.size() : parts.size() - 1;
         for (std::size_t i = 0; i < folders; ++i) {
             if (::mkdirat(folder.get(), parts[i].c_str(), 0755) != 0 && errno != EEXIST)
                 return write_error(name);
@@ -210,6 +236,10 @@ private:
                 return write_error(name);
             folder = std::move(next);
         }
+        if (link)
+            return refused_entry("a link: " + shown(name));
+        if (type != AE_IFREG && type != AE_IFDIR)
+            return refused_entry("a device file or fifo: " + shown(name));
         if (type == AE_IFDIR)
             return {};
         const mode_t mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
@@ -217,7 +247,11 @@ private:
                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
         if (file.get() < 0)
             return write_error(name);
-        return copy_data(a, file.get(), name);
+        UnpackResult copied = copy_data(a, file.get(), name);
+        // What was written of a skipped file goes: its owner must not be graded on half of it.
+        if (copied.entry_only)
+            ::unlinkat(folder.get(), parts.back().c_str(), 0);
+        return copied;
     }
 
     // Names the archive chose make some errors its own: a name twice, one too long.
@@ -225,9 +259,9 @@ private:
     {
         const int error = errno;
         if (error == EEXIST || error == ENOTDIR || error == ELOOP || error == EISDIR)
-            return refused("the same name twice: " + shown(name));
+            return refused_entry("the same name twice: " + shown(name));
         if (error == ENAMETOOLONG)
-            return refused("a name too long: " + shown(name));
+            return refused_entry("a name too long: " + shown(name));
         return failed("cannot unpack " + shown(name) + ": " + std::strerror(error));
     }
 
@@ -245,11 +279,12 @@ private:
             file_bytes += size;
             unpacked_ += size;
             if (file_bytes > bounds_.file_bytes)
-                return refused("a file larger than " + size_text(bounds_.file_bytes) + ": "
-                               + shown(name));
+                return refused_entry("a file larger than " + size_text(bounds_.file_bytes) + ": "
+                                     + shown(name));
             if (unpacked_ > bounds_.unpacked_bytes)
                 return refused("unpacks to more than " + size_text(bounds_.unpacked_bytes));
-            if (unpacked_ > ratio_floor && unpacked_ / bounds_.ratio > compressed_)
+            if (unpacked_ > std::max(ratio_floor, bounds_.ratio_from)
+                && unpacked_ / bounds_.ratio > compressed_)
                 return refused("unpacks to more than " + std::to_string(bounds_.ratio)
                                + " times its size (a zip bomb)");
             if (!write_all(fd, buffer, static_cast<std::size_t>(n)))
@@ -262,6 +297,8 @@ private:
     std::uint64_t compressed_ = 0;
     std::uint64_t entries_ = 0;
     std::uint64_t unpacked_ = 0;
+    std::string path_; // of the entry in hand, as unpacked
+    std::vector<UnpackResult::File> files_;
 };
 
 void remove_below(int folder, int depth)

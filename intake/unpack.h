@@ -6,6 +6,12 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
+
+// Below this many unpacked bytes no ratio is suspicious: a small source file of blanks
+// compresses as well as a bomb does.
+inline constexpr std::uint64_t ratio_floor = std::uint64_t(1) << 20;
 
 struct UnpackBounds
 {
@@ -13,6 +19,12 @@ struct UnpackBounds
     std::uint64_t unpacked_bytes;
     std::uint64_t file_bytes;
     std::uint64_t ratio;
+    // An archive of many owners' files (a class's): an entry that breaks a rule of its own (a
+    // link, a device, a name too long or twice, a file too large) is skipped and noted instead
+    // of refusing the archive, and the ratio is measured over the whole archive only past
+    // `ratio_from` bytes; each owner's share is judged from `UnpackResult::files` by the caller.
+    bool skip_entries = false;
+    std::uint64_t ratio_from = 0;
 };
 
 struct UnpackResult
@@ -22,8 +34,25 @@ struct UnpackResult
         Refused, // the archive broke a rule or a bound: its owner's fault
         Failed,  // the grader could not write (a full disk, say): never its owner's fault
     };
+    UnpackResult() = default;
+    UnpackResult(Outcome outcome, std::string message)
+        : outcome(outcome)
+        , message(std::move(message))
+    {}
+
     Outcome outcome = Unpacked;
     std::string message; // for a person, when not Unpacked
+    // With UnpackBounds::skip_entries: each entry's path as unpacked ("a/b.cpp"), and either
+    // why it was skipped or its unpacked and compressed sizes (the compressed one as far as the
+    // reading of the archive tells it apart).
+    struct File
+    {
+        std::string path;
+        std::string skipped; // for a person; empty when unpacked
+        std::uint64_t unpacked = 0, compressed = 0;
+    };
+    std::vector<File> files;
+    bool entry_only = false; // Refused for what one entry is, when the entries can be skipped
 };
 
 // Unpacks `archive` into `destination`, a folder made here (its parent must exist; it must

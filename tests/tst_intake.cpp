@@ -374,6 +374,55 @@ private slots:
         QCOMPARE(in.from_course_website, fromCourseWebsite);
     }
 
+    // One student's entries in the class's archive break a bound of a student's own: that
+    // student is refused, or the one entry skipped with a note, and the other is taken in.
+    void oneStudentsShare_data()
+    {
+        QTest::addColumn<Items>("items"); // 李四's, besides queue.cpp
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a compressible log")
+            << Items{{"log.txt", {}, 'f', qint64(3) << 19}} << "Refused"
+            << "in the class's archive, this student's files unpack to more than 50 times";
+        QTest::newRow("more bytes than a student's bound")
+            << Items{file("a.bin", noise(3 << 19)), file("b.bin", noise(3 << 19)),
+                     file("c.bin", noise(3 << 19))}
+            << "Refused"
+            << "in the class's archive, this student's files unpack to more than 4 MiB";
+        QTest::newRow("a name of 90 Chinese characters")
+            << Items{file(QString(90, QChar(0x6C49)).toUtf8() + ".txt", "x")} << "Sources"
+            << "skipped: a name too long: 李四_102_assignsubmission_file_/汉汉";
+        QTest::newRow("a file over the bound")
+            << Items{file("big.bin", noise(3 << 20))} << "Sources"
+            << "skipped: a file larger than 2 MiB: 李四_102_assignsubmission_file_/big.bin";
+        QTest::newRow("a link") << Items{{"passwd", "/etc/passwd", 'l', 0}} << "Sources"
+                                << "skipped: a link: ";
+    }
+    void oneStudentsShare()
+    {
+        QFETCH(Items, items);
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        const QByteArray other = "李四_102_assignsubmission_file_/";
+        Items all{file("张三_101_assignsubmission_file_/queue.cpp"), file(other + "queue.cpp")};
+        for (Item item : items) {
+            item.name.prepend(other);
+            all << item;
+        }
+        write_file(dir->filePath("class.zip"), make_archive("zip", all));
+        const Intake in = take_in(dir->filePath("class.zip").toStdString(),
+                                  dir->filePath("unpack").toStdString(), "queue", test_limits());
+        QCOMPARE(QString::fromStdString(in.error), QString());
+        QCOMPARE(in.students.size(), std::size_t(2));
+        const Submission &li = in.students[1], &zhang = in.students[0];
+        QCOMPARE(QString::fromStdString(zhang.full_name + " " + kind_name(zhang.kind)),
+                 QString("张三 Sources"));
+        QCOMPARE(QString(kind_name(li.kind)), kind);
+        QVERIFY2(QString::fromStdString(li.message).startsWith(message), li.message.c_str());
+        // Cut, a name keeps whole characters.
+        QCOMPARE(QString::fromUtf8(li.message.c_str()).toStdString(), li.message);
+    }
+
     // The class's own archive broken: the class's error, and no student taken in.
     void hostileClassArchive_data()
     {
@@ -383,11 +432,18 @@ private slots:
         QTest::newRow("a path leaving its folder")
             << make_archive("zip", {file(student + "q.cpp"), file("../../escaped.cpp")})
             << "leaves its folder";
-        QTest::newRow("a symbolic link")
-            << make_archive("zip", {{student + "escaped", "/etc", 'l', 0}}) << "a link";
-        QTest::newRow("a zip bomb")
-            << make_archive("zip", {{student + "q.cpp", {}, 'f', qint64(30) << 20}})
-            << "a zip bomb";
+        Items many;
+        for (int i = 0; i < 6; ++i)
+            many << file(QByteArray::number(i) + "_10" + QByteArray::number(i)
+                             + "_assignsubmission_file_/n.bin",
+                         noise(3 << 19));
+        QTest::newRow("more bytes than the class's bound")
+            << make_archive("zip", many) << "unpacks to more than 8 MiB";
+        Items entries;
+        for (int i = 0; i < 101; ++i)
+            entries << file(student + QByteArray::number(i) + ".cpp");
+        QTest::newRow("more entries than the class's bound")
+            << make_archive("zip", entries) << "more than 100 entries";
         QTest::newRow("not an archive") << QByteArray("PK but no zip") << "cannot be read";
         QTest::newRow("no student in it")
             << make_archive("zip", {file("readme.txt", "hello")}) << "no student's folder";

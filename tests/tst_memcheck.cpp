@@ -59,6 +59,11 @@ private slots:
                           "an_default_options)() { return \"\"; }\n")
             << "part.tpp:2: extern \"C\" const char *__asan_default_options()"
             << "ERROR: AddressSanitizer: heap-use-after-free";
+        QTest::newRow("a test of whether the sanitizer watches, in a .tpp")
+            << "#include \"part.tpp\"\n" + use_after_free
+            << QByteArray("#ifndef __SANITIZE_ADDRESS__\nint f();\n#endif\n")
+            << "part.tpp:1: #ifndef __SANITIZE_ADDRESS__"
+            << "ERROR: AddressSanitizer: heap-use-after-free";
         // A program that holds all it asked for then frees a block twice, for the check to see.
         QTest::newRow("more memory than the limit")
             << QByteArray("#include <cstdlib>\n#include <cstring>\n"
