@@ -253,7 +253,7 @@ int grade_command(const Settings &settings)
             found << options << '\n';
     }
     print_table(outcome);
-    bool sheets_written = false;
+    bool sheets_written = false, worksheet_skipped = false;
     if (outcome.complete && outcome.error.empty() && !interrupted()) {
         GradebookOptions options;
         options.scoring = scoring_rule(grade);
@@ -261,10 +261,13 @@ int grade_command(const Settings &settings)
         options.compare_with = grade.compare;
         options.say = [](const std::string &line) { std::cout << line << '\n'; };
         std::string error;
-        if (write_outputs(work.results, options, error) != 0)
+        const int written = write_outputs(work.results, options, error);
+        if (written == 3)
+            say("the grading worksheet was not filled: " + printable(error));
+        else if (written != 0)
             say("cannot write the grade sheets and pages: " + printable(error));
-        else
-            sheets_written = true;
+        sheets_written = written == 0 || written == 3;
+        worksheet_skipped = written == 3;
     }
     int wrong = 0, not_graded = 0, other = 0;
     for (const StudentOutcome &s : outcome.students) {
@@ -289,7 +292,8 @@ int grade_command(const Settings &settings)
         say("interrupted: results.json is marked incomplete");
         throw Interrupted{signal};
     }
-    if (!outcome.error.empty() || not_graded > 0 || (outcome.complete && !sheets_written))
+    if (!outcome.error.empty() || not_graded > 0 || (outcome.complete && !sheets_written)
+        || worksheet_skipped)
         return not_judged;
     return wrong == 0 && other == 0 ? all_correct : some_wrong;
 }

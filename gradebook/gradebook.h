@@ -31,8 +31,10 @@ struct GradebookOptions
 };
 
 // Writes every output beside results.json in `results_folder`. 0 when all were written; 2 when
-// the results, the worksheet, the earlier grading or the rule could not be taken (nothing is
-// written then); 1 when an output could not be written. `error` says why.
+// the results, the earlier grading or the rule could not be taken (nothing is written then); 1
+// when an output could not be written; 3 when the worksheet could not be filled (unreadable,
+// its columns not found, graded on a scale): it is not written, every other output is. `error`
+// says why. With a worksheet that gives a maximum grade, every grade is out of that maximum.
 int write_outputs(const std::string &results_folder, const GradebookOptions &options,
                   std::string &error);
 
