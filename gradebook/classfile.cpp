@@ -210,16 +210,17 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
                 r.flag(*table, "all_or_nothing", group.all_or_nothing);
                 const toml::array *indices
                     = table->get("cases") ? table->get("cases")->as_array() : nullptr;
+                // Cases are numbered from 1 here as on the handout, the pages and the report.
                 if (!indices || indices->empty())
                     r.fail(item, "group \"" + group.name
-                                     + "\" needs cases = [...], the numbers of its cases from 0");
+                                     + "\" needs cases = [...], the numbers of its cases from 1");
                 else
                     for (const toml::node &index : *indices) {
                         const auto *i = index.as_integer();
-                        if (!i || i->get() < 0 || i->get() > 1000000)
-                            r.fail(index, "cases of a group are numbers of cases, from 0");
+                        if (!i || i->get() < 1 || i->get() > 1000000)
+                            r.fail(index, "cases of a group are numbers of cases, from 1");
                         else
-                            group.cases.push_back(static_cast<int>(i->get()));
+                            group.cases.push_back(static_cast<int>(i->get()) - 1);
                     }
                 s.scoring.groups.push_back(std::move(group));
             }
@@ -309,17 +310,17 @@ seed = 42
 explore = 0                 # option strings tried per student in search of a failure
 
 # Groups of cases, each with a weight; without groups every case counts the same. Cases are
-# numbered from 0 in the order of the list. An all-or-nothing group gives its share only when
+# numbered from 1 in the order of the list, as the feedback pages and the report number them. An all-or-nothing group gives its share only when
 # every case in it is correct. Cases outside every group count nothing.
 # [[groups]]
 # name = "push and pop"
 # weight = 1
-# cases = [0, 1, 2, 3, 4]
+# cases = [1, 2, 3, 4, 5]
 #
 # [[groups]]
 # name = "full and empty"
 # weight = 2
 # all_or_nothing = true
-# cases = [5, 6, 7, 8, 9]
+# cases = [6, 7, 8, 9, 10]
 )";
 }

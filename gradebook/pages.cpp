@@ -1,5 +1,6 @@
 #include "gradebook/pages.h"
 
+#include "gradebook/sheets.h"
 #include "judge/utf8.h"
 
 #include <QCryptographicHash>
@@ -41,8 +42,7 @@ const char details_template[] = R"(<div class="details">
 <p class="status">{{status}}{{#has_points}} · <b>{{points}}</b> of {{maximum}} points{{/has_points}}</p>
 {{#has_message}}<p>{{message}}</p>
 {{/has_message}}{{#has_counts}}<p>{{correct}} correct, {{wrong}} wrong, {{timeouts}} time-outs, {{crashes}} crashes of {{case_count}} cases.</p>
-{{/has_counts}}{{#copies}}<p>The sources are identical to those of {{copy}}.</p>
-{{/copies}}{{#has_log}}<h3>Compiler messages ({{warnings}} warnings)</h3>
+{{/has_counts}}{{#has_log}}<h3>Compiler messages ({{warnings}} warnings)</h3>
 <pre>{{log}}</pre>
 {{/has_log}}{{#has_memcheck}}<h3>Memory findings: {{findings}}</h3>
 <pre>{{memcheck_first}}</pre>
@@ -100,9 +100,9 @@ const char report_template[] = R"(<!DOCTYPE html>
 {{#changes}}<tr><td>{{name}}</td><td>{{id}}</td><td>{{old_status}}</td><td>{{new_status}}</td><td>{{old_points}}</td><td>{{new_points}}</td></tr>
 {{/changes}}</tbody></table>
 {{/has_changes}}<h2>Students</h2>
-<table id="students"><thead><tr><th data-type="text">Name</th><th data-type="num">Id</th><th data-type="text">Status</th><th data-type="num">Points</th><th data-type="num">Correct</th><th data-type="num">Wrong</th><th data-type="num">Time-outs</th><th data-type="num">Memory findings</th><th data-type="text">Exact copy of</th></tr></thead>
+<table id="students"><thead><tr><th data-type="text">Name</th><th data-type="num">Id</th><th data-type="text">Status</th><th data-type="num">Points</th><th data-type="num">Correct</th><th data-type="num">Wrong</th><th data-type="num">Time-outs</th><th data-type="num">Crashes</th><th data-type="num">Memory findings</th><th data-type="text">Exact copy of</th></tr></thead>
 <tbody>
-{{#rows}}<tr><td><a href="#s{{n}}">{{name}}</a></td><td>{{id}}</td><td>{{status}}</td><td data-v="{{points_key}}">{{points}}</td><td>{{correct}}</td><td>{{wrong}}</td><td>{{timeouts}}</td><td>{{findings}}</td><td>{{copies}}</td></tr>
+{{#rows}}<tr><td><a href="#s{{n}}">{{name}}</a></td><td>{{id}}</td><td>{{status}}</td><td data-v="{{points_key}}">{{points}}</td><td>{{correct}}</td><td>{{wrong}}</td><td>{{timeouts}}</td><td>{{crashes}}</td><td>{{findings}}</td><td>{{copies}}</td></tr>
 {{/rows}}</tbody></table>
 <h2>Details</h2>
 )";
@@ -111,7 +111,8 @@ const char report_template[] = R"(<!DOCTYPE html>
 // summary as they are, not through a template, for they are most of the report's megabytes.
 const char report_summary_template[]
     = R"(<details id="s{{n}}"><summary>{{name}} {{id}} · {{status}} · {{points}}</summary>
-)";
+{{#has_copies}}<p>The sources are identical to those of {{copies}}.</p>
+{{/has_copies}})";
 
 const char report_end_template[] = R"(<script>{{{script}}}</script>
 </body></html>
@@ -278,10 +279,6 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
     put(d, "timeouts", std::to_string(s.timeouts));
     put(d, "crashes", std::to_string(s.crashes));
     put(d, "case_count", std::to_string(s.cases.size()));
-    data copies{data::type::list};
-    for (const std::string &copy : s.copies)
-        copies.push_back(data("copy", copy));
-    put(d, "copies", std::move(copies));
     put(d, "has_log", !s.build_log.empty());
     put(d, "log", s.build_log);
     put(d, "warnings", std::to_string(s.build_warnings));
@@ -296,7 +293,8 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
     for (std::size_t i = 0; i < s.cases.size(); ++i) {
         const CaseRecord &c = s.cases[i];
         data row;
-        put(row, "n", std::to_string(i));
+        // Numbered from 1, as the handout and the class file's groups number them.
+        put(row, "n", std::to_string(i + 1));
         put(row, "options", shown_part(c.options, shown_options_bytes));
         put(row, "options_cut", c.options.size() > shown_options_bytes);
         put(row, "options_size", std::to_string(c.options.size()));
@@ -387,15 +385,18 @@ std::string class_report(const ClassResults &results,
         n ? points_text(n % 2 ? scored[n / 2] : (scored[n / 2 - 1] + scored[n / 2]) / 2) : "-");
     put(d, "maximum", points_text(rule.points));
 
-    // Ten bins of a tenth of the maximum each; the full maximum counts in the last.
-    constexpr int bins = 10, bar = 40, chart = 140, top = 16;
+    // Ten bins of a tenth of the maximum each, from its low end to below its high end, and a bar
+    // of its own for the full maximum: folded into the last bin, a class's 10s read as 9s.
+    constexpr int bins = 11, bar = 40, chart = 140, top = 16;
     int bin_counts[bins] = {};
     for (double p : scored)
-        ++bin_counts[std::clamp(static_cast<int>(p / rule.points * bins), 0, bins - 1)];
+        ++bin_counts[p >= rule.points ? bins - 1
+                                      : std::clamp(static_cast<int>(p / rule.points * 10), 0, 9)];
     const int tallest = std::max(1, *std::max_element(bin_counts, bin_counts + bins));
     data bars{data::type::list};
     for (int b = 0; b < bins; ++b) {
         const int height = bin_counts[b] * chart / tallest;
+        const std::string low = points_text(rule.points * b / 10);
         data bar_data;
         put(bar_data, "x", std::to_string(b * (bar + 4) + 2));
         put(bar_data, "y", std::to_string(top + chart - height));
@@ -404,10 +405,9 @@ std::string class_report(const ClassResults &results,
         put(bar_data, "count", std::to_string(bin_counts[b]));
         put(bar_data, "count_y", std::to_string(top + chart - height - 3));
         put(bar_data, "label_y", std::to_string(top + chart + 14));
-        put(bar_data, "low", points_text(rule.points * b / bins));
+        put(bar_data, "low", low);
         put(bar_data, "label",
-            points_text(rule.points * b / bins) + " to "
-                + points_text(rule.points * (b + 1) / bins));
+            b == bins - 1 ? low : low + " to under " + points_text(rule.points * (b + 1) / 10));
         bars.push_back(bar_data);
     }
     put(d, "bars", std::move(bars));
@@ -436,7 +436,7 @@ std::string class_report(const ClassResults &results,
     for (std::size_t i = 0; i < results.students.size(); ++i) {
         const StudentRecord &s = results.students[i];
         std::string copies;
-        for (const std::string &copy : s.copies)
+        for (const std::string &copy : copy_names(results, s))
             copies += (copies.empty() ? "" : ", ") + copy;
         data row;
         put(row, "n", std::to_string(i));
@@ -448,7 +448,9 @@ std::string class_report(const ClassResults &results,
         put(row, "correct", std::to_string(s.correct));
         put(row, "wrong", std::to_string(s.wrong));
         put(row, "timeouts", std::to_string(s.timeouts));
+        put(row, "crashes", std::to_string(s.crashes));
         put(row, "findings", std::to_string(s.memcheck_findings));
+        put(row, "has_copies", !copies.empty());
         put(row, "copies", std::move(copies));
         rows.push_back(row);
         summaries.push_back(std::move(row));

@@ -178,21 +178,35 @@ std::string spreadsheet_text(const std::string &text)
     return text;
 }
 
+std::vector<std::string> copy_names(const ClassResults &results, const StudentRecord &student)
+{
+    std::vector<std::string> names;
+    for (const std::string &folder : student.copies) {
+        const auto other = std::find_if(results.students.begin(), results.students.end(),
+                                        [&](const StudentRecord &s) { return s.folder == folder; });
+        if (other == results.students.end())
+            names.push_back(folder); // not in this document (another shard's): all that is known
+        else
+            names.push_back(other->name + (other->id.empty() ? "" : " (" + other->id + ")"));
+    }
+    return names;
+}
+
 std::string grades_csv(const ClassResults &results, const Points &points, const ScoringRule &rule)
 {
     std::string out = utf8_bom;
     out += csv_row({"Name", "Id", "Status", "Points", "Maximum", "Correct", "Wrong", "Time-outs",
-                    "Memory findings", "Exact copy of"});
+                    "Crashes", "Memory findings", "Exact copy of"});
     for (std::size_t i = 0; i < results.students.size(); ++i) {
         const StudentRecord &s = results.students[i];
         std::string copies;
-        for (const std::string &copy : s.copies)
+        for (const std::string &copy : copy_names(results, s))
             copies += (copies.empty() ? "" : "; ") + copy;
         out += csv_row({spreadsheet_text(s.name), spreadsheet_text(s.id), s.status,
                         points[i] ? points_text(*points[i]) : "", points_text(rule.points),
                         std::to_string(s.correct), std::to_string(s.wrong),
-                        std::to_string(s.timeouts), std::to_string(s.memcheck_findings),
-                        spreadsheet_text(copies)});
+                        std::to_string(s.timeouts), std::to_string(s.crashes),
+                        std::to_string(s.memcheck_findings), spreadsheet_text(copies)});
     }
     return out;
 }

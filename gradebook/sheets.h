@@ -23,7 +23,12 @@ std::string csv_row(const std::vector<std::string> &fields);
 // leading apostrophe: a student's name is chosen by the student.
 std::string spreadsheet_text(const std::string &text);
 
-// Name, id, status, points, maximum, correct, wrong, time-outs, memory findings, exact copy of.
+// The students whose sources are the same as `student`'s, as "<name> (<id>)", for the teacher's
+// outputs only: a student's own feedback never names another student.
+std::vector<std::string> copy_names(const ClassResults &results, const StudentRecord &student);
+
+// Name, id, status, points, maximum, correct, wrong, time-outs, crashes, memory findings, exact
+// copy of.
 std::string grades_csv(const ClassResults &results, const Points &points, const ScoringRule &rule);
 
 // One line for the worksheet's feedback comments: built from counts and the status only, never

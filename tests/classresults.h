@@ -17,7 +17,7 @@ inline const char hostile_title[] = "pwned";
 struct FixtureStudent
 {
     QString name, id, status;
-    QString verdicts; // one letter a case: c correct, w wrong, t timeout, n not graded
+    QString verdicts; // one letter a case: c correct, w wrong, t timeout, x crash, n not graded
     QString answer = QStringLiteral("S 5 I 1 2 3");
     int findings = 0;
 };
@@ -25,17 +25,19 @@ struct FixtureStudent
 inline QJsonObject student_json(const FixtureStudent &student)
 {
     QJsonArray cases;
-    int correct = 0, wrong = 0, timeouts = 0, not_graded = 0;
+    int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_graded = 0;
     for (int i = 0; i < student.verdicts.size(); ++i) {
         const QChar v = student.verdicts[i];
         const bool ok = v == QLatin1Char('c');
         correct += ok;
         wrong += v == QLatin1Char('w');
         timeouts += v == QLatin1Char('t');
+        crashes += v == QLatin1Char('x');
         not_graded += v == QLatin1Char('n');
         const QString verdict = ok                      ? "correct"
                                 : v == QLatin1Char('w') ? "wrong"
                                 : v == QLatin1Char('t') ? "timeout"
+                                : v == QLatin1Char('x') ? "crash"
                                                         : "not graded";
         const QString reference = QStringLiteral("S 5 I 1 2 3");
         const QString answer = ok ? reference : student.answer;
@@ -75,7 +77,7 @@ inline QJsonObject student_json(const FixtureStudent &student)
                   {"correct", correct},
                   {"wrong", wrong},
                   {"timeouts", timeouts},
-                  {"crashes", 0},
+                  {"crashes", crashes},
                   {"not_run", 0},
                   {"not_graded", not_graded},
                   {"cases", cases}};

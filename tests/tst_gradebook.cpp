@@ -86,6 +86,8 @@ private slots:
     void anOutputThatCannotBeWritten_data();
     void anOutputThatCannotBeWritten();
     void longCasesShownInPart();
+    void whatEachOutputSays_data();
+    void whatEachOutputSays();
 };
 
 void TestGradebook::score_data()
@@ -146,8 +148,11 @@ void TestGradebook::classFile_data()
     QTest::addColumn<std::string>("text");
     QTest::addColumn<std::string>("error"); // empty: read
     QTest::newRow("the example") << example_class_file() << std::string();
-    QTest::newRow("groups") << std::string("[[groups]]\nname = \"a\"\ncases = [0, 2]\n")
+    QTest::newRow("groups") << std::string("[[groups]]\nname = \"a\"\ncases = [1, 3]\n")
                             << std::string();
+    QTest::newRow("cases are numbered from 1")
+        << std::string("[[groups]]\nname = \"a\"\ncases = [0, 2]\n")
+        << std::string("c.toml:3: cases of a group are numbers of cases, from 1");
     QTest::newRow("not TOML names its line")
         << std::string("exercise = \"queue\"\npoints = \n") << std::string("c.toml:2: ");
     QTest::newRow("misspelt key") << std::string("exercise = \"queue\"\npionts = 5\n")
@@ -226,7 +231,7 @@ void TestGradebook::gradesCsvReadsBack()
     QCOMPARE(rows.size(), results.students.size() + 1);
     for (std::size_t i = 0; i < results.students.size(); ++i) {
         const auto &row = rows[i + 1];
-        QCOMPARE(row.size(), std::size_t(10));
+        QCOMPARE(row.size(), std::size_t(11));
         QCOMPARE(row[0], spreadsheet_text(results.students[i].name));
         QCOMPARE(row[2], results.students[i].status);
     }
@@ -695,4 +700,53 @@ void TestGradebook::longCasesShownInPart()
         QVERIFY2(html.find(" … (2400 bytes)") != std::string::npos, qPrintable(file));
         QVERIFY2(html.size() < 12000, qPrintable(file));
     }
+}
+
+void TestGradebook::whatEachOutputSays_data()
+{
+    // Ann's sources are Bob's; 张三's program crashed on its second case; .hidden has every case
+    // right.
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    QTest::newRow("a feedback page names no other student, numbers cases from 1")
+        << "feedback/Ann_101.html" << QStringList{"<td>1<td>", "<td>10<td>"}
+        << QStringList{"Bob", "102", "<td>0<td>"};
+    QTest::newRow("the report names copies by name and id, counts crashes")
+        << "report.html"
+        << QStringList{"identical to those of Bob (102)", ">Crashes</th>",
+                       "<td>1</td><td>8</td><td>0</td><td>1</td><td>0</td>"}
+        << QStringList{"Bob_102_assignsubmission"};
+    QTest::newRow("the histogram's top bar holds the maximum")
+        << "report.html" << QStringList{"<title>100: 1</title>", "<title>90 to under 100: 0"}
+        << QStringList{"90 to 100"};
+    QTest::newRow("grades.csv names copies by name and id, counts crashes")
+        << "grades.csv"
+        << QStringList{"\"Crashes\"", "\"Bob (102)\"",
+                       "\"10\",\"100\",\"1\",\"8\",\"0\",\"1\",\"0\""}
+        << QStringList{"Bob_102_assignsubmission"};
+}
+
+void TestGradebook::whatEachOutputSays()
+{
+    QFETCH(QString, output);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    QList<FixtureStudent> roster = hostile_class();
+    roster[5].verdicts = "cxwwwwwwww";
+    QJsonObject results = class_json(roster);
+    QJsonArray students = results.value("students").toArray();
+    QJsonObject ann = students[3].toObject();
+    ann.insert("copies", QJsonArray{students[4].toObject().value("folder")});
+    students[3] = ann;
+    results.insert("students", students);
+    QTemporaryDir dir;
+    write(dir.filePath("results.json"), to_bytes(results));
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), {}, error), 0);
+    const QString text = QString::fromStdString(read(dir.filePath(output)));
+    for (const QString &words : present)
+        QVERIFY2(text.contains(words), qPrintable(words));
+    for (const QString &words : absent)
+        QVERIFY2(!text.contains(words), qPrintable(words));
 }
