@@ -464,8 +464,8 @@ private:
         QJsonObject totals;
         totals.insert(QStringLiteral("students"), static_cast<int>(students.size()));
         for (const char *status :
-             {"graded", "does not compile", "nothing handed in", "a Windows program",
-              "could not start", "refused", "missing", "not graded"}) {
+             {"graded", "does not compile", "several programs", "nothing handed in",
+              "a Windows program", "could not start", "refused", "missing", "not graded"}) {
             std::string key
                 = status == std::string("a Windows program") ? "windows_program" : status;
             std::replace(key.begin(), key.end(), ' ', '_');
@@ -680,6 +680,12 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
                     = build_program(settings.build, s.path, s.sources, s.headers, build_dir);
                 if (record.build.status == BuildResult::Status::Failed) {
                     record.status = "does not compile";
+                    record.message = record.build.reason;
+                } else if (record.build.status == BuildResult::Status::Empty) {
+                    record.status = "nothing handed in";
+                    record.message = "nothing handed in: " + record.build.reason;
+                } else if (record.build.status == BuildResult::Status::SeveralPrograms) {
+                    record.status = "several programs";
                     record.message = record.build.reason;
                 } else if (record.build.status == BuildResult::Status::NotBuilt) {
                     record.status = "not graded";
