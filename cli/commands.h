@@ -3,6 +3,7 @@
 // The commands of orvimet-cli, once their arguments are parsed.
 
 #include "building/building.h"
+#include "gradebook/language.h"
 #include "gradebook/scoring.h"
 #include "grading/explorer.h"
 #include "grading/grading.h"
@@ -37,9 +38,10 @@ struct Settings
         std::string config;    // orvimet.toml; the command line overrides it
         double points = 100;
         double memcheck_penalty = 0;
-        std::string worksheet;         // the course website's worksheet to fill
-        std::string compare;           // an earlier results folder
-        int shard = 1, shards = 1;     // --shard K/N
+        std::string worksheet;                      // the course website's worksheet to fill
+        std::string language = languages().front(); // of what students receive
+        std::string compare;                        // an earlier results folder
+        int shard = 1, shards = 1;                  // --shard K/N
         int build_cpu = 30;            // --build-cpu SECONDS: processor time of one build
         std::vector<CaseGroup> groups; // from the class file
     } grade;

@@ -258,6 +258,7 @@ int grade_command(const Settings &settings)
         GradebookOptions options;
         options.scoring = scoring_rule(grade);
         options.worksheet = grade.worksheet;
+        options.language = grade.language;
         options.compare_with = grade.compare;
         options.say = [](const std::string &line) { std::cout << line << '\n'; };
         std::string error;
@@ -348,6 +349,7 @@ void apply_class_file(Settings &settings)
         grade.give_up_after = file.give_up_after;
     if (!given("worksheet"))
         grade.worksheet = file.worksheet;
+    grade.language = file.language;
     if (!given("points"))
         grade.points = file.scoring.points;
     if (!given("memcheck-penalty"))

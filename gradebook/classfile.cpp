@@ -2,6 +2,7 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <set>
@@ -125,7 +126,7 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
     Reader r(source, error);
     r.only(root, "",
            {"exercise", "points", "memcheck", "memcheck_penalty", "give_up_after", "jobs",
-            "worksheet", "build", "limits", "cases", "groups"});
+            "worksheet", "language", "build", "limits", "cases", "groups"});
     if (const toml::node *node = root.get("exercise")) {
         std::string name;
         r.text(root, "exercise", name);
@@ -144,6 +145,12 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
         = static_cast<int>(r.number(root, "give_up_after", s.give_up_after, 0, 1e6, true));
     s.jobs = static_cast<int>(r.number(root, "jobs", s.jobs, 0, 1024, true));
     r.text(root, "worksheet", s.worksheet);
+    if (const toml::node *node = root.get("language")) {
+        r.text(root, "language", s.language);
+        const auto &known = languages();
+        if (!r.failed() && std::find(known.begin(), known.end(), s.language) == known.end())
+            r.fail(*node, "language must be \"zh_CN\" or \"en\", not \"" + s.language + "\"");
+    }
 
     if (const toml::table *build = r.table_of(root, "build")) {
         r.only(*build, " in [build]", {"compiler", "flags"});
@@ -286,6 +293,10 @@ give_up_after = 3
 
 # Students graded at the same time; 0 means one per core.
 jobs = 0
+
+# The language of what students receive, the feedback pages and the worksheet's comments:
+# "zh_CN" (Chinese) or "en" (English).
+language = "zh_CN"
 
 # A grading worksheet downloaded from the course website, to be filled with the grades.
 # worksheet = "Grades-DS-queue.csv"

@@ -5,6 +5,7 @@
 // starts from these settings and overrides whichever options it is given.
 
 #include "building/building.h"
+#include "gradebook/language.h"
 #include "gradebook/scoring.h"
 #include "judge/exercise.h"
 
@@ -32,7 +33,8 @@ struct ClassFile
     int give_up_after = 3;
     int jobs = 0;          // 0: one per core
     std::string worksheet; // a grading worksheet downloaded from the course website to fill
-    ScoringRule scoring;   // points, memcheck_penalty, groups
+    std::string language = languages().front(); // of what students receive: zh_CN or en
+    ScoringRule scoring;                        // points, memcheck_penalty, groups
 };
 
 // Reads the class file at `path`. False with `error` set, naming the file and the line, for a

@@ -141,6 +141,10 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
             return 2;
     }
 
+    Language language;
+    if (!language.load(options.language, error))
+        return 2;
+
     // A worksheet that cannot be filled is skipped with its reason; every other output is still
     // written, for the pages and grades.csv do not depend on it.
     std::string worksheet_error;
@@ -171,7 +175,8 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     for (const StudentRecord &s : results.students)
         points.push_back(score(s, rule));
 
-    const std::string filled = fill ? fill_worksheet(sheet, results, points, rule, notes) : "";
+    const std::string filled
+        = fill ? fill_worksheet(sheet, results, points, rule, language, notes) : "";
     std::vector<Change> changes;
     if (!options.compare_with.empty()) {
         changes = compare(old_results, results, points);
@@ -222,8 +227,8 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
             threads.push_back(std::async(std::launch::async, [&, w] {
                 for (std::size_t i = w; i < details.size(); i += workers) {
                     const StudentRecord &s = results.students[i];
-                    details[i] = student_details(results, s, points[i], rule);
-                    pages[i] = feedback_page(results, s, details[i]);
+                    details[i] = student_details(results, s, points[i], rule, language);
+                    pages[i] = feedback_page(results, s, details[i], language);
                 }
             }));
         for (std::future<void> &thread : threads)
@@ -255,14 +260,16 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
             name = folder_name_part(s.name) + "-" + std::to_string(n);
         written = write_page(dir + "feedback/" + name + ".html", pages[i], error);
     }
-    written = written && write_file(dir + "grades.csv", grades_csv(results, points, rule), error)
-              && (!fill && (!options.worksheet.empty() || !results.from_course_website)
-                      ? remove_stale(dir + "grading-worksheet.csv", error)
-                      : write_file(dir + "grading-worksheet.csv",
-                                   fill ? filled : english_worksheet(results, points, rule), error))
-              && write_file(dir + "report.html",
-                            class_report(results, points, rule, details, changes, old_results.date),
-                            error);
+    written
+        = written && write_file(dir + "grades.csv", grades_csv(results, points, rule), error)
+          && (!fill && (!options.worksheet.empty() || !results.from_course_website)
+                  ? remove_stale(dir + "grading-worksheet.csv", error)
+                  : write_file(dir + "grading-worksheet.csv",
+                               fill ? filled : english_worksheet(results, points, rule, language),
+                               error))
+          && write_file(dir + "report.html",
+                        class_report(results, points, rule, details, changes, old_results.date),
+                        error);
     zip_thread.get();
     const QByteArray document_bytes = document_text.get();
     if (!zip_error.empty() && written)

@@ -11,6 +11,7 @@
 //   results.json          the same results, with the scoring rule and each student's points
 // No user interface: orvimet-cli calls write_outputs after grading and after merging shards.
 
+#include "gradebook/language.h"
 #include "gradebook/results.h"
 #include "gradebook/scoring.h"
 
@@ -23,7 +24,10 @@ struct GradebookOptions
     // The rule to score with; none: the one results.json holds (from an earlier scoring, or the
     // shards' when merged), else the defaults.
     std::optional<ScoringRule> scoring;
-    std::string worksheet;    // a worksheet downloaded from the course website, to fill
+    std::string worksheet; // a worksheet downloaded from the course website, to fill
+    // The language of what students receive (pages, the worksheet's comments): one of
+    // languages(), Chinese unless the class file says otherwise.
+    std::string language = languages().front();
     std::string compare_with; // an earlier grading of the class: its folder or its results.json
     // Lines for the terminal: the changes since the earlier grading, what the worksheet left as
     // it was. Not called when empty.

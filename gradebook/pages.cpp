@@ -1,8 +1,10 @@
 #include "gradebook/pages.h"
 
+#include "gradebook/language.h"
 #include "gradebook/sheets.h"
 #include "judge/utf8.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QJsonObject>
 #include <archive.h>
@@ -39,17 +41,17 @@ svg rect { fill: #4a7bb7; } svg text { font-size: 11px; fill: #333; }
 )";
 
 const char details_template[] = R"(<div class="details">
-<p class="status">{{status}}{{#has_points}} · <b>{{points}}</b> of {{maximum}} points{{/has_points}}</p>
+<p class="status">{{status}}{{#has_points}} · <b>{{points_line}}</b>{{/has_points}}</p>
 {{#has_message}}<p>{{message}}</p>
-{{/has_message}}{{#has_counts}}<p>{{correct}} correct, {{wrong}} wrong, {{timeouts}} time-outs, {{crashes}} crashes of {{case_count}} cases.</p>
-{{/has_counts}}{{#has_log}}<h3>Compiler messages ({{warnings}} warnings)</h3>
+{{/has_message}}{{#has_counts}}<p>{{counts_line}}</p>
+{{/has_counts}}{{#has_log}}<h3>{{log_heading}}</h3>
 <pre>{{log}}</pre>
-{{/has_log}}{{#has_memcheck}}<h3>Memory findings: {{findings}}</h3>
+{{/has_log}}{{#has_memcheck}}<h3>{{memcheck_heading}}</h3>
 <pre>{{memcheck_first}}</pre>
-{{/has_memcheck}}{{#has_counterexample}}<h3>A short command that fails</h3>
+{{/has_memcheck}}{{#has_counterexample}}<h3>{{command_heading}}</h3>
 <pre class="command">{{command}}</pre>
-{{/has_counterexample}}{{#has_cases}}<h3>Cases</h3>
-<table class="cases"><thead><tr><th>#</th><th>Options</th><th>Verdict</th><th>Program's answer</th><th>Expected answer</th></tr></thead>
+{{/has_counterexample}}{{#has_cases}}<h3>{{cases_heading}}</h3>
+<table class="cases"><thead><tr><th>#</th><th>{{options_heading}}</th><th>{{verdict_heading}}</th><th>{{answer_heading}}</th><th>{{expected_heading}}</th></tr></thead>
 <tbody>
 {{{rows}}}</tbody></table>
 {{/has_cases}}</div>
@@ -57,22 +59,22 @@ const char details_template[] = R"(<div class="details">
 
 // The rows of the cases' table, each rendered on its own: a class holds tens of thousands.
 const char same_row_template[]
-    = R"(<tr><td>{{n}}<td>{{options}}{{#options_cut}}<span class="cut"> … ({{options_size}} bytes)</span>{{/options_cut}}<td>correct<td colspan="2">{{#reference}}{{before}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+    = R"(<tr><td>{{n}}<td>{{options}}{{#options_cut}}<span class="cut">{{options_note}}</span>{{/options_cut}}<td>{{verdict}}<td colspan="2">{{#reference}}{{before}}{{#cut}}<span class="cut">{{note}}</span>{{/cut}}{{/reference}}
 )";
 
 const char case_row_template[]
-    = R"(<tr class="{{row_class}}"><td>{{n}}<td>{{options}}{{#options_cut}}<span class="cut"> … ({{options_size}} bytes)</span>{{/options_cut}}<td>{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}<td>{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/student}}<td>{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+    = R"(<tr class="{{row_class}}"><td>{{n}}<td>{{options}}{{#options_cut}}<span class="cut">{{options_note}}</span>{{/options_cut}}<td>{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}<td>{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut">{{note}}</span>{{/cut}}{{/student}}<td>{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut">{{note}}</span>{{/cut}}{{/reference}}
 )";
 
 const char feedback_template[] = R"(<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8">
+<html lang="{{lang}}"><head><meta charset="utf-8">
 <meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Feedback: {{exercise}}</title>
+<title>{{title}}</title>
 <style>{{{style}}}</style></head>
 <body>
-<h1>Feedback on your {{exercise}} program</h1>
-<p>{{name}}{{#has_id}} · participant {{id}}{{/has_id}} · graded {{date}}</p>
+<h1>{{heading}}</h1>
+<p>{{name}}{{#has_id}} · {{participant}}{{/has_id}} · {{graded}}</p>
 {{{details}}}
 </body></html>
 )";
@@ -188,6 +190,7 @@ bool is_blank(char c)
 // and the report holds every student's. What a wrong case printed keeps its results' length.
 constexpr std::size_t shown_options_bytes = 1024;
 constexpr std::size_t shown_correct_answer_bytes = 256;
+const char cut_note[] = QT_TRANSLATE_NOOP("Feedback", " … (%1 bytes)");
 
 // The first `limit` bytes of `text`, cut before a character's continuation bytes.
 std::string shown_part(const std::string &text, std::size_t limit)
@@ -195,7 +198,7 @@ std::string shown_part(const std::string &text, std::size_t limit)
     return text.substr(0, utf8_cut(text, limit));
 }
 
-data answer_data(const std::string &answer, std::int64_t size, int word)
+data answer_data(const std::string &answer, std::int64_t size, int word, const Language &language)
 {
     data d;
     std::size_t begin = answer.size(), end = answer.size();
@@ -223,7 +226,8 @@ data answer_data(const std::string &answer, std::int64_t size, int word)
     put(d, "after", answer.substr(end));
     const bool cut = size > static_cast<std::int64_t>(answer.size());
     put(d, "cut", cut);
-    put(d, "size", std::to_string(size));
+    if (cut)
+        put(d, "note", fill(language.text(cut_note), {std::to_string(size)}));
     return d;
 }
 
@@ -235,6 +239,28 @@ const char *row_class(const std::string &verdict)
             return name;
     return verdict == "not run" ? "not-run" : "other";
 }
+
+// The words of statuses and verdicts as results.json writes them, and of the exercises: marked
+// here for the translations, looked up by the words themselves.
+[[maybe_unused]] const char *const result_words[] = {
+    QT_TRANSLATE_NOOP("Feedback", "graded"),
+    QT_TRANSLATE_NOOP("Feedback", "does not compile"),
+    QT_TRANSLATE_NOOP("Feedback", "several programs"),
+    QT_TRANSLATE_NOOP("Feedback", "nothing handed in"),
+    QT_TRANSLATE_NOOP("Feedback", "a Windows program"),
+    QT_TRANSLATE_NOOP("Feedback", "could not start"),
+    QT_TRANSLATE_NOOP("Feedback", "refused"),
+    QT_TRANSLATE_NOOP("Feedback", "missing"),
+    QT_TRANSLATE_NOOP("Feedback", "not graded"),
+    QT_TRANSLATE_NOOP("Feedback", "correct"),
+    QT_TRANSLATE_NOOP("Feedback", "wrong"),
+    QT_TRANSLATE_NOOP("Feedback", "timeout"),
+    QT_TRANSLATE_NOOP("Feedback", "crash"),
+    QT_TRANSLATE_NOOP("Feedback", "not run"),
+    QT_TRANSLATE_NOOP("Feedback", "stack"),
+    QT_TRANSLATE_NOOP("Feedback", "queue"),
+    QT_TRANSLATE_NOOP("Feedback", "stackqueue"),
+};
 
 std::string text_or_empty(const QJsonValue &value)
 {
@@ -264,27 +290,43 @@ std::string csp_hash(const char *script)
 } // namespace
 
 std::string student_details(const ClassResults &results, const StudentRecord &s,
-                            std::optional<double> points, const ScoringRule &rule)
+                            std::optional<double> points, const ScoringRule &rule,
+                            const Language &language)
 {
+    const Language &l = language;
     data d;
-    put(d, "status", s.status);
+    put(d, "status", l.text(s.status.c_str()));
     put(d, "has_points", points.has_value());
-    put(d, "points", points ? points_text(*points) : std::string());
-    put(d, "maximum", points_text(rule.points));
+    put(d, "points_line",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "%1 of %2 points")),
+             {points ? points_text(*points) : std::string(), points_text(rule.points)}));
     put(d, "message", s.message);
     put(d, "has_message", !s.message.empty());
     put(d, "has_counts", s.status == "graded");
-    put(d, "correct", std::to_string(s.correct));
-    put(d, "wrong", std::to_string(s.wrong));
-    put(d, "timeouts", std::to_string(s.timeouts));
-    put(d, "crashes", std::to_string(s.crashes));
-    put(d, "case_count", std::to_string(s.cases.size()));
+    const std::string separator = l.text(QT_TRANSLATE_NOOP("Feedback", ", "));
+    put(d, "counts_line",
+        fill(l.text(QT_TRANSLATE_N_NOOP("Feedback", "Of %n case(s): %1."),
+                    static_cast<int>(s.cases.size())),
+             {l.text(QT_TRANSLATE_N_NOOP("Feedback", "%n correct"), s.correct) + separator
+              + l.text(QT_TRANSLATE_N_NOOP("Feedback", "%n wrong"), s.wrong) + separator
+              + l.text(QT_TRANSLATE_N_NOOP("Feedback", "%n time-out(s)"), s.timeouts) + separator
+              + l.text(QT_TRANSLATE_N_NOOP("Feedback", "%n crash(es)"), s.crashes)}));
     put(d, "has_log", !s.build_log.empty());
     put(d, "log", s.build_log);
-    put(d, "warnings", std::to_string(s.build_warnings));
+    put(d, "log_heading",
+        l.text(QT_TRANSLATE_N_NOOP("Feedback", "Compiler messages (%n warning(s))"),
+               s.build_warnings));
     put(d, "has_memcheck", s.memcheck_findings > 0);
-    put(d, "findings", std::to_string(s.memcheck_findings));
+    put(d, "memcheck_heading",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Memory findings: %1")),
+             {std::to_string(s.memcheck_findings)}));
     put(d, "memcheck_first", s.memcheck_first);
+    put(d, "command_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "A short command that fails")));
+    put(d, "cases_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Cases")));
+    put(d, "options_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Options")));
+    put(d, "verdict_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Verdict")));
+    put(d, "answer_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Program's answer")));
+    put(d, "expected_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Expected answer")));
     put(d, "has_counterexample", s.has_counterexample);
     put(d, "command", "./" + results.exercise + " " + s.counterexample_options);
     put(d, "has_cases", !s.cases.empty());
@@ -297,7 +339,8 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
         put(row, "n", std::to_string(i + 1));
         put(row, "options", shown_part(c.options, shown_options_bytes));
         put(row, "options_cut", c.options.size() > shown_options_bytes);
-        put(row, "options_size", std::to_string(c.options.size()));
+        if (c.options.size() > shown_options_bytes)
+            put(row, "options_note", fill(l.text(cut_note), {std::to_string(c.options.size())}));
         // A correct answer is the expected one: shown once, in a row of few cells, since most
         // rows of a class are such rows and the report holds them all.
         if (c.verdict == "correct" && c.note.empty() && c.memcheck.empty()) {
@@ -305,18 +348,19 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
                 answer_data(shown_part(c.reference, shown_correct_answer_bytes),
                             std::max<std::int64_t>(c.reference_bytes,
                                                    static_cast<std::int64_t>(c.reference.size())),
-                            -1));
+                            -1, l));
+            put(row, "verdict", l.text(c.verdict.c_str()));
             render(same_row_template, row, rows);
             continue;
         }
         put(row, "row_class", row_class(c.verdict));
-        put(row, "verdict", c.verdict);
+        put(row, "verdict", l.text(c.verdict.c_str()));
         put(row, "note", c.note);
         put(row, "has_note", !c.note.empty());
         put(row, "case_memcheck", c.memcheck);
         put(row, "has_case_memcheck", !c.memcheck.empty());
-        put(row, "student", answer_data(c.student, c.student_bytes, c.difference));
-        put(row, "reference", answer_data(c.reference, c.reference_bytes, c.difference));
+        put(row, "student", answer_data(c.student, c.student_bytes, c.difference, l));
+        put(row, "reference", answer_data(c.reference, c.reference_bytes, c.difference, l));
         render(case_row_template, row, rows);
     }
     put(d, "rows", std::move(rows));
@@ -324,15 +368,20 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
 }
 
 std::string feedback_page(const ClassResults &results, const StudentRecord &s,
-                          const std::string &details)
+                          const std::string &details, const Language &language)
 {
+    const Language &l = language;
+    const std::string exercise = l.text(results.exercise.c_str());
     data d;
     put(d, "style", style);
-    put(d, "exercise", results.exercise);
+    put(d, "lang", l.html_name());
+    put(d, "title", fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Feedback: %1")), {exercise}));
+    put(d, "heading",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Feedback on your %1 program")), {exercise}));
     put(d, "name", s.name);
-    put(d, "id", s.id);
+    put(d, "participant", fill(l.text(QT_TRANSLATE_NOOP("Feedback", "participant %1")), {s.id}));
     put(d, "has_id", !s.id.empty());
-    put(d, "date", results.date);
+    put(d, "graded", fill(l.text(QT_TRANSLATE_NOOP("Feedback", "graded %1")), {results.date}));
     put(d, "details", details);
     return render(feedback_template, d);
 }

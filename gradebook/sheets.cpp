@@ -2,6 +2,8 @@
 
 #include "judge/utf8.h"
 
+#include <QCoreApplication>
+
 #include <csv.h>
 
 #include <algorithm>
@@ -128,11 +130,6 @@ bool is_number(const std::string &cell, double &value)
     return end && *end == '\0';
 }
 
-std::string count_text(int count, const char *one, const char *many)
-{
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 void on_field(void *field, std::size_t length, void *data)
 {
     auto *rows = static_cast<std::vector<std::vector<std::string>> *>(data);
@@ -212,30 +209,43 @@ std::string grades_csv(const ClassResults &results, const Points &points, const 
 }
 
 std::string feedback_comment(const StudentRecord &s, std::optional<double> points,
-                             const ScoringRule &rule)
+                             const ScoringRule &rule, const Language &language)
 {
+    const Language &l = language;
     if (!points)
-        return "Not graded yet: the grader could not judge this program; it will be graded again.";
-    std::string text = points_text(*points) + " of " + points_text(rule.points) + " points. ";
+        return l.text(QT_TRANSLATE_NOOP(
+            "Feedback",
+            "Not graded yet: the grader could not judge this program; it will be graded again."));
+    const std::string grade = points_text(*points), maximum = points_text(rule.points);
     if (s.status != "graded")
-        return text + "Status: " + s.status + ". See the attached feedback page.";
-    const int judged = static_cast<int>(s.cases.size()) - s.not_graded;
-    text += std::to_string(s.correct) + " of " + count_text(judged, "case", "cases") + " correct";
+        return fill(
+            l.text(QT_TRANSLATE_NOOP(
+                "Feedback", "%1 of %2 points. Status: %3. See the attached feedback page.")),
+            {grade, maximum, l.text(s.status.c_str())});
+    std::string more;
     if (s.timeouts > 0)
-        text += ", " + count_text(s.timeouts, "time-out", "time-outs");
+        more += l.text(QT_TRANSLATE_N_NOOP("Feedback", ", %n time-out(s)"), s.timeouts);
     if (s.crashes > 0)
-        text += ", " + count_text(s.crashes, "crash", "crashes");
-    text += ".";
+        more += l.text(QT_TRANSLATE_N_NOOP("Feedback", ", %n crash(es)"), s.crashes);
+    const int judged = static_cast<int>(s.cases.size()) - s.not_graded;
+    std::string counts
+        = fill(l.text(QT_TRANSLATE_N_NOOP("Feedback", "%1 of %n case(s) correct%2."), judged),
+               {std::to_string(s.correct), more});
     if (s.memcheck_findings > 0)
-        text += " Memory findings: " + std::to_string(s.memcheck_findings)
-                + (rule.memcheck_penalty > 0
-                       ? " (-" + points_text(rule.memcheck_penalty) + " points)."
-                       : ".");
-    return text + " See the attached feedback page.";
+        counts
+            += rule.memcheck_penalty > 0
+                   ? fill(
+                       l.text(QT_TRANSLATE_NOOP("Feedback", " Memory findings: %1 (-%2 points).")),
+                       {std::to_string(s.memcheck_findings), points_text(rule.memcheck_penalty)})
+                   : fill(l.text(QT_TRANSLATE_NOOP("Feedback", " Memory findings: %1.")),
+                          {std::to_string(s.memcheck_findings)});
+    return fill(l.text(QT_TRANSLATE_NOOP("Feedback",
+                                         "%1 of %2 points. %3 See the attached feedback page.")),
+                {grade, maximum, counts});
 }
 
 std::string english_worksheet(const ClassResults &results, const Points &points,
-                              const ScoringRule &rule)
+                              const ScoringRule &rule, const Language &language)
 {
     std::string out = utf8_bom;
     out += csv_row({"Identifier", "Full name", "Grade", "Maximum Grade", "Last modified (grade)",
@@ -246,7 +256,7 @@ std::string english_worksheet(const ClassResults &results, const Points &points,
             continue;
         out += csv_row({"Participant " + s.id, spreadsheet_text(s.name), points_text(*points[i]),
                         points_text(rule.points), results.date,
-                        feedback_comment(s, points[i], rule)});
+                        feedback_comment(s, points[i], rule, language)});
     }
     return out;
 }
@@ -413,7 +423,7 @@ std::string worksheet_number(const Worksheet &sheet, double points)
 }
 
 std::string fill_worksheet(const Worksheet &sheet, const ClassResults &results,
-                           const Points &points, const ScoringRule &rule,
+                           const Points &points, const ScoringRule &rule, const Language &language,
                            std::vector<std::string> &notes)
 {
     std::map<std::string, std::size_t> by_id;
@@ -436,7 +446,7 @@ std::string fill_worksheet(const Worksheet &sheet, const ClassResults &results,
             rows[r][std::size_t(sheet.modified)] = results.date;
         if (sheet.feedback >= 0)
             rows[r][std::size_t(sheet.feedback)]
-                = feedback_comment(results.students[i], points[i], rule);
+                = feedback_comment(results.students[i], points[i], rule, language);
     }
     for (std::size_t i = 0; i < results.students.size(); ++i)
         if (!placed[i])

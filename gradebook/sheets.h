@@ -5,6 +5,7 @@
 // CSV is written as RFC 4180 has it (every field quoted, quotes doubled, CR LF), in UTF-8 with a
 // byte-order mark, so that a spreadsheet in a Chinese locale reads it as UTF-8 and not as GBK.
 
+#include "gradebook/language.h"
 #include "gradebook/results.h"
 #include "gradebook/scoring.h"
 
@@ -31,16 +32,17 @@ std::vector<std::string> copy_names(const ClassResults &results, const StudentRe
 // copy of.
 std::string grades_csv(const ClassResults &results, const Points &points, const ScoringRule &rule);
 
-// One line for the worksheet's feedback comments: built from counts and the status only, never
-// from a program's output, since the course website shows it as the teacher's own words.
+// One line for the worksheet's feedback comments, in `language`: built from counts and the status
+// only, never from a program's output, since the course website shows it as the teacher's own
+// words.
 std::string feedback_comment(const StudentRecord &student, std::optional<double> points,
-                             const ScoringRule &rule);
+                             const ScoringRule &rule, const Language &language);
 
 // The worksheet's English form: Identifier ("Participant <id>"), Full name, Grade, Maximum Grade,
 // Last modified (grade), Feedback comments; students without an id are left out (the course
 // website could not match them), as are students with no points.
 std::string english_worksheet(const ClassResults &results, const Points &points,
-                              const ScoringRule &rule);
+                              const ScoringRule &rule, const Language &language);
 
 // The course website's offline grading worksheet as the teacher downloaded it, its columns found
 // as the course website finds them: the identifier, the grade, the grade's last change and the
@@ -77,7 +79,7 @@ std::string worksheet_number(const Worksheet &sheet, double points);
 // The worksheet with the grade, its last change and the feedback comments of each graded student
 // filled; every other cell stays as it was. `notes` names the students it has no row for.
 std::string fill_worksheet(const Worksheet &sheet, const ClassResults &results,
-                           const Points &points, const ScoringRule &rule,
+                           const Points &points, const ScoringRule &rule, const Language &language,
                            std::vector<std::string> &notes);
 
 // Reads CSV (a byte-order mark, CR LF or LF, quoted fields); false for text that is not CSV.

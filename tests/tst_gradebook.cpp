@@ -86,6 +86,8 @@ private slots:
     void anOutputThatCannotBeWritten_data();
     void anOutputThatCannotBeWritten();
     void longCasesShownInPart();
+    void languageOfWhatStudentsReceive_data();
+    void languageOfWhatStudentsReceive();
     void whatEachOutputSays_data();
     void whatEachOutputSays();
 };
@@ -170,6 +172,9 @@ void TestGradebook::classFile_data()
         << std::string("c.toml:3: cases of a group");
     QTest::newRow("penalty above the maximum") << std::string("points = 5\nmemcheck_penalty = 6\n")
                                                << std::string("memcheck_penalty (6) is more");
+    QTest::newRow("a language without translation")
+        << std::string("language = \"fr\"\n")
+        << std::string("c.toml:1: language must be \"zh_CN\" or \"en\"");
     QTest::newRow("unknown case list")
         << std::string("[cases]\nsource = \"all\"\n") << std::string("c.toml:2: source must be");
 }
@@ -333,7 +338,9 @@ void TestGradebook::worksheet()
     std::string error;
     std::vector<std::string> notes;
     QVERIFY2(read_worksheet(sheet.toStdString(), results, read, error, notes), error.c_str());
-    const std::string out = fill_worksheet(read, results, points, ScoringRule{}, notes);
+    Language english;
+    QVERIFY2(english.load("en", error), error.c_str());
+    const std::string out = fill_worksheet(read, results, points, ScoringRule{}, english, notes);
     std::vector<std::vector<std::string>> before, after;
     QVERIFY(parse_csv(sheet.toStdString(), before, error) && parse_csv(out, after, error));
     QCOMPARE(after.size(), before.size());
@@ -490,7 +497,7 @@ void TestGradebook::hostileOutputIsEscaped()
     QVERIFY(page.find("<script") == std::string::npos);
     // Cut answers say their full size; the first differing word is marked.
     const std::string cut = read(dir.filePath("feedback/张三_104.html"));
-    QVERIFY(cut.find("(1048576 bytes)") != std::string::npos);
+    QVERIFY(cut.find("<span class=\"cut\"> …（共 1048576 字节）</span>") != std::string::npos);
     QVERIFY(read(dir.filePath("feedback/王-小明_103.html")).find("S 5 <mark>\\xB5\\xC4</mark> 2")
             != std::string::npos);
 }
@@ -696,8 +703,8 @@ void TestGradebook::longCasesShownInPart()
     for (const QString &file :
          {QStringLiteral("report.html"), QStringLiteral("feedback/Ann_101.html")}) {
         const std::string html = read(dir.filePath(file));
-        QVERIFY2(html.find(" … (3010 bytes)") != std::string::npos, qPrintable(file));
-        QVERIFY2(html.find(" … (2400 bytes)") != std::string::npos, qPrintable(file));
+        QVERIFY2(html.find("3010 字节") != std::string::npos, qPrintable(file));
+        QVERIFY2(html.find("2400 字节") != std::string::npos, qPrintable(file));
         QVERIFY2(html.size() < 12000, qPrintable(file));
     }
 }
@@ -749,4 +756,56 @@ void TestGradebook::whatEachOutputSays()
         QVERIFY2(text.contains(words), qPrintable(words));
     for (const QString &words : absent)
         QVERIFY2(!text.contains(words), qPrintable(words));
+}
+
+void TestGradebook::languageOfWhatStudentsReceive_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("verdicts");
+    QTest::addColumn<QStringList>("page"); // on the feedback page
+    QTest::addColumn<QString>("comment");  // the worksheet's comment
+    QTest::newRow("Chinese, the course's")
+        << "zh_CN"
+        << "ccccccctxw"
+        << QStringList{"<html lang=\"zh-CN\">",
+                       "<h1>你的队列程序的反馈</h1>",
+                       "共 10 个用例：正确 7 个，错误 1 个，超时 1 个，崩溃 1 个。",
+                       "<td>超时",
+                       "<th>标准答案</th>",
+                       "70 分（满分 100）"}
+        << "70 分（满分 100）。10 个用例中正确 7 个，超时 1 个，崩溃 1 个。详见附件中的反馈页面。";
+    QTest::newRow("English, one of each")
+        << "en"
+        << "ccccccctxw"
+        << QStringList{"<html lang=\"en\">",
+                       "Of 10 cases: 7 correct, 1 wrong, 1 time-out, 1 crash."}
+        << "70 of 100 points. 7 of 10 cases correct, 1 time-out, 1 crash. See the attached "
+           "feedback page.";
+    QTest::newRow("English, several and one case")
+        << "en"
+        << "tt" << QStringList{"2 time-outs, 0 crashes."}
+        << "0 of 100 points. 0 of 2 cases correct, 2 time-outs. See the attached feedback page.";
+    QTest::newRow("English, a single case") << "en"
+                                            << "c" << QStringList{"Of 1 case: 1 correct"}
+                                            << "100 of 100 points. 1 of 1 case correct. See "
+                                               "the attached feedback page.";
+}
+
+void TestGradebook::languageOfWhatStudentsReceive()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, verdicts);
+    QFETCH(QStringList, page);
+    QFETCH(QString, comment);
+    Language loaded;
+    std::string error;
+    QVERIFY2(loaded.load(language.toStdString(), error), error.c_str());
+    const ClassResults results = parsed(class_json({{"Ann", "101", "graded", verdicts}}));
+    const StudentRecord &ann = results.students[0];
+    const auto points = ::score(ann, ScoringRule{});
+    const QString html = QString::fromStdString(feedback_page(
+        results, ann, student_details(results, ann, points, ScoringRule{}, loaded), loaded));
+    for (const QString &words : page)
+        QVERIFY2(html.contains(words), qPrintable(words));
+    QCOMPARE(QString::fromStdString(feedback_comment(ann, points, ScoringRule{}, loaded)), comment);
 }

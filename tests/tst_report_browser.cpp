@@ -121,9 +121,9 @@ void TestReportBrowser::hostileOutputRanNothing_data()
     QTest::newRow("report") << "report.html"
                             << "Class report: queue" << 1;
     QTest::newRow("feedback page") << "feedback/Ann_101.html"
-                                   << "Feedback: queue" << 0;
+                                   << "反馈：队列" << 0;
     QTest::newRow("feedback page of a hostile name") << "feedback/&lt;b&gt;Bold&lt;-b&gt;_107.html"
-                                                     << "Feedback: queue" << 0;
+                                                     << "反馈：队列" << 0;
 }
 
 void TestReportBrowser::hostileOutputRanNothing()
