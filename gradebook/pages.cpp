@@ -29,6 +29,7 @@ th, td { border: 1px solid #ccc; padding: .2em .45em; text-align: left; vertical
 th { background: #f2f2f2; }
 table.cases td:nth-child(n+4), pre { white-space: pre-wrap; word-break: break-all; font-family: monospace; }
 table.cases td:nth-child(2) { font-family: monospace; }
+table.cases td:nth-child(3) { min-width: 3.5em; }
 pre { background: #f7f7f7; padding: .5em; border: 1px solid #ddd; max-height: 30em; overflow: auto; }
 pre.command { user-select: all; }
 mark { background: #ffd54d; }
@@ -80,40 +81,40 @@ const char feedback_template[] = R"(<!DOCTYPE html>
 )";
 
 const char report_template[] = R"(<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8">
+<html lang="{{lang}}"><head><meta charset="utf-8">
 <meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'; script-src '{{script_hash}}'">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Class report: {{exercise}}</title>
+<title>{{title}}</title>
 <style>{{{style}}}</style></head>
 <body>
-<h1>Class report: {{exercise}}</h1>
-<p>Graded {{date}} · {{student_count}} students · cases: {{cases}}</p>
-{{#incomplete}}<p><b>This grading did not finish: students may be missing.</b></p>
-{{/incomplete}}<h2>Summary</h2>
-<table id="counts"><thead><tr><th>Status</th><th>Students</th></tr></thead><tbody>
+<h1>{{title}}</h1>
+<p>{{graded_line}}</p>
+{{#incomplete}}<p><b>{{t_incomplete}}</b></p>
+{{/incomplete}}<h2>{{t_summary}}</h2>
+<table id="counts"><thead><tr><th>{{t_status}}</th><th>{{t_students}}</th></tr></thead><tbody>
 {{#counts}}<tr><td>{{status}}</td><td>{{count}}</td></tr>
 {{/counts}}</tbody></table>
-<p>Mean <b id="mean">{{mean}}</b> and median <b id="median">{{median}}</b> points of {{maximum}}, over {{scored}} students with points.</p>
-<svg id="histogram" xmlns="http://www.w3.org/2000/svg" width="{{svg_width}}" height="{{svg_height}}" role="img" aria-label="Histogram of points">
+<p>{{t_mean}} <b id="mean">{{mean}}</b> · {{t_median}} <b id="median">{{median}}</b> · {{scored_line}}</p>
+<svg id="histogram" xmlns="http://www.w3.org/2000/svg" width="{{svg_width}}" height="{{svg_height}}" role="img" aria-label="{{t_histogram}}">
 {{#bars}}<rect x="{{x}}" y="{{y}}" width="{{width}}" height="{{height}}"><title>{{label}}: {{count}}</title></rect><text x="{{x}}" y="{{label_y}}">{{low}}</text><text x="{{x}}" y="{{count_y}}">{{count}}</text>
 {{/bars}}</svg>
-{{#has_changes}}<h2>Changes since the grading of {{compared_date}}</h2>
-<table id="changes"><thead><tr><th>Name</th><th>Id</th><th>Status before</th><th>Status now</th><th>Points before</th><th>Points now</th></tr></thead><tbody>
+{{#has_changes}}<h2>{{changes_heading}}</h2>
+<table id="changes"><thead><tr><th>{{t_name}}</th><th>{{t_id}}</th><th>{{t_status_before}}</th><th>{{t_status_now}}</th><th>{{t_points_before}}</th><th>{{t_points_now}}</th></tr></thead><tbody>
 {{#changes}}<tr><td>{{name}}</td><td>{{id}}</td><td>{{old_status}}</td><td>{{new_status}}</td><td>{{old_points}}</td><td>{{new_points}}</td></tr>
 {{/changes}}</tbody></table>
-{{/has_changes}}<h2>Students</h2>
-<table id="students"><thead><tr><th data-type="text">Name</th><th data-type="num">Id</th><th data-type="text">Status</th><th data-type="num">Points</th><th data-type="num">Correct</th><th data-type="num">Wrong</th><th data-type="num">Time-outs</th><th data-type="num">Crashes</th><th data-type="num">Memory findings</th><th data-type="text">Exact copy of</th></tr></thead>
+{{/has_changes}}<h2>{{t_students}}</h2>
+<table id="students"><thead><tr><th data-type="text">{{t_name}}</th><th data-type="num">{{t_id}}</th><th data-type="text">{{t_status}}</th><th data-type="num">{{t_points}}</th><th data-type="num">{{t_correct}}</th><th data-type="num">{{t_wrong}}</th><th data-type="num">{{t_timeouts}}</th><th data-type="num">{{t_crashes}}</th><th data-type="num">{{t_findings}}</th><th data-type="text">{{t_copies}}</th></tr></thead>
 <tbody>
 {{#rows}}<tr><td><a href="#s{{n}}">{{name}}</a></td><td>{{id}}</td><td>{{status}}</td><td data-v="{{points_key}}">{{points}}</td><td>{{correct}}</td><td>{{wrong}}</td><td>{{timeouts}}</td><td>{{crashes}}</td><td>{{findings}}</td><td>{{copies}}</td></tr>
 {{/rows}}</tbody></table>
-<h2>Details</h2>
+<h2>{{t_details}}</h2>
 )";
 
 // Then each student's details, already HTML as student_details made them: they follow their
 // summary as they are, not through a template, for they are most of the report's megabytes.
 const char report_summary_template[]
     = R"(<details id="s{{n}}"><summary>{{name}} {{id}} · {{status}} · {{points}}</summary>
-{{#has_copies}}<p>The sources are identical to those of {{copies}}.</p>
+{{#has_copies}}<p>{{copies_line}}</p>
 {{/has_copies}})";
 
 const char report_end_template[] = R"(<script>{{{script}}}</script>
@@ -269,13 +270,17 @@ std::string text_or_empty(const QJsonValue &value)
                               : std::string();
 }
 
-std::string cases_text(const ClassResults &results)
+std::string cases_text(const ClassResults &results, const Language &language)
 {
     const QJsonObject cases = results.document.value(QLatin1String("cases")).toObject();
-    std::string text = text_or_empty(cases.value(QLatin1String("source")));
+    // "ten" and "extended" are the built-in lists; any other source is a case file's path.
+    [[maybe_unused]] const char *const lists[]
+        = {QT_TRANSLATE_NOOP("Feedback", "ten"), QT_TRANSLATE_NOOP("Feedback", "extended")};
+    std::string text = language.text(text_or_empty(cases.value(QLatin1String("source"))).c_str());
     const std::string count = text_or_empty(cases.value(QLatin1String("count")));
     if (!count.empty())
-        text += ", " + count + " per student";
+        text = fill(language.text(QT_TRANSLATE_NOOP("Feedback", "%1, %2 per student")),
+                    {text, count});
     return text;
 }
 
@@ -389,16 +394,50 @@ std::string feedback_page(const ClassResults &results, const StudentRecord &s,
 std::string class_report(const ClassResults &results,
                          const std::vector<std::optional<double>> &points, const ScoringRule &rule,
                          const std::vector<std::string> &details,
-                         const std::vector<Change> &changes, const std::string &compared_date)
+                         const std::vector<Change> &changes, const std::string &compared_date,
+                         const Language &language)
 {
+    const Language &l = language;
     data d;
+    put(d, "lang", l.html_name());
+    put(d, "title",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Class report: %1")),
+             {l.text(results.exercise.c_str())}));
+    put(d, "graded_line",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Graded %1 · %2 students · cases: %3")),
+             {results.date, std::to_string(results.students.size()), cases_text(results, l)}));
+    const std::pair<const char *, const char *> words[] = {
+        {"t_incomplete", QT_TRANSLATE_NOOP("Feedback", "This grading did not finish: students "
+                                                       "may be missing.")},
+        {"t_summary", QT_TRANSLATE_NOOP("Feedback", "Summary")},
+        {"t_status", QT_TRANSLATE_NOOP("Feedback", "Status")},
+        {"t_students", QT_TRANSLATE_NOOP("Feedback", "Students")},
+        {"t_mean", QT_TRANSLATE_NOOP("Feedback", "Mean")},
+        {"t_median", QT_TRANSLATE_NOOP("Feedback", "median")},
+        {"t_histogram", QT_TRANSLATE_NOOP("Feedback", "Histogram of points")},
+        {"t_name", QT_TRANSLATE_NOOP("Feedback", "Name")},
+        {"t_id", QT_TRANSLATE_NOOP("Feedback", "Id")},
+        {"t_status_before", QT_TRANSLATE_NOOP("Feedback", "Status before")},
+        {"t_status_now", QT_TRANSLATE_NOOP("Feedback", "Status now")},
+        {"t_points_before", QT_TRANSLATE_NOOP("Feedback", "Points before")},
+        {"t_points_now", QT_TRANSLATE_NOOP("Feedback", "Points now")},
+        {"t_points", QT_TRANSLATE_NOOP("Feedback", "Points")},
+        {"t_correct", QT_TRANSLATE_NOOP("Feedback", "Correct")},
+        {"t_wrong", QT_TRANSLATE_NOOP("Feedback", "Wrong")},
+        {"t_timeouts", QT_TRANSLATE_NOOP("Feedback", "Time-outs")},
+        {"t_crashes", QT_TRANSLATE_NOOP("Feedback", "Crashes")},
+        {"t_findings", QT_TRANSLATE_NOOP("Feedback", "Memory findings")},
+        {"t_copies", QT_TRANSLATE_NOOP("Feedback", "Exact copy of")},
+        {"t_details", QT_TRANSLATE_NOOP("Feedback", "Details")},
+    };
+    for (const auto &[key, text] : words)
+        put(d, key, l.text(text));
+    put(d, "changes_heading",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Changes since the grading of %1")),
+             {compared_date}));
     put(d, "style", style);
     put(d, "script", sort_script);
     put(d, "script_hash", csp_hash(sort_script));
-    put(d, "exercise", results.exercise);
-    put(d, "date", results.date);
-    put(d, "student_count", std::to_string(results.students.size()));
-    put(d, "cases", cases_text(results));
     put(d, "incomplete", !results.complete);
 
     std::vector<std::pair<std::string, int>> counts;
@@ -413,7 +452,7 @@ std::string class_report(const ClassResults &results,
     data count_list{data::type::list};
     for (const auto &[status, count] : counts) {
         data row;
-        put(row, "status", status);
+        put(row, "status", l.text(status.c_str()));
         put(row, "count", std::to_string(count));
         count_list.push_back(row);
     }
@@ -428,11 +467,14 @@ std::string class_report(const ClassResults &results,
     for (double p : scored)
         mean += p;
     const std::size_t n = scored.size();
-    put(d, "scored", std::to_string(n));
+    put(d, "scored_line",
+        fill(
+            l.text(QT_TRANSLATE_N_NOOP("Feedback", "points of %1, over %n student(s) with points."),
+                   static_cast<int>(n)),
+            {points_text(rule.points)}));
     put(d, "mean", n ? points_text(mean / double(n)) : "-");
     put(d, "median",
         n ? points_text(n % 2 ? scored[n / 2] : (scored[n / 2 - 1] + scored[n / 2]) / 2) : "-");
-    put(d, "maximum", points_text(rule.points));
 
     // Ten bins of a tenth of the maximum each, from its low end to below its high end, and a bar
     // of its own for the full maximum: folded into the last bin, a class's 10s read as 9s.
@@ -456,7 +498,9 @@ std::string class_report(const ClassResults &results,
         put(bar_data, "label_y", std::to_string(top + chart + 14));
         put(bar_data, "low", low);
         put(bar_data, "label",
-            b == bins - 1 ? low : low + " to under " + points_text(rule.points * (b + 1) / 10));
+            b == bins - 1 ? low
+                          : fill(l.text(QT_TRANSLATE_NOOP("Feedback", "%1 to under %2")),
+                                 {low, points_text(rule.points * (b + 1) / 10)}));
         bars.push_back(bar_data);
     }
     put(d, "bars", std::move(bars));
@@ -470,8 +514,8 @@ std::string class_report(const ClassResults &results,
         data row;
         put(row, "name", c.name);
         put(row, "id", c.id);
-        put(row, "old_status", c.old_status.empty() ? "-" : c.old_status);
-        put(row, "new_status", c.new_status.empty() ? "-" : c.new_status);
+        put(row, "old_status", c.old_status.empty() ? "-" : l.text(c.old_status.c_str()));
+        put(row, "new_status", c.new_status.empty() ? "-" : l.text(c.new_status.c_str()));
         put(row, "old_points", c.old_points ? points_text(*c.old_points) : "-");
         put(row, "new_points", c.new_points ? points_text(*c.new_points) : "-");
         change_list.push_back(row);
@@ -491,7 +535,7 @@ std::string class_report(const ClassResults &results,
         put(row, "n", std::to_string(i));
         put(row, "name", s.name);
         put(row, "id", s.id);
-        put(row, "status", s.status);
+        put(row, "status", l.text(s.status.c_str()));
         put(row, "points", points[i] ? points_text(*points[i]) : "-");
         put(row, "points_key", points[i] ? points_text(*points[i]) : "");
         put(row, "correct", std::to_string(s.correct));
@@ -500,6 +544,9 @@ std::string class_report(const ClassResults &results,
         put(row, "crashes", std::to_string(s.crashes));
         put(row, "findings", std::to_string(s.memcheck_findings));
         put(row, "has_copies", !copies.empty());
+        put(row, "copies_line",
+            fill(l.text(QT_TRANSLATE_NOOP("Feedback", "The sources are identical to those of %1.")),
+                 {copies}));
         put(row, "copies", std::move(copies));
         rows.push_back(row);
         summaries.push_back(std::move(row));

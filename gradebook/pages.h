@@ -32,7 +32,8 @@ std::string feedback_page(const ClassResults &results, const StudentRecord &stud
 std::string class_report(const ClassResults &results,
                          const std::vector<std::optional<double>> &points, const ScoringRule &rule,
                          const std::vector<std::string> &details,
-                         const std::vector<Change> &changes, const std::string &compared_date);
+                         const std::vector<Change> &changes, const std::string &compared_date,
+                         const Language &language);
 
 // `text` made safe in HTML text and attribute values: & < > " ' become entities, every other byte
 // stays as it is. The templates escape every value they are given with it.

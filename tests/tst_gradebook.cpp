@@ -750,7 +750,9 @@ void TestGradebook::whatEachOutputSays()
     QTemporaryDir dir;
     write(dir.filePath("results.json"), to_bytes(results));
     std::string error;
-    QCOMPARE(write_outputs(dir.path().toStdString(), {}, error), 0);
+    GradebookOptions options;
+    options.language = "en";
+    QCOMPARE(write_outputs(dir.path().toStdString(), options, error), 0);
     const QString text = QString::fromStdString(read(dir.filePath(output)));
     for (const QString &words : present)
         QVERIFY2(text.contains(words), qPrintable(words));

@@ -119,7 +119,7 @@ void TestReportBrowser::hostileOutputRanNothing_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("scripts"); // script elements of the page's own
     QTest::newRow("report") << "report.html"
-                            << "Class report: queue" << 1;
+                            << "班级报告：队列" << 1;
     QTest::newRow("feedback page") << "feedback/Ann_101.html"
                                    << "反馈：队列" << 0;
     QTest::newRow("feedback page of a hostile name") << "feedback/&lt;b&gt;Bold&lt;-b&gt;_107.html"

@@ -210,5 +210,128 @@
         <source>%1 of %2 points. %3 See the attached feedback page.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Class report: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Graded %1 · %2 students · cases: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This grading did not finish: students may be missing.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Summary</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Students</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>median</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Histogram of points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status before</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Points before</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Points now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Correct</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wrong</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Time-outs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Crashes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Memory findings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exact copy of</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Changes since the grading of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>points of %1, over %n student(s) with points.</source>
+        <translation>
+            <numerusform>points of %1, over %n student with points.</numerusform>
+            <numerusform>points of %1, over %n students with points.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 to under %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The sources are identical to those of %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ten</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>extended</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1, %2 per student</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 </TS>

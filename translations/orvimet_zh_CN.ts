@@ -201,5 +201,127 @@
         <source>%1 of %2 points. %3 See the attached feedback page.</source>
         <translation>%1 分（满分 %2）。%3详见附件中的反馈页面。</translation>
     </message>
+    <message>
+        <source>Class report: %1</source>
+        <translation>班级报告：%1</translation>
+    </message>
+    <message>
+        <source>Graded %1 · %2 students · cases: %3</source>
+        <translation>评分时间 %1 · 学生 %2 人 · 用例：%3</translation>
+    </message>
+    <message>
+        <source>This grading did not finish: students may be missing.</source>
+        <translation>这次评分没有完成：可能缺少学生。</translation>
+    </message>
+    <message>
+        <source>Summary</source>
+        <translation>概况</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Students</source>
+        <translation>学生</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>平均分</translation>
+    </message>
+    <message>
+        <source>median</source>
+        <translation>中位数</translation>
+    </message>
+    <message>
+        <source>Histogram of points</source>
+        <translation>分数分布</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>姓名</translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation>编号</translation>
+    </message>
+    <message>
+        <source>Status before</source>
+        <translation>之前的状态</translation>
+    </message>
+    <message>
+        <source>Status now</source>
+        <translation>现在的状态</translation>
+    </message>
+    <message>
+        <source>Points before</source>
+        <translation>之前的分数</translation>
+    </message>
+    <message>
+        <source>Points now</source>
+        <translation>现在的分数</translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation>分数</translation>
+    </message>
+    <message>
+        <source>Correct</source>
+        <translation>正确</translation>
+    </message>
+    <message>
+        <source>Wrong</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Time-outs</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>Crashes</source>
+        <translation>崩溃</translation>
+    </message>
+    <message>
+        <source>Memory findings</source>
+        <translation>内存问题</translation>
+    </message>
+    <message>
+        <source>Exact copy of</source>
+        <translation>完全相同于</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>详情</translation>
+    </message>
+    <message>
+        <source>Changes since the grading of %1</source>
+        <translation>自 %1 的评分以来的变化</translation>
+    </message>
+    <message numerus="yes">
+        <source>points of %1, over %n student(s) with points.</source>
+        <translation>
+            <numerusform>满分 %1，共 %n 名学生有分数。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 to under %2</source>
+        <translation>%1 至 %2 以下</translation>
+    </message>
+    <message>
+        <source>The sources are identical to those of %1.</source>
+        <translation>源代码与 %1 的完全相同。</translation>
+    </message>
+    <message>
+        <source>ten</source>
+        <translation>十条固定用例</translation>
+    </message>
+    <message>
+        <source>extended</source>
+        <translation>扩展用例</translation>
+    </message>
+    <message>
+        <source>%1, %2 per student</source>
+        <translation>%1，每人 %2 个</translation>
+    </message>
 </context>
 </TS>
