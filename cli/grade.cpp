@@ -302,6 +302,9 @@ int grade_command(const Settings &settings)
 void apply_class_file(Settings &settings)
 {
     Settings::Grade &grade = settings.grade;
+    // The class file of the folder graded from, as `init` writes it there, is the class's.
+    if (grade.config.empty() && QFileInfo(QStringLiteral("orvimet.toml")).isFile())
+        grade.config = "orvimet.toml";
     if (grade.config.empty())
         return;
     ClassFile file;

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <QFileInfo>
+
 #include "grading/reports.h"
 
 #include <CLI/CLI.hpp>
@@ -89,7 +91,8 @@ const char *const grade_options
                            sanitizers and report memory faults
       --give-up-after N    after N time-outs in a row a program's other cases are
                            not run (default 3; 0: never)
-      --config FILE        the class file (orvimet.toml); options given here win
+      --config FILE        the class file (default: ./orvimet.toml when there is
+                           one); options given here win
       --points P           the grade of a student whose every answer is correct
                            (default 100)
       --memcheck-penalty P points taken off for memory faults (default 0)
@@ -398,8 +401,11 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
 {
     Settings &settings = invocation.settings;
     settings.given = reader.given_keys();
-    // A class file may name the exercise of a grading instead.
-    const bool exercise_from_file = shape.grading && reader.given("config");
+    // A class file may name the exercise of a grading instead: the one given, or the one of the
+    // folder graded from (see apply_class_file).
+    const bool exercise_from_file
+        = shape.grading
+          && (reader.given("config") || QFileInfo(QStringLiteral("orvimet.toml")).isFile());
     if (shape.exercise && !(exercise_from_file && !reader.given("exercise"))) {
         if (!reader.given("exercise"))
             throw Failure{"no exercise given: use --exercise stack, queue or stackqueue"};

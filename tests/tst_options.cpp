@@ -213,6 +213,15 @@ void TestOptions::classFileUnderTheCommandLine()
     QCOMPARE(qint64(settings.grading.limits.wall.count()), qint64(2000));
     QCOMPARE(settings.grade.give_up_after, 3);
 
+    // Without --config, the class file of the folder graded from.
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    Invocation here = parse_command_line(words({"grade", "class.zip"}));
+    apply_class_file(here.settings);
+    QVERIFY(QDir::setCurrent(before));
+    QCOMPARE(here.settings.grade.config, std::string("orvimet.toml"));
+    QCOMPARE(exercise_name(here.settings.grading.exercise), std::string("queue"));
+
     QFile broken(QString::fromStdString(path));
     QVERIFY(broken.open(QIODevice::Append));
     broken.write("\npionts = 5\n");
