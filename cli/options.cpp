@@ -68,10 +68,14 @@ const char *const suite_options
                            the clock, and printed)
 )";
 
-const char *const explore_options
+// Suite's options name the seed too: a help that shows both lists shows it once.
+const char *const seed_option
     = R"(      --seed S             the seed of the generated strings (default: taken from
                            the clock, and printed)
-      --runs N             strings to try at most (default 2000)
+)";
+
+const char *const explore_options
+    = R"(      --runs N             strings to try at most (default 2000)
       --time SECONDS       time to try them and shrink a failure in, at most
                            (default 60)
 )";
@@ -546,7 +550,7 @@ std::string help_text(const std::string &command)
     if (shape.reports)
         text += suite_options;
     if (shape.exploring)
-        text += explore_options;
+        text += std::string(shape.reports ? "" : seed_option) + explore_options;
     if (shape.grading)
         text += grade_options;
     return text + limits_help + sandbox_help + exit_help;

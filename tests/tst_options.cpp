@@ -184,6 +184,14 @@ void TestOptions::helpAndVersion()
     // Each command's help names its own usage and, where it runs programs, its limits.
     const std::string text = help_text(invocation.command);
     QVERIFY(QString::fromStdString(text).startsWith("Usage: orvimet-cli " + command));
+    // Every option (with the form of its value) is described once.
+    const QRegularExpression option(QStringLiteral("^ +(?:-\\w, )?(--[a-z-]+(?: [^ ]+)?)"),
+                                    QRegularExpression::MultilineOption);
+    QStringList seen;
+    for (const QRegularExpressionMatch &m : option.globalMatch(QString::fromStdString(text))) {
+        QVERIFY2(!seen.contains(m.captured(1)), qPrintable(m.captured(1)));
+        seen << m.captured(1);
+    }
 }
 
 void TestOptions::classFileUnderTheCommandLine()
