@@ -35,6 +35,7 @@ private slots:
     void meaning();
     void helpAndVersion_data();
     void helpAndVersion();
+    void manualSynopsisNamesEveryCommand();
     void classFileUnderTheCommandLine();
 };
 
@@ -243,6 +244,17 @@ void TestOptions::classFileUnderTheCommandLine()
         QVERIFY2(QString::fromStdString(failure.message).contains("pionts"),
                  failure.message.c_str());
     }
+}
+
+void TestOptions::manualSynopsisNamesEveryCommand()
+{
+    QFile manual(QStringLiteral(ORVIMET_CLI_MANUAL));
+    QVERIFY(manual.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString text = QString::fromUtf8(manual.readAll());
+    const QString synopsis = text.section(QStringLiteral(".SH SYNOPSIS"), 1).section(".SH ", 0, 0);
+    for (const std::string &command : command_names())
+        QVERIFY2(synopsis.contains(".B orvimet\\-cli " + QString::fromStdString(command) + "\n"),
+                 command.c_str());
 }
 
 QTEST_MAIN(TestOptions)
