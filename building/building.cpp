@@ -632,8 +632,15 @@ bool defines_main(const std::string &code)
         while (type_begin > 0 && word(type_begin - 1))
             --type_begin;
         const std::string type = code.substr(type_begin, type_end - type_begin);
-        if (paren != std::string::npos && code[paren] == '(' && type_end < at
-            && (type == "int" || type == "auto" || type == "void" || type == "signed"))
+        if (paren == std::string::npos || code[paren] != '(' || type_end == at
+            || (type != "int" && type != "auto" && type != "void" && type != "signed"))
+            continue;
+        // A definition, not a declaration: its body follows the parameters (a trailing return
+        // type may stand between).
+        const std::size_t close = code.find(')', paren);
+        const std::size_t next
+            = code.find_first_of("{;", close == std::string::npos ? paren : close);
+        if (next != std::string::npos && code[next] == '{')
             return true;
     }
     return false;

@@ -154,6 +154,9 @@ private slots:
             << Files{{"queue.cpp", correct},
                      {"notes.cpp", "// int main() was here\nconst char *s = \"int main(\";\n"}}
             << S::Built << "" << 0;
+        QTest::newRow("a declaration of main is no second program")
+            << Files{{"queue.cpp", correct}, {"decl.cpp", "int main(int, char **);\n"}} << S::Built
+            << "" << 0;
         QTest::newRow("an empty source")
             << Files{{"queue.cpp", ""}} << S::Empty << "queue.cpp is empty" << 0;
         QTest::newRow("a source of blanks and comments")
