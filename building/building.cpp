@@ -257,6 +257,15 @@ std::string failure_reason(const std::string &log, const Limits &limits, bool &l
     if (says("Killed signal terminated"))
         return "the compiler was killed at a limit of CPU time or memory";
     limited = false;
+    // The linker's own lines come before its driver's summary ("collect2: error: ld returned 1
+    // exit status"), which says nothing of why.
+    for (const char *marker : {"undefined reference to", "multiple definition of"}) {
+        const std::size_t at = log.find(marker);
+        if (at != std::string::npos) {
+            const std::size_t start = log.rfind('\n', at);
+            return first_line(log, start == std::string::npos ? 0 : start + 1);
+        }
+    }
     for (const char *marker : {" error: ", " fatal error: ", "error: "}) {
         const std::size_t at = log.find(marker);
         if (at != std::string::npos) {
@@ -709,6 +718,64 @@ bool evasive(const std::string &code)
     return false;
 }
 
+// A source without its comments and the contents of its string and character literals: what
+// is left is the code, where a definition of main or nothing at all can be seen.
+std::string code_of(const std::string &text)
+{
+    std::string code;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "//") == 0) {
+            i = std::min(text.find('\n', i), text.size()) - 1;
+            code += ' ';
+        } else if (text.compare(i, 2, "/*") == 0) {
+            const std::size_t end = text.find("*/", i + 2);
+            i = end == std::string::npos ? text.size() : end + 1;
+            code += ' ';
+        } else if (text[i] == '"' || text[i] == '\'') {
+            const char quote = text[i];
+            code += quote;
+            for (++i; i < text.size() && text[i] != quote && text[i] != '\n'; ++i)
+                if (text[i] == '\\')
+                    ++i;
+            code += quote;
+        } else {
+            code += text[i];
+        }
+    }
+    return code;
+}
+
+bool defines_main(const std::string &code)
+{
+    for (std::size_t at = code.find("main"); at != std::string::npos;
+         at = code.find("main", at + 4)) {
+        const auto word = [&](std::size_t i) {
+            return std::isalnum(static_cast<unsigned char>(code[i])) || code[i] == '_';
+        };
+        if ((at > 0 && word(at - 1)) || (at + 4 < code.size() && word(at + 4)))
+            continue;
+        const std::size_t paren = code.find_first_not_of(" \t\r\n", at + 4);
+        std::size_t type_end = at;
+        while (type_end > 0 && std::isspace(static_cast<unsigned char>(code[type_end - 1])))
+            --type_end;
+        std::size_t type_begin = type_end;
+        while (type_begin > 0 && word(type_begin - 1))
+            --type_begin;
+        const std::string type = code.substr(type_begin, type_end - type_begin);
+        if (paren == std::string::npos || code[paren] != '(' || type_end == at
+            || (type != "int" && type != "auto" && type != "void" && type != "signed"))
+            continue;
+        // A definition, not a declaration: its body follows the parameters (a trailing return
+        // type may stand between).
+        const std::size_t close = code.find(')', paren);
+        const std::size_t next
+            = code.find_first_of("{;", close == std::string::npos ? paren : close);
+        if (next != std::string::npos && code[next] == '{')
+            return true;
+    }
+    return false;
+}
+
 // How the compiler is started in the build folder, with `flags` and every folder of a header
 // searched for quoted includes; the files and what to make of them follow.
 std::vector<std::string> compiler_arguments(const BuildSettings &settings,
@@ -731,6 +798,42 @@ std::vector<std::string> compiler_arguments(const BuildSettings &settings,
         }
     }
     return argv;
+}
+
+// What the files to compile say before any compiler sees them: nothing but blanks and comments
+// in every one (Empty), or main defined in more than one (SeveralPrograms: typically a late
+// resubmission beside the first), each of which the compiler would report as a linker's riddle.
+// Built otherwise; NotBuilt when the grader could not read a file.
+BuildResult::Status hand_in_problem(const std::string &root, const std::vector<std::string> &files,
+                                    std::string &reason)
+{
+    std::vector<std::string> empty, mains;
+    for (const std::string &file : files) {
+        std::string content;
+        if (!read_regular(file, max_source_bytes, content, reason))
+            return grader_error(errno) ? BuildResult::Status::NotBuilt : BuildResult::Status::Built;
+        const std::string code = code_of(content);
+        const std::string name = relative_to(root, file);
+        if (code.find_first_not_of(" \t\r\n\f\v") == std::string::npos)
+            empty.push_back(name);
+        else if (defines_main(code))
+            mains.push_back(name);
+    }
+    const auto listed = [](const std::vector<std::string> &names) {
+        std::string text;
+        for (const std::string &name : names)
+            text += (text.empty() ? "" : ", ") + name;
+        return text;
+    };
+    if (empty.size() == files.size()) {
+        reason = listed(empty) + (empty.size() == 1 ? " is empty" : " are empty");
+        return BuildResult::Status::Empty;
+    }
+    if (mains.size() > 1) {
+        reason = std::to_string(mains.size()) + " files define main: " + listed(mains);
+        return BuildResult::Status::SeveralPrograms;
+    }
+    return BuildResult::Status::Built;
 }
 
 BuildResult not_built(BuildResult result, std::string reason)
@@ -925,6 +1028,21 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         std::string shown = problem;
         replace_all(shown, without_trailing_slash(root) + "/", "");
         return failed(result, shown);
+    }
+
+    {
+        std::string reason;
+        const std::vector<std::string> compiled = sources_to_compile(sources, problem);
+        if (compiled.empty())
+            return not_built(result, "cannot read " + problem);
+        const BuildResult::Status status = hand_in_problem(root, compiled, reason);
+        if (status == BuildResult::Status::NotBuilt)
+            return not_built(result, "cannot read " + reason);
+        if (status != BuildResult::Status::Built) {
+            result.status = status;
+            result.reason = reason;
+            return result;
+        }
     }
 
     if (cached && from_cache(cache, result.hash, settings, folder, result))

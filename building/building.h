@@ -54,11 +54,14 @@ inline const std::vector<std::string> memcheck_flags
 struct BuildResult
 {
     // Failed: the student's sources do not build. NotBuilt: the grader could not build them (no
-    // compiler, no sandbox); nothing of it is the student's fault.
-    enum class Status { Built, Failed, NotBuilt };
+    // compiler, no sandbox); nothing of it is the student's fault. Empty: every source is blank
+    // or comments only ("queue.cpp is empty"). SeveralPrograms: more than one source defines
+    // main ("2 files define main: queue.cpp, queue_v2.cpp"). Neither of the last two is built.
+    enum class Status { Built, Failed, NotBuilt, Empty, SeveralPrograms };
     Status status = Status::NotBuilt;
     std::string program; // absolute path of the built program (build_dir/program), when Built
-    std::string reason;  // when Failed: "does not compile: ..."; NotBuilt: why
+    std::string reason;  // when Failed: "does not compile: ..."; NotBuilt, Empty and
+                         // SeveralPrograms: why
     std::string log;     // the compiler's messages, names relative to the student's folder, at
                          // most log_bytes, cut with a note
     int warnings = 0;    // "warning:" lines of all the messages, kept or not

@@ -3,6 +3,7 @@
 // The commands of orvimet-cli, once their arguments are parsed.
 
 #include "building/building.h"
+#include "gradebook/language.h"
 #include "gradebook/scoring.h"
 #include "grading/explorer.h"
 #include "grading/grading.h"
@@ -37,8 +38,9 @@ struct Settings
         std::string config;    // orvimet.toml; the command line overrides it
         double points = 100;
         double memcheck_penalty = 0;
-        std::string worksheet;  // the course website's worksheet to fill
-        std::string compare;    // an earlier results folder
+        std::string worksheet;                      // the course website's worksheet to fill
+        std::string language = languages().front(); // of what students receive
+        std::string compare;                        // an earlier results folder
         std::string similar_to; // an earlier class's results, for the similarity
         // The handed-out files, from the class file: the similarity leaves them out.
         std::vector<std::string> similarity_template;

@@ -263,18 +263,22 @@ int grade_command(const Settings &settings)
             found << options << '\n';
     }
     print_table(outcome);
-    bool sheets_written = false;
+    bool sheets_written = false, worksheet_skipped = false;
     if (outcome.complete && outcome.error.empty() && !interrupted()) {
         GradebookOptions options;
         options.scoring = scoring_rule(grade);
         options.worksheet = grade.worksheet;
+        options.language = grade.language;
         options.compare_with = grade.compare;
         options.say = print_line;
         std::string error;
-        if (write_outputs(work.results, options, error) != 0)
+        const int written = write_outputs(work.results, options, error);
+        if (written == 3)
+            say("the grading worksheet was not filled: " + printable(error));
+        else if (written != 0)
             say("cannot write the grade sheets and pages: " + printable(error));
-        else
-            sheets_written = true;
+        sheets_written = written == 0 || written == 3;
+        worksheet_skipped = written == 3;
     }
     // The whole class's sources side by side: a shard sees only its part.
     if (outcome.complete && outcome.error.empty() && !interrupted() && grade.shards == 1) {
@@ -309,7 +313,8 @@ int grade_command(const Settings &settings)
         say("interrupted: results.json is marked incomplete");
         throw Interrupted{signal};
     }
-    if (!outcome.error.empty() || not_graded > 0 || (outcome.complete && !sheets_written))
+    if (!outcome.error.empty() || not_graded > 0 || (outcome.complete && !sheets_written)
+        || worksheet_skipped)
         return not_judged;
     return wrong == 0 && other == 0 ? all_correct : some_wrong;
 }
@@ -317,6 +322,9 @@ int grade_command(const Settings &settings)
 void apply_class_file(Settings &settings)
 {
     Settings::Grade &grade = settings.grade;
+    // The class file of the folder graded from, as `init` writes it there, is the class's.
+    if (grade.config.empty() && QFileInfo(QStringLiteral("orvimet.toml")).isFile())
+        grade.config = "orvimet.toml";
     if (grade.config.empty())
         return;
     ClassFile file;
@@ -354,6 +362,7 @@ void apply_class_file(Settings &settings)
         grade.give_up_after = file.give_up_after;
     if (!given("worksheet"))
         grade.worksheet = file.worksheet;
+    grade.language = file.language;
     if (!given("points"))
         grade.points = file.scoring.points;
     if (!given("memcheck-penalty"))

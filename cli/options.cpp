@@ -2,6 +2,9 @@
 
 #include "cli/scheduler.h"
 #include "gradebook/classfile.h"
+
+#include <QFileInfo>
+
 #include "grading/reports.h"
 
 #include <CLI/CLI.hpp>
@@ -68,10 +71,14 @@ const char *const suite_options
                            the clock, and printed)
 )";
 
-const char *const explore_options
+// Suite's options name the seed too: a help that shows both lists shows it once.
+const char *const seed_option
     = R"(      --seed S             the seed of the generated strings (default: taken from
                            the clock, and printed)
-      --runs N             strings to try at most (default 2000)
+)";
+
+const char *const explore_options
+    = R"(      --runs N             strings to try at most (default 2000)
       --time SECONDS       time to try them and shrink a failure in, at most
                            (default 60)
 )";
@@ -91,7 +98,8 @@ const char *const grade_options
                            sanitizers and report memory faults
       --give-up-after N    after N time-outs in all a program's other cases are
                            not run (default 3; 0: never)
-      --config FILE        the class file (orvimet.toml); options given here win
+      --config FILE        the class file (default: ./orvimet.toml when there is
+                           one); options given here win
       --points P           the grade of a student whose every answer is correct
                            (default 100)
       --memcheck-penalty P points taken off for memory faults (default 0)
@@ -398,8 +406,11 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
 {
     Settings &settings = invocation.settings;
     settings.given = reader.given_keys();
-    // A class file may name the exercise of a grading instead.
-    const bool exercise_from_file = shape.grading && reader.given("config");
+    // A class file may name the exercise of a grading instead: the one given, or the one of the
+    // folder graded from (see apply_class_file).
+    const bool exercise_from_file
+        = shape.grading
+          && (reader.given("config") || QFileInfo(QStringLiteral("orvimet.toml")).isFile());
     if (shape.exercise && !(exercise_from_file && !reader.given("exercise"))) {
         if (!reader.given("exercise"))
             throw Failure{"no exercise given: use --exercise stack, queue or stackqueue"};
@@ -543,7 +554,7 @@ std::string help_text(const std::string &command)
     if (shape.reports)
         text += suite_options;
     if (shape.exploring)
-        text += explore_options;
+        text += std::string(shape.reports ? "" : seed_option) + explore_options;
     if (shape.grading)
         text += grade_options;
     return text + limits_help + sandbox_help + exit_help;

@@ -2,6 +2,7 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <set>
@@ -208,7 +209,7 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
     Reader r(source, error);
     r.only(root, "",
            {"exercise", "points", "memcheck", "memcheck_penalty", "give_up_after", "jobs",
-            "worksheet", "build", "limits", "cases", "groups", "similarity"});
+            "worksheet", "language", "build", "limits", "cases", "groups", "similarity"});
     if (const toml::node *node = root.get("exercise")) {
         std::string name;
         r.text(root, "exercise", name);
@@ -227,6 +228,12 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
         = static_cast<int>(r.number(root, "give_up_after", s.give_up_after, 0, 1e6, true));
     s.jobs = static_cast<int>(r.number(root, "jobs", s.jobs, 0, 1024, true));
     r.text(root, "worksheet", s.worksheet);
+    if (const toml::node *node = root.get("language")) {
+        r.text(root, "language", s.language);
+        const auto &known = languages();
+        if (!r.failed() && std::find(known.begin(), known.end(), s.language) == known.end())
+            r.fail(*node, "language must be \"zh_CN\" or \"en\", not \"" + s.language + "\"");
+    }
 
     if (const toml::table *similarity = r.table_of(root, "similarity")) {
         r.only(*similarity, " in [similarity]", {"template"});
@@ -299,16 +306,17 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
                 r.flag(*table, "all_or_nothing", group.all_or_nothing);
                 const toml::array *indices
                     = table->get("cases") ? table->get("cases")->as_array() : nullptr;
+                // Cases are numbered from 1 here as on the handout, the pages and the report.
                 if (!indices || indices->empty())
                     r.fail(item, "group \"" + group.name
-                                     + "\" needs cases = [...], the numbers of its cases from 0");
+                                     + "\" needs cases = [...], the numbers of its cases from 1");
                 else
                     for (const toml::node &index : *indices) {
                         const auto *i = index.as_integer();
-                        if (!i || i->get() < 0 || i->get() > 1000000)
-                            r.fail(index, "cases of a group are numbers of cases, from 0");
+                        if (!i || i->get() < 1 || i->get() > 1000000)
+                            r.fail(index, "cases of a group are numbers of cases, from 1");
                         else
-                            group.cases.push_back(static_cast<int>(i->get()));
+                            group.cases.push_back(static_cast<int>(i->get()) - 1);
                     }
                 s.scoring.groups.push_back(std::move(group));
             }
@@ -379,6 +387,10 @@ give_up_after = 3
 # Students graded at the same time; 0 means one per core.
 jobs = 0
 
+# The language of what students receive, the feedback pages and the worksheet's comments:
+# "zh_CN" (Chinese) or "en" (English).
+language = "zh_CN"
+
 # A grading worksheet downloaded from the course website, to be filled with the grades.
 # worksheet = "Grades-DS-queue.csv"
 
@@ -406,17 +418,17 @@ seed = 42
 explore = 0                 # option strings tried per student in search of a failure
 
 # Groups of cases, each with a weight; without groups every case counts the same. Cases are
-# numbered from 0 in the order of the list. An all-or-nothing group gives its share only when
+# numbered from 1 in the order of the list, as the feedback pages and the report number them. An all-or-nothing group gives its share only when
 # every case in it is correct. Cases outside every group count nothing.
 # [[groups]]
 # name = "push and pop"
 # weight = 1
-# cases = [0, 1, 2, 3, 4]
+# cases = [1, 2, 3, 4, 5]
 #
 # [[groups]]
 # name = "full and empty"
 # weight = 2
 # all_or_nothing = true
-# cases = [5, 6, 7, 8, 9]
+# cases = [6, 7, 8, 9, 10]
 )";
 }

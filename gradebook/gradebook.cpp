@@ -24,15 +24,15 @@ namespace {
 // A worksheet holds a row per participant; a few MiB would be a very large course.
 constexpr qint64 max_worksheet_bytes = qint64(64) << 20;
 
-bool read_worksheet(const std::string &path, std::string &bytes, std::string &error)
+bool read_worksheet_file(const std::string &path, std::string &bytes, std::string &error)
 {
     QFile file(from_utf8(path));
     if (!file.open(QIODevice::ReadOnly)) {
-        error = path + ": " + to_utf8(file.errorString());
+        error = to_utf8(file.errorString());
         return false;
     }
     if (file.size() > max_worksheet_bytes) {
-        error = path + ": larger than any grading worksheet";
+        error = "larger than any grading worksheet";
         return false;
     }
     bytes = file.readAll().toStdString();
@@ -50,6 +50,17 @@ bool feedback_dir(const std::string &path, std::string &error)
     }
     if (!QDir().mkpath(from_utf8(path))) {
         error = path + ": cannot be made";
+        return false;
+    }
+    return true;
+}
+
+// A worksheet left from an earlier run would be taken for this one's.
+bool remove_stale(const std::string &path, std::string &error)
+{
+    QFile file(from_utf8(path));
+    if (file.exists() && !file.remove()) {
+        error = path + ": " + to_utf8(file.errorString());
         return false;
     }
     return true;
@@ -89,9 +100,9 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         return 2;
     }
     const QJsonObject stored = results.document.value(QLatin1String("scoring")).toObject();
-    const ScoringRule rule = options.scoring    ? *options.scoring
-                             : stored.isEmpty() ? ScoringRule{}
-                                                : rule_from_json(stored);
+    ScoringRule rule = options.scoring    ? *options.scoring
+                       : stored.isEmpty() ? ScoringRule{}
+                                          : rule_from_json(stored);
     const int case_count = results.document.value(QLatin1String("cases"))
                                .toObject()
                                .value(QLatin1String("count"))
@@ -99,9 +110,6 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     if (!check_rule(rule, case_count, error))
         return 2;
 
-    std::string worksheet;
-    if (!options.worksheet.empty() && !read_worksheet(options.worksheet, worksheet, error))
-        return 2;
     ClassResults old_results;
     if (!options.compare_with.empty()) {
         std::string old_path = options.compare_with;
@@ -111,18 +119,42 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
             return 2;
     }
 
+    Language language;
+    if (!language.load(options.language, error))
+        return 2;
+
+    // A worksheet that cannot be filled is skipped with its reason; every other output is still
+    // written, for the pages and grades.csv do not depend on it.
+    std::string worksheet_error;
+    std::vector<std::string> notes;
+    Worksheet sheet;
+    bool fill = false;
+    if (!options.worksheet.empty()) {
+        std::string bytes;
+        std::optional<double> maximum;
+        fill = read_worksheet_file(options.worksheet, bytes, worksheet_error)
+               && read_worksheet(bytes, results, sheet, worksheet_error, notes)
+               && worksheet_maximum(sheet, maximum, worksheet_error);
+        // The course website's maximum is the grade's: points out of another maximum would be
+        // taken there as they stand. Every output then counts out of the worksheet's maximum, the
+        // memcheck penalty keeping its share of it.
+        if (fill && maximum && *maximum != rule.points) {
+            if (options.say)
+                options.say("Worksheet: its maximum grade is " + points_text(*maximum)
+                            + "; every grade is out of " + points_text(*maximum) + ", not of "
+                            + points_text(rule.points) + " points");
+            rule.memcheck_penalty = rule.memcheck_penalty * *maximum / rule.points;
+            rule.points = *maximum;
+        }
+    }
+
     Points points;
     points.reserve(results.students.size());
     for (const StudentRecord &s : results.students)
         points.push_back(score(s, rule));
 
-    std::string filled;
-    std::vector<std::string> notes;
-    if (!worksheet.empty()
-        && !fill_worksheet(worksheet, results, points, rule, filled, error, notes)) {
-        error = options.worksheet + ": " + error;
-        return 2;
-    }
+    const std::string filled
+        = fill ? fill_worksheet(sheet, results, points, rule, language, notes) : "";
     std::vector<Change> changes;
     if (!options.compare_with.empty()) {
         changes = compare(old_results, results, points);
@@ -173,8 +205,8 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
             threads.push_back(std::async(std::launch::async, [&, w] {
                 for (std::size_t i = w; i < details.size(); i += workers) {
                     const StudentRecord &s = results.students[i];
-                    details[i] = student_details(results, s, points[i], rule);
-                    pages[i] = feedback_page(results, s, details[i]);
+                    details[i] = student_details(results, s, points[i], rule, language);
+                    pages[i] = feedback_page(results, s, details[i], language);
                 }
             }));
         for (std::future<void> &thread : threads)
@@ -206,14 +238,17 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
             name = folder_name_part(s.name) + "-" + std::to_string(n);
         written = write_page(dir + "feedback/" + name + ".html", pages[i], error);
     }
-    written = written && write_file(dir + "grades.csv", grades_csv(results, points, rule), error)
-              && ((worksheet.empty() && !results.from_course_website)
-                  || write_file(
-                      dir + "grading-worksheet.csv",
-                      worksheet.empty() ? english_worksheet(results, points, rule) : filled, error))
-              && write_file(dir + "report.html",
-                            class_report(results, points, rule, details, changes, old_results.date),
-                            error);
+    written
+        = written && write_file(dir + "grades.csv", grades_csv(results, points, rule), error)
+          && (!fill && (!options.worksheet.empty() || !results.from_course_website)
+                  ? remove_stale(dir + "grading-worksheet.csv", error)
+                  : write_file(dir + "grading-worksheet.csv",
+                               fill ? filled : english_worksheet(results, points, rule, language),
+                               error))
+          && write_file(
+              dir + "report.html",
+              class_report(results, points, rule, details, changes, old_results.date, language),
+              error);
     zip_thread.get();
     const QByteArray document_bytes = document_text.get();
     if (!zip_error.empty() && written)
@@ -223,5 +258,9 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     if (!write_file(results_path, document_bytes.constData(),
                     static_cast<std::size_t>(document_bytes.size()), error))
         return 1;
+    if (!worksheet_error.empty()) {
+        error = options.worksheet + ": " + worksheet_error;
+        return 3;
+    }
     return 0;
 }

@@ -11,6 +11,7 @@
 //   results.json          the same results, with the scoring rule and each student's points
 // No user interface: orvimet-cli calls write_outputs after grading and after merging shards.
 
+#include "gradebook/language.h"
 #include "gradebook/scoring.h"
 #include "results/resultsjson.h"
 
@@ -23,7 +24,10 @@ struct GradebookOptions
     // The rule to score with; none: the one results.json holds (from an earlier scoring, or the
     // shards' when merged), else the defaults.
     std::optional<ScoringRule> scoring;
-    std::string worksheet;    // a worksheet downloaded from the course website, to fill
+    std::string worksheet; // a worksheet downloaded from the course website, to fill
+    // The language of what students receive (pages, the worksheet's comments): one of
+    // languages(), Chinese unless the class file says otherwise.
+    std::string language = languages().front();
     std::string compare_with; // an earlier grading of the class: its folder or its results.json
     // Lines for the terminal: the changes since the earlier grading, what the worksheet left as
     // it was. Not called when empty.
@@ -31,8 +35,10 @@ struct GradebookOptions
 };
 
 // Writes every output beside results.json in `results_folder`. 0 when all were written; 2 when
-// the results, the worksheet, the earlier grading or the rule could not be taken (nothing is
-// written then); 1 when an output could not be written. `error` says why.
+// the results, the earlier grading or the rule could not be taken (nothing is written then); 1
+// when an output could not be written; 3 when the worksheet could not be filled (unreadable,
+// its columns not found, graded on a scale): it is not written, every other output is. `error`
+// says why. With a worksheet that gives a maximum grade, every grade is out of that maximum.
 int write_outputs(const std::string &results_folder, const GradebookOptions &options,
                   std::string &error);
 

@@ -1,7 +1,10 @@
 #include "gradebook/pages.h"
 
+#include "gradebook/language.h"
+#include "gradebook/sheets.h"
 #include "judge/utf8.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QJsonObject>
 #include <archive.h>
@@ -26,6 +29,7 @@ th, td { border: 1px solid #ccc; padding: .2em .45em; text-align: left; vertical
 th { background: #f2f2f2; }
 table.cases td:nth-child(n+4), pre { white-space: pre-wrap; word-break: break-all; font-family: monospace; }
 table.cases td:nth-child(2) { font-family: monospace; }
+table.cases td:nth-child(3) { min-width: 3.5em; }
 pre { background: #f7f7f7; padding: .5em; border: 1px solid #ddd; max-height: 30em; overflow: auto; }
 pre.command { user-select: all; }
 mark { background: #ffd54d; }
@@ -38,18 +42,17 @@ svg rect { fill: #4a7bb7; } svg text { font-size: 11px; fill: #333; }
 )";
 
 const char details_template[] = R"(<div class="details">
-<p class="status">{{status}}{{#has_points}} · <b>{{points}}</b> of {{maximum}} points{{/has_points}}</p>
+<p class="status">{{status}}{{#has_points}} · <b>{{points_line}}</b>{{/has_points}}</p>
 {{#has_message}}<p>{{message}}</p>
-{{/has_message}}{{#has_counts}}<p>{{correct}} correct, {{wrong}} wrong, {{timeouts}} time-outs, {{crashes}} crashes of {{case_count}} cases.</p>
-{{/has_counts}}{{#copies}}<p>The sources are identical to those of {{copy}}.</p>
-{{/copies}}{{#has_log}}<h3>Compiler messages ({{warnings}} warnings)</h3>
+{{/has_message}}{{#has_counts}}<p>{{counts_line}}</p>
+{{/has_counts}}{{#has_log}}<h3>{{log_heading}}</h3>
 <pre>{{log}}</pre>
-{{/has_log}}{{#has_memcheck}}<h3>Memory findings: {{findings}}</h3>
+{{/has_log}}{{#has_memcheck}}<h3>{{memcheck_heading}}</h3>
 <pre>{{memcheck_first}}</pre>
-{{/has_memcheck}}{{#has_counterexample}}<h3>A short command that fails</h3>
+{{/has_memcheck}}{{#has_counterexample}}<h3>{{command_heading}}</h3>
 <pre class="command">{{command}}</pre>
-{{/has_counterexample}}{{#has_cases}}<h3>Cases</h3>
-<table class="cases"><thead><tr><th>#</th><th>Options</th><th>Verdict</th><th>Program's answer</th><th>Expected answer</th></tr></thead>
+{{/has_counterexample}}{{#has_cases}}<h3>{{cases_heading}}</h3>
+<table class="cases"><thead><tr><th>#</th><th>{{options_heading}}</th><th>{{verdict_heading}}</th><th>{{answer_heading}}</th><th>{{expected_heading}}</th></tr></thead>
 <tbody>
 {{{rows}}}</tbody></table>
 {{/has_cases}}</div>
@@ -57,61 +60,62 @@ const char details_template[] = R"(<div class="details">
 
 // The rows of the cases' table, each rendered on its own: a class holds tens of thousands.
 const char same_row_template[]
-    = R"(<tr><td>{{n}}<td>{{options}}{{#options_cut}}<span class="cut"> … ({{options_size}} bytes)</span>{{/options_cut}}<td>correct<td colspan="2">{{#reference}}{{before}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+    = R"(<tr><td>{{n}}<td>{{options}}{{#options_cut}}<span class="cut">{{options_note}}</span>{{/options_cut}}<td>{{verdict}}<td colspan="2">{{#reference}}{{before}}{{#cut}}<span class="cut">{{note}}</span>{{/cut}}{{/reference}}
 )";
 
 const char case_row_template[]
-    = R"(<tr class="{{row_class}}"><td>{{n}}<td>{{options}}{{#options_cut}}<span class="cut"> … ({{options_size}} bytes)</span>{{/options_cut}}<td>{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}<td>{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/student}}<td>{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut"> … ({{size}} bytes)</span>{{/cut}}{{/reference}}
+    = R"(<tr class="{{row_class}}"><td>{{n}}<td>{{options}}{{#options_cut}}<span class="cut">{{options_note}}</span>{{/options_cut}}<td>{{verdict}}{{#has_note}}<br><span class="cut">{{note}}</span>{{/has_note}}{{#has_case_memcheck}}<br><span class="cut">{{case_memcheck}}</span>{{/has_case_memcheck}}<td>{{#student}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut">{{note}}</span>{{/cut}}{{/student}}<td>{{#reference}}{{before}}{{#has_mark}}<mark>{{marked}}</mark>{{/has_mark}}{{after}}{{#cut}}<span class="cut">{{note}}</span>{{/cut}}{{/reference}}
 )";
 
 const char feedback_template[] = R"(<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8">
+<html lang="{{lang}}"><head><meta charset="utf-8">
 <meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Feedback: {{exercise}}</title>
+<title>{{title}}</title>
 <style>{{{style}}}</style></head>
 <body>
-<h1>Feedback on your {{exercise}} program</h1>
-<p>{{name}}{{#has_id}} · participant {{id}}{{/has_id}} · graded {{date}}</p>
+<h1>{{heading}}</h1>
+<p>{{name}}{{#has_id}} · {{participant}}{{/has_id}} · {{graded}}</p>
 {{{details}}}
 </body></html>
 )";
 
 const char report_template[] = R"(<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8">
+<html lang="{{lang}}"><head><meta charset="utf-8">
 <meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'; script-src '{{script_hash}}'">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Class report: {{exercise}}</title>
+<title>{{title}}</title>
 <style>{{{style}}}</style></head>
 <body>
-<h1>Class report: {{exercise}}</h1>
-<p>Graded {{date}} · {{student_count}} students · cases: {{cases}}</p>
-{{#incomplete}}<p><b>This grading did not finish: students may be missing.</b></p>
-{{/incomplete}}<h2>Summary</h2>
-<table id="counts"><thead><tr><th>Status</th><th>Students</th></tr></thead><tbody>
+<h1>{{title}}</h1>
+<p>{{graded_line}}</p>
+{{#incomplete}}<p><b>{{t_incomplete}}</b></p>
+{{/incomplete}}<h2>{{t_summary}}</h2>
+<table id="counts"><thead><tr><th>{{t_status}}</th><th>{{t_students}}</th></tr></thead><tbody>
 {{#counts}}<tr><td>{{status}}</td><td>{{count}}</td></tr>
 {{/counts}}</tbody></table>
-<p>Mean <b id="mean">{{mean}}</b> and median <b id="median">{{median}}</b> points of {{maximum}}, over {{scored}} students with points.</p>
-<svg id="histogram" xmlns="http://www.w3.org/2000/svg" width="{{svg_width}}" height="{{svg_height}}" role="img" aria-label="Histogram of points">
+<p>{{t_mean}} <b id="mean">{{mean}}</b> · {{t_median}} <b id="median">{{median}}</b> · {{scored_line}}</p>
+<svg id="histogram" xmlns="http://www.w3.org/2000/svg" width="{{svg_width}}" height="{{svg_height}}" role="img" aria-label="{{t_histogram}}">
 {{#bars}}<rect x="{{x}}" y="{{y}}" width="{{width}}" height="{{height}}"><title>{{label}}: {{count}}</title></rect><text x="{{x}}" y="{{label_y}}">{{low}}</text><text x="{{x}}" y="{{count_y}}">{{count}}</text>
 {{/bars}}</svg>
-{{#has_changes}}<h2>Changes since the grading of {{compared_date}}</h2>
-<table id="changes"><thead><tr><th>Name</th><th>Id</th><th>Status before</th><th>Status now</th><th>Points before</th><th>Points now</th></tr></thead><tbody>
+{{#has_changes}}<h2>{{changes_heading}}</h2>
+<table id="changes"><thead><tr><th>{{t_name}}</th><th>{{t_id}}</th><th>{{t_status_before}}</th><th>{{t_status_now}}</th><th>{{t_points_before}}</th><th>{{t_points_now}}</th></tr></thead><tbody>
 {{#changes}}<tr><td>{{name}}</td><td>{{id}}</td><td>{{old_status}}</td><td>{{new_status}}</td><td>{{old_points}}</td><td>{{new_points}}</td></tr>
 {{/changes}}</tbody></table>
-{{/has_changes}}<h2>Students</h2>
-<table id="students"><thead><tr><th data-type="text">Name</th><th data-type="num">Id</th><th data-type="text">Status</th><th data-type="num">Points</th><th data-type="num">Correct</th><th data-type="num">Wrong</th><th data-type="num">Time-outs</th><th data-type="num">Memory findings</th><th data-type="text">Exact copy of</th></tr></thead>
+{{/has_changes}}<h2>{{t_students}}</h2>
+<table id="students"><thead><tr><th data-type="text">{{t_name}}</th><th data-type="num">{{t_id}}</th><th data-type="text">{{t_status}}</th><th data-type="num">{{t_points}}</th><th data-type="num">{{t_correct}}</th><th data-type="num">{{t_wrong}}</th><th data-type="num">{{t_timeouts}}</th><th data-type="num">{{t_crashes}}</th><th data-type="num">{{t_findings}}</th><th data-type="text">{{t_copies}}</th></tr></thead>
 <tbody>
-{{#rows}}<tr><td><a href="#s{{n}}">{{name}}</a></td><td>{{id}}</td><td>{{status}}</td><td data-v="{{points_key}}">{{points}}</td><td>{{correct}}</td><td>{{wrong}}</td><td>{{timeouts}}</td><td>{{findings}}</td><td>{{copies}}</td></tr>
+{{#rows}}<tr><td><a href="#s{{n}}">{{name}}</a></td><td>{{id}}</td><td>{{status}}</td><td data-v="{{points_key}}">{{points}}</td><td>{{correct}}</td><td>{{wrong}}</td><td>{{timeouts}}</td><td>{{crashes}}</td><td>{{findings}}</td><td>{{copies}}</td></tr>
 {{/rows}}</tbody></table>
-<h2>Details</h2>
+<h2>{{t_details}}</h2>
 )";
 
 // Then each student's details, already HTML as student_details made them: they follow their
 // summary as they are, not through a template, for they are most of the report's megabytes.
 const char report_summary_template[]
     = R"(<details id="s{{n}}"><summary>{{name}} {{id}} · {{status}} · {{points}}</summary>
-)";
+{{#has_copies}}<p>{{copies_line}}</p>
+{{/has_copies}})";
 
 const char report_end_template[] = R"(<script>{{{script}}}</script>
 </body></html>
@@ -187,6 +191,7 @@ bool is_blank(char c)
 // and the report holds every student's. What a wrong case printed keeps its results' length.
 constexpr std::size_t shown_options_bytes = 1024;
 constexpr std::size_t shown_correct_answer_bytes = 256;
+const char cut_note[] = QT_TRANSLATE_NOOP("Feedback", " … (%1 bytes)");
 
 // The first `limit` bytes of `text`, cut before a character's continuation bytes.
 std::string shown_part(const std::string &text, std::size_t limit)
@@ -194,7 +199,7 @@ std::string shown_part(const std::string &text, std::size_t limit)
     return text.substr(0, utf8_cut(text, limit));
 }
 
-data answer_data(const std::string &answer, std::int64_t size, int word)
+data answer_data(const std::string &answer, std::int64_t size, int word, const Language &language)
 {
     data d;
     std::size_t begin = answer.size(), end = answer.size();
@@ -222,7 +227,8 @@ data answer_data(const std::string &answer, std::int64_t size, int word)
     put(d, "after", answer.substr(end));
     const bool cut = size > static_cast<std::int64_t>(answer.size());
     put(d, "cut", cut);
-    put(d, "size", std::to_string(size));
+    if (cut)
+        put(d, "note", fill(language.text(cut_note), {std::to_string(size)}));
     return d;
 }
 
@@ -235,6 +241,28 @@ const char *row_class(const std::string &verdict)
     return verdict == "not run" ? "not-run" : "other";
 }
 
+// The words of statuses and verdicts as results.json writes them, and of the exercises: marked
+// here for the translations, looked up by the words themselves.
+[[maybe_unused]] const char *const result_words[] = {
+    QT_TRANSLATE_NOOP("Feedback", "graded"),
+    QT_TRANSLATE_NOOP("Feedback", "does not compile"),
+    QT_TRANSLATE_NOOP("Feedback", "several programs"),
+    QT_TRANSLATE_NOOP("Feedback", "nothing handed in"),
+    QT_TRANSLATE_NOOP("Feedback", "a Windows program"),
+    QT_TRANSLATE_NOOP("Feedback", "could not start"),
+    QT_TRANSLATE_NOOP("Feedback", "refused"),
+    QT_TRANSLATE_NOOP("Feedback", "missing"),
+    QT_TRANSLATE_NOOP("Feedback", "not graded"),
+    QT_TRANSLATE_NOOP("Feedback", "correct"),
+    QT_TRANSLATE_NOOP("Feedback", "wrong"),
+    QT_TRANSLATE_NOOP("Feedback", "timeout"),
+    QT_TRANSLATE_NOOP("Feedback", "crash"),
+    QT_TRANSLATE_NOOP("Feedback", "not run"),
+    QT_TRANSLATE_NOOP("Feedback", "stack"),
+    QT_TRANSLATE_NOOP("Feedback", "queue"),
+    QT_TRANSLATE_NOOP("Feedback", "stackqueue"),
+};
+
 std::string text_or_empty(const QJsonValue &value)
 {
     return value.isString()   ? to_utf8(value.toString())
@@ -242,13 +270,17 @@ std::string text_or_empty(const QJsonValue &value)
                               : std::string();
 }
 
-std::string cases_text(const ClassResults &results)
+std::string cases_text(const ClassResults &results, const Language &language)
 {
     const QJsonObject cases = results.document.value(QLatin1String("cases")).toObject();
-    std::string text = text_or_empty(cases.value(QLatin1String("source")));
+    // "ten" and "extended" are the built-in lists; any other source is a case file's path.
+    [[maybe_unused]] const char *const lists[]
+        = {QT_TRANSLATE_NOOP("Feedback", "ten"), QT_TRANSLATE_NOOP("Feedback", "extended")};
+    std::string text = language.text(text_or_empty(cases.value(QLatin1String("source"))).c_str());
     const std::string count = text_or_empty(cases.value(QLatin1String("count")));
     if (!count.empty())
-        text += ", " + count + " per student";
+        text = fill(language.text(QT_TRANSLATE_NOOP("Feedback", "%1, %2 per student")),
+                    {text, count});
     return text;
 }
 
@@ -263,31 +295,43 @@ std::string csp_hash(const char *script)
 } // namespace
 
 std::string student_details(const ClassResults &results, const StudentRecord &s,
-                            std::optional<double> points, const ScoringRule &rule)
+                            std::optional<double> points, const ScoringRule &rule,
+                            const Language &language)
 {
+    const Language &l = language;
     data d;
-    put(d, "status", word(s.status));
+    put(d, "status", l.text(word(s.status).c_str()));
     put(d, "has_points", points.has_value());
-    put(d, "points", points ? points_text(*points) : std::string());
-    put(d, "maximum", points_text(rule.points));
+    put(d, "points_line",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "%1 of %2 points")),
+             {points ? points_text(*points) : std::string(), points_text(rule.points)}));
     put(d, "message", s.message);
     put(d, "has_message", !s.message.empty());
     put(d, "has_counts", s.status == Status::Graded);
-    put(d, "correct", std::to_string(s.correct));
-    put(d, "wrong", std::to_string(s.wrong));
-    put(d, "timeouts", std::to_string(s.timeouts));
-    put(d, "crashes", std::to_string(s.crashes));
-    put(d, "case_count", std::to_string(s.cases.size()));
-    data copies{data::type::list};
-    for (const std::string &copy : s.copies)
-        copies.push_back(data("copy", copy));
-    put(d, "copies", std::move(copies));
+    const std::string separator = l.text(QT_TRANSLATE_NOOP("Feedback", ", "));
+    put(d, "counts_line",
+        fill(l.text(QT_TRANSLATE_N_NOOP("Feedback", "Of %n case(s): %1."),
+                    static_cast<int>(s.cases.size())),
+             {l.text(QT_TRANSLATE_N_NOOP("Feedback", "%n correct"), s.correct) + separator
+              + l.text(QT_TRANSLATE_N_NOOP("Feedback", "%n wrong"), s.wrong) + separator
+              + l.text(QT_TRANSLATE_N_NOOP("Feedback", "%n time-out(s)"), s.timeouts) + separator
+              + l.text(QT_TRANSLATE_N_NOOP("Feedback", "%n crash(es)"), s.crashes)}));
     put(d, "has_log", !s.build_log.empty());
     put(d, "log", s.build_log);
-    put(d, "warnings", std::to_string(s.build_warnings));
+    put(d, "log_heading",
+        l.text(QT_TRANSLATE_N_NOOP("Feedback", "Compiler messages (%n warning(s))"),
+               s.build_warnings));
     put(d, "has_memcheck", s.memcheck_findings > 0);
-    put(d, "findings", std::to_string(s.memcheck_findings));
+    put(d, "memcheck_heading",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Memory findings: %1")),
+             {std::to_string(s.memcheck_findings)}));
     put(d, "memcheck_first", s.memcheck_first);
+    put(d, "command_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "A short command that fails")));
+    put(d, "cases_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Cases")));
+    put(d, "options_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Options")));
+    put(d, "verdict_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Verdict")));
+    put(d, "answer_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Program's answer")));
+    put(d, "expected_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Expected answer")));
     put(d, "has_counterexample", s.has_counterexample);
     put(d, "command", "./" + results.exercise + " " + s.counterexample_options);
     put(d, "has_cases", !s.cases.empty());
@@ -296,10 +340,12 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
     for (std::size_t i = 0; i < s.cases.size(); ++i) {
         const CaseRecord &c = s.cases[i];
         data row;
-        put(row, "n", std::to_string(i));
+        // Numbered from 1, as the handout and the class file's groups number them.
+        put(row, "n", std::to_string(i + 1));
         put(row, "options", shown_part(c.options, shown_options_bytes));
         put(row, "options_cut", c.options.size() > shown_options_bytes);
-        put(row, "options_size", std::to_string(c.options.size()));
+        if (c.options.size() > shown_options_bytes)
+            put(row, "options_note", fill(l.text(cut_note), {std::to_string(c.options.size())}));
         // A correct answer is the expected one: shown once, in a row of few cells, since most
         // rows of a class are such rows and the report holds them all.
         if (c.verdict == Verdict::Correct && c.note.empty() && c.memcheck.empty()) {
@@ -307,18 +353,19 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
                 answer_data(shown_part(c.reference, shown_correct_answer_bytes),
                             std::max<std::int64_t>(c.reference_bytes,
                                                    static_cast<std::int64_t>(c.reference.size())),
-                            -1));
+                            -1, l));
+            put(row, "verdict", l.text(word(c.verdict).c_str()));
             render(same_row_template, row, rows);
             continue;
         }
         put(row, "row_class", row_class(word(c.verdict)));
-        put(row, "verdict", word(c.verdict));
+        put(row, "verdict", l.text(word(c.verdict).c_str()));
         put(row, "note", c.note);
         put(row, "has_note", !c.note.empty());
         put(row, "case_memcheck", c.memcheck);
         put(row, "has_case_memcheck", !c.memcheck.empty());
-        put(row, "student", answer_data(c.student, c.student_bytes, c.difference));
-        put(row, "reference", answer_data(c.reference, c.reference_bytes, c.difference));
+        put(row, "student", answer_data(c.student, c.student_bytes, c.difference, l));
+        put(row, "reference", answer_data(c.reference, c.reference_bytes, c.difference, l));
         render(case_row_template, row, rows);
     }
     put(d, "rows", std::move(rows));
@@ -326,15 +373,20 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
 }
 
 std::string feedback_page(const ClassResults &results, const StudentRecord &s,
-                          const std::string &details)
+                          const std::string &details, const Language &language)
 {
+    const Language &l = language;
+    const std::string exercise = l.text(results.exercise.c_str());
     data d;
     put(d, "style", style);
-    put(d, "exercise", results.exercise);
+    put(d, "lang", l.html_name());
+    put(d, "title", fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Feedback: %1")), {exercise}));
+    put(d, "heading",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Feedback on your %1 program")), {exercise}));
     put(d, "name", s.name);
-    put(d, "id", s.id);
+    put(d, "participant", fill(l.text(QT_TRANSLATE_NOOP("Feedback", "participant %1")), {s.id}));
     put(d, "has_id", !s.id.empty());
-    put(d, "date", results.date);
+    put(d, "graded", fill(l.text(QT_TRANSLATE_NOOP("Feedback", "graded %1")), {results.date}));
     put(d, "details", details);
     return render(feedback_template, d);
 }
@@ -342,16 +394,50 @@ std::string feedback_page(const ClassResults &results, const StudentRecord &s,
 std::string class_report(const ClassResults &results,
                          const std::vector<std::optional<double>> &points, const ScoringRule &rule,
                          const std::vector<std::string> &details,
-                         const std::vector<Change> &changes, const std::string &compared_date)
+                         const std::vector<Change> &changes, const std::string &compared_date,
+                         const Language &language)
 {
+    const Language &l = language;
     data d;
+    put(d, "lang", l.html_name());
+    put(d, "title",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Class report: %1")),
+             {l.text(results.exercise.c_str())}));
+    put(d, "graded_line",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Graded %1 · %2 students · cases: %3")),
+             {results.date, std::to_string(results.students.size()), cases_text(results, l)}));
+    const std::pair<const char *, const char *> words[] = {
+        {"t_incomplete", QT_TRANSLATE_NOOP("Feedback", "This grading did not finish: students "
+                                                       "may be missing.")},
+        {"t_summary", QT_TRANSLATE_NOOP("Feedback", "Summary")},
+        {"t_status", QT_TRANSLATE_NOOP("Feedback", "Status")},
+        {"t_students", QT_TRANSLATE_NOOP("Feedback", "Students")},
+        {"t_mean", QT_TRANSLATE_NOOP("Feedback", "Mean")},
+        {"t_median", QT_TRANSLATE_NOOP("Feedback", "median")},
+        {"t_histogram", QT_TRANSLATE_NOOP("Feedback", "Histogram of points")},
+        {"t_name", QT_TRANSLATE_NOOP("Feedback", "Name")},
+        {"t_id", QT_TRANSLATE_NOOP("Feedback", "Id")},
+        {"t_status_before", QT_TRANSLATE_NOOP("Feedback", "Status before")},
+        {"t_status_now", QT_TRANSLATE_NOOP("Feedback", "Status now")},
+        {"t_points_before", QT_TRANSLATE_NOOP("Feedback", "Points before")},
+        {"t_points_now", QT_TRANSLATE_NOOP("Feedback", "Points now")},
+        {"t_points", QT_TRANSLATE_NOOP("Feedback", "Points")},
+        {"t_correct", QT_TRANSLATE_NOOP("Feedback", "Correct")},
+        {"t_wrong", QT_TRANSLATE_NOOP("Feedback", "Wrong")},
+        {"t_timeouts", QT_TRANSLATE_NOOP("Feedback", "Time-outs")},
+        {"t_crashes", QT_TRANSLATE_NOOP("Feedback", "Crashes")},
+        {"t_findings", QT_TRANSLATE_NOOP("Feedback", "Memory findings")},
+        {"t_copies", QT_TRANSLATE_NOOP("Feedback", "Exact copy of")},
+        {"t_details", QT_TRANSLATE_NOOP("Feedback", "Details")},
+    };
+    for (const auto &[key, text] : words)
+        put(d, key, l.text(text));
+    put(d, "changes_heading",
+        fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Changes since the grading of %1")),
+             {compared_date}));
     put(d, "style", style);
     put(d, "script", sort_script);
     put(d, "script_hash", csp_hash(sort_script));
-    put(d, "exercise", results.exercise);
-    put(d, "date", results.date);
-    put(d, "student_count", std::to_string(results.students.size()));
-    put(d, "cases", cases_text(results));
     put(d, "incomplete", !results.complete);
 
     std::vector<std::pair<std::string, int>> counts;
@@ -366,7 +452,7 @@ std::string class_report(const ClassResults &results,
     data count_list{data::type::list};
     for (const auto &[status, count] : counts) {
         data row;
-        put(row, "status", status);
+        put(row, "status", l.text(status.c_str()));
         put(row, "count", std::to_string(count));
         count_list.push_back(row);
     }
@@ -381,21 +467,27 @@ std::string class_report(const ClassResults &results,
     for (double p : scored)
         mean += p;
     const std::size_t n = scored.size();
-    put(d, "scored", std::to_string(n));
+    put(d, "scored_line",
+        fill(
+            l.text(QT_TRANSLATE_N_NOOP("Feedback", "points of %1, over %n student(s) with points."),
+                   static_cast<int>(n)),
+            {points_text(rule.points)}));
     put(d, "mean", n ? points_text(mean / double(n)) : "-");
     put(d, "median",
         n ? points_text(n % 2 ? scored[n / 2] : (scored[n / 2 - 1] + scored[n / 2]) / 2) : "-");
-    put(d, "maximum", points_text(rule.points));
 
-    // Ten bins of a tenth of the maximum each; the full maximum counts in the last.
-    constexpr int bins = 10, bar = 40, chart = 140, top = 16;
+    // Ten bins of a tenth of the maximum each, from its low end to below its high end, and a bar
+    // of its own for the full maximum: folded into the last bin, a class's 10s read as 9s.
+    constexpr int bins = 11, bar = 40, chart = 140, top = 16;
     int bin_counts[bins] = {};
     for (double p : scored)
-        ++bin_counts[std::clamp(static_cast<int>(p / rule.points * bins), 0, bins - 1)];
+        ++bin_counts[p >= rule.points ? bins - 1
+                                      : std::clamp(static_cast<int>(p / rule.points * 10), 0, 9)];
     const int tallest = std::max(1, *std::max_element(bin_counts, bin_counts + bins));
     data bars{data::type::list};
     for (int b = 0; b < bins; ++b) {
         const int height = bin_counts[b] * chart / tallest;
+        const std::string low = points_text(rule.points * b / 10);
         data bar_data;
         put(bar_data, "x", std::to_string(b * (bar + 4) + 2));
         put(bar_data, "y", std::to_string(top + chart - height));
@@ -404,10 +496,11 @@ std::string class_report(const ClassResults &results,
         put(bar_data, "count", std::to_string(bin_counts[b]));
         put(bar_data, "count_y", std::to_string(top + chart - height - 3));
         put(bar_data, "label_y", std::to_string(top + chart + 14));
-        put(bar_data, "low", points_text(rule.points * b / bins));
+        put(bar_data, "low", low);
         put(bar_data, "label",
-            points_text(rule.points * b / bins) + " to "
-                + points_text(rule.points * (b + 1) / bins));
+            b == bins - 1 ? low
+                          : fill(l.text(QT_TRANSLATE_NOOP("Feedback", "%1 to under %2")),
+                                 {low, points_text(rule.points * (b + 1) / 10)}));
         bars.push_back(bar_data);
     }
     put(d, "bars", std::move(bars));
@@ -421,8 +514,8 @@ std::string class_report(const ClassResults &results,
         data row;
         put(row, "name", c.name);
         put(row, "id", c.id);
-        put(row, "old_status", c.old_status.empty() ? "-" : c.old_status);
-        put(row, "new_status", c.new_status.empty() ? "-" : c.new_status);
+        put(row, "old_status", c.old_status.empty() ? "-" : l.text(c.old_status.c_str()));
+        put(row, "new_status", c.new_status.empty() ? "-" : l.text(c.new_status.c_str()));
         put(row, "old_points", c.old_points ? points_text(*c.old_points) : "-");
         put(row, "new_points", c.new_points ? points_text(*c.new_points) : "-");
         change_list.push_back(row);
@@ -436,19 +529,24 @@ std::string class_report(const ClassResults &results,
     for (std::size_t i = 0; i < results.students.size(); ++i) {
         const StudentRecord &s = results.students[i];
         std::string copies;
-        for (const std::string &copy : s.copies)
+        for (const std::string &copy : copy_names(results, s))
             copies += (copies.empty() ? "" : ", ") + copy;
         data row;
         put(row, "n", std::to_string(i));
         put(row, "name", s.name);
         put(row, "id", s.id);
-        put(row, "status", word(s.status));
+        put(row, "status", l.text(word(s.status).c_str()));
         put(row, "points", points[i] ? points_text(*points[i]) : "-");
         put(row, "points_key", points[i] ? points_text(*points[i]) : "");
         put(row, "correct", std::to_string(s.correct));
         put(row, "wrong", std::to_string(s.wrong));
         put(row, "timeouts", std::to_string(s.timeouts));
+        put(row, "crashes", std::to_string(s.crashes));
         put(row, "findings", std::to_string(s.memcheck_findings));
+        put(row, "has_copies", !copies.empty());
+        put(row, "copies_line",
+            fill(l.text(QT_TRANSLATE_NOOP("Feedback", "The sources are identical to those of %1.")),
+                 {copies}));
         put(row, "copies", std::move(copies));
         rows.push_back(row);
         summaries.push_back(std::move(row));

@@ -6,6 +6,7 @@
 // each page carries a content security policy that lets no script run but the report's own.
 
 #include "gradebook/compare.h"
+#include "gradebook/language.h"
 #include "gradebook/scoring.h"
 #include "results/resultsjson.h"
 
@@ -16,12 +17,14 @@
 // A student's details: status, points, compiler messages, memory findings, the shrunk
 // counterexample as a command, every case with both answers and the first differing word marked.
 // The same fragment stands on the feedback page and in the report.
+// In `language`, as everything a student receives.
 std::string student_details(const ClassResults &results, const StudentRecord &student,
-                            std::optional<double> points, const ScoringRule &rule);
+                            std::optional<double> points, const ScoringRule &rule,
+                            const Language &language);
 
 // A complete, self-contained page around student_details.
 std::string feedback_page(const ClassResults &results, const StudentRecord &student,
-                          const std::string &details);
+                          const std::string &details, const Language &language);
 
 // The class report: counts by status, mean and median points, a histogram, the sortable table of
 // students, the changes since an earlier grading, and every student's details (`details`, one per
@@ -29,7 +32,8 @@ std::string feedback_page(const ClassResults &results, const StudentRecord &stud
 std::string class_report(const ClassResults &results,
                          const std::vector<std::optional<double>> &points, const ScoringRule &rule,
                          const std::vector<std::string> &details,
-                         const std::vector<Change> &changes, const std::string &compared_date);
+                         const std::vector<Change> &changes, const std::string &compared_date,
+                         const Language &language);
 
 // `text` made safe in HTML text and attribute values: & < > " ' become entities, every other byte
 // stays as it is. The templates escape every value they are given with it.

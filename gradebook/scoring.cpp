@@ -82,9 +82,11 @@ bool check_rule(const ScoringRule &rule, int case_count, std::string &error)
         }
         for (int index : group.cases) {
             if (index < 0 || (case_count > 0 && index >= case_count)) {
-                error = which + ": case " + std::to_string(index) + " does not exist (cases are "
-                        + (case_count > 0 ? "0 to " + std::to_string(case_count - 1)
-                                          : std::string("numbered from 0"))
+                // Said in the class file's numbering, from 1.
+                error = which + ": case " + std::to_string(index + 1)
+                        + " does not exist (cases are "
+                        + (case_count > 0 ? "1 to " + std::to_string(case_count)
+                                          : std::string("numbered from 1"))
                         + ")";
                 return false;
             }

@@ -2,11 +2,14 @@
 
 #include "judge/utf8.h"
 
+#include <QCoreApplication>
+
 #include <csv.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -26,45 +29,93 @@ std::string lower_trimmed(const std::string &text)
     return out;
 }
 
-// Header texts of the worksheet's columns in the interface languages teachers of this course
-// use; compared whole, so "Maximum Grade" is never taken for "Grade".
-const std::vector<std::string> grade_headers
-    = {"grade", "成绩", "分数", "评分", "bewertung", "note", "calificación", "nota"};
-const std::vector<std::string> modified_headers = {"last modified (grade)",
-                                                   "最后修改（成绩）",
-                                                   "最后修改(成绩)",
-                                                   "成绩最后修改时间",
-                                                   "zuletzt geändert (bewertung)",
-                                                   "dernière modification (note)",
-                                                   "última modificación (calificación)"};
-const std::vector<std::string> feedback_headers = {"feedback comments",
-                                                   "反馈评语",
-                                                   "评语",
-                                                   "feedback als kommentar",
-                                                   "commentaires de feedback",
-                                                   "comentarios de retroalimentación"};
+// The worksheet's strings in the course website's language packs, one row a language; a header is
+// matched whole, as the course website does, so "Maximum Grade" is never taken for "Grade". Both
+// generations of the Chinese pack are here: a site keeps the one of its version.
+struct SheetWords
+{
+    const char *identifier, *prefix, *grade, *modified, *feedback, *maximum;
+};
+const SheetWords sheet_words[] = {
+    {"标识符", "参与人", "成绩", "上次修改（评分）", "反馈意见", "最高分"},
+    {"识别码", "参与者", "成绩", "最后修改（教师）", "评语反馈", "最高成绩"},
+    {"Identifier", "Participant", "Grade", "Last modified (grade)", "Feedback comments",
+     "Maximum grade"},
+    {"ID", "Teilnehmer/in", "Bewertung", "Zuletzt geändert (Bewertung)", "Feedback als Kommentar",
+     "Bestwertung"},
+    {"Identifiant", "Participant", "Note", "Dernière modification (note)",
+     "Feedback par commentaires", "Note maximale"},
+    {"Identificador", "Participante", "Calificación", "Última modificación (calificación)",
+     "Comentarios de retroalimentación", "Calificación máxima"},
+    {"ID", "参加者", "評点", "最終更新日時 (評定)", "フィードバックコメント", "最大評点"},
+    {"식별자", "참가자", "성적", "마지막 수정됨(성적)", "피드백 코멘트", "최대 성적"},
+    {"Идентификатор", "Участник", "Оценка", "Последнее изменение (оценка)",
+     "Отзыв в виде комментария", "Максимальная оценка"},
+    {"Identificador", "Participante", "Avaliação", "Última atualização (avaliação)",
+     "Comentários de feedback", "Nota máxima"},
+    {"Número de identificação", "Participante", "Avaliação", "Última atualização (avaliação)",
+     "Comentários de feedback", "Nota máxima"},
+    {"Identificativo", "Partecipante", "Valutazione", "Ultima modifica (valutazione)", "Commenti",
+     "Valutazione massima"},
+};
 
-int column_named(const std::vector<std::string> &header, const std::vector<std::string> &names)
+int column_named(const std::vector<std::string> &header, const char *SheetWords::*word)
 {
     for (std::size_t c = 0; c < header.size(); ++c)
-        if (std::find(names.begin(), names.end(), lower_trimmed(header[c])) != names.end())
-            return static_cast<int>(c);
+        for (const SheetWords &words : sheet_words)
+            if (lower_trimmed(header[c]) == lower_trimmed(words.*word))
+                return static_cast<int>(c);
     return -1;
 }
 
-// The participant id of an identifier cell, "<word(s)> <digits>" in whatever language; empty
-// for any other text.
-std::string identifier_id(const std::string &cell)
+bool is_digit(char c)
 {
-    const std::string text = lower_trimmed(cell);
-    const std::size_t space = text.find_last_of(' ');
-    if (space == std::string::npos || space == 0 || space + 1 == text.size()
-        || text.size() - space - 1 > 18)
+    return c >= '0' && c <= '9';
+}
+
+// An identifier cell split into its prefix and its participant id, "<prefix><digits>" with no
+// digit in the prefix; false for any other text.
+bool split_identifier(const std::string &cell, std::string &prefix, std::string &id)
+{
+    std::size_t end = cell.size();
+    while (end > 0 && (cell[end - 1] == ' ' || cell[end - 1] == '\t'))
+        --end;
+    std::size_t begin = end;
+    while (begin > 0 && is_digit(cell[begin - 1]))
+        --begin;
+    if (begin == end || end - begin > 18)
+        return false;
+    prefix = lower_trimmed(cell.substr(0, begin));
+    id = cell.substr(begin, end - begin);
+    return !prefix.empty() && std::none_of(prefix.begin(), prefix.end(), is_digit);
+}
+
+bool known_prefix(const std::string &prefix)
+{
+    return std::any_of(std::begin(sheet_words), std::end(sheet_words),
+                       [&](const SheetWords &w) { return lower_trimmed(w.prefix) == prefix; });
+}
+
+// The prefix that every identifier-like cell of column `c` shares; empty when they differ.
+std::string common_prefix(const std::vector<std::vector<std::string>> &rows, std::size_t c)
+{
+    std::string common, prefix, id;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        if (rows[r][c].empty())
+            continue;
+        if (!split_identifier(rows[r][c], prefix, id) || (!common.empty() && prefix != common))
+            return {};
+        common = prefix;
+    }
+    return common;
+}
+
+std::string participant_id(const std::string &cell, const std::string &column_prefix)
+{
+    std::string prefix, id;
+    if (!split_identifier(cell, prefix, id) || (prefix != column_prefix && !known_prefix(prefix)))
         return {};
-    const std::string digits = text.substr(space + 1);
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return {};
-    return digits;
+    return id;
 }
 
 bool is_number(const std::string &cell, double &value)
@@ -77,11 +128,6 @@ bool is_number(const std::string &cell, double &value)
     char *end = nullptr;
     value = std::strtod(dotted.c_str(), &end);
     return end && *end == '\0';
-}
-
-std::string count_text(int count, const char *one, const char *many)
-{
-    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 void on_field(void *field, std::size_t length, void *data)
@@ -129,50 +175,77 @@ std::string spreadsheet_text(const std::string &text)
     return text;
 }
 
+std::vector<std::string> copy_names(const ClassResults &results, const StudentRecord &student)
+{
+    std::vector<std::string> names;
+    for (const std::string &folder : student.copies) {
+        const auto other = std::find_if(results.students.begin(), results.students.end(),
+                                        [&](const StudentRecord &s) { return s.folder == folder; });
+        if (other == results.students.end())
+            names.push_back(folder); // not in this document (another shard's): all that is known
+        else
+            names.push_back(other->name + (other->id.empty() ? "" : " (" + other->id + ")"));
+    }
+    return names;
+}
+
 std::string grades_csv(const ClassResults &results, const Points &points, const ScoringRule &rule)
 {
     std::string out = utf8_bom;
     out += csv_row({"Name", "Id", "Status", "Points", "Maximum", "Correct", "Wrong", "Time-outs",
-                    "Memory findings", "Exact copy of"});
+                    "Crashes", "Memory findings", "Exact copy of"});
     for (std::size_t i = 0; i < results.students.size(); ++i) {
         const StudentRecord &s = results.students[i];
         std::string copies;
-        for (const std::string &copy : s.copies)
+        for (const std::string &copy : copy_names(results, s))
             copies += (copies.empty() ? "" : "; ") + copy;
         out += csv_row({spreadsheet_text(s.name), spreadsheet_text(s.id), word(s.status),
                         points[i] ? points_text(*points[i]) : "", points_text(rule.points),
                         std::to_string(s.correct), std::to_string(s.wrong),
-                        std::to_string(s.timeouts), std::to_string(s.memcheck_findings),
-                        spreadsheet_text(copies)});
+                        std::to_string(s.timeouts), std::to_string(s.crashes),
+                        std::to_string(s.memcheck_findings), spreadsheet_text(copies)});
     }
     return out;
 }
 
 std::string feedback_comment(const StudentRecord &s, std::optional<double> points,
-                             const ScoringRule &rule)
+                             const ScoringRule &rule, const Language &language)
 {
+    const Language &l = language;
     if (!points)
-        return "Not graded yet: the grader could not judge this program; it will be graded again.";
-    std::string text = points_text(*points) + " of " + points_text(rule.points) + " points. ";
+        return l.text(QT_TRANSLATE_NOOP(
+            "Feedback",
+            "Not graded yet: the grader could not judge this program; it will be graded again."));
+    const std::string grade = points_text(*points), maximum = points_text(rule.points);
     if (s.status != Status::Graded)
-        return text + "Status: " + word(s.status) + ". See the attached feedback page.";
-    const int judged = static_cast<int>(s.cases.size()) - s.not_graded;
-    text += std::to_string(s.correct) + " of " + count_text(judged, "case", "cases") + " correct";
+        return fill(
+            l.text(QT_TRANSLATE_NOOP(
+                "Feedback", "%1 of %2 points. Status: %3. See the attached feedback page.")),
+            {grade, maximum, l.text(word(s.status).c_str())});
+    std::string more;
     if (s.timeouts > 0)
-        text += ", " + count_text(s.timeouts, "time-out", "time-outs");
+        more += l.text(QT_TRANSLATE_N_NOOP("Feedback", ", %n time-out(s)"), s.timeouts);
     if (s.crashes > 0)
-        text += ", " + count_text(s.crashes, "crash", "crashes");
-    text += ".";
+        more += l.text(QT_TRANSLATE_N_NOOP("Feedback", ", %n crash(es)"), s.crashes);
+    const int judged = static_cast<int>(s.cases.size()) - s.not_graded;
+    std::string counts
+        = fill(l.text(QT_TRANSLATE_N_NOOP("Feedback", "%1 of %n case(s) correct%2."), judged),
+               {std::to_string(s.correct), more});
     if (s.memcheck_findings > 0)
-        text += " Memory findings: " + std::to_string(s.memcheck_findings)
-                + (rule.memcheck_penalty > 0
-                       ? " (-" + points_text(rule.memcheck_penalty) + " points)."
-                       : ".");
-    return text + " See the attached feedback page.";
+        counts
+            += rule.memcheck_penalty > 0
+                   ? fill(
+                       l.text(QT_TRANSLATE_NOOP("Feedback", " Memory findings: %1 (-%2 points).")),
+                       {std::to_string(s.memcheck_findings), points_text(rule.memcheck_penalty)})
+                   : fill(l.text(QT_TRANSLATE_NOOP("Feedback", " Memory findings: %1.")),
+                          {std::to_string(s.memcheck_findings)});
+    return fill(l.text(QT_TRANSLATE_NOOP("Feedback",
+                                         "%1 of %2 points. %3 See the attached feedback page.")),
+                {grade, maximum, counts});
 }
 
 std::string english_worksheet(const ClassResults &results, const Points &points,
-                              const ScoringRule &rule)
+                              const ScoringRule &rule, const Language &language)
 {
     std::string out = utf8_bom;
     out += csv_row({"Identifier", "Full name", "Grade", "Maximum Grade", "Last modified (grade)",
@@ -183,7 +256,7 @@ std::string english_worksheet(const ClassResults &results, const Points &points,
             continue;
         out += csv_row({"Participant " + s.id, spreadsheet_text(s.name), points_text(*points[i]),
                         points_text(rule.points), results.date,
-                        feedback_comment(s, points[i], rule)});
+                        feedback_comment(s, points[i], rule, language)});
     }
     return out;
 }
@@ -211,94 +284,179 @@ bool parse_csv(const std::string &text, std::vector<std::vector<std::string>> &r
     return ok;
 }
 
-bool fill_worksheet(const std::string &worksheet, const ClassResults &results, const Points &points,
-                    const ScoringRule &rule, std::string &filled, std::string &error,
-                    std::vector<std::string> &notes)
+bool read_worksheet(const std::string &bytes, const ClassResults &results, Worksheet &sheet,
+                    std::string &error, std::vector<std::string> &notes)
 {
-    std::vector<std::vector<std::string>> rows;
-    if (!parse_csv(worksheet, rows, error))
+    sheet = Worksheet{};
+    std::vector<std::vector<std::string>> &rows = sheet.rows;
+    if (!parse_csv(bytes, rows, error))
         return false;
     if (rows.size() < 2) {
         error = "the worksheet has no student rows";
         return false;
     }
+    const std::size_t first_end = bytes.find('\n');
+    if (first_end != std::string::npos && (first_end == 0 || bytes[first_end - 1] != '\r'))
+        sheet.line_end = "\n";
     const std::vector<std::string> &header = rows[0];
     const std::size_t columns = header.size();
     for (auto &row : rows)
         row.resize(std::max(row.size(), columns));
 
+    std::set<std::string> ids;
+    for (const StudentRecord &s : results.students)
+        ids.insert(s.id);
+    const auto class_ids = [&](std::size_t c) {
+        const std::string prefix = common_prefix(rows, c);
+        std::size_t matches = 0;
+        for (std::size_t r = 1; r < rows.size(); ++r)
+            matches += ids.count(participant_id(rows[r][c], prefix));
+        return matches;
+    };
+    sheet.identifier = column_named(header, &SheetWords::identifier);
+    if (sheet.identifier < 0) {
+        // A language this grader does not know: the column whose cells most often name a
+        // participant of this class.
+        std::size_t best = 0;
+        for (std::size_t c = 0; c < columns; ++c) {
+            if (const std::size_t matches = class_ids(c); matches > best) {
+                best = matches;
+                sheet.identifier = static_cast<int>(c);
+            }
+        }
+    }
+    if (sheet.identifier < 0 || class_ids(std::size_t(sheet.identifier)) == 0) {
+        error = "no column of the worksheet holds identifiers of this class's students "
+                "(like \"Participant 101\" or \"参与人101\"); was it downloaded for this "
+                "assignment?";
+        return false;
+    }
+    sheet.prefix = common_prefix(rows, std::size_t(sheet.identifier));
+
+    sheet.grade = column_named(header, &SheetWords::grade);
+    sheet.maximum = column_named(header, &SheetWords::maximum);
+    if (sheet.grade < 0) {
+        // The course website writes the maximum grade right after the grade: failing its header,
+        // a column whose every cell holds the same positive number.
+        for (std::size_t c = 1; c < columns && sheet.maximum < 0; ++c) {
+            double first = 0, value = 0;
+            bool same = is_number(rows[1][c], first) && first > 0;
+            for (std::size_t r = 2; same && r < rows.size(); ++r)
+                same = is_number(rows[r][c], value) && value == first;
+            if (same && static_cast<int>(c) - 1 != sheet.identifier)
+                sheet.maximum = static_cast<int>(c);
+        }
+        if (sheet.maximum > 0)
+            sheet.grade = sheet.maximum - 1;
+    }
+    if (sheet.grade < 0 || sheet.grade == sheet.identifier) {
+        error = "the worksheet's grade column was found neither by its header nor before a "
+                "column of maximum grades";
+        return false;
+    }
+    sheet.modified = column_named(header, &SheetWords::modified);
+    sheet.feedback = column_named(header, &SheetWords::feedback);
+    if (sheet.modified < 0)
+        notes.push_back("the column of the grade's last change was not recognised and keeps the "
+                        "course website's times");
+    if (sheet.feedback < 0)
+        notes.push_back("no feedback comments column was recognised; the comments are left out");
+
+    // The sheet's own decimal form, from the first number with a fraction in the maximum or the
+    // grade column: the course website writes both in the site's form.
+    for (int c : {sheet.maximum, sheet.grade}) {
+        for (std::size_t r = 1; c >= 0 && sheet.decimals < 0 && r < rows.size(); ++r) {
+            const std::string cell = lower_trimmed(rows[r][std::size_t(c)]);
+            const std::size_t point = cell.find_first_of(".,");
+            if (point == std::string::npos || point == 0 || point + 1 == cell.size()
+                || !std::all_of(cell.begin(), cell.begin() + long(point), is_digit)
+                || !std::all_of(cell.begin() + long(point) + 1, cell.end(), is_digit))
+                continue;
+            sheet.decimal_point = cell[point];
+            sheet.decimals = static_cast<int>(cell.size() - point - 1);
+        }
+    }
+    return true;
+}
+
+std::string worksheet_id(const Worksheet &sheet, std::size_t row)
+{
+    return participant_id(sheet.rows[row][std::size_t(sheet.identifier)], sheet.prefix);
+}
+
+bool worksheet_maximum(const Worksheet &sheet, std::optional<double> &maximum, std::string &error)
+{
+    maximum.reset();
+    if (sheet.maximum < 0)
+        return true;
+    for (std::size_t r = 1; r < sheet.rows.size(); ++r) {
+        const std::string &cell = sheet.rows[r][std::size_t(sheet.maximum)];
+        double value = 0;
+        if (lower_trimmed(cell).empty())
+            continue;
+        if (!is_number(cell, value) || !(value > 0)) {
+            error = "its maximum grade is \"" + cell
+                    + "\", not a number of points: the assignment is graded on a scale, which "
+                      "the grader does not fill";
+            return false;
+        }
+        if (maximum && *maximum != value) {
+            error = "its maximum grades differ (" + points_text(*maximum) + " and "
+                    + points_text(value) + "): it is not the worksheet of one assignment";
+            return false;
+        }
+        maximum = value;
+    }
+    return true;
+}
+
+std::string worksheet_number(const Worksheet &sheet, double points)
+{
+    std::string text = points_text(points);
+    const std::size_t point = text.find('.');
+    const int decimals = point == std::string::npos ? 0 : int(text.size() - point - 1);
+    if (decimals < sheet.decimals)
+        text += (point == std::string::npos ? "." : "")
+                + std::string(std::size_t(sheet.decimals - decimals), '0');
+    std::replace(text.begin(), text.end(), '.', sheet.decimal_point);
+    return text;
+}
+
+std::string fill_worksheet(const Worksheet &sheet, const ClassResults &results,
+                           const Points &points, const ScoringRule &rule, const Language &language,
+                           std::vector<std::string> &notes)
+{
     std::map<std::string, std::size_t> by_id;
     for (std::size_t i = 0; i < results.students.size(); ++i)
         if (!results.students[i].id.empty())
             by_id.emplace(results.students[i].id, i);
 
-    // The identifier column: the one whose cells most often read "<word(s)> <id>" with an id of
-    // this class; its header is in the teacher's language and cannot be relied on.
-    int identifier = -1;
-    std::size_t best = 0;
-    for (std::size_t c = 0; c < columns; ++c) {
-        std::size_t matches = 0;
-        for (std::size_t r = 1; r < rows.size(); ++r)
-            matches += by_id.count(identifier_id(rows[r][c]));
-        if (matches > best) {
-            best = matches;
-            identifier = static_cast<int>(c);
-        }
-    }
-    if (identifier < 0) {
-        error = "no column of the worksheet holds identifiers of this class's students "
-                "(like \"Participant 101\"); was it downloaded for this assignment?";
-        return false;
-    }
-
-    int grade = column_named(header, grade_headers);
-    if (grade < 0) {
-        // The course website writes the maximum grade right after the grade: a column whose
-        // every cell holds the same positive number.
-        for (std::size_t c = 1; c < columns && grade < 0; ++c) {
-            double first = 0, value = 0;
-            bool same = is_number(rows[1][c], first) && first > 0;
-            for (std::size_t r = 2; same && r < rows.size(); ++r)
-                same = is_number(rows[r][c], value) && value == first;
-            if (same && static_cast<int>(c) - 1 != identifier)
-                grade = static_cast<int>(c) - 1;
-        }
-    }
-    if (grade < 0 || grade == identifier) {
-        error = "the worksheet's grade column was found neither by its header nor before a "
-                "column of maximum grades; write the English form instead (no --worksheet)";
-        return false;
-    }
-    const int modified = column_named(header, modified_headers);
-    const int feedback = column_named(header, feedback_headers);
-    if (modified < 0)
-        notes.push_back("the column of the grade's last change was not recognised and keeps the "
-                        "course website's times");
-    if (feedback < 0)
-        notes.push_back("no feedback comments column was recognised; the comments are left out");
-
+    std::vector<std::vector<std::string>> rows = sheet.rows;
     std::vector<bool> placed(results.students.size(), false);
     for (std::size_t r = 1; r < rows.size(); ++r) {
-        const auto found = by_id.find(identifier_id(rows[r][std::size_t(identifier)]));
+        const auto found = by_id.find(worksheet_id(sheet, r));
         if (found == by_id.end())
             continue;
         const std::size_t i = found->second;
         placed[i] = true;
         if (!points[i])
             continue; // not graded: the grade stays as the course website has it
-        rows[r][std::size_t(grade)] = points_text(*points[i]);
-        if (modified >= 0)
-            rows[r][std::size_t(modified)] = results.date;
-        if (feedback >= 0)
-            rows[r][std::size_t(feedback)] = feedback_comment(results.students[i], points[i], rule);
+        rows[r][std::size_t(sheet.grade)] = worksheet_number(sheet, *points[i]);
+        if (sheet.modified >= 0)
+            rows[r][std::size_t(sheet.modified)] = results.date;
+        if (sheet.feedback >= 0)
+            rows[r][std::size_t(sheet.feedback)]
+                = feedback_comment(results.students[i], points[i], rule, language);
     }
     for (std::size_t i = 0; i < results.students.size(); ++i)
         if (!placed[i])
             notes.push_back("\"" + results.students[i].name + "\" (" + results.students[i].folder
                             + ") has no row in the worksheet");
 
-    filled = utf8_bom;
-    for (const auto &row : rows)
+    std::string filled = utf8_bom;
+    for (const auto &row : rows) {
         filled += csv_row(row);
-    return true;
+        filled.replace(filled.size() - 2, 2, sheet.line_end);
+    }
+    return filled;
 }

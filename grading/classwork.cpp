@@ -470,6 +470,10 @@ private:
         record.build_hash = built.hash;
         if (built.status == BuildResult::Status::Failed)
             return decide(student, Status::DoesNotCompile, built.reason);
+        if (built.status == BuildResult::Status::Empty)
+            return decide(student, Status::NothingHandedIn, "nothing handed in: " + built.reason);
+        if (built.status == BuildResult::Status::SeveralPrograms)
+            return decide(student, Status::SeveralPrograms, built.reason);
         if (built.status == BuildResult::Status::NotBuilt)
             return decide(student, Status::NotGraded,
                           "the grader could not build it: " + built.reason);

@@ -17,6 +17,7 @@ const Words<Verdict> verdict_words = {
 const Words<Status> status_words = {
     {Status::Graded, "graded"},
     {Status::DoesNotCompile, "does not compile"},
+    {Status::SeveralPrograms, "several programs"},
     {Status::NothingHandedIn, "nothing handed in"},
     {Status::WindowsProgram, "a Windows program"},
     {Status::CouldNotStart, "could not start"},
@@ -28,6 +29,7 @@ const Words<Status> status_words = {
 const Words<Status> totals_keys = {
     {Status::Graded, "graded"},
     {Status::DoesNotCompile, "does_not_compile"},
+    {Status::SeveralPrograms, "several_programs"},
     {Status::NothingHandedIn, "nothing_handed_in"},
     {Status::WindowsProgram, "windows_program"},
     {Status::CouldNotStart, "could_not_start"},

@@ -20,6 +20,7 @@ enum class Verdict { Correct, Wrong, Timeout, Crash, NotRun, NotGraded };
 enum class Status {
     Graded,
     DoesNotCompile,
+    SeveralPrograms,
     NothingHandedIn,
     WindowsProgram,
     CouldNotStart,

@@ -20,7 +20,7 @@ inline const char hostile_title[] = "pwned";
 struct FixtureStudent
 {
     QString name, id, status;
-    QString verdicts; // one letter a case: c correct, w wrong, t timeout, n not graded
+    QString verdicts; // one letter a case: c correct, w wrong, t timeout, x crash, n not graded
     QString answer = QStringLiteral("S 5 I 1 2 3");
     int findings = 0;
 };
@@ -46,8 +46,11 @@ inline QJsonObject student_json(const FixtureStudent &student)
         c.verdict = v == 'c'   ? Verdict::Correct
                     : v == 'w' ? Verdict::Wrong
                     : v == 't' ? Verdict::Timeout
+                    : v == 'x' ? Verdict::Crash
                                : Verdict::NotGraded;
-        c.ending = v == 'c' || v == 'w' ? Ending::Exit : Ending::Timeout;
+        c.ending = v == 'c' || v == 'w' ? Ending::Exit
+                   : v == 'x'           ? Ending::Crash
+                                        : Ending::Timeout;
         if (c.ending == Ending::Exit)
             c.exit_code = 0;
         c.seconds = 0.004;

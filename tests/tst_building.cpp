@@ -151,6 +151,24 @@ private slots:
         QTest::newRow("a message that speaks of a full disk is the student's")
             << Files{{"queue.cpp", "#error No space left on device\n"}} << S::Failed
             << "does not compile: queue.cpp:1:2: error: #error No space left on device" << 0;
+        QTest::newRow("a missing function is named, not the linker's summary")
+            << Files{{"queue.cpp", "int f();\nint main() { return f(); }\n"}} << S::Failed
+            << "undefined reference to `f()'" << 0;
+        QTest::newRow("a late resubmission beside the first: two programs")
+            << Files{{"queue.cpp", correct}, {"queue_v2.cpp", correct}} << S::SeveralPrograms
+            << "2 files define main: queue.cpp, queue_v2.cpp" << 0;
+        QTest::newRow("main in another file's comment is no second program")
+            << Files{{"queue.cpp", correct},
+                     {"notes.cpp", "// int main() was here\nconst char *s = \"int main(\";\n"}}
+            << S::Built << "" << 0;
+        QTest::newRow("a declaration of main is no second program")
+            << Files{{"queue.cpp", correct}, {"decl.cpp", "int main(int, char **);\n"}} << S::Built
+            << "" << 0;
+        QTest::newRow("an empty source")
+            << Files{{"queue.cpp", ""}} << S::Empty << "queue.cpp is empty" << 0;
+        QTest::newRow("a source of blanks and comments")
+            << Files{{"queue.cpp", "// todo\n/* later\n */ \n\t\n"}} << S::Empty
+            << "queue.cpp is empty" << 0;
         QTest::newRow("the system's secrets are not there")
             << Files{{"queue.cpp", "#include \"/etc/shadow\"\nint main() {}\n"}} << S::Failed
             << "fatal error: /etc/shadow: " << 0;

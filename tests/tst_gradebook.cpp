@@ -70,6 +70,10 @@ private slots:
     void gradesCsvReadsBack();
     void worksheet_data();
     void worksheet();
+    void worksheetRefused_data();
+    void worksheetRefused();
+    void aBadWorksheetLeavesTheOtherOutputs();
+    void gradesOutOfTheWorksheetsMaximum();
     void feedbackZipFolders();
     void hostileOutputIsEscaped();
     void compareGradings();
@@ -82,6 +86,10 @@ private slots:
     void anOutputThatCannotBeWritten_data();
     void anOutputThatCannotBeWritten();
     void longCasesShownInPart();
+    void languageOfWhatStudentsReceive_data();
+    void languageOfWhatStudentsReceive();
+    void whatEachOutputSays_data();
+    void whatEachOutputSays();
 };
 
 void TestGradebook::score_data()
@@ -145,8 +153,11 @@ void TestGradebook::classFile_data()
     QTest::addColumn<std::string>("text");
     QTest::addColumn<std::string>("error"); // empty: read
     QTest::newRow("the example") << example_class_file() << std::string();
-    QTest::newRow("groups") << std::string("[[groups]]\nname = \"a\"\ncases = [0, 2]\n")
+    QTest::newRow("groups") << std::string("[[groups]]\nname = \"a\"\ncases = [1, 3]\n")
                             << std::string();
+    QTest::newRow("cases are numbered from 1")
+        << std::string("[[groups]]\nname = \"a\"\ncases = [0, 2]\n")
+        << std::string("c.toml:3: cases of a group are numbers of cases, from 1");
     QTest::newRow("not TOML names its line")
         << std::string("exercise = \"queue\"\npoints = \n") << std::string("c.toml:2: ");
     QTest::newRow("misspelt key") << std::string("exercise = \"queue\"\npionts = 5\n")
@@ -164,6 +175,9 @@ void TestGradebook::classFile_data()
         << std::string("c.toml:3: cases of a group");
     QTest::newRow("penalty above the maximum") << std::string("points = 5\nmemcheck_penalty = 6\n")
                                                << std::string("memcheck_penalty (6) is more");
+    QTest::newRow("a language without translation")
+        << std::string("language = \"fr\"\n")
+        << std::string("c.toml:1: language must be \"zh_CN\" or \"en\"");
     QTest::newRow("unknown case list")
         << std::string("[cases]\nsource = \"all\"\n") << std::string("c.toml:2: source must be");
 }
@@ -225,7 +239,7 @@ void TestGradebook::gradesCsvReadsBack()
     QCOMPARE(rows.size(), results.students.size() + 1);
     for (std::size_t i = 0; i < results.students.size(); ++i) {
         const auto &row = rows[i + 1];
-        QCOMPARE(row.size(), std::size_t(10));
+        QCOMPARE(row.size(), std::size_t(11));
         QCOMPARE(row[0], spreadsheet_text(results.students[i].name));
         QCOMPARE(row[2], word(results.students[i].status));
     }
@@ -235,71 +249,208 @@ void TestGradebook::gradesCsvReadsBack()
     QCOMPARE(rows[7][3], std::string()); // not graded: no points, not 0
 }
 
+namespace {
+
+// A worksheet as the course website writes it for a class of four participants: Ann (80 of 100),
+// Zoe (not in this class), Bob (does not compile: 0) and 李四 (not graded: left as it is).
+QByteArray worksheet_csv(const QStringList &header, const QString &prefix, const QString &maximum,
+                         const char *line_end = "\r\n")
+{
+    QString text = header.join(',') + line_end;
+    const QList<QStringList> people
+        = {{"101", "Ann"}, {"999", "Zoe"}, {"102", "Bob"}, {"105", "李四"}};
+    for (const QStringList &p : people)
+        text += QStringLiteral("\"%1%2\",\"%3\",\"%3@x\",\"\",\"%4\",\"-\",\"old\",\"x\"")
+                    .arg(prefix, p[0], p[1], maximum)
+                + line_end;
+    return text.toUtf8();
+}
+
+} // namespace
+
 void TestGradebook::worksheet_data()
 {
+    // The strings of each language's worksheet as the course website's language packs write
+    // them: identifier, name, e-mail, grade, maximum grade, last change, feedback, one other.
     QTest::addColumn<QByteArray>("sheet");
-    QTest::addColumn<QList<int>>("filled"); // grade, last change, feedback columns; -1: none
-    QTest::addColumn<std::string>("error");
-    const QByteArray rows = "\"Participant 101\",\"Ann\",\"a@x\",\"\",\"100.00\",\"-\",\"\"\r\n"
-                            "\"Participant 999\",\"Zoe\",\"z@x\",\"\",\"100.00\",\"-\",\"\"\r\n"
-                            "\"Participant 102\",\"Bob\",\"b@x\",\"50\",\"100.00\",\"-\",\"\"\r\n";
-    QTest::newRow("English")
-        << "\xEF\xBB\xBFIdentifier,Full name,Email address,Grade,Maximum Grade,"
-           "Last modified (grade),Feedback comments\r\n"
-               + rows
-        << QList<int>{3, 5, 6} << std::string();
-    QTest::newRow("Chinese headers")
-        << "标识符,姓名,电子邮件地址,成绩,满分,最后修改（成绩）,反馈评语\n" + rows
-        << QList<int>{3, 5, 6} << std::string();
-    QTest::newRow("unknown language: the grade before the maximum")
-        << "Tunniste,Nimi,Sähköposti,Arvosana,Enimmäis,Muokattu,Palaute\n" + rows
-        << QList<int>{3, -1, -1} << std::string();
-    QTest::newRow("identifiers of another assignment")
-        << QByteArray("Identifier,Grade\n\"Participant 7\",\"\"\n") << QList<int>()
-        << std::string("no column of the worksheet holds identifiers");
-    QTest::newRow("no grade column")
-        << QByteArray("Identifier,Name\n\"Participant 101\",\"Ann\"\n") << QList<int>()
-        << std::string("grade column was found neither");
-    QTest::newRow("not CSV") << QByteArray("Identifier,Grade\n\"Participant 101\",\"5\"x\n")
-                             << QList<int>() << std::string("not CSV");
+    QTest::addColumn<QString>("grade"); // Ann's grade as the sheet writes numbers
+    QTest::addColumn<bool>("comments"); // a last change and feedback column were recognised
+    const auto row = [](const char *name, QStringList words, const QString &prefix,
+                        const QString &maximum, const QString &grade) {
+        words.insert(1, QStringLiteral("name"));
+        words.insert(2, QStringLiteral("mail"));
+        words.append(QStringLiteral("other"));
+        QTest::newRow(name) << worksheet_csv(words, prefix, maximum) << grade << true;
+    };
+    // identifier, grade, maximum, last modified (grade), feedback comments
+    row("Chinese since 2020", {"标识符", "成绩", "最高分", "上次修改（评分）", "反馈意见"},
+        "参与人", "100.00", "80.00");
+    row("Chinese before 2020", {"识别码", "成绩", "最高成绩", "最后修改（教师）", "评语反馈"},
+        "参与者", "100.00", "80.00");
+    row("English",
+        {"Identifier", "Grade", "Maximum Grade", "Last modified (grade)", "Feedback comments"},
+        "Participant ", "100.00", "80.00");
+    row("German, decimal comma",
+        {"ID", "Bewertung", "Bestwertung", "Zuletzt geändert (Bewertung)",
+         "Feedback als Kommentar"},
+        "Teilnehmer/in", "100,00", "80,00");
+    row("French",
+        {"Identifiant", "Note", "Note maximale", "Dernière modification (note)",
+         "Feedback par commentaires"},
+        "Participant", "100,00", "80,00");
+    row("Spanish",
+        {"Identificador", "Calificación", "Calificación máxima",
+         "Última modificación (calificación)", "Comentarios de retroalimentación"},
+        "Participante", "100.00", "80.00");
+    row("Japanese", {"ID", "評点", "最大評点", "最終更新日時 (評定)", "フィードバックコメント"},
+        "参加者", "100.00", "80.00");
+    row("Korean", {"식별자", "성적", "최대 성적", "마지막 수정됨(성적)", "피드백 코멘트"}, "참가자",
+        "100.00", "80.00");
+    row("Russian",
+        {"Идентификатор", "Оценка", "Максимальная оценка", "Последнее изменение (оценка)",
+         "Отзыв в виде комментария"},
+        "Участник", "100,00", "80,00");
+    row("Portuguese, older identifier",
+        {"Número de identificação", "Avaliação", "Nota máxima", "Última atualização (avaliação)",
+         "Comentários de feedback"},
+        "Participante", "100.00", "80.00");
+    row("Italian",
+        {"Identificativo", "Valutazione", "Valutazione massima", "Ultima modifica (valutazione)",
+         "Commenti"},
+        "Partecipante", "100", "80");
+    QTest::newRow("English prefix without a space, LF line ends")
+        << worksheet_csv({"Identifier", "name", "mail", "Grade", "Maximum grade",
+                          "Last modified (grade)", "Feedback comments", "other"},
+                         "Participant", "100.00", "\n")
+        << "80.00" << true;
+    QTest::newRow("a language not known: the prefix every identifier shares") << worksheet_csv(
+        {"Tunniste", "Nimi", "Posti", "Arvosana", "Enimmäis", "Muokattu", "Palaute", "Muu"},
+        "Osallistuja", "100.00") << "80.00" << false;
 }
 
 void TestGradebook::worksheet()
 {
     QFETCH(QByteArray, sheet);
-    QFETCH(QList<int>, filled);
-    QFETCH(std::string, error);
+    QFETCH(QString, grade);
+    QFETCH(bool, comments);
     const ClassResults results = parsed(class_json(hostile_class()));
     Points points;
     for (const StudentRecord &s : results.students)
         points.push_back(::score(s, ScoringRule{}));
-    std::string out, got;
+    Worksheet read;
+    std::string error;
     std::vector<std::string> notes;
-    const bool ok
-        = fill_worksheet(sheet.toStdString(), results, points, ScoringRule{}, out, got, notes);
-    QVERIFY2(ok == error.empty(), got.c_str());
-    QVERIFY2(got.find(error) != std::string::npos, got.c_str());
-    if (!ok)
-        return;
+    QVERIFY2(read_worksheet(sheet.toStdString(), results, read, error, notes), error.c_str());
+    Language english;
+    QVERIFY2(english.load("en", error), error.c_str());
+    const std::string out = fill_worksheet(read, results, points, ScoringRule{}, english, notes);
     std::vector<std::vector<std::string>> before, after;
-    QVERIFY(parse_csv(sheet.toStdString(), before, got) && parse_csv(out, after, got));
+    QVERIFY(parse_csv(sheet.toStdString(), before, error) && parse_csv(out, after, error));
     QCOMPARE(after.size(), before.size());
-    QCOMPARE(after[0], before[0]); // the header in the teacher's language stays
-    QCOMPARE(after[2], before[2]); // a participant who is not in the class stays as downloaded
-    for (std::size_t r : {std::size_t(1), std::size_t(3)}) {
-        const std::string points_cell = r == 1 ? "80" : "0";
+    QCOMPARE(out.find("\r\n") != std::string::npos, sheet.contains("\r\n"));
+    // Ann's and Bob's grade, last change and feedback are filled; every other cell, the header
+    // in the teacher's language, Zoe's row (not of this class) and 李四's (not graded) stay.
+    const std::map<std::size_t, std::string> graded = {{1, grade.toStdString()}, {3, "0"}};
+    for (std::size_t r = 0; r < before.size(); ++r) {
         for (std::size_t c = 0; c < before[r].size(); ++c) {
-            const int column = static_cast<int>(c);
-            if (column == filled[0])
-                QCOMPARE(after[r][c], points_cell);
-            else if (column == filled[1])
+            const auto filled = graded.find(r);
+            if (filled == graded.end() || (!comments && c > 3))
+                QCOMPARE(after[r][c], before[r][c]);
+            else if (c == 3)
+                QVERIFY2(after[r][c] == filled->second
+                             || (r == 3 && after[r][c].rfind("0", 0) == 0),
+                         after[r][c].c_str());
+            else if (c == 5)
                 QCOMPARE(after[r][c], std::string("2026-12-08T10:15:00Z"));
-            else if (column == filled[2])
-                QVERIFY(after[r][c].rfind(points_cell + " of 100 points.", 0) == 0);
+            else if (c == 6)
+                QVERIFY2(after[r][c].find(r == 1 ? "80" : "0") != std::string::npos,
+                         after[r][c].c_str());
             else
                 QCOMPARE(after[r][c], before[r][c]);
         }
     }
+}
+
+void TestGradebook::worksheetRefused_data()
+{
+    QTest::addColumn<QByteArray>("sheet");
+    QTest::addColumn<std::string>("error");
+    QTest::newRow("identifiers of another assignment")
+        << QByteArray("Identifier,Grade\n\"Participant 7\",\"\"\n")
+        << std::string("no column of the worksheet holds identifiers");
+    QTest::newRow("no grade column") << QByteArray("Tunniste,Nimi\n\"Osallistuja101\",\"Ann\"\n")
+                                     << std::string("grade column was found neither");
+    QTest::newRow("not CSV") << QByteArray("Identifier,Grade\n\"Participant 101\",\"5\"x\n")
+                             << std::string("not CSV");
+    QTest::newRow("a scale") << QByteArray("标识符,成绩,最高分\n参与人101,,优秀\n")
+                             << std::string(
+                                    "its maximum grade is \"优秀\", not a number of points");
+    QTest::newRow("two maxima") << QByteArray(
+        "Identifier,Grade,Maximum grade\nParticipant 101,,10\nParticipant 102,,20\n")
+                                << std::string("its maximum grades differ (10 and 20)");
+}
+
+void TestGradebook::worksheetRefused()
+{
+    QFETCH(QByteArray, sheet);
+    QFETCH(std::string, error);
+    const ClassResults results = parsed(class_json(hostile_class()));
+    Worksheet read;
+    std::optional<double> maximum;
+    std::string got;
+    std::vector<std::string> notes;
+    QVERIFY(!read_worksheet(sheet.toStdString(), results, read, got, notes)
+            || !worksheet_maximum(read, maximum, got));
+    QVERIFY2(got.find(error) != std::string::npos, got.c_str());
+}
+
+void TestGradebook::aBadWorksheetLeavesTheOtherOutputs()
+{
+    QTemporaryDir dir;
+    write(dir.filePath("results.json"), to_bytes(class_json(hostile_class())));
+    write(dir.filePath("sheet.csv"), "Identifier,Grade\n\"Participant 7\",\"\"\n");
+    write(dir.filePath("grading-worksheet.csv"), "from an earlier run");
+    GradebookOptions options;
+    options.worksheet = dir.filePath("sheet.csv").toStdString();
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), options, error), 3);
+    QVERIFY2(error.find("sheet.csv: no column of the worksheet") != std::string::npos,
+             error.c_str());
+    for (const char *output :
+         {"grades.csv", "report.html", "feedback.zip", "feedback/Ann_101.html"})
+        QVERIFY2(QFile::exists(dir.filePath(output)), output);
+    QVERIFY(!QFile::exists(dir.filePath("grading-worksheet.csv")));
+}
+
+void TestGradebook::gradesOutOfTheWorksheetsMaximum()
+{
+    // The class file's 100 points against the course website's 10.00: every output counts out
+    // of 10, and no grade is above it.
+    QTemporaryDir dir;
+    write(dir.filePath("results.json"), to_bytes(class_json(hostile_class())));
+    write(dir.filePath("sheet.csv"),
+          worksheet_csv({"Identifier", "name", "mail", "Grade", "Maximum grade",
+                         "Last modified (grade)", "Feedback comments", "other"},
+                        "Participant ", "10.00"));
+    GradebookOptions options;
+    options.worksheet = dir.filePath("sheet.csv").toStdString();
+    options.scoring = ScoringRule{100, 20, {}};
+    std::vector<std::string> said;
+    options.say = [&](const std::string &line) { said.push_back(line); };
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), options, error), 0);
+    std::vector<std::vector<std::string>> sheet, grades;
+    QVERIFY(parse_csv(read(dir.filePath("grading-worksheet.csv")), sheet, error));
+    QVERIFY(parse_csv(read(dir.filePath("grades.csv")), grades, error));
+    QCOMPARE(sheet[1][3], std::string("6.00")); // Ann: 8 of 10, less her penalty's share (2)
+    QCOMPARE(grades[4][3], std::string("6"));
+    QCOMPARE(grades[4][4], std::string("10"));
+    for (std::size_t r = 1; r < grades.size(); ++r)
+        QVERIFY(grades[r][3].empty() || std::stod(grades[r][3]) <= 10);
+    QVERIFY(std::find(said.begin(), said.end(),
+                      "Worksheet: its maximum grade is 10; every grade is out of 10, not of 100 "
+                      "points")
+            != said.end());
 }
 
 void TestGradebook::feedbackZipFolders()
@@ -349,7 +500,7 @@ void TestGradebook::hostileOutputIsEscaped()
     QVERIFY(page.find("<script") == std::string::npos);
     // Cut answers say their full size; the first differing word is marked.
     const std::string cut = read(dir.filePath("feedback/张三_104.html"));
-    QVERIFY(cut.find("(1048576 bytes)") != std::string::npos);
+    QVERIFY(cut.find("<span class=\"cut\"> …（共 1048576 字节）</span>") != std::string::npos);
     QVERIFY(read(dir.filePath("feedback/王-小明_103.html")).find("S 5 <mark>\\xB5\\xC4</mark> 2")
             != std::string::npos);
 }
@@ -571,8 +722,111 @@ void TestGradebook::longCasesShownInPart()
     for (const QString &file :
          {QStringLiteral("report.html"), QStringLiteral("feedback/Ann_101.html")}) {
         const std::string html = read(dir.filePath(file));
-        QVERIFY2(html.find(" … (3010 bytes)") != std::string::npos, qPrintable(file));
-        QVERIFY2(html.find(" … (2400 bytes)") != std::string::npos, qPrintable(file));
+        QVERIFY2(html.find("3010 字节") != std::string::npos, qPrintable(file));
+        QVERIFY2(html.find("2400 字节") != std::string::npos, qPrintable(file));
         QVERIFY2(html.size() < 12000, qPrintable(file));
     }
+}
+
+void TestGradebook::whatEachOutputSays_data()
+{
+    // Ann's sources are Bob's; 张三's program crashed on its second case; .hidden has every case
+    // right.
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    QTest::newRow("a feedback page names no other student, numbers cases from 1")
+        << "feedback/Ann_101.html" << QStringList{"<td>1<td>", "<td>10<td>"}
+        << QStringList{"Bob", "102", "<td>0<td>"};
+    QTest::newRow("the report names copies by name and id, counts crashes")
+        << "report.html"
+        << QStringList{"identical to those of Bob (102)", ">Crashes</th>",
+                       "<td>1</td><td>8</td><td>0</td><td>1</td><td>0</td>"}
+        << QStringList{"Bob_102_assignsubmission"};
+    QTest::newRow("the histogram's top bar holds the maximum")
+        << "report.html" << QStringList{"<title>100: 1</title>", "<title>90 to under 100: 0"}
+        << QStringList{"90 to 100"};
+    QTest::newRow("grades.csv names copies by name and id, counts crashes")
+        << "grades.csv"
+        << QStringList{"\"Crashes\"", "\"Bob (102)\"",
+                       "\"10\",\"100\",\"1\",\"8\",\"0\",\"1\",\"0\""}
+        << QStringList{"Bob_102_assignsubmission"};
+}
+
+void TestGradebook::whatEachOutputSays()
+{
+    QFETCH(QString, output);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    QList<FixtureStudent> roster = hostile_class();
+    roster[5].verdicts = "cxwwwwwwww";
+    QJsonObject results = class_json(roster);
+    QJsonArray students = results.value("students").toArray();
+    QJsonObject ann = students[3].toObject();
+    ann.insert("copies", QJsonArray{students[4].toObject().value("folder")});
+    students[3] = ann;
+    results.insert("students", students);
+    QTemporaryDir dir;
+    write(dir.filePath("results.json"), to_bytes(results));
+    std::string error;
+    GradebookOptions options;
+    options.language = "en";
+    QCOMPARE(write_outputs(dir.path().toStdString(), options, error), 0);
+    const QString text = QString::fromStdString(read(dir.filePath(output)));
+    for (const QString &words : present)
+        QVERIFY2(text.contains(words), qPrintable(words));
+    for (const QString &words : absent)
+        QVERIFY2(!text.contains(words), qPrintable(words));
+}
+
+void TestGradebook::languageOfWhatStudentsReceive_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("verdicts");
+    QTest::addColumn<QStringList>("page"); // on the feedback page
+    QTest::addColumn<QString>("comment");  // the worksheet's comment
+    QTest::newRow("Chinese, the course's")
+        << "zh_CN"
+        << "ccccccctxw"
+        << QStringList{"<html lang=\"zh-CN\">",
+                       "<h1>你的队列程序的反馈</h1>",
+                       "共 10 个用例：正确 7 个，错误 1 个，超时 1 个，崩溃 1 个。",
+                       "<td>超时",
+                       "<th>标准答案</th>",
+                       "70 分（满分 100）"}
+        << "70 分（满分 100）。10 个用例中正确 7 个，超时 1 个，崩溃 1 个。详见附件中的反馈页面。";
+    QTest::newRow("English, one of each")
+        << "en"
+        << "ccccccctxw"
+        << QStringList{"<html lang=\"en\">",
+                       "Of 10 cases: 7 correct, 1 wrong, 1 time-out, 1 crash."}
+        << "70 of 100 points. 7 of 10 cases correct, 1 time-out, 1 crash. See the attached "
+           "feedback page.";
+    QTest::newRow("English, several and one case")
+        << "en"
+        << "tt" << QStringList{"2 time-outs, 0 crashes."}
+        << "0 of 100 points. 0 of 2 cases correct, 2 time-outs. See the attached feedback page.";
+    QTest::newRow("English, a single case") << "en"
+                                            << "c" << QStringList{"Of 1 case: 1 correct"}
+                                            << "100 of 100 points. 1 of 1 case correct. See "
+                                               "the attached feedback page.";
+}
+
+void TestGradebook::languageOfWhatStudentsReceive()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, verdicts);
+    QFETCH(QStringList, page);
+    QFETCH(QString, comment);
+    Language loaded;
+    std::string error;
+    QVERIFY2(loaded.load(language.toStdString(), error), error.c_str());
+    const ClassResults results = parsed(class_json({{"Ann", "101", "graded", verdicts}}));
+    const StudentRecord &ann = results.students[0];
+    const auto points = ::score(ann, ScoringRule{});
+    const QString html = QString::fromStdString(feedback_page(
+        results, ann, student_details(results, ann, points, ScoringRule{}, loaded), loaded));
+    for (const QString &words : page)
+        QVERIFY2(html.contains(words), qPrintable(words));
+    QCOMPARE(QString::fromStdString(feedback_comment(ann, points, ScoringRule{}, loaded)), comment);
 }

@@ -35,6 +35,7 @@ private slots:
     void meaning();
     void helpAndVersion_data();
     void helpAndVersion();
+    void manualSynopsisNamesEveryCommand();
     void classFileUnderTheCommandLine();
     void limitsOfTheFileAsOfTheCommandLine_data();
     void limitsOfTheFileAsOfTheCommandLine();
@@ -186,6 +187,14 @@ void TestOptions::helpAndVersion()
     // Each command's help names its own usage and, where it runs programs, its limits.
     const std::string text = help_text(invocation.command);
     QVERIFY(QString::fromStdString(text).startsWith("Usage: orvimet-cli " + command));
+    // Every option (with the form of its value) is described once.
+    const QRegularExpression option(QStringLiteral("^ +(?:-\\w, )?(--[a-z-]+(?: [^ ]+)?)"),
+                                    QRegularExpression::MultilineOption);
+    QStringList seen;
+    for (const QRegularExpressionMatch &m : option.globalMatch(QString::fromStdString(text))) {
+        QVERIFY2(!seen.contains(m.captured(1)), qPrintable(m.captured(1)));
+        seen << m.captured(1);
+    }
 }
 
 void TestOptions::classFileUnderTheCommandLine()
@@ -214,6 +223,15 @@ void TestOptions::classFileUnderTheCommandLine()
     QCOMPARE(settings.grade.points, 10.0);
     QCOMPARE(qint64(settings.grading.limits.wall.count()), qint64(2000));
     QCOMPARE(settings.grade.give_up_after, 3);
+
+    // Without --config, the class file of the folder graded from.
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    Invocation here = parse_command_line(words({"grade", "class.zip"}));
+    apply_class_file(here.settings);
+    QVERIFY(QDir::setCurrent(before));
+    QCOMPARE(here.settings.grade.config, std::string("orvimet.toml"));
+    QCOMPARE(exercise_name(here.settings.grading.exercise), std::string("queue"));
 
     QFile broken(QString::fromStdString(path));
     QVERIFY(broken.open(QIODevice::Append));
@@ -290,6 +308,17 @@ void TestOptions::limitsOfTheFileAsOfTheCommandLine()
     QCOMPARE(from_file.file_bytes, from_option.file_bytes);
     QCOMPARE(from_file.processes, from_option.processes);
     QCOMPARE(quint64(from_file.output_bytes), quint64(from_option.output_bytes));
+}
+
+void TestOptions::manualSynopsisNamesEveryCommand()
+{
+    QFile manual(QStringLiteral(ORVIMET_CLI_MANUAL));
+    QVERIFY(manual.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString text = QString::fromUtf8(manual.readAll());
+    const QString synopsis = text.section(QStringLiteral(".SH SYNOPSIS"), 1).section(".SH ", 0, 0);
+    for (const std::string &command : command_names())
+        QVERIFY2(synopsis.contains(".B orvimet\\-cli " + QString::fromStdString(command) + "\n"),
+                 command.c_str());
 }
 
 QTEST_MAIN(TestOptions)

@@ -1,0 +1,337 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name>Feedback</name>
+    <message>
+        <source> … (%1 bytes)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>graded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>does not compile</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>several programs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>nothing handed in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a Windows program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>could not start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not graded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>correct</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>wrong</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>timeout</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>crash</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not run</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>stack</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>queue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>stackqueue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Of %n case(s): %1.</source>
+        <translation>
+            <numerusform>Of %n case: %1.</numerusform>
+            <numerusform>Of %n cases: %1.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n correct</source>
+        <translation>
+            <numerusform>%n correct</numerusform>
+            <numerusform>%n correct</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n wrong</source>
+        <translation>
+            <numerusform>%n wrong</numerusform>
+            <numerusform>%n wrong</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n time-out(s)</source>
+        <translation>
+            <numerusform>%n time-out</numerusform>
+            <numerusform>%n time-outs</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n crash(es)</source>
+        <translation>
+            <numerusform>%n crash</numerusform>
+            <numerusform>%n crashes</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Compiler messages (%n warning(s))</source>
+        <translation>
+            <numerusform>Compiler messages (%n warning)</numerusform>
+            <numerusform>Compiler messages (%n warnings)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Memory findings: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A short command that fails</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cases</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Program&apos;s answer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Expected answer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Feedback: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Feedback on your %1 program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>participant %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>graded %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not graded yet: the grader could not judge this program; it will be graded again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 points. Status: %3. See the attached feedback page.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n time-out(s)</source>
+        <translation>
+            <numerusform>, %n time-out</numerusform>
+            <numerusform>, %n time-outs</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n crash(es)</source>
+        <translation>
+            <numerusform>, %n crash</numerusform>
+            <numerusform>, %n crashes</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 of %n case(s) correct%2.</source>
+        <translation>
+            <numerusform>%1 of %n case correct%2.</numerusform>
+            <numerusform>%1 of %n cases correct%2.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source> Memory findings: %1 (-%2 points).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Memory findings: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 points. %3 See the attached feedback page.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Class report: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Graded %1 · %2 students · cases: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This grading did not finish: students may be missing.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Summary</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Students</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>median</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Histogram of points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status before</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Points before</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Points now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Correct</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wrong</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Time-outs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Crashes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Memory findings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exact copy of</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Changes since the grading of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>points of %1, over %n student(s) with points.</source>
+        <translation>
+            <numerusform>points of %1, over %n student with points.</numerusform>
+            <numerusform>points of %1, over %n students with points.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 to under %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The sources are identical to those of %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ten</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>extended</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1, %2 per student</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,327 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>Feedback</name>
+    <message>
+        <source> … (%1 bytes)</source>
+        <translation> …（共 %1 字节）</translation>
+    </message>
+    <message>
+        <source>graded</source>
+        <translation>已评分</translation>
+    </message>
+    <message>
+        <source>does not compile</source>
+        <translation>编译失败</translation>
+    </message>
+    <message>
+        <source>several programs</source>
+        <translation>多个程序</translation>
+    </message>
+    <message>
+        <source>nothing handed in</source>
+        <translation>未提交</translation>
+    </message>
+    <message>
+        <source>a Windows program</source>
+        <translation>Windows 程序</translation>
+    </message>
+    <message>
+        <source>could not start</source>
+        <translation>无法运行</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>已拒收</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>缺失</translation>
+    </message>
+    <message>
+        <source>not graded</source>
+        <translation>未评分</translation>
+    </message>
+    <message>
+        <source>correct</source>
+        <translation>正确</translation>
+    </message>
+    <message>
+        <source>wrong</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>timeout</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>crash</source>
+        <translation>崩溃</translation>
+    </message>
+    <message>
+        <source>not run</source>
+        <translation>未运行</translation>
+    </message>
+    <message>
+        <source>stack</source>
+        <translation>栈</translation>
+    </message>
+    <message>
+        <source>queue</source>
+        <translation>队列</translation>
+    </message>
+    <message>
+        <source>stackqueue</source>
+        <translation>栈模拟队列</translation>
+    </message>
+    <message>
+        <source>%1 of %2 points</source>
+        <translation>%1 分（满分 %2）</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>，</translation>
+    </message>
+    <message numerus="yes">
+        <source>Of %n case(s): %1.</source>
+        <translation>
+            <numerusform>共 %n 个用例：%1。</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n correct</source>
+        <translation>
+            <numerusform>正确 %n 个</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n wrong</source>
+        <translation>
+            <numerusform>错误 %n 个</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n time-out(s)</source>
+        <translation>
+            <numerusform>超时 %n 个</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n crash(es)</source>
+        <translation>
+            <numerusform>崩溃 %n 个</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Compiler messages (%n warning(s))</source>
+        <translation>
+            <numerusform>编译器信息（%n 个警告）</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Memory findings: %1</source>
+        <translation>内存问题：%1 处</translation>
+    </message>
+    <message>
+        <source>A short command that fails</source>
+        <translation>一条出错的简短命令</translation>
+    </message>
+    <message>
+        <source>Cases</source>
+        <translation>用例</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Program&apos;s answer</source>
+        <translation>程序的答案</translation>
+    </message>
+    <message>
+        <source>Expected answer</source>
+        <translation>标准答案</translation>
+    </message>
+    <message>
+        <source>Feedback: %1</source>
+        <translation>反馈：%1</translation>
+    </message>
+    <message>
+        <source>Feedback on your %1 program</source>
+        <translation>你的%1程序的反馈</translation>
+    </message>
+    <message>
+        <source>participant %1</source>
+        <translation>参与人 %1</translation>
+    </message>
+    <message>
+        <source>graded %1</source>
+        <translation>评分时间 %1</translation>
+    </message>
+    <message>
+        <source>Not graded yet: the grader could not judge this program; it will be graded again.</source>
+        <translation>尚未评分：评分程序未能判定这个程序，稍后将重新评分。</translation>
+    </message>
+    <message>
+        <source>%1 of %2 points. Status: %3. See the attached feedback page.</source>
+        <translation>%1 分（满分 %2）。状态：%3。详见附件中的反馈页面。</translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n time-out(s)</source>
+        <translation>
+            <numerusform>，超时 %n 个</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n crash(es)</source>
+        <translation>
+            <numerusform>，崩溃 %n 个</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 of %n case(s) correct%2.</source>
+        <translation>
+            <numerusform>%n 个用例中正确 %1 个%2。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source> Memory findings: %1 (-%2 points).</source>
+        <translation>内存问题 %1 处（扣 %2 分）。</translation>
+    </message>
+    <message>
+        <source> Memory findings: %1.</source>
+        <translation>内存问题 %1 处。</translation>
+    </message>
+    <message>
+        <source>%1 of %2 points. %3 See the attached feedback page.</source>
+        <translation>%1 分（满分 %2）。%3详见附件中的反馈页面。</translation>
+    </message>
+    <message>
+        <source>Class report: %1</source>
+        <translation>班级报告：%1</translation>
+    </message>
+    <message>
+        <source>Graded %1 · %2 students · cases: %3</source>
+        <translation>评分时间 %1 · 学生 %2 人 · 用例：%3</translation>
+    </message>
+    <message>
+        <source>This grading did not finish: students may be missing.</source>
+        <translation>这次评分没有完成：可能缺少学生。</translation>
+    </message>
+    <message>
+        <source>Summary</source>
+        <translation>概况</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Students</source>
+        <translation>学生</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>平均分</translation>
+    </message>
+    <message>
+        <source>median</source>
+        <translation>中位数</translation>
+    </message>
+    <message>
+        <source>Histogram of points</source>
+        <translation>分数分布</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>姓名</translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation>编号</translation>
+    </message>
+    <message>
+        <source>Status before</source>
+        <translation>之前的状态</translation>
+    </message>
+    <message>
+        <source>Status now</source>
+        <translation>现在的状态</translation>
+    </message>
+    <message>
+        <source>Points before</source>
+        <translation>之前的分数</translation>
+    </message>
+    <message>
+        <source>Points now</source>
+        <translation>现在的分数</translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation>分数</translation>
+    </message>
+    <message>
+        <source>Correct</source>
+        <translation>正确</translation>
+    </message>
+    <message>
+        <source>Wrong</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Time-outs</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>Crashes</source>
+        <translation>崩溃</translation>
+    </message>
+    <message>
+        <source>Memory findings</source>
+        <translation>内存问题</translation>
+    </message>
+    <message>
+        <source>Exact copy of</source>
+        <translation>完全相同于</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>详情</translation>
+    </message>
+    <message>
+        <source>Changes since the grading of %1</source>
+        <translation>自 %1 的评分以来的变化</translation>
+    </message>
+    <message numerus="yes">
+        <source>points of %1, over %n student(s) with points.</source>
+        <translation>
+            <numerusform>满分 %1，共 %n 名学生有分数。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 to under %2</source>
+        <translation>%1 至 %2 以下</translation>
+    </message>
+    <message>
+        <source>The sources are identical to those of %1.</source>
+        <translation>源代码与 %1 的完全相同。</translation>
+    </message>
+    <message>
+        <source>ten</source>
+        <translation>十条固定用例</translation>
+    </message>
+    <message>
+        <source>extended</source>
+        <translation>扩展用例</translation>
+    </message>
+    <message>
+        <source>%1, %2 per student</source>
+        <translation>%1，每人 %2 个</translation>
+    </message>
+</context>
+</TS>
