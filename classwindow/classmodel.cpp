@@ -157,7 +157,10 @@ QVariant ClassModel::data(const QModelIndex &index, int role) const
     const int row = index.row();
     const StudentRecord &s = student(row);
     const bool graded = s.status == "graded";
-    const auto number = [&](int n) { return graded ? QVariant(n) : QVariant(); };
+    // Students who were not graded have no counts: shown empty, sorted below every count.
+    const auto number = [&](int n) {
+        return graded ? QVariant(n) : role == SortRole ? QVariant(-1) : QVariant();
+    };
     if (role == Qt::DisplayRole || role == SortRole) {
         switch (index.column()) {
         case Name:

@@ -93,8 +93,10 @@ int main(int argc, char *argv[])
             std::cout << "orvimet-cli " ORVIMET_VERSION "\n";
             return all_correct;
         }
-        if (invocation.command == "grade")
+        if (invocation.command == "grade") {
             apply_class_file(invocation.settings);
+            apply_results_file(invocation.settings);
+        }
         Grading &grading = invocation.settings.grading;
         grading.reference_path = reference_path(invocation.reference_folder, grading.exercise);
         return run(invocation);

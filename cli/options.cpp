@@ -98,6 +98,9 @@ const char *const grade_options
                            an earlier grading
       --shard K/N          grade only the K-th of N parts of the class
       --build-cpu SECONDS  processor time of one build (default 30)
+      --only FOLDER        grade that one student of the class graded in --out
+                           again, with the class's cases, seed and limits, and
+                           replace its record; SUBMISSIONS default to the class's
   -q, --quiet              no progress line on standard error
 )";
 
@@ -356,8 +359,9 @@ void declare(Reader &reader, const CommandShape &shape)
         reader.flag("--force", "force");
     }
     if (shape.grading) {
-        for (const char *name : {"compiler", "flags", "give-up-after", "config", "points",
-                                 "memcheck-penalty", "worksheet", "compare", "shard", "build-cpu"})
+        for (const char *name :
+             {"compiler", "flags", "give-up-after", "config", "points", "memcheck-penalty",
+              "worksheet", "compare", "shard", "build-cpu", "only"})
             reader.value(std::string("--") + name, name);
         reader.flag("--no-cache", "no-cache");
         reader.flag("--memcheck", "memcheck");
@@ -399,7 +403,8 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     Settings &settings = invocation.settings;
     settings.given = reader.given_keys();
     // A class file may name the exercise of a grading instead.
-    const bool exercise_from_file = shape.grading && reader.given("config");
+    const bool exercise_from_file
+        = shape.grading && (reader.given("config") || reader.given("only"));
     if (shape.exercise && !(exercise_from_file && !reader.given("exercise"))) {
         if (!reader.given("exercise"))
             throw Failure{"no exercise given: use --exercise stack, queue or stackqueue"};
@@ -473,6 +478,7 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     }
     grade.worksheet = reader.text("worksheet");
     grade.compare = reader.text("compare");
+    grade.only = reader.text("only");
     if (reader.given("shard")) {
         const std::string &text = reader.text("shard");
         const std::size_t slash = text.find('/');
@@ -633,7 +639,8 @@ Invocation parse_command_line(const std::vector<std::string> &arguments)
         if (first == "explore" && count > 1)
             throw Failure{"explore takes one program, not " + std::to_string(count)};
     } else if (first == "grade") {
-        if (count != 1)
+        // --only takes the submissions from the class's results unless they are given.
+        if (count != 1 && !(count == 0 && !settings.grade.only.empty()))
             throw Failure{count == 0 ? std::string("no submissions given: name the folder or "
                                                    "archive of the class")
                                      : "grade takes one folder or archive of submissions, not "

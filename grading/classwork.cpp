@@ -557,7 +557,8 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     }
     std::vector<StudentOutcome> &students = outcome.students;
     for (Submission &submission : intake.students) {
-        if (shard_of(submission.folder, settings.shards) != settings.shard)
+        if (shard_of(submission.folder, settings.shards) != settings.shard
+            || (!settings.only.empty() && submission.folder != settings.only))
             continue;
         StudentOutcome record;
         record.submission = std::move(submission);
