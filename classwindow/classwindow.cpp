@@ -146,17 +146,17 @@ void ClassWindow::build_menus()
         file, "actionOpen", tr("&Open results..."), QKeySequence::Open, [this] { open_dialog(); },
         false);
     add(
-        file, "actionGrade", tr("&Grade submissions..."), QKeySequence(tr("Ctrl+G")),
+        file, "actionGrade", tr("&Grade submissions..."), QKeySequence(QStringLiteral("Ctrl+G")),
         [this] { grade_dialog(); }, false);
     cancel_ = file->addAction(tr("&Cancel grading"));
     cancel_->setObjectName(QStringLiteral("actionCancel"));
-    cancel_->setShortcut(QKeySequence(tr("Ctrl+Shift+X")));
+    cancel_->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+X")));
     cancel_->setEnabled(false);
     connect(cancel_, &QAction::triggered, run_, &GradingRun::cancel);
     add(file, "actionCompare", tr("Compare with an &earlier grading..."),
-        QKeySequence(tr("Ctrl+Shift+O")), [this] { compare_dialog(); });
+        QKeySequence(QStringLiteral("Ctrl+Shift+O")), [this] { compare_dialog(); });
     add(file, "actionExport", tr("&Export grades, worksheet, feedback and report"),
-        QKeySequence(tr("Ctrl+E")), [this] { export_outputs(); });
+        QKeySequence(QStringLiteral("Ctrl+E")), [this] { export_outputs(); });
     file->addSeparator();
     QAction *quit = file->addAction(tr("&Quit"));
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -164,28 +164,28 @@ void ClassWindow::build_menus()
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
     QMenu *student = menuBar()->addMenu(tr("&Student"));
-    add(student, "actionNextStudent", tr("&Next student"), QKeySequence(tr("Ctrl+Down")),
+    add(student, "actionNextStudent", tr("&Next student"), QKeySequence(QStringLiteral("Ctrl+Down")),
         [this] { move_to(1, [](int) { return true; }); });
-    add(student, "actionPreviousStudent", tr("&Previous student"), QKeySequence(tr("Ctrl+Up")),
+    add(student, "actionPreviousStudent", tr("&Previous student"), QKeySequence(QStringLiteral("Ctrl+Up")),
         [this] { move_to(-1, [](int) { return true; }); });
-    add(student, "actionNextWrong", tr("Next with a &wrong case"), QKeySequence(tr("Ctrl+Shift+W")),
+    add(student, "actionNextWrong", tr("Next with a &wrong case"), QKeySequence(QStringLiteral("Ctrl+Shift+W")),
         [this] { move_to(1, [this](int row) { return has_wrong_case(model_->student(row)); }); });
     add(student, "actionNextFlagged", tr("Next &flagged (copy, memory finding)"),
-        QKeySequence(tr("Ctrl+Shift+F")),
+        QKeySequence(QStringLiteral("Ctrl+Shift+F")),
         [this] { move_to(1, [this](int row) { return model_->flagged(row); }); });
     student->addSeparator();
-    add(student, "actionDetails", tr("Open &details"), QKeySequence(tr("Ctrl+D")),
+    add(student, "actionDetails", tr("Open &details"), QKeySequence(QStringLiteral("Ctrl+D")),
         [this] { show_details(); });
-    add(student, "actionRegrade", tr("&Regrade"), QKeySequence(tr("Ctrl+R")),
+    add(student, "actionRegrade", tr("&Regrade"), QKeySequence(QStringLiteral("Ctrl+R")),
         [this] { regrade(); });
-    add(student, "actionManualTest", tr("Open in the &manual test"), QKeySequence(tr("Ctrl+T")),
+    add(student, "actionManualTest", tr("Open in the &manual test"), QKeySequence(QStringLiteral("Ctrl+T")),
         [this] { open_manual_test(); });
 
     QMenu *view = menuBar()->addMenu(tr("&View"));
     QAction *anonymous = view->addAction(tr("&Anonymous"));
     anonymous->setObjectName(QStringLiteral("actionAnonymous"));
     anonymous->setCheckable(true);
-    anonymous->setShortcut(QKeySequence(tr("Ctrl+Shift+A")));
+    anonymous->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+A")));
     connect(anonymous, &QAction::toggled, this, [this](bool on) {
         model_->set_anonymous(on);
         filter_->invalidate();

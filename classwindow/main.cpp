@@ -5,12 +5,19 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     set_up_application(app);
     QApplication::setApplicationName(QStringLiteral("orvimet-class"));
+    // Chinese as the student's window, unless the teacher's system speaks English.
+    QTranslator chinese;
+    if (QLocale::system().language() != QLocale::English
+        && chinese.load(QStringLiteral(":/i18n/orvimet-class_zh_CN.qm")))
+        QApplication::installTranslator(&chinese);
     QStringList arguments = QApplication::arguments().mid(1);
     ClassWindow window;
     if (arguments.size() == 1) {

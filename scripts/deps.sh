@@ -19,11 +19,14 @@ orvimet_install_packages() {
 # What every build needs: compiler, CMake, Qt with its own translations (the window's file dialog
 # speaks Chinese through them) and a font that has the Chinese glyphs, bubblewrap, the sandbox
 # orvimet-cli runs students' programs in, libarchive, which reads the archives a class is handed in
-# as, and CLI11, which reads orvimet-cli's command line. Qt 6 unless ORVIMET_QT=5 asks for Qt 5.15.
+# as, and CLI11, which reads orvimet-cli's command line. Qt's translation tools compile the class
+# window's Chinese texts. Qt 6 unless ORVIMET_QT=5 asks for Qt 5.15.
 ORVIMET_QT=${ORVIMET_QT:-6}
 case "$ORVIMET_QT" in
-6) ORVIMET_QT_PACKAGES=(qt6-base-dev qt6-base-dev-tools qt6-translations-l10n) ;;
-5) ORVIMET_QT_PACKAGES=(qtbase5-dev qtbase5-dev-tools qttranslations5-l10n) ;;
+6) ORVIMET_QT_PACKAGES=(qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-tools-dev
+    qt6-l10n-tools) ;;
+5) ORVIMET_QT_PACKAGES=(qtbase5-dev qtbase5-dev-tools qttranslations5-l10n qttools5-dev
+    qttools5-dev-tools) ;;
 *) echo "ORVIMET_QT must be 5 or 6, not '$ORVIMET_QT'" >&2; exit 2 ;;
 esac
 # The grade sheets and pages read the class file with toml++, write HTML through mustache

@@ -1,5 +1,6 @@
 // The class window, driven by object names as a teacher would drive it: the made-up hostile class
 // of classresults.h opened, sorted, filtered, shown anonymously and walked with the keyboard.
+#include "app/mainwindow.h"
 #include "classresults.h"
 #include "classwindow/casematrix.h"
 #include "classwindow/classmodel.h"
@@ -10,6 +11,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -328,6 +330,18 @@ void TestClassWindow::regradeOneStudent()
     QCOMPARE(window->model()->student(1).correct, 10);
     // The window stays on the student it regraded.
     QCOMPARE(window->current_student(), 1);
+
+    // His program in the student's window, on the case in view, as the manual test takes it.
+    window->select_student(1, 7);
+    window->findChild<QAction *>(QStringLiteral("actionManualTest"))->trigger();
+    QWidget *manual = window->manual_test();
+    QVERIFY(manual);
+    const QString program = manual->findChild<QLineEdit *>(QStringLiteral("location"))->text();
+    QVERIFY(QFileInfo(program).isExecutable());
+    QCOMPARE(QFileInfo(program).fileName(), QStringLiteral("queue.exe"));
+    QCOMPARE(manual->findChild<QLineEdit *>(QStringLiteral("input"))->text(),
+             "queue " + shown(window->model()->student(1).cases[7].options));
+    QVERIFY(manual->findChild<QRadioButton *>(QStringLiteral("radioButton_2"))->isChecked());
 }
 
 void TestClassWindow::cancelKeepsWhatIsDone()
