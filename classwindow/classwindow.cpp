@@ -164,11 +164,13 @@ void ClassWindow::build_menus()
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
     QMenu *student = menuBar()->addMenu(tr("&Student"));
-    add(student, "actionNextStudent", tr("&Next student"), QKeySequence(QStringLiteral("Ctrl+Down")),
+    add(student, "actionNextStudent", tr("&Next student"),
+        QKeySequence(QStringLiteral("Ctrl+Down")),
         [this] { move_to(1, [](int) { return true; }); });
-    add(student, "actionPreviousStudent", tr("&Previous student"), QKeySequence(QStringLiteral("Ctrl+Up")),
-        [this] { move_to(-1, [](int) { return true; }); });
-    add(student, "actionNextWrong", tr("Next with a &wrong case"), QKeySequence(QStringLiteral("Ctrl+Shift+W")),
+    add(student, "actionPreviousStudent", tr("&Previous student"),
+        QKeySequence(QStringLiteral("Ctrl+Up")), [this] { move_to(-1, [](int) { return true; }); });
+    add(student, "actionNextWrong", tr("Next with a &wrong case"),
+        QKeySequence(QStringLiteral("Ctrl+Shift+W")),
         [this] { move_to(1, [this](int row) { return has_wrong_case(model_->student(row)); }); });
     add(student, "actionNextFlagged", tr("Next &flagged (copy, memory finding)"),
         QKeySequence(QStringLiteral("Ctrl+Shift+F")),
@@ -178,8 +180,8 @@ void ClassWindow::build_menus()
         [this] { show_details(); });
     add(student, "actionRegrade", tr("&Regrade"), QKeySequence(QStringLiteral("Ctrl+R")),
         [this] { regrade(); });
-    add(student, "actionManualTest", tr("Open in the &manual test"), QKeySequence(QStringLiteral("Ctrl+T")),
-        [this] { open_manual_test(); });
+    add(student, "actionManualTest", tr("Open in the &manual test"),
+        QKeySequence(QStringLiteral("Ctrl+T")), [this] { open_manual_test(); });
 
     QMenu *view = menuBar()->addMenu(tr("&View"));
     QAction *anonymous = view->addAction(tr("&Anonymous"));
