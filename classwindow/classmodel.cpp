@@ -14,15 +14,6 @@ QString results_file(const QString &path)
     return QFileInfo(path).isDir() ? path + QStringLiteral("/results.json") : path;
 }
 
-bool read(const QString &path, ClassResults &results, QString &error)
-{
-    std::string why;
-    if (read_results(results_file(path).toStdString(), results, why))
-        return true;
-    error = shown(why);
-    return false;
-}
-
 std::string key(const StudentRecord &s)
 {
     return s.id.empty() ? "folder:" + s.folder : s.id;
@@ -34,13 +25,27 @@ ClassModel::ClassModel(QObject *parent)
     : QAbstractTableModel(parent)
 {}
 
+bool ClassModel::read(const QString &path, ClassResults &results, QString &error)
+{
+    std::string why;
+    if (read_results(results_file(path).toStdString(), results, why))
+        return true;
+    error = shown(why);
+    return false;
+}
+
+void ClassModel::take(const QString &path, ClassResults results)
+{
+    folder_ = QFileInfo(results_file(path)).absolutePath();
+    set_results(std::move(results));
+}
+
 bool ClassModel::open(const QString &path, QString &error)
 {
     ClassResults results;
     if (!read(path, results, error))
         return false;
-    folder_ = QFileInfo(results_file(path)).absolutePath();
-    set_results(std::move(results));
+    take(path, std::move(results));
     return true;
 }
 
@@ -132,6 +137,29 @@ bool ClassModel::flagged(int row) const
     return !s.copies.empty() || s.memcheck_findings > 0;
 }
 
+QString ClassModel::status_text(const std::string &status)
+{
+    static const char *const words[][2] = {
+        {"graded", QT_TR_NOOP("graded")},
+        {"does not compile", QT_TR_NOOP("does not compile")},
+        {"nothing handed in", QT_TR_NOOP("nothing handed in")},
+        {"a Windows program", QT_TR_NOOP("a Windows program")},
+        {"could not start", QT_TR_NOOP("could not start")},
+        {"refused", QT_TR_NOOP("refused")},
+        {"missing", QT_TR_NOOP("missing")},
+        {"not graded", QT_TR_NOOP("not graded")},
+        {"correct", QT_TR_NOOP("correct")},
+        {"wrong", QT_TR_NOOP("wrong")},
+        {"timeout", QT_TR_NOOP("timeout")},
+        {"crash", QT_TR_NOOP("crash")},
+        {"not run", QT_TR_NOOP("not run")},
+    };
+    for (const auto &word : words)
+        if (status == word[0])
+            return tr(word[1]);
+    return shown(status);
+}
+
 int ClassModel::case_count() const
 {
     for (const StudentRecord &s : results_.students)
@@ -168,7 +196,7 @@ QVariant ClassModel::data(const QModelIndex &index, int role) const
         case Id:
             return anonymous_ ? QVariant() : QVariant(shown(s.id));
         case Status:
-            return shown(s.status);
+            return status_text(s.status);
         case Points:
             if (const std::optional<double> p = points(row))
                 return role == SortRole ? QVariant(*p) : QVariant(shown(points_text(*p)));

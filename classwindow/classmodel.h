@@ -39,6 +39,9 @@ public:
     // Reads `folder`/results.json (or a results.json given itself). The model keeps what it had
     // when the file cannot be read, which is what a live view wants while a grader rewrites it.
     bool open(const QString &path, QString &error);
+    // The two halves of open(): reading, which any thread may do, and taking what was read.
+    static bool read(const QString &path, ClassResults &results, QString &error);
+    void take(const QString &path, ClassResults results);
     // Takes new results in place of the old, keeping rows that stay so that a selection survives
     // a rewrite of results.json.
     void set_results(ClassResults results);
@@ -58,6 +61,8 @@ public:
     // Copy of another student, memory findings: worth a second look.
     bool flagged(int row) const;
     int case_count() const;
+    // A status or verdict of results.json in the window's language; an unknown word as it is.
+    static QString status_text(const std::string &status);
     QString results_folder() const { return folder_; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

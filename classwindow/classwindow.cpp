@@ -23,12 +23,14 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 namespace {
@@ -115,6 +117,8 @@ ClassWindow::ClassWindow(QWidget *parent)
             [this] { filter_->set_status(status_filter_->currentData().toString()); });
     connect(text_filter_, &QLineEdit::textChanged, filter_, &StudentFilter::set_text);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        if (selecting_)
+            return;
         case_ = -2;
         on_selection();
     });
@@ -216,12 +220,12 @@ void ClassWindow::select_student(int model_row, int case_index)
     const QModelIndex index = filter_->mapFromSource(model_->index(model_row, 0));
     if (!index.isValid())
         return;
-    {
-        const QSignalBlocker quiet(table_->selectionModel());
-        table_->setCurrentIndex(index);
-        table_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect
-                                                    | QItemSelectionModel::Rows);
-    }
+    // The view follows its selection model's signals to repaint: they are not blocked, only
+    // this window's own reaction to them, which would choose the case itself.
+    selecting_ = true;
+    table_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
+                                                         | QItemSelectionModel::Rows);
+    selecting_ = false;
     table_->scrollTo(index);
     case_ = case_index;
     on_selection();
@@ -300,7 +304,7 @@ void ClassWindow::update_status_filter()
     status_filter_->clear();
     status_filter_->addItem(tr("all"), QString());
     for (const QString &status : statuses)
-        status_filter_->addItem(status, status);
+        status_filter_->addItem(ClassModel::status_text(status.toStdString()), status);
     status_filter_->setCurrentIndex(qMax(0, status_filter_->findData(chosen)));
 }
 
@@ -369,12 +373,52 @@ void ClassWindow::regrade()
 
 void ClassWindow::reload()
 {
+    // results.json of a large class takes the better part of a second to read: it is read on a
+    // worker thread and taken in here, so that the window keeps answering while a class is
+    // graded. One read at a time; a rewrite meanwhile is read once that one is taken.
+    if (reading_) {
+        read_again_ = true;
+        return;
+    }
+    reading_ = true;
+    const QString folder = results_folder_;
+    const QPointer<ClassWindow> self(this);
+    QThreadPool::globalInstance()->start([self, folder] {
+        auto results = std::make_shared<ClassResults>();
+        QString error;
+        const bool read = ClassModel::read(folder, *results, error);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, folder, results, read] {
+                if (self)
+                    self->take_results(folder, read ? results : nullptr);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ClassWindow::take_results(const QString &folder, const std::shared_ptr<ClassResults> &results)
+{
+    reading_ = false;
+    // A file being replaced is read at the next look.
+    if (results && folder == results_folder_)
+        show_results(std::move(*results));
+    if (read_again_) {
+        read_again_ = false;
+        reload();
+    } else if (finished_ != not_finished) {
+        const int code = finished_;
+        finished_ = not_finished;
+        emit grading_finished(code);
+    }
+}
+
+void ClassWindow::show_results(ClassResults results)
+{
     const int row = current_student();
     const std::string folder = row >= 0 ? model_->student(row).folder : std::string();
     const int keep_case = case_;
-    QString error;
-    if (!model_->open(results_folder_, error))
-        return; // a file being replaced is read at the next look
+    model_->take(results_folder_, std::move(results));
     if (!needs_results_.isEmpty() && !needs_results_.first()->isEnabled())
         for (QAction *action : std::as_const(needs_results_))
             action->setEnabled(true);
@@ -415,7 +459,6 @@ void ClassWindow::grading_done(int exit_code, bool cancelled)
 {
     progress_->setVisible(false);
     cancel_->setEnabled(false);
-    reload();
     QString said = run_->output().trimmed();
     said = said.mid(said.lastIndexOf(QLatin1Char('\n')) + 1);
     if (cancelled)
@@ -426,7 +469,9 @@ void ClassWindow::grading_done(int exit_code, bool cancelled)
         status_label_->setText(regrading_.isEmpty() ? tr("Grading done")
                                                     : tr("Regraded %1").arg(regrading_));
     regrading_.clear();
-    emit grading_finished(exit_code);
+    // Said once the last state of results.json is shown.
+    finished_ = exit_code;
+    reload();
 }
 
 void ClassWindow::export_outputs()

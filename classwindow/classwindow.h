@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+struct ClassResults;
 class CaseMatrix;
 class ClassModel;
 class DetailPane;
@@ -69,6 +70,8 @@ private:
     void open_manual_test();
     void show_details();
     void reload();
+    void take_results(const QString &folder, const std::shared_ptr<ClassResults> &results);
+    void show_results(ClassResults results);
     void show_progress();
     void grading_done(int exit_code, bool cancelled);
     void update_status_filter();
@@ -87,6 +90,10 @@ private:
     QString results_folder_;
     QString regrading_; // the folder of the student being regraded, else empty
     int case_ = -1;
+    bool selecting_ = false;
+    bool reading_ = false, read_again_ = false;
+    static constexpr int not_finished = -1000;
+    int finished_ = not_finished; // the exit status of a grading whose last state is being read
     std::unique_ptr<MainWindow> manual_;
     std::unique_ptr<QTemporaryDir> manual_folder_;
     QList<QAction *> needs_results_;

@@ -85,12 +85,13 @@ void DetailPane::show_student(int row, int case_index)
         line(title, heading);
     };
 
-    line(model_->shown_name(row) + QStringLiteral(" — ") + shown(s.status), heading);
+    line(model_->shown_name(row) + QStringLiteral(" — ") + ClassModel::status_text(s.status),
+         heading);
     if (!s.message.empty())
         line(shown(s.message), plain);
     if (has_case) {
         const CaseRecord &c = s.cases[std::size_t(case_index)];
-        section(tr("Case %1: %2").arg(case_index + 1).arg(shown(c.verdict)));
+        section(tr("Case %1: %2").arg(case_index + 1).arg(ClassModel::status_text(c.verdict)));
         line(tr("Options: %1").arg(shown(c.options)), plain);
         if (!c.note.empty())
             line(shown(c.note), plain);

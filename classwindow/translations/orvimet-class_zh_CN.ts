@@ -56,6 +56,58 @@
         <source>Exact copy of</source>
         <translation>完全相同于</translation>
     </message>
+    <message>
+        <source>graded</source>
+        <translation>已评测</translation>
+    </message>
+    <message>
+        <source>does not compile</source>
+        <translation>编译失败</translation>
+    </message>
+    <message>
+        <source>nothing handed in</source>
+        <translation>未提交</translation>
+    </message>
+    <message>
+        <source>a Windows program</source>
+        <translation>Windows 程序</translation>
+    </message>
+    <message>
+        <source>could not start</source>
+        <translation>无法启动</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>已拒绝</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>缺失</translation>
+    </message>
+    <message>
+        <source>not graded</source>
+        <translation>未评测</translation>
+    </message>
+    <message>
+        <source>correct</source>
+        <translation>正确</translation>
+    </message>
+    <message>
+        <source>wrong</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>timeout</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>crash</source>
+        <translation>崩溃</translation>
+    </message>
+    <message>
+        <source>not run</source>
+        <translation>未运行</translation>
+    </message>
 </context>
 <context>
     <name>ClassWindow</name>
