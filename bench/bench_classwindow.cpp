@@ -60,15 +60,17 @@ int main(int argc, char *argv[])
 
     // What a rewrite of results.json during a grading costs the window's own thread: the records
     // are read on a worker, then taken in and the window drawn.
-    double take_ms = 0;
+    double take_ms = 0, draw_ms = 0;
     {
         ClassResults again;
         QString error;
         ClassModel::read(dir.path(), again, error);
         clock.restart();
         window.model()->take(dir.path(), std::move(again));
-        window.grab();
         take_ms = double(clock.nsecsElapsed()) / 1e6;
+        clock.restart();
+        window.grab();
+        draw_ms = double(clock.nsecsElapsed()) / 1e6;
     }
 
     auto *matrix = window.findChild<CaseMatrix *>(QStringLiteral("caseMatrix"));
@@ -88,7 +90,8 @@ int main(int argc, char *argv[])
     const auto at = [&](double share) { return frames[std::size_t(share * (frames.size() - 1))]; };
     std::printf("results.json read alone  %8.1f ms\n", read_ms);
     std::printf("open and first drawing   %8.1f ms   (goal < 1000)\n", open_ms);
-    std::printf("rewrite taken in, drawn  %8.1f ms   (the window's thread; goal < 50)\n", take_ms);
+    std::printf("rewrite taken in         %8.1f ms   (the window's thread)\n", take_ms);
+    std::printf("whole window drawn       %8.1f ms   (the window's thread)\n", draw_ms);
     std::printf("matrix frames            %8zu\n", frames.size());
     std::printf("matrix frame, median     %8.2f ms\n", at(0.5));
     std::printf("matrix frame, 99th pct   %8.2f ms\n", at(0.99));
