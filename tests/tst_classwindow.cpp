@@ -331,6 +331,21 @@ void TestClassWindow::regradeOneStudent()
     // The window stays on the student it regraded.
     QCOMPARE(window->current_student(), 1);
 
+    // A folder that is not one of the class's is refused, and the class's results stay as
+    // they are.
+    QFile results(out + QStringLiteral("/results.json"));
+    QVERIFY(results.open(QIODevice::ReadOnly));
+    const QByteArray graded = results.readAll();
+    results.close();
+    QProcess stranger;
+    stranger.start(QStringLiteral(ORVIMET_CLI), {"grade", "--only", "dan", "--out", out});
+    QVERIFY(stranger.waitForFinished(60000));
+    QCOMPARE(stranger.exitCode(), 2);
+    QVERIFY(stranger.readAllStandardError().contains("no student dan"));
+    QVERIFY(results.open(QIODevice::ReadOnly));
+    QCOMPARE(results.readAll(), graded);
+    results.close();
+
     // His program in the student's window, on the case in view, as the manual test takes it.
     window->select_student(1, 7);
     window->findChild<QAction *>(QStringLiteral("actionManualTest"))->trigger();
