@@ -84,7 +84,7 @@ _orvimet_cli()
         [[ $command == explore ]] && options+=' --seed --runs --time'
         [[ $command == grade ]] && options+=' --out --force --jobs --cases --explore --seed
             --compiler --flags --no-cache --memcheck --give-up-after --shard --build-cpu --quiet
-            --config --points --memcheck-penalty --worksheet --compare'
+            --only --config --points --memcheck-penalty --worksheet --compare'
         [[ $command == merge ]] && options='--out --force --help'
         [[ $command == init ]] && options='--help'
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
