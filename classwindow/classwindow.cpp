@@ -364,7 +364,9 @@ void ClassWindow::regrade()
     progress_->setRange(0, 0);
     progress_->setVisible(true);
     cancel_->setEnabled(true);
-    status_label_->setText(tr("Regrading %1").arg(model_->shown_name(row)));
+    // By the name as shown: the folder holds the student's name, which anonymous grading hides.
+    regrading_shown_ = model_->shown_name(row);
+    status_label_->setText(tr("Regrading %1").arg(regrading_shown_));
     run_->start(cli_,
                 {QStringLiteral("grade"), QStringLiteral("--only"), regrading_,
                  QStringLiteral("--out"), results_folder_},
@@ -467,7 +469,7 @@ void ClassWindow::grading_done(int exit_code, bool cancelled)
         status_label_->setText(tr("Grading ended with status %1: %2").arg(exit_code).arg(said));
     else
         status_label_->setText(regrading_.isEmpty() ? tr("Grading done")
-                                                    : tr("Regraded %1").arg(regrading_));
+                                                    : tr("Regraded %1").arg(regrading_shown_));
     regrading_.clear();
     // Said once the last state of results.json is shown.
     finished_ = exit_code;

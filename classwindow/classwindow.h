@@ -89,6 +89,7 @@ private:
     QString cli_;
     QString results_folder_;
     QString regrading_; // the folder of the student being regraded, else empty
+    QString regrading_shown_;
     int case_ = -1;
     bool selecting_ = false;
     bool reading_ = false, read_again_ = false;

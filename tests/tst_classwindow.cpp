@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -320,8 +321,12 @@ void TestClassWindow::regradeOneStudent()
     window->select_student(1);
     QCOMPARE(shown(window->model()->student(1).folder), QStringLiteral("ben"));
     QCOMPARE(window->model()->student(1).correct, 4);
+    // Graded anonymously: what the window says of the regrade names no one.
+    window->findChild<QAction *>(QStringLiteral("actionAnonymous"))->trigger();
     window->findChild<QAction *>(QStringLiteral("actionRegrade"))->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 120000);
+    const QString said = window->findChild<QLabel *>(QStringLiteral("gradingStatus"))->text();
+    QVERIFY2(!said.contains(QStringLiteral("ben")), qPrintable(said));
     QCOMPARE(finished.last().first().toInt(), 0);
     const QMap<QString, QByteArray> after = records(out + QStringLiteral("/results.json"));
     QCOMPARE(after.value(QStringLiteral("amy")), before.value(QStringLiteral("amy")));
