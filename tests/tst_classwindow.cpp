@@ -254,8 +254,11 @@ void TestClassWindow::keyboard()
             window->select_student(row);
     QCOMPARE(current_name(), from);
     table->setFocus();
+    // The table repaints the rows whose selection it is told changed.
+    QSignalSpy told(table->selectionModel(), &QItemSelectionModel::selectionChanged);
     QTest::keySequence(window, keys);
     QCOMPARE(current_name(), to);
+    QCOMPARE(told.isEmpty(), from == to);
     QCOMPARE(window->current_case(), caseIndex);
 }
 
