@@ -352,6 +352,7 @@ bool ClassWindow::start_grading(const QString &submissions, const QString &resul
     progress_->setVisible(true);
     cancel_->setEnabled(true);
     status_label_->setText(tr("Grading %1").arg(submissions));
+    started_.start();
     return run_->start(cli_, words, results_folder_ + QStringLiteral("/results.json"));
 }
 
@@ -453,8 +454,15 @@ void ClassWindow::show_progress()
         }
     progress_->setRange(0, qMax(1, total));
     progress_->setValue(done);
+    // The time left as the console reckons it: the pace so far, over the students to come.
+    QString left;
+    if (done > 0 && done < total) {
+        const qint64 seconds = started_.elapsed() / 1000 * (total - done) / done;
+        left
+            = tr(", about %1:%2 left").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    }
     status_label_->setText(
-        tr("Grading: %1 of %2 students; last: %3").arg(done).arg(total).arg(last));
+        tr("Grading: %1 of %2 students%3; last: %4").arg(done).arg(total).arg(left, last));
 }
 
 void ClassWindow::grading_done(int exit_code, bool cancelled)

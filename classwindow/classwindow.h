@@ -9,6 +9,7 @@
 // The current student is a row of the model; the table, the matrix and the detail pane follow
 // it. Every action is in the menus with its shortcut; object names are the tests' handles.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTemporaryDir>
 #include <functional>
@@ -90,6 +91,7 @@ private:
     QString results_folder_;
     QString regrading_; // the folder of the student being regraded, else empty
     QString regrading_shown_;
+    QElapsedTimer started_;
     int case_ = -1;
     bool selecting_ = false;
     bool reading_ = false, read_again_ = false;

@@ -254,10 +254,6 @@
         <translation>正在重新评测 %1</translation>
     </message>
     <message>
-        <source>Grading: %1 of %2 students; last: %3</source>
-        <translation>评测中：%1 / %2 名学生；最近：%3</translation>
-    </message>
-    <message>
         <source>Grading cancelled; what was done is kept</source>
         <translation>评测已取消；已完成的部分已保留</translation>
     </message>
@@ -288,6 +284,14 @@
     <message>
         <source>Cannot copy the program to %1</source>
         <translation>无法把程序复制到 %1</translation>
+    </message>
+    <message>
+        <source>, about %1:%2 left</source>
+        <translation>，约剩 %1:%2</translation>
+    </message>
+    <message>
+        <source>Grading: %1 of %2 students%3; last: %4</source>
+        <translation>评测中：%1 / %2 名学生%3；最近：%4</translation>
     </message>
 </context>
 <context>
