@@ -288,6 +288,7 @@ bool ClassWindow::compare_with(const QString &path)
         status_label_->setText(tr("Cannot open %1: %2").arg(path, error));
         return false;
     }
+    compare_path_ = QFileInfo(path).absoluteFilePath();
     return true;
 }
 
@@ -486,18 +487,42 @@ void ClassWindow::grading_done(int exit_code, bool cancelled)
 
 void ClassWindow::export_outputs()
 {
-    if (results_folder_.isEmpty())
+    if (results_folder_.isEmpty() || exporting_)
         return;
-    GradebookOptions options;
-    std::string error;
-    QStringList said;
-    options.say = [&](const std::string &line) { said << shown(line); };
-    if (write_outputs(results_folder_.toStdString(), options, error) != 0) {
-        status_label_->setText(tr("Cannot write the outputs: %1").arg(shown(error)));
-        return;
-    }
-    status_label_->setText(tr("Written beside results.json: grades.csv, report.html, "
-                              "feedback.zip and the worksheet"));
+    // The pages and the report of a large class take seconds to write: on a worker thread.
+    exporting_ = true;
+    status_label_->setText(tr("Writing grades.csv, the worksheet, feedback.zip and report.html"));
+    const std::string folder = results_folder_.toStdString();
+    const std::string earlier = compare_path_.toStdString();
+    const QPointer<ClassWindow> self(this);
+    QThreadPool::globalInstance()->start([self, folder, earlier] {
+        GradebookOptions options;
+        options.compare_with = earlier;
+        auto said = std::make_shared<QStringList>();
+        options.say = [said](const std::string &line) { *said << shown(line); };
+        std::string error;
+        const bool written = write_outputs(folder, options, error) == 0;
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, written, error, said] {
+                if (!self)
+                    return;
+                self->exporting_ = false;
+                self->status_label_->setText(
+                    written ? tr("Written beside results.json: grades.csv, report.html, "
+                                 "feedback.zip and the worksheet")
+                            : tr("Cannot write the outputs: %1").arg(shown(error)));
+                // What the gradebook said (changes since the earlier grading) names students:
+                // shown as text, whatever their names hold.
+                self->status_label_->setToolTip(
+                    said->isEmpty() ? QString()
+                                    : QStringLiteral("<p style='white-space:pre'>")
+                                          + said->join(QLatin1Char('\n')).toHtmlEscaped()
+                                          + QStringLiteral("</p>"));
+                emit self->exported(written);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void ClassWindow::show_details()

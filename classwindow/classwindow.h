@@ -58,6 +58,7 @@ public:
 
 signals:
     void grading_finished(int exit_code);
+    void exported(bool written);
 
 private:
     void build_menus();
@@ -92,6 +93,8 @@ private:
     QString regrading_; // the folder of the student being regraded, else empty
     QString regrading_shown_;
     QElapsedTimer started_;
+    QString compare_path_; // the earlier grading the rows are compared with
+    bool exporting_ = false;
     int case_ = -1;
     bool selecting_ = false;
     bool reading_ = false, read_again_ = false;

@@ -297,6 +297,16 @@ void TestClassWindow::changedRowsMarked()
         if (window->model()->changed(row))
             changed << shown(window->model()->student(row).name);
     QCOMPARE(changed, (QStringList{"Bob", "张三"}));
+
+    // Written from the window, the outputs say the same changes, the names as text.
+    QSignalSpy exported(window, &ClassWindow::exported);
+    window->findChild<QAction *>(QStringLiteral("actionExport"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(exported.size(), 1, 60000);
+    QVERIFY(exported.first().first().toBool());
+    for (const char *name : {"grades.csv", "report.html", "feedback.zip"})
+        QVERIFY2(QFileInfo::exists(dir.filePath(QString::fromLatin1(name))), name);
+    const QString said = window->findChild<QLabel *>(QStringLiteral("gradingStatus"))->toolTip();
+    QVERIFY2(said.contains(QStringLiteral("Bob (102)")), qPrintable(said));
 }
 
 void TestClassWindow::regradeOneStudent()

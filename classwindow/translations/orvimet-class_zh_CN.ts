@@ -293,6 +293,10 @@
         <source>Grading: %1 of %2 students%3; last: %4</source>
         <translation>评测中：%1 / %2 名学生%3；最近：%4</translation>
     </message>
+    <message>
+        <source>Writing grades.csv, the worksheet, feedback.zip and report.html</source>
+        <translation>正在写出 grades.csv、评分表、feedback.zip 和 report.html</translation>
+    </message>
 </context>
 <context>
     <name>DetailPane</name>
