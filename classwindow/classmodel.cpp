@@ -227,7 +227,9 @@ QVariant ClassModel::data(const QModelIndex &index, int role) const
         }
     }
     if (role == Qt::ToolTipRole && index.column() == Status && !s.message.empty())
-        return shown(s.message).toHtmlEscaped(); // a tool tip would take mark-up as such
+        // A tool tip takes what looks like mark-up as such: escaped, in a paragraph of its own.
+        return QStringLiteral("<p style='white-space:pre'>") + shown(s.message).toHtmlEscaped()
+               + QStringLiteral("</p>");
     if (role == Qt::BackgroundRole && changed(row))
         return QColor(255, 236, 179);
     if (role == Qt::TextAlignmentRole && index.column() >= Points && index.column() != CopyOf)
