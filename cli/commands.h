@@ -48,6 +48,7 @@ struct Settings
         std::string scheduler_shard;   // --shard auto[/N]: K/N from the scheduler's environment
         int build_cpu = 30;            // --build-cpu SECONDS: processor time of one build
         std::vector<CaseGroup> groups; // from the class file
+        std::string only;              // --only FOLDER: that student of a graded class again
     } grade;
     std::vector<std::string> merge_inputs; // merge: results folders; grade.out is the target
     int slurm_shards = 0; // init --slurm N: a Slurm job script of N parts, not a class file
@@ -81,5 +82,11 @@ int explore_command(const Settings &settings);
 // A grading's class file (--config) fills in every setting the command line did not give.
 void apply_class_file(Settings &settings);
 int grade_command(const Settings &settings);
+// grade --only: the class's results folder (--out) gives every setting the command line did not,
+// and the class's cases and seed; regrade_command grades that one student with `work` and puts the
+// record in place of the old one (cli/only.cpp).
+void apply_results_file(Settings &settings);
+struct ClassSettings;
+int regrade_command(const Settings &settings, ClassSettings work);
 int merge_command(const Settings &settings);
 int init_command(const Settings &settings);

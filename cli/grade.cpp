@@ -242,6 +242,8 @@ int grade_command(const Settings &settings)
         throw Failure{"cannot read the submissions " + printable(settings.positional.front()) + ": "
                       + std::strerror(errno)};
 
+    if (!grade.only.empty())
+        return regrade_command(settings, work);
     work.results = results_folder(settings);
     const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-grade-XXXXXX"));
     if (!scratch.isValid())

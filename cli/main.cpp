@@ -97,6 +97,7 @@ int main(int argc, char *argv[])
         if (invocation.command == "grade") {
             apply_class_file(invocation.settings);
             take_scheduler_shard(invocation.settings);
+            apply_results_file(invocation.settings);
         }
         Grading &grading = invocation.settings.grading;
         grading.reference_path = reference_path(invocation.reference_folder, grading.exercise);

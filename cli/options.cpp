@@ -112,6 +112,9 @@ const char *const grade_options
       --shard auto[/N]     the part a Slurm job array task or a Kubernetes
                            Indexed Job's pod is; N: the Job's completions
       --build-cpu SECONDS  processor time of one build (default 30)
+      --only FOLDER        grade that one student of the class graded in --out
+                           again, with the class's cases, seed and limits, and
+                           replace its record; SUBMISSIONS default to the class's
   -q, --quiet              no progress line on standard error
 )";
 
@@ -368,7 +371,7 @@ void declare(Reader &reader, const CommandShape &shape)
     if (shape.grading) {
         for (const char *name :
              {"compiler", "flags", "give-up-after", "config", "points", "memcheck-penalty",
-              "worksheet", "compare", "shard", "build-cpu", "similar-to"})
+              "worksheet", "compare", "shard", "build-cpu", "similar-to", "only"})
             reader.value(std::string("--") + name, name);
         reader.flag("--no-cache", "no-cache");
         reader.flag("--memcheck", "memcheck");
@@ -406,11 +409,12 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
 {
     Settings &settings = invocation.settings;
     settings.given = reader.given_keys();
-    // A class file may name the exercise of a grading instead: the one given, or the one of the
-    // folder graded from (see apply_class_file).
+    // A class file may name the exercise of a grading instead: the one given, the one of the
+    // folder graded from (see apply_class_file), or the results of the class regraded.
     const bool exercise_from_file
         = shape.grading
-          && (reader.given("config") || QFileInfo(QStringLiteral("orvimet.toml")).isFile());
+          && (reader.given("config") || reader.given("only")
+              || QFileInfo(QStringLiteral("orvimet.toml")).isFile());
     if (shape.exercise && !(exercise_from_file && !reader.given("exercise"))) {
         if (!reader.given("exercise"))
             throw Failure{"no exercise given: use --exercise stack, queue or stackqueue"};
@@ -484,6 +488,7 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     }
     grade.worksheet = reader.text("worksheet");
     grade.compare = reader.text("compare");
+    grade.only = reader.text("only");
     grade.similar_to = reader.text("similar-to");
     if (reader.given("shard") && asks_scheduler(reader.text("shard"))) {
         grade.scheduler_shard = reader.text("shard");
@@ -649,7 +654,8 @@ Invocation parse_command_line(const std::vector<std::string> &arguments)
         if (first == "explore" && count > 1)
             throw Failure{"explore takes one program, not " + std::to_string(count)};
     } else if (first == "grade") {
-        if (count != 1)
+        // --only takes the submissions from the class's results unless they are given.
+        if (count != 1 && !(count == 0 && !settings.grade.only.empty()))
             throw Failure{count == 0 ? std::string("no submissions given: name the folder or "
                                                    "archive of the class")
                                      : "grade takes one folder or archive of submissions, not "

@@ -353,7 +353,8 @@ private:
             return false;
         }
         for (Submission &submission : intake.students) {
-            if (shard_of(submission.folder, settings.shards) != settings.shard)
+            if (shard_of(submission.folder, settings.shards) != settings.shard
+                || (!settings.only.empty() && submission.folder != settings.only))
                 continue;
             Student student;
             student.record.folder = submission.folder;

@@ -31,6 +31,7 @@ struct ClassSettings
     int explore = 0;                  // generated strings added for everybody
     std::uint64_t seed = 0;
     int shard = 1, shards = 1; // the shard-th of `shards` stable parts of the class
+    std::string only;          // non-empty: this student folder alone
     std::string submissions;   // the folder or archive, as given
     std::string results;       // the results folder: exists, and is the grader's
     std::string scratch;       // a scratch folder for builds and working folders, ending in "/"

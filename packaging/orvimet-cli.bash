@@ -88,7 +88,7 @@ _orvimet_cli()
         [[ $command == explore ]] && options+=' --seed --runs --time'
         [[ $command == grade ]] && options+=' --out --force --jobs --cases --explore --seed
             --compiler --flags --no-cache --memcheck --give-up-after --shard --build-cpu --quiet
-            --config --points --memcheck-penalty --worksheet --compare --similar-to'
+            --only --config --points --memcheck-penalty --worksheet --compare --similar-to'
         [[ $command == merge ]] && options='--out --force --help'
         [[ $command == init ]] && options='--slurm --help'
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

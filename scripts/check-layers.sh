@@ -12,6 +12,7 @@ declare -A layer=(
     [grading]=3
     [gradebook]=4
     [cli]=5 [app]=5
+    [classwindow]=6
 )
 
 status=0

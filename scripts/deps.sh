@@ -20,8 +20,8 @@ orvimet_install_packages() {
 # speaks Chinese through them), Qt's linguist tools (lrelease makes the translations of what
 # students receive at build time, through CMake's LinguistTools), a font that has the Chinese
 # glyphs, bubblewrap, the sandbox orvimet-cli runs students' programs in, libarchive, which reads
-# the archives a class is handed in as, and CLI11, which reads orvimet-cli's command line. Qt 6
-# unless ORVIMET_QT=5 asks for Qt 5.15.
+# the archives a class is handed in as, and CLI11, which reads orvimet-cli's command line. The class
+# window's Chinese texts are compiled the same way. Qt 6 unless ORVIMET_QT=5 asks for Qt 5.15.
 ORVIMET_QT=${ORVIMET_QT:-6}
 case "$ORVIMET_QT" in
 6) ORVIMET_QT_PACKAGES=(qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-tools-dev

@@ -1,0 +1,417 @@
+// The class window, driven by object names as a teacher would drive it: the made-up hostile class
+// of classresults.h opened, sorted, filtered, shown anonymously and walked with the keyboard.
+#include "app/mainwindow.h"
+#include "classresults.h"
+#include "classwindow/casematrix.h"
+#include "classwindow/classmodel.h"
+#include "classwindow/classwindow.h"
+#include "classwindow/detailpane.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A class of plain folders, each with a ready-made Linux program named as the exercise's.
+void hand_in(const QString &folder, const QString &program)
+{
+    QDir().mkpath(folder);
+    QFile::remove(folder + QStringLiteral("/queue"));
+    QVERIFY(QFile::copy(program, folder + QStringLiteral("/queue")));
+    QFile::setPermissions(folder + QStringLiteral("/queue"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// Each student's record as results.json holds it, by folder: its bytes when the file holds them
+// exactly as the record's own compact form, else empty. What a regrade must leave alone.
+QMap<QString, QByteArray> records(const QString &results_json)
+{
+    QFile file(results_json);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = file.readAll();
+    QMap<QString, QByteArray> parts;
+    const QJsonArray students
+        = QJsonDocument::fromJson(text).object().value(QStringLiteral("students")).toArray();
+    for (const QJsonValue &student : students) {
+        const QByteArray bytes = QJsonDocument(student.toObject()).toJson(QJsonDocument::Compact);
+        parts.insert(student.toObject().value(QStringLiteral("folder")).toString(),
+                     text.contains(bytes) ? bytes : QByteArray());
+    }
+    return parts;
+}
+
+QStringList column(QTableView *table, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+        texts << table->model()->index(row, column).data().toString();
+    return texts;
+}
+
+} // namespace
+
+class TestClassWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void markupShownAsText();
+    void sorting_data();
+    void sorting();
+    void filtering_data();
+    void filtering();
+    void anonymousHidesEveryName();
+    void keyboard_data();
+    void keyboard();
+    void matrixClickSelectsStudentAndCase();
+    void changedRowsMarked();
+    void regradeOneStudent();
+    void cancelKeepsWhatIsDone();
+
+private:
+    QAction *action(const char *name) const
+    {
+        auto *found = window->findChild<QAction *>(QString::fromLatin1(name));
+        [&] { QVERIFY2(found, name); }();
+        return found;
+    }
+    QString current_name() const
+    {
+        const int row = window->current_student();
+        return row < 0 ? QString() : shown(window->model()->student(row).name);
+    }
+
+    QTemporaryDir dir;
+    ClassWindow *window = nullptr;
+    QTableView *table = nullptr;
+};
+
+void TestClassWindow::init()
+{
+    QVERIFY(dir.isValid());
+    QFile file(dir.filePath(QStringLiteral("results.json")));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(to_bytes(class_json(hostile_class())));
+    file.close();
+    window = new ClassWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(window->open_results(dir.path()));
+    table = window->findChild<QTableView *>(QStringLiteral("studentsTable"));
+    QVERIFY(table);
+}
+
+void TestClassWindow::cleanup()
+{
+    delete window;
+    window = nullptr;
+}
+
+void TestClassWindow::markupShownAsText()
+{
+    QCOMPARE(table->model()->rowCount(), hostile_class().size());
+    QVERIFY(column(table, ClassModel::Name).contains(QStringLiteral("<b>Bold</b>")));
+    // The student whose answer is an image that would run script: the answer is text, and its
+    // first differing word (the third) is the one marked.
+    window->select_student(1, 5);
+    auto *text = window->findChild<QPlainTextEdit *>(QStringLiteral("detailText"));
+    QVERIFY(text);
+    QVERIFY2(text->toPlainText().contains(QStringLiteral("<img src=x onerror=")),
+             qPrintable(text->toPlainText()));
+    auto *pane = window->findChild<DetailPane *>(QStringLiteral("detailPane"));
+    QCOMPARE(pane->marked_word(), QStringLiteral("onerror=\"document.title='pwned'\">"));
+    // A compiler's log with mark-up, as it was written.
+    window->select_student(4);
+    QVERIFY(text->toPlainText().contains(QStringLiteral("main.cpp:1: error: <b>stray</b>")));
+}
+
+void TestClassWindow::sorting_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    // Numbers sort as numbers (10 above 8), students without points after those with 0.
+    QTest::newRow("most correct first") << int(ClassModel::Correct) << true << ".hidden"
+                                        << "Bob";
+    QTest::newRow("fewest points first") << int(ClassModel::Points) << false << "李四"
+                                         << ".hidden";
+    QTest::newRow("most time-outs first") << int(ClassModel::Timeouts) << true << "王_小明"
+                                          << "Bob";
+    QTest::newRow("by id") << int(ClassModel::Id) << false << "Ann"
+                           << "=cmd|\"a,b\"\nx";
+}
+
+void TestClassWindow::sorting()
+{
+    QFETCH(int, column);
+    QFETCH(bool, descending);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    table->sortByColumn(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    const QStringList names = ::column(table, ClassModel::Name);
+    QCOMPARE(names.first(), first);
+    // Ties (students who were not graded) keep no particular order: only the ends are certain.
+    if (column != ClassModel::Correct && column != ClassModel::Timeouts)
+        QCOMPARE(names.last(), last);
+}
+
+void TestClassWindow::filtering_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("anonymous");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("graded") << "graded"
+                            << "" << false
+                            << QStringList{".hidden", "<b>Bold</b>", "Ann", "张三", "王_小明"};
+    QTest::newRow("by name, any case") << ""
+                                       << "ann" << false << QStringList{"Ann"};
+    QTest::newRow("by id") << ""
+                           << "107" << false << QStringList{"<b>Bold</b>"};
+    QTest::newRow("status and text") << "does not compile"
+                                     << "Ann" << false << QStringList{};
+    // Anonymous: the names are no longer found, the participants' numbers are.
+    QTest::newRow("hidden name") << ""
+                                 << "Ann" << true << QStringList{};
+    QTest::newRow("participant") << ""
+                                 << "Participant 101" << true << QStringList{"Participant 101"};
+}
+
+void TestClassWindow::filtering()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, text);
+    QFETCH(bool, anonymous);
+    QFETCH(QStringList, names);
+    action("actionAnonymous")->setChecked(anonymous);
+    auto *statuses = window->findChild<QComboBox *>(QStringLiteral("statusFilter"));
+    auto *find = window->findChild<QLineEdit *>(QStringLiteral("textFilter"));
+    QVERIFY(statuses && find);
+    const int index = status.isEmpty() ? 0 : statuses->findText(status);
+    QVERIFY(index >= 0);
+    statuses->setCurrentIndex(index);
+    QTest::keyClicks(find, text);
+    QCOMPARE(column(table, ClassModel::Name), names);
+}
+
+void TestClassWindow::anonymousHidesEveryName()
+{
+    action("actionAnonymous")->trigger();
+    auto *text = window->findChild<QPlainTextEdit *>(QStringLiteral("detailText"));
+    for (int row = 0; row < window->model()->rowCount(); ++row) {
+        window->select_student(row);
+        const QString name = shown(window->model()->student(row).name);
+        for (int c = 0; c < table->model()->columnCount(); ++c)
+            QVERIFY(!table->model()->index(row, c).data().toString().contains(name));
+        QVERIFY2(!text->toPlainText().contains(name), qPrintable(text->toPlainText()));
+    }
+    action("actionAnonymous")->trigger();
+    QVERIFY(column(table, ClassModel::Name).contains(QStringLiteral("Ann")));
+}
+
+void TestClassWindow::keyboard_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<int>("caseIndex");
+    // The class in results.json's order: .hidden, <b>Bold</b>, =cmd..., Ann, Bob, 张三, 李四,
+    // 王_小明. A student opens at the first case not correct.
+    QTest::newRow("next") << ".hidden" << QKeySequence(QStringLiteral("Ctrl+Down")) << "<b>Bold</b>"
+                          << 5;
+    QTest::newRow("previous") << "Ann" << QKeySequence(QStringLiteral("Ctrl+Up"))
+                              << "=cmd|\"a,b\"\nx" << -1;
+    QTest::newRow("next with a wrong case skips the rest")
+        << "Ann" << QKeySequence(QStringLiteral("Ctrl+Shift+W")) << "张三" << 1;
+    QTest::newRow("time-outs count as wrong")
+        << "李四" << QKeySequence(QStringLiteral("Ctrl+Shift+W")) << "王_小明" << 5;
+    QTest::newRow("next flagged: a memory finding")
+        << ".hidden" << QKeySequence(QStringLiteral("Ctrl+Shift+F")) << "Ann" << 8;
+    QTest::newRow("none further stays")
+        << "王_小明" << QKeySequence(QStringLiteral("Ctrl+Down")) << "王_小明" << 5;
+}
+
+void TestClassWindow::keyboard()
+{
+    QFETCH(QString, from);
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, to);
+    QFETCH(int, caseIndex);
+    for (int row = 0; row < window->model()->rowCount(); ++row)
+        if (shown(window->model()->student(row).name) == from)
+            window->select_student(row);
+    QCOMPARE(current_name(), from);
+    table->setFocus();
+    // The table repaints the rows whose selection it is told changed.
+    QSignalSpy told(table->selectionModel(), &QItemSelectionModel::selectionChanged);
+    QTest::keySequence(window, keys);
+    QCOMPARE(current_name(), to);
+    QCOMPARE(told.isEmpty(), from == to);
+    QCOMPARE(window->current_case(), caseIndex);
+}
+
+void TestClassWindow::matrixClickSelectsStudentAndCase()
+{
+    auto *matrix = window->findChild<CaseMatrix *>(QStringLiteral("caseMatrix"));
+    QVERIFY(matrix);
+    // A case's header counts wrong answers, time-outs and crashes alike.
+    QCOMPARE(matrix->wrong_counts().value(0), 0);
+    QCOMPARE(matrix->wrong_counts().value(5), 3);
+    QCOMPARE(matrix->wrong_counts().value(9), 4);
+    // Sorted, the matrix's rows are the table's.
+    table->sortByColumn(ClassModel::Correct, Qt::AscendingOrder);
+    const int last = table->model()->rowCount() - 1;
+    QTest::mouseClick(matrix->viewport(), Qt::LeftButton, {}, matrix->cell_rect(last, 3).center());
+    QCOMPARE(current_name(), QStringLiteral(".hidden"));
+    QCOMPARE(window->current_case(), 3);
+    QCOMPARE(table->currentIndex().row(), last);
+}
+
+void TestClassWindow::changedRowsMarked()
+{
+    // An earlier grading in which Bob's program compiled and 张三 had every case right.
+    QList<FixtureStudent> earlier = hostile_class();
+    earlier[4].status = QStringLiteral("graded");
+    earlier[4].verdicts = QStringLiteral("cccccccccc");
+    earlier[5].verdicts = QStringLiteral("cccccccccc");
+    QTemporaryDir before;
+    QFile file(before.filePath(QStringLiteral("results.json")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(to_bytes(class_json(earlier)));
+    file.close();
+    QVERIFY(window->compare_with(before.path()));
+    QStringList changed;
+    for (int row = 0; row < window->model()->rowCount(); ++row)
+        if (window->model()->changed(row))
+            changed << shown(window->model()->student(row).name);
+    QCOMPARE(changed, (QStringList{"Bob", "张三"}));
+
+    // Written from the window, the outputs say the same changes, the names as text.
+    QSignalSpy exported(window, &ClassWindow::exported);
+    window->findChild<QAction *>(QStringLiteral("actionExport"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(exported.size(), 1, 60000);
+    QVERIFY(exported.first().first().toBool());
+    for (const char *name : {"grades.csv", "report.html", "feedback.zip"})
+        QVERIFY2(QFileInfo::exists(dir.filePath(QString::fromLatin1(name))), name);
+    const QString said = window->findChild<QLabel *>(QStringLiteral("gradingStatus"))->toolTip();
+    QVERIFY2(said.contains(QStringLiteral("Bob (102)")), qPrintable(said));
+}
+
+void TestClassWindow::regradeOneStudent()
+{
+    const QString submissions = dir.filePath(QStringLiteral("class"));
+    for (const char *name : {"amy", "ben", "cat"})
+        hand_in(submissions + "/" + name, QStringLiteral(ORVIMET_EXAMPLES_DIR "/queue.exe"));
+    // Ben handed in his stack by mistake.
+    hand_in(submissions + QStringLiteral("/ben"),
+            QStringLiteral(ORVIMET_EXAMPLES_DIR "/stack.exe"));
+    const QString out = dir.filePath(QStringLiteral("graded"));
+    window->set_cli(QStringLiteral(ORVIMET_CLI));
+    QSignalSpy finished(window, &ClassWindow::grading_finished);
+    QVERIFY(window->start_grading(submissions, out,
+                                  {"--exercise", "queue", "--jobs", "2", "--seed", "5"}));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 120000);
+    QCOMPARE(window->model()->rowCount(), 3);
+    const QMap<QString, QByteArray> before = records(out + QStringLiteral("/results.json"));
+    QCOMPARE(before.size(), 3);
+    QVERIFY(!before.values().contains(QByteArray()));
+
+    // He hands in the queue; only his record is graded again.
+    hand_in(submissions + QStringLiteral("/ben"),
+            QStringLiteral(ORVIMET_EXAMPLES_DIR "/queue.exe"));
+    window->select_student(1);
+    QCOMPARE(shown(window->model()->student(1).folder), QStringLiteral("ben"));
+    QCOMPARE(window->model()->student(1).correct, 4);
+    // Graded anonymously: what the window says of the regrade names no one.
+    window->findChild<QAction *>(QStringLiteral("actionAnonymous"))->trigger();
+    window->findChild<QAction *>(QStringLiteral("actionRegrade"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 120000);
+    const QString said = window->findChild<QLabel *>(QStringLiteral("gradingStatus"))->text();
+    QVERIFY2(!said.contains(QStringLiteral("ben")), qPrintable(said));
+    QCOMPARE(finished.last().first().toInt(), 0);
+    const QMap<QString, QByteArray> after = records(out + QStringLiteral("/results.json"));
+    QCOMPARE(after.value(QStringLiteral("amy")), before.value(QStringLiteral("amy")));
+    QCOMPARE(after.value(QStringLiteral("cat")), before.value(QStringLiteral("cat")));
+    QVERIFY(after.value(QStringLiteral("ben")) != before.value(QStringLiteral("ben")));
+    QCOMPARE(window->model()->student(1).correct, 10);
+    // The window stays on the student it regraded.
+    QCOMPARE(window->current_student(), 1);
+
+    // A folder that is not one of the class's is refused, and the class's results stay as
+    // they are.
+    QFile results(out + QStringLiteral("/results.json"));
+    QVERIFY(results.open(QIODevice::ReadOnly));
+    const QByteArray graded = results.readAll();
+    results.close();
+    QProcess stranger;
+    stranger.start(QStringLiteral(ORVIMET_CLI), {"grade", "--only", "dan", "--out", out});
+    QVERIFY(stranger.waitForFinished(60000));
+    QCOMPARE(stranger.exitCode(), 2);
+    QVERIFY(stranger.readAllStandardError().contains("no student dan"));
+    QVERIFY(results.open(QIODevice::ReadOnly));
+    QCOMPARE(results.readAll(), graded);
+    results.close();
+
+    // His program in the student's window, on the case in view, as the manual test takes it.
+    window->select_student(1, 7);
+    window->findChild<QAction *>(QStringLiteral("actionManualTest"))->trigger();
+    QWidget *manual = window->manual_test();
+    QVERIFY(manual);
+    const QString program = manual->findChild<QLineEdit *>(QStringLiteral("location"))->text();
+    QVERIFY(QFileInfo(program).isExecutable());
+    QCOMPARE(QFileInfo(program).fileName(), QStringLiteral("queue.exe"));
+    QCOMPARE(manual->findChild<QLineEdit *>(QStringLiteral("input"))->text(),
+             "queue " + shown(window->model()->student(1).cases[7].options));
+    QVERIFY(manual->findChild<QRadioButton *>(QStringLiteral("radioButton_2"))->isChecked());
+}
+
+void TestClassWindow::cancelKeepsWhatIsDone()
+{
+    // Programs that never answer: each costs a few time-outs before it is given up.
+    const QString submissions = dir.filePath(QStringLiteral("slow"));
+    for (int i = 0; i < 8; ++i) {
+        const QString folder = submissions + QStringLiteral("/s%1").arg(i);
+        QDir().mkpath(folder);
+        QFile source(folder + QStringLiteral("/queue.cpp"));
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        source.write("#include <unistd.h>\nint main() { sleep(60); }\n");
+    }
+    const QString out = dir.filePath(QStringLiteral("cancelled"));
+    window->set_cli(QStringLiteral(ORVIMET_CLI));
+    QSignalSpy finished(window, &ClassWindow::grading_finished);
+    QVERIFY(window->start_grading(
+        submissions, out,
+        {"--exercise", "queue", "--jobs", "1", "--timeout", "1", "--give-up-after", "3"}));
+    // Cancelled once the first student of this grading is done.
+    QTRY_VERIFY_WITH_TIMEOUT(window->model()->results_folder() == out
+                                 && window->model()->rowCount() > 0
+                                 && window->model()->student(0).status == Status::Graded,
+                             120000);
+    window->findChild<QAction *>(QStringLiteral("actionCancel"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 60000);
+    ClassResults results;
+    std::string error;
+    QVERIFY2(read_results((out + QStringLiteral("/results.json")).toStdString(), results, error),
+             error.c_str());
+    QVERIFY(!results.complete);
+    // Every student finished before the cancel is kept, as graded; the rest are not graded.
+    QCOMPARE(results.students.front().status, Status::Graded);
+    for (const StudentRecord &student : results.students)
+        if (student.status == Status::Graded)
+            QCOMPARE(student.timeouts, 3);
+}
+
+QTEST_MAIN(TestClassWindow)
+#include "tst_classwindow.moc"
