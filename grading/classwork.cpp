@@ -669,8 +669,8 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
                     }
                 }
                 if (settings.memcheck && run_programs[i].size()) {
-                    const MemcheckBuild check
-                        = build_for_memory_check(settings.build, s, folder + "-memcheck");
+                    const MemcheckBuild check = build_for_memory_check(
+                        settings.build, s, folder + "-memcheck", settings.program_name);
                     record.evasion = check.evasion;
                     memcheck_programs[i] = check.program;
                 }
@@ -753,7 +753,7 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
               for (const CaseResult &result : report.cases)
                   cases.push_back(kept_case(result, ""));
               if (!memcheck_programs[i].empty())
-                  memory_check(settings, memcheck_programs[i], cases, workdir);
+                  memory_check(settings, memcheck_programs[i], cases);
               for (std::size_t c = first_generated; c < report.cases.size(); ++c) {
                   const CaseResult &failing = report.cases[c];
                   if (failing.correct || !failing.graded() || failing.not_run
@@ -820,16 +820,16 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
         ClassRun more = run;
         more.options = outcome.found;
         more.reference_texts.clear();
-        more.finish_program = [&](const StudentProgram &program, ProgramReport &report,
-                                  const std::string &workdir) {
-            const std::size_t i = index_of.at(program.location_s + program.command_s);
-            std::vector<StudentCase> cases;
-            for (const CaseResult &result : report.cases)
-                cases.push_back(kept_case(result, ""));
-            if (!memcheck_programs[i].empty())
-                memory_check(settings, memcheck_programs[i], cases, workdir);
-            kept[i] = std::move(cases);
-        };
+        more.finish_program
+            = [&](const StudentProgram &program, ProgramReport &report, const std::string &) {
+                  const std::size_t i = index_of.at(program.location_s + program.command_s);
+                  std::vector<StudentCase> cases;
+                  for (const CaseResult &result : report.cases)
+                      cases.push_back(kept_case(result, ""));
+                  if (!memcheck_programs[i].empty())
+                      memory_check(settings, memcheck_programs[i], cases);
+                  kept[i] = std::move(cases);
+              };
         for (const std::string &found : outcome.found)
             more.reference_texts.push_back(reference.answer(found).text);
         // Programs that never started are not tried again.

@@ -1,5 +1,6 @@
 // The memory check of a class against programs that would silence it: a report kept from the
-// grader, options compiled in under a name the raw lines do not show, memory without bound.
+// grader, options compiled in under a name the raw lines do not show, memory without bound; and
+// its judgement of the answers, which differ between the builds where a value was never written.
 #include "grading/memcheck.h"
 
 #include <QDir>
@@ -69,6 +70,23 @@ private slots:
             << "";
         QTest::newRow("an honest program") << QByteArray("int main() {}\n") << QByteArray() << ""
                                            << "";
+        // Values never written, printed: the two builds fill them differently.
+        QTest::newRow("a member the constructor forgets, on the stack")
+            << QByteArray("#include <cstdio>\nstruct Box { int n; Box() {} };\n"
+                          "int main() { Box b; std::printf(\"S %d\\n\", b.n); }\n")
+            << QByteArray() << "" << answers_differ_finding;
+        QTest::newRow("a member the constructor forgets, on the heap")
+            << QByteArray("#include <cstdio>\nstruct Box { int n; Box() {} };\n"
+                          "int main() { Box *b = new Box; std::printf(\"S %d\\n\", b->n); "
+                          "delete b; }\n")
+            << QByteArray() << "" << answers_differ_finding;
+        // Where the program leaves its answer, the two builds' runs take it from.
+        const QByteArray answer_file = "#include <cstdio>\nint main() { std::FILE *f = "
+                                       "std::fopen(\"queue.txt\", \"w\"); std::fputs(\"S 3\\n\", "
+                                       "f); std::fclose(f); }\n";
+        QTest::newRow("the answer in the handout's answer file")
+            << answer_file << QByteArray() << ""
+            << "";
     }
 
     void check()
@@ -93,14 +111,25 @@ private slots:
         settings.grading.limits.wall = std::chrono::seconds(60);
         const std::string programs = folder("programs");
         const MemcheckBuild built
-            = build_for_memory_check(settings.build, submission, programs + "/0-memcheck");
+            = build_for_memory_check(settings.build, submission, programs + "/0-memcheck", "queue");
         QVERIFY(!built.program.empty());
         QVERIFY2(QString::fromStdString(built.evasion).startsWith(evasion), built.evasion.c_str());
         QCOMPARE(evasion.isEmpty(), built.evasion.empty());
 
+        // The ordinary build's answer, as the class's run takes it.
+        const BuildResult plain = build_program(settings.build, submission.path, submission.sources,
+                                                {}, folder("plain"));
+        QVERIFY2(plain.status == BuildResult::Status::Built, plain.log.c_str());
+        const std::string placed = programs + "/0";
+        QDir().mkpath(QString::fromStdString(placed));
+        ::chmod(placed.c_str(), 0755);
+        QVERIFY(QFile::rename(QString::fromStdString(plain.program),
+                              QString::fromStdString(placed + "/queue")));
         std::vector<StudentCase> cases(1);
-        cases[0].result.run.end = ChildRun::End::Exited;
-        memory_check(settings, built.program, cases, folder("run"));
+        cases[0].result = judge_case(settings.grading, student_program(placed + "/queue"), "", "",
+                                     folder("run") + "/");
+        cases[0].student_bytes = cases[0].result.student_text.size();
+        memory_check(settings, built.program, cases);
         QVERIFY2(QString::fromStdString(cases[0].memcheck).startsWith(finding),
                  cases[0].memcheck.c_str());
         QCOMPARE(finding.isEmpty(), cases[0].memcheck.empty());
