@@ -2,6 +2,7 @@
 
 #include "explore/cases.h"
 #include "explore/literals.h"
+#include "explore/sample.h"
 #include "grading/explorer.h"
 #include "grading/memcheck.h"
 #include "grading/reports.h"
@@ -285,6 +286,7 @@ QJsonObject student_json(const StudentOutcome &s, bool memcheck)
         check.insert(QStringLiteral("findings"), s.memcheck_findings);
         check.insert(QStringLiteral("first"), json_text(s.memcheck_first));
         check.insert(QStringLiteral("evasion"), json_text(s.evasion));
+        check.insert(QStringLiteral("shrunk"), json_text(s.memcheck_shrunk));
         o.insert(QStringLiteral("memcheck"), check);
     } else {
         o.insert(QStringLiteral("memcheck"), QJsonValue());
@@ -746,14 +748,31 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
         }
     }
     std::vector<std::vector<StudentCase>> kept(count);
+    // The sanitizers run the given cases and the explored strings of memcheck_sample(); their first
+    // finding on an explored string is shrunk, and becomes a found case.
+    std::vector<bool> sampled(options.size(), true);
+    if (settings.memcheck) {
+        std::fill(sampled.begin() + static_cast<std::ptrdiff_t>(first_generated), sampled.end(),
+                  false);
+        for (const std::size_t c : memcheck_sample(generated))
+            sampled[first_generated + c] = true;
+    }
+    const auto check_memory = [&](std::size_t i, std::vector<StudentCase> &cases, bool sample) {
+        if (memcheck_programs[i].empty())
+            return;
+        memory_check(settings, memcheck_programs[i], cases,
+                     [&](std::size_t c) { return !sample || (c < sampled.size() && sampled[c]); });
+        if (sample)
+            students[i].memcheck_shrunk = shrink_first_finding(settings, memcheck_programs[i],
+                                                               cases, first_generated, generated);
+    };
     run.finish_program
         = [&](const StudentProgram &program, ProgramReport &report, const std::string &workdir) {
               const std::size_t i = index_of.at(program.location_s + program.command_s);
               std::vector<StudentCase> &cases = kept[i];
               for (const CaseResult &result : report.cases)
                   cases.push_back(kept_case(result, ""));
-              if (!memcheck_programs[i].empty())
-                  memory_check(settings, memcheck_programs[i], cases);
+              check_memory(i, cases, true);
               for (std::size_t c = first_generated; c < report.cases.size(); ++c) {
                   const CaseResult &failing = report.cases[c];
                   if (failing.correct || !failing.graded() || failing.not_run
@@ -815,6 +834,8 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
     for (const StudentOutcome &record : students) {
         if (record.has_counterexample && known.insert(record.counterexample_options).second)
             outcome.found.push_back(record.counterexample_options);
+        if (!record.memcheck_shrunk.empty() && known.insert(record.memcheck_shrunk).second)
+            outcome.found.push_back(record.memcheck_shrunk);
     }
     if (!outcome.found.empty()) {
         ClassRun more = run;
@@ -826,8 +847,7 @@ ClassOutcome grade_submissions(const ClassSettings &settings,
                   std::vector<StudentCase> cases;
                   for (const CaseResult &result : report.cases)
                       cases.push_back(kept_case(result, ""));
-                  if (!memcheck_programs[i].empty())
-                      memory_check(settings, memcheck_programs[i], cases);
+                  check_memory(i, cases, false);
                   kept[i] = std::move(cases);
               };
         for (const std::string &found : outcome.found)

@@ -54,6 +54,8 @@ struct StudentOutcome
     BuildResult build;
     int memcheck_findings = 0;
     std::string memcheck_first;
+    // The sanitizers' first finding on an explored string, shrunk: a case for everybody.
+    std::string memcheck_shrunk;
     std::string evasion;
     std::vector<std::string> copies;
     std::vector<StudentCase> cases;

@@ -1,10 +1,13 @@
 #include "grading/memcheck.h"
 
+#include "explore/cases.h"
+#include "explore/shrink.h"
 #include "judge/outputfiles.h"
 #include "sandbox/fileio.h"
 #include "sandbox/process.h"
 
 #include <cstring>
+#include <map>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -212,4 +215,39 @@ void memory_check(const ClassSettings &settings, const std::string &program,
             && answers_differ(c, checked.run, checked.answer.text))
             c.memcheck = answers_differ_finding;
     }
+}
+
+MemcheckShrinking shrink_memory_finding(const ClassSettings &settings, const std::string &program,
+                                        const Words &words,
+                                        std::chrono::steady_clock::time_point deadline)
+{
+    const Checker checker(settings, program);
+    // The program is taken to do the same on the same string each time.
+    std::map<std::string, bool> reported{{options_line(words), true}};
+    const Shrinking shrunk = shrink(
+        words, settings.grading.exercise,
+        [&](const Words &candidate) {
+            const std::string options = options_line(candidate);
+            const auto known = reported.find(options);
+            if (known != reported.end())
+                return known->second;
+            return reported[options] = !interrupted() && !checker.run(options).finding.empty();
+        },
+        [&] { return interrupted() || std::chrono::steady_clock::now() >= deadline; });
+    return {options_line(shrunk.words), shrunk.steps, shrunk.complete};
+}
+
+std::string shrink_first_finding(const ClassSettings &settings, const std::string &program,
+                                 const std::vector<StudentCase> &cases, std::size_t first_generated,
+                                 const std::vector<Words> &generated)
+{
+    for (std::size_t c = first_generated;
+         c < cases.size() && c - first_generated < generated.size(); ++c) {
+        if (cases[c].memcheck.empty() || cases[c].memcheck == answers_differ_finding)
+            continue;
+        return shrink_memory_finding(settings, program, generated[c - first_generated],
+                                     std::chrono::steady_clock::now() + memcheck_shrink_time)
+            .options;
+    }
+    return {};
 }

@@ -4,8 +4,10 @@
 // that program run on every case its ordinary build ran to an end; the first line of each report
 // goes beside the case's verdict. Kept apart from the class's phases, which only call it.
 
+#include "explore/grammar.h"
 #include "grading/classwork.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,3 +39,26 @@ extern const char answers_differ_finding[];
 void memory_check(const ClassSettings &settings, const std::string &program,
                   std::vector<StudentCase> &cases,
                   const std::function<bool(std::size_t)> &chosen = {});
+
+struct MemcheckShrinking
+{
+    std::string options;  // the shortest string found that the sanitizers still report on
+    int steps = 0;        // reductions taken
+    bool complete = true; // false when the deadline came first
+};
+
+// Shrinks `words`, on which the sanitizers reported with `program`, as wrong answers are shrunk
+// (explore/shrink.h), to a string on which they still report, until `deadline`: the string a
+// student reruns to see the fault.
+MemcheckShrinking shrink_memory_finding(const ClassSettings &settings, const std::string &program,
+                                        const Words &words,
+                                        std::chrono::steady_clock::time_point deadline);
+
+// What shrinking one student's finding may take: each candidate is a sanitized run.
+inline constexpr std::chrono::seconds memcheck_shrink_time{60};
+
+// The first sanitizer finding (not a difference of answers) among `cases` from `first_generated`
+// on, whose strings are `generated`, shrunk; empty when there is none.
+std::string shrink_first_finding(const ClassSettings &settings, const std::string &program,
+                                 const std::vector<StudentCase> &cases, std::size_t first_generated,
+                                 const std::vector<Words> &generated);
