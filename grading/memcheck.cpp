@@ -111,8 +111,9 @@ MemcheckBuild build_for_memory_check(const BuildSettings &settings, const Submis
 namespace {
 
 // Whether the memory-checking build's answer is the ordinary build's: both ended by themselves,
-// whole, and the kept part of the ordinary answer (its first bytes, and its full size) is the
-// memory check's. Anything else is no comparison: a crash or a time-out is judged on its own.
+// whole, and the kept part of the ordinary answer (its first bytes, and the full size its run
+// measured, not the size of a part already cut) is the memory check's. Anything else is no
+// comparison: a crash or a time-out is judged on its own.
 bool answers_differ(const StudentCase &plain, const ChildRun &checked, const std::string &answer)
 {
     const CaseResult &result = plain.result;
@@ -120,7 +121,7 @@ bool answers_differ(const StudentCase &plain, const ChildRun &checked, const std
         || checked.end != ChildRun::End::Exited || checked.truncated
         || checked.exit_code == memcheck_exit_code)
         return false;
-    return answer.size() != plain.student_bytes
+    return answer.size() != result.student_bytes
            || answer.compare(0, result.student_text.size(), result.student_text) != 0;
 }
 

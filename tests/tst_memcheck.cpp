@@ -95,6 +95,10 @@ private slots:
         QTest::newRow("the answer in the handout's answer file")
             << answer_file << QByteArray() << ""
             << "";
+        QTest::newRow("an answer longer than a report keeps") << QByteArray(
+            "#include <string>\n#include <cstdio>\nint main() { std::string s(100000, "
+            "'7'); std::puts(s.c_str()); }\n") << QByteArray() << ""
+                                                              << "";
     }
 
     void check()
@@ -136,7 +140,10 @@ private slots:
         std::vector<StudentCase> cases(1);
         cases[0].result = judge_case(settings.grading, student_program(placed + "/queue"), "", "",
                                      folder("run") + "/");
+        // Kept as the class keeps it: cut to its first bytes.
         cases[0].student_bytes = cases[0].result.student_text.size();
+        cases[0].result.student_text.resize(
+            std::min<std::size_t>(kept_answer_bytes, cases[0].student_bytes));
         memory_check(settings, built.program, cases);
         QVERIFY2(QString::fromStdString(cases[0].memcheck).startsWith(finding),
                  cases[0].memcheck.c_str());
