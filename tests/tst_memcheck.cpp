@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(outcome.students.size(), std::size_t(1));
         const StudentOutcome &record = outcome.students.front();
         QCOMPARE(record.status, std::string("graded"));
-        QVERIFY2(record.wrong == 0, "the plain build answers every string rightly");
+        QCOMPARE(record.correct, static_cast<int>(record.cases.size()));
         // Either way the storage is full when it is copied, and no reduction keeps it so.
         QVERIFY2(record.memcheck_shrunk == " -S 0 -C" || record.memcheck_shrunk == " -S 1 -I 0 -C",
                  record.memcheck_shrunk.c_str());
