@@ -147,6 +147,8 @@ void describe(const Words &words, Features &features)
             features.add("I values " + std::to_string(magnitude(static_cast<long long>(values))));
             if (!failed && count + static_cast<long long>(values) == capacity)
                 features.add("I fills");
+            if (!failed && count + static_cast<long long>(values) > capacity)
+                features.add("I overfills");
             failed = failed || count + static_cast<long long>(values) > capacity;
             for (std::size_t v = i + 1; !failed && v < end; ++v)
                 failed = !integer_value(words[v], n) || n < int_min || n > int_max;

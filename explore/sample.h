@@ -10,8 +10,8 @@
 // elements or one either side of it, equal to the capacity, leading zeros, by its number of
 // digits), an insertion that fills or overfills, or a size of the string not seen yet (elements,
 // capacity and options, each by its power of two). These are finitely many, so the sample stays
-// at a few hundred strings however long the exploration; earlier strings are shorter, so the
-// first to bring a thing is also the cheapest to run and to shrink.
+// small however long the exploration (about 175 of 2000 strings); earlier strings are shorter, so
+// the first to bring a thing is also the cheapest to run and to shrink.
 
 #include "explore/grammar.h"
 
