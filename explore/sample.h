@@ -1,22 +1,22 @@
 #pragma once
 
-// Which strings the memory-checking build runs. That build costs several times a plain run, so
-// running it on every string of an exploration would more than double its cost; memory faults
-// live at the boundaries, so a sample that reaches every operation at every boundary finds what
-// the whole would: each option in each state of the container (empty, partly full, full) with
-// each kind of number (0, 1, -1, other small ones, large ones, the int limits, words past them,
-// non-integers, spellings with leading zeros), and each size of insertion and of option count
-// (none, one, a few, past 50, 100, 1000 and 10000).
+// The explored strings the memory check runs. A sanitized run costs several ordinary ones, so the
+// check cannot afford every explored string; what it must not miss is a fault that only some
+// state or some value wakes: a copy that overruns only a full container, a buffer that only the
+// longest number overflows. So a string is taken when it is the first to bring something new:
+// an operation in a state of the container not seen with it yet (empty, one element, one short
+// of full, full, or in between; before any -S), an operation's number of a kind not seen with it
+// yet (0, 1, negative, the int limits, out of range, not an integer, equal to the number of
+// elements or one either side of it, equal to the capacity, leading zeros, by its number of
+// digits), an insertion that fills or overfills, or a size of the string not seen yet (elements,
+// capacity and options, each by its power of two). These are finitely many, so the sample stays
+// small however long the exploration (about 175 of 2000 strings); earlier strings are shorter, so
+// the first to bring a thing is also the cheapest to run and to shrink.
 
 #include "explore/grammar.h"
 
 #include <cstddef>
-#include <string>
 #include <vector>
 
-// The boundaries `words` reaches, one word each, such as "C full" or "G empty 2147483647".
-std::vector<std::string> boundary_features(const Words &words, Exercise exercise);
-
-// The places in `strings` of the fewest words that together reach every boundary any of them
-// reaches, in their order: for each boundary, the shortest string that reaches it is preferred.
-std::vector<std::size_t> memcheck_sample(const std::vector<Words> &strings, Exercise exercise);
+// The indices of `strings` to run under the sanitizers, in order.
+std::vector<std::size_t> memcheck_sample(const std::vector<Words> &strings);

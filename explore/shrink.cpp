@@ -59,7 +59,9 @@ std::vector<std::string> simpler_words(const std::string &word, Exercise exercis
 // only the first few that fail.
 struct Edit
 {
-    enum Kind { Remove, Zeros, Replace, Number } kind; // a Number replaces an option's number
+    // A Number replaces an option's number; a Capacity lowers the number at `begin` to `word` and
+    // removes the value at `end`.
+    enum Kind { Remove, Zeros, Replace, Number, Capacity } kind;
     std::size_t begin;
     std::size_t end;
     std::string word;
@@ -123,6 +125,20 @@ std::vector<Edit> edits(const Words &words, Exercise exercise)
                 simplify(i, Edit::Number);
         }
     }
+    // A capacity one lower with the last value inserted after it gone: a fault of a container
+    // exactly full (a copy one slot too far) stays while both shrink, though neither alone keeps
+    // it (an insertion past the capacity fails before the copy).
+    for (std::size_t k = 0; k < options.size(); ++k) {
+        long long capacity = 0;
+        if (words[options[k]] != "-S" || end_of(k) != options[k] + 2
+            || !integer_value(words[options[k] + 1], capacity) || capacity <= 0)
+            continue;
+        for (std::size_t j = k + 1; j < options.size(); ++j) {
+            if (words[options[j]] == "-I" && end_of(j) > options[j] + 1)
+                all.push_back({Edit::Capacity, options[k] + 1, end_of(j) - 1,
+                               std::to_string(capacity - 1)});
+        }
+    }
     for (std::size_t i = 0; i < words.size(); ++i)
         all.push_back({Edit::Remove, i, i + 1, {}});
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -142,6 +158,11 @@ Words applied(const Words &words, const Edit &edit)
         return result;
     }
     result = words;
+    if (edit.kind == Edit::Capacity) {
+        result[edit.begin] = edit.word;
+        result.erase(result.begin() + static_cast<long>(edit.end));
+        return result;
+    }
     for (std::size_t i = edit.begin; i < edit.end; ++i)
         result[i] = edit.word;
     return result;

@@ -12,7 +12,8 @@
 // the options from one on, removing an option with its values, putting 0 in place of every value
 // of an option, keeping only the first quarter, eighth ... of an option's values, removing half,
 // a quarter, an eighth ... a sixteenth of them at a time, putting
-// a simpler word in place of a number of -S, -O, -G or -A, removing one word, and putting a
+// a simpler word in place of a number of -S, -O, -G or -A, lowering a capacity by one with the
+// last value of a later insertion removed, removing one word, and putting a
 // simpler word in place of any other (an integer written plainly, nearer to 0, or a non-integer
 // as "0" or "x"). Each step makes the string strictly smaller, by
 // words, then by the sum of the integers' sizes, then by characters, so that no chain of steps

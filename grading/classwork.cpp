@@ -2,6 +2,7 @@
 
 #include "explore/cases.h"
 #include "explore/literals.h"
+#include "explore/sample.h"
 #include "grading/caseplan.h"
 #include "grading/explorer.h"
 #include "grading/memcheck.h"
@@ -266,6 +267,7 @@ struct Student
     std::vector<CaseRecord> graded;
     bool has_counterexample = false;
     Counterexample counterexample;
+    std::string memcheck_shrunk;
 };
 
 // The grading of a class, phase by phase: run() lists them. Each phase leaves results.json as
@@ -394,6 +396,14 @@ private:
                                    class_source_numbers(submissions));
         for (const Words &words : generated)
             options.push_back(options_line(words));
+        // The sanitizers run the given cases and the explored strings of memcheck_sample().
+        sampled.assign(options.size(), true);
+        if (settings.memcheck) {
+            std::fill(sampled.begin() + static_cast<std::ptrdiff_t>(first_generated),
+                      sampled.end(), false);
+            for (const std::size_t c : memcheck_sample(generated))
+                sampled[first_generated + c] = true;
+        }
         results.set_cases(static_cast<int>(options.size()), 0);
         for (Student &student : students)
             if (student.settled)
@@ -493,7 +503,8 @@ private:
     void build_memcheck(Student &student, const std::string &folder)
     {
         const MemcheckBuild check
-            = build_for_memory_check(settings.build, student.submission, folder + "-memcheck");
+            = build_for_memory_check(settings.build, student.submission, folder + "-memcheck",
+                                     settings.program_name);
         student.record.memcheck_evasion = check.evasion;
         student.memcheck_program = check.program;
     }
@@ -537,14 +548,22 @@ private:
         return true;
     }
 
-    // The cases of a program, memory-checked and recorded on the thread that graded it.
-    void record_cases(Student &student, const ProgramReport &report, const std::string &workdir)
+    // The cases of a program, memory-checked and recorded on the thread that graded it. Of the
+    // class's own cases (`sample`) the sanitizers run the sampled ones, and their first finding on
+    // an explored string is shrunk to become a found case; found cases are all checked.
+    void record_cases(Student &student, const ProgramReport &report, bool sample)
     {
         std::vector<StudentCase> cases;
         for (const CaseResult &result : report.cases)
             cases.push_back({result, std::string()});
-        if (!student.memcheck_program.empty())
-            memory_check(settings, student.memcheck_program, cases, workdir);
+        if (!student.memcheck_program.empty()) {
+            memory_check(settings, student.memcheck_program, cases, [&](std::size_t c) {
+                return !sample || (c < sampled.size() && sampled[c]);
+            });
+            if (sample)
+                student.memcheck_shrunk = shrink_first_finding(
+                    settings, student.memcheck_program, cases, first_generated, generated);
+        }
         for (const StudentCase &c : cases)
             student.graded.push_back(case_record(c));
     }
@@ -563,7 +582,7 @@ private:
         run.finish_program = [this](const StudentProgram &program, ProgramReport &report,
                                     const std::string &workdir) {
             Student &student = students[index_of.at(program.location_s + program.command_s)];
-            record_cases(student, report, workdir);
+            record_cases(student, report, true);
             if (const std::optional<std::size_t> c
                 = failure_to_shrink(report.cases, first_generated)) {
                 student.counterexample
@@ -619,6 +638,7 @@ private:
             record.counterexample_original = student.counterexample.original;
             record.counterexample_steps = student.counterexample.steps;
         }
+        record.memcheck_shrunk = student.memcheck_shrunk;
         recount(record);
         if (!report.start_failure.empty())
             decide(student, Status::CouldNotStart, "could not start: " + report.start_failure);
@@ -639,14 +659,18 @@ private:
             if (student.record.has_counterexample
                 && known.insert(student.record.counterexample_options).second)
                 outcome.found.push_back(student.record.counterexample_options);
+        for (const Student &student : students)
+            if (!student.record.memcheck_shrunk.empty()
+                && known.insert(student.record.memcheck_shrunk).second)
+                outcome.found.push_back(student.record.memcheck_shrunk);
         if (!outcome.found.empty()) {
             ClassRun more = class_run(outcome.found);
             for (const std::string &found : outcome.found)
                 more.reference_texts.push_back(shrinker->answer(found).text);
             more.finish_program = [this](const StudentProgram &program, ProgramReport &report,
-                                         const std::string &workdir) {
+                                         const std::string &) {
                 record_cases(students[index_of.at(program.location_s + program.command_s)], report,
-                             workdir);
+                             false);
             };
             // Programs that never started are not tried again.
             std::vector<StudentProgram> again;
@@ -704,6 +728,7 @@ private:
     {
         student.record.cases.clear();
         student.record.has_counterexample = false;
+        student.record.memcheck_shrunk.clear();
         recount(student.record);
         decide(student, Status::NotGraded, "the grading was interrupted");
     }
@@ -753,6 +778,7 @@ private:
     std::vector<std::string> options; // the cases, generated ones last
     std::size_t first_generated = 0;
     std::vector<Words> generated;
+    std::vector<bool> sampled; // by case: whether the sanitizers run it
     std::string programs_root, workroot;
     ReferenceRun reference;
     std::unique_ptr<ReferenceAnswers> shrinker;  // the reference's answers for shrinking

@@ -76,6 +76,8 @@ struct StudentRecord
     std::string build_log, build_hash;
     int memcheck_findings = 0;
     std::string memcheck_first, memcheck_evasion;
+    // The sanitizers' first finding on an explored string, shrunk: a case for everybody.
+    std::string memcheck_shrunk;
     std::vector<std::string> copies; // folders of students whose sources hash the same
     int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_run = 0, not_graded = 0;
     std::vector<CaseRecord> cases;

@@ -95,6 +95,7 @@ QJsonObject student_json(const StudentRecord &s, bool memcheck)
         check.insert(QStringLiteral("findings"), s.memcheck_findings);
         check.insert(QStringLiteral("first"), json_text(s.memcheck_first));
         check.insert(QStringLiteral("evasion"), json_text(s.memcheck_evasion));
+        check.insert(QStringLiteral("shrunk"), json_text(s.memcheck_shrunk));
         o.insert(QStringLiteral("memcheck"), check);
     } else {
         o.insert(QStringLiteral("memcheck"), QJsonValue());
@@ -327,6 +328,7 @@ bool student_from_json(const QJsonObject &object, StudentRecord &s, std::string 
     s.memcheck_findings = number(memcheck, "findings");
     s.memcheck_first = text(memcheck, "first");
     s.memcheck_evasion = text(memcheck, "evasion");
+    s.memcheck_shrunk = text(memcheck, "shrunk");
     s.copies.clear();
     for (const QJsonValue &copy : object.value(QLatin1String("copies")).toArray())
         s.copies.push_back(to_utf8(copy.toString()));
