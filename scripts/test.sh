@@ -20,8 +20,9 @@ while [ $# -gt 0 ]; do
 done
 source "$ORVIMET_ROOT/scripts/deps.sh"
 
-# chromium: the class report and a feedback page are opened in a real browser.
-orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}" binutils-mingw-w64-x86-64 chromium \
+# chromium: the class report and a feedback page are opened in a real browser; clang-14: the
+# similarity lexer's tokens are checked against clang's own.
+orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}" binutils-mingw-w64-x86-64 chromium clang-14 \
     "${ORVIMET_PACKAGE_PACKAGES[@]}" "${ORVIMET_PACKAGE_CHECK_PACKAGES[@]}"
 orvimet_build "$dir" "${cmake_args[@]}"
 cd "$dir"
