@@ -91,7 +91,8 @@ void DetailPane::show_student(int row, int case_index)
         line(shown(s.message), plain);
     if (has_case) {
         const CaseRecord &c = s.cases[std::size_t(case_index)];
-        section(tr("Case %1: %2").arg(case_index + 1).arg(ClassModel::status_text(word(c.verdict))));
+        section(
+            tr("Case %1: %2").arg(case_index + 1).arg(ClassModel::status_text(word(c.verdict))));
         line(tr("Options: %1").arg(shown(c.options)), plain);
         if (!c.note.empty())
             line(shown(c.note), plain);

@@ -66,8 +66,8 @@ QJsonObject totals(const QJsonArray &students, QJsonObject counts)
             it.value() = 0;
     counts.insert(QStringLiteral("students"), students.size());
     for (const QJsonValue &student : students) {
-        const std::optional<Status> status = status_named(
-            to_utf8(student.toObject().value(QStringLiteral("status")).toString()));
+        const std::optional<Status> status
+            = status_named(to_utf8(student.toObject().value(QStringLiteral("status")).toString()));
         if (!status)
             continue;
         const QString key = from_utf8(totals_key(*status));
@@ -199,5 +199,6 @@ int regrade_command(const Settings &settings, ClassSettings work)
     if (s.status == Status::Graded)
         std::cout << ", " << s.correct << " of " << s.cases.size() << " correct";
     std::cout << "\nresults: " << printable(out) << "/results.json\n" << std::flush;
-    return s.status != Status::Graded || s.correct != int(s.cases.size()) ? some_wrong : all_correct;
+    return s.status != Status::Graded || s.correct != int(s.cases.size()) ? some_wrong
+                                                                          : all_correct;
 }

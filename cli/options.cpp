@@ -411,10 +411,9 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     settings.given = reader.given_keys();
     // A class file may name the exercise of a grading instead: the one given, the one of the
     // folder graded from (see apply_class_file), or the results of the class regraded.
-    const bool exercise_from_file
-        = shape.grading
-          && (reader.given("config") || reader.given("only")
-              || QFileInfo(QStringLiteral("orvimet.toml")).isFile());
+    const bool exercise_from_file = shape.grading
+                                    && (reader.given("config") || reader.given("only")
+                                        || QFileInfo(QStringLiteral("orvimet.toml")).isFile());
     if (shape.exercise && !(exercise_from_file && !reader.given("exercise"))) {
         if (!reader.given("exercise"))
             throw Failure{"no exercise given: use --exercise stack, queue or stackqueue"};

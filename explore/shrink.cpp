@@ -135,8 +135,8 @@ std::vector<Edit> edits(const Words &words, Exercise exercise)
             continue;
         for (std::size_t j = k + 1; j < options.size(); ++j) {
             if (words[options[j]] == "-I" && end_of(j) > options[j] + 1)
-                all.push_back({Edit::Capacity, options[k] + 1, end_of(j) - 1,
-                               std::to_string(capacity - 1)});
+                all.push_back(
+                    {Edit::Capacity, options[k] + 1, end_of(j) - 1, std::to_string(capacity - 1)});
         }
     }
     for (std::size_t i = 0; i < words.size(); ++i)

@@ -52,8 +52,8 @@ struct ClassFile
     int give_up_after = 3;
     int jobs = 0;          // 0: one per core
     std::string worksheet; // a grading worksheet downloaded from the course website to fill
-    std::string language = languages().front(); // of what students receive: zh_CN or en
-    ScoringRule scoring;                        // points, memcheck_penalty, groups
+    std::string language = languages().front();   // of what students receive: zh_CN or en
+    ScoringRule scoring;                          // points, memcheck_penalty, groups
     std::vector<std::string> similarity_template; // [similarity] template: the handed-out files
 };
 

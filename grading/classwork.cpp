@@ -78,7 +78,6 @@ Dictionary class_source_numbers(const std::vector<Submission> &submissions)
     return numbers;
 }
 
-
 // Readable by all: the programs in it run as an unprivileged user of the sandbox when the grader
 // is root, and hold nothing of the teacher's. The reason, for a person, when it cannot be made.
 std::string folder_for_runs(const std::string &path)
@@ -399,8 +398,8 @@ private:
         // The sanitizers run the given cases and the explored strings of memcheck_sample().
         sampled.assign(options.size(), true);
         if (settings.memcheck) {
-            std::fill(sampled.begin() + static_cast<std::ptrdiff_t>(first_generated),
-                      sampled.end(), false);
+            std::fill(sampled.begin() + static_cast<std::ptrdiff_t>(first_generated), sampled.end(),
+                      false);
             for (const std::size_t c : memcheck_sample(generated))
                 sampled[first_generated + c] = true;
         }
@@ -502,9 +501,8 @@ private:
 
     void build_memcheck(Student &student, const std::string &folder)
     {
-        const MemcheckBuild check
-            = build_for_memory_check(settings.build, student.submission, folder + "-memcheck",
-                                     settings.program_name);
+        const MemcheckBuild check = build_for_memory_check(
+            settings.build, student.submission, folder + "-memcheck", settings.program_name);
         student.record.memcheck_evasion = check.evasion;
         student.memcheck_program = check.program;
     }
@@ -561,8 +559,8 @@ private:
                 return !sample || (c < sampled.size() && sampled[c]);
             });
             if (sample)
-                student.memcheck_shrunk = shrink_first_finding(
-                    settings, student.memcheck_program, cases, first_generated, generated);
+                student.memcheck_shrunk = shrink_first_finding(settings, student.memcheck_program,
+                                                               cases, first_generated, generated);
         }
         for (const StudentCase &c : cases)
             student.graded.push_back(case_record(c));

@@ -65,7 +65,7 @@ struct ClassOutcome
     std::string error; // the class could not be graded: why (a person reads it); else empty
     std::vector<StudentRecord> students;
     std::vector<Submission> submissions; // what each of `students` handed in, in the same order
-    std::vector<std::string> found; // the shrunk counterexamples added to the cases
+    std::vector<std::string> found;      // the shrunk counterexamples added to the cases
     int case_count = 0;
     bool complete = false; // false when interrupted
 };

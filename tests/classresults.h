@@ -48,9 +48,7 @@ inline QJsonObject student_json(const FixtureStudent &student)
                     : v == 't' ? Verdict::Timeout
                     : v == 'x' ? Verdict::Crash
                                : Verdict::NotGraded;
-        c.ending = v == 'c' || v == 'w' ? Ending::Exit
-                   : v == 'x'           ? Ending::Crash
-                                        : Ending::Timeout;
+        c.ending = v == 'c' || v == 'w' ? Ending::Exit : v == 'x' ? Ending::Crash : Ending::Timeout;
         if (c.ending == Ending::Exit)
             c.exit_code = 0;
         c.seconds = 0.004;
