@@ -191,7 +191,9 @@ void TestOptions::helpAndVersion()
     const QRegularExpression option(QStringLiteral("^ +(?:-\\w, )?(--[a-z-]+(?: [^ ]+)?)"),
                                     QRegularExpression::MultilineOption);
     QStringList seen;
-    for (const QRegularExpressionMatch &m : option.globalMatch(QString::fromStdString(text))) {
+    for (QRegularExpressionMatchIterator it = option.globalMatch(QString::fromStdString(text));
+         it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
         QVERIFY2(!seen.contains(m.captured(1)), qPrintable(m.captured(1)));
         seen << m.captured(1);
     }
