@@ -265,6 +265,20 @@ int grade_command(const Settings &settings)
             found << options << '\n';
     }
     print_table(outcome);
+    // The whole class's sources side by side: a shard sees only its part. Compared before the
+    // sheets are written, for the report opens with the flagged pairs.
+    ClassSimilarity similarity;
+    bool compared = false;
+    if (outcome.complete && outcome.error.empty() && !interrupted() && grade.shards == 1) {
+        std::string error, summary;
+        compared = write_class_similarity(work.results, outcome.submissions,
+                                          {grade.similarity_template, grade.similar_to, {}},
+                                          summary, error, &similarity);
+        if (!compared)
+            say("cannot compare the students' sources: " + printable(error));
+        else
+            std::cout << summary << '\n';
+    }
     bool sheets_written = false, worksheet_skipped = false;
     if (outcome.complete && outcome.error.empty() && !interrupted()) {
         GradebookOptions options;
@@ -273,6 +287,7 @@ int grade_command(const Settings &settings)
         options.language = grade.language;
         options.compare_with = grade.compare;
         options.say = print_line;
+        options.similarity = compared ? &similarity : nullptr;
         std::string error;
         const int written = write_outputs(work.results, options, error);
         if (written == 3)
@@ -281,16 +296,6 @@ int grade_command(const Settings &settings)
             say("cannot write the grade sheets and pages: " + printable(error));
         sheets_written = written == 0 || written == 3;
         worksheet_skipped = written == 3;
-    }
-    // The whole class's sources side by side: a shard sees only its part.
-    if (outcome.complete && outcome.error.empty() && !interrupted() && grade.shards == 1) {
-        std::string error, summary;
-        if (!write_class_similarity(work.results, outcome.submissions,
-                                    {grade.similarity_template, grade.similar_to, {}}, summary,
-                                    error))
-            say("cannot compare the students' sources: " + printable(error));
-        else
-            std::cout << summary << '\n';
     }
     int wrong = 0, not_graded = 0, other = 0;
     for (const StudentRecord &s : outcome.students) {

@@ -5,9 +5,9 @@
 bool write_class_similarity(const std::string &results_folder,
                             const std::vector<Submission> &students,
                             const SimilarityRequest &request, std::string &summary,
-                            std::string &error)
+                            std::string &error, ClassSimilarity *result)
 {
-    const ClassSimilarityOutcome outcome = class_similarity(students, request);
+    ClassSimilarityOutcome outcome = class_similarity(students, request);
     if (!outcome.error.empty()) {
         error = outcome.error;
         return false;
@@ -23,5 +23,7 @@ bool write_class_similarity(const std::string &results_folder,
               + std::to_string(earlier) + " with an earlier class) in "
               + std::to_string(outcome.result.groups.size())
               + " groups: " + similarity_overview_name + ", " + similarity_csv_name;
+    if (result)
+        *result = std::move(outcome.result);
     return true;
 }

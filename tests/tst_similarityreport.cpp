@@ -3,6 +3,8 @@
 // run a name; the pages of an earlier grading do not outlive it. And the grading's side: the
 // students' files read bounded, the template read from the teacher's files, an earlier class's
 // fingerprints refused when they are not.
+#include "classresults.h"
+#include "gradebook/gradebook.h"
 #include "gradebook/similarityreport.h"
 #include "grading/classsimilarity.h"
 #include "similarityclass.h"
@@ -44,6 +46,8 @@ private slots:
     void outputsReplaceAnEarlierGrading();
     void gradedClassIsReadBounded_data();
     void gradedClassIsReadBounded();
+    void reportOpensWithTheFlaggedPairs_data();
+    void reportOpensWithTheFlaggedPairs();
 };
 
 void TestSimilarityReport::hostileTextIsShownAsText_data()
@@ -206,6 +210,57 @@ void TestSimilarityReport::gradedClassIsReadBounded()
     }
     QVERIFY2((cat_longest >= 200) == (case_ != "template"),
              qPrintable(QString::number(cat_longest)));
+}
+
+void TestSimilarityReport::reportOpensWithTheFlaggedPairs_data()
+{
+    QTest::addColumn<unsigned>("bob_plan");
+    QTest::addColumn<bool>("flagged");
+    QTest::newRow("Bob copied Ann") << 1u << true;
+    QTest::newRow("three solutions of their own") << 2u << false;
+}
+
+// The teacher's report names the copies at its top; a student's feedback names nobody else, and
+// a class without copies gets the report it always got.
+void TestSimilarityReport::reportOpensWithTheFlaggedPairs()
+{
+    QFETCH(unsigned, bob_plan);
+    QFETCH(bool, flagged);
+    const QList<FixtureStudent> roster = {{"Ann", "101", "graded", "cccccccccc"},
+                                          {"Bob", "102", "graded", "cccccccccc"},
+                                          {"Cat", "103", "graded", "ccccccccww"}};
+    const std::vector<StudentSources> sources
+        = {stack_solution("Ann", plan_of(1)), stack_solution("Bob", plan_of(bob_plan)),
+           stack_solution("Cat", plan_of(3))};
+    const ClassSimilarity similarity = compare_class(sources, stack_template());
+    QTemporaryDir with, without;
+    std::string error;
+    for (QTemporaryDir *dir : {&with, &without}) {
+        QFile json(dir->filePath("results.json"));
+        QVERIFY(json.open(QIODevice::WriteOnly));
+        json.write(to_bytes(class_json(roster)));
+        json.close();
+        GradebookOptions options;
+        options.similarity = dir == &with ? &similarity : nullptr;
+        QCOMPARE(write_outputs(dir->path().toStdString(), options, error), 0);
+    }
+    auto read = [](const QTemporaryDir &dir, const char *name) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray report = read(with, "report.html");
+    const qsizetype link = report.indexOf("href=\"similarity/pair-1.html\"");
+    QCOMPARE(link >= 0, flagged);
+    if (flagged)
+        QVERIFY(link < report.indexOf("id=\"counts\""));
+    else
+        QCOMPARE(report, read(without, "report.html"));
+    for (const char *page : {"feedback/Ann_101.html", "feedback/Bob_102.html"}) {
+        const QByteArray feedback = read(with, page);
+        QVERIFY(!feedback.isEmpty());
+        QCOMPARE(feedback, read(without, page));
+        QVERIFY(!feedback.contains(page[9] == 'A' ? "Bob" : "Ann"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSimilarityReport)
