@@ -267,7 +267,7 @@ int grade_command(const Settings &settings)
     print_table(outcome);
     // The whole class's sources side by side: a shard sees only its part. Compared before the
     // sheets are written, for the report opens with the flagged pairs.
-    ClassSimilarity similarity;
+    ClassSimilarityOutcome similarity;
     bool compared = false;
     if (outcome.complete && outcome.error.empty() && !interrupted() && grade.shards == 1) {
         std::string error, summary;
@@ -287,7 +287,10 @@ int grade_command(const Settings &settings)
         options.language = grade.language;
         options.compare_with = grade.compare;
         options.say = print_line;
-        options.similarity = compared ? &similarity : nullptr;
+        if (compared) {
+            options.similarity = &similarity.result;
+            options.similarity_folders = similarity.folders;
+        }
         std::string error;
         const int written = write_outputs(work.results, options, error);
         if (written == 3)

@@ -5,7 +5,7 @@
 bool write_class_similarity(const std::string &results_folder,
                             const std::vector<Submission> &students,
                             const SimilarityRequest &request, std::string &summary,
-                            std::string &error, ClassSimilarity *result)
+                            std::string &error, ClassSimilarityOutcome *result)
 {
     ClassSimilarityOutcome outcome = class_similarity(students, request);
     if (!outcome.error.empty()) {
@@ -23,7 +23,9 @@ bool write_class_similarity(const std::string &results_folder,
               + std::to_string(earlier) + " with an earlier class) in "
               + std::to_string(outcome.result.groups.size())
               + " groups: " + similarity_overview_name + ", " + similarity_csv_name;
-    if (result)
-        *result = std::move(outcome.result);
+    if (result) {
+        result->result = std::move(outcome.result);
+        result->folders = std::move(outcome.folders);
+    }
     return true;
 }

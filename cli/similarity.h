@@ -10,8 +10,9 @@
 
 // The similarity of a graded class, compared and written into `results_folder`; `summary` is one
 // line for the teacher. False with `error` when a template or the earlier fingerprints could not
-// be read, or an output written. `result`, when given, receives the comparison.
+// be read, or an output written. `result`, when given, receives the comparison (its sources
+// left out).
 bool write_class_similarity(const std::string &results_folder,
                             const std::vector<Submission> &students,
                             const SimilarityRequest &request, std::string &summary,
-                            std::string &error, ClassSimilarity *result = nullptr);
+                            std::string &error, ClassSimilarityOutcome *result = nullptr);

@@ -149,6 +149,9 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         }
     }
 
+    if (options.similarity)
+        add_similar(results.students, *options.similarity, options.similarity_folders);
+
     Points points;
     points.reserve(results.students.size());
     for (const StudentRecord &s : results.students)
@@ -190,6 +193,8 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         QJsonObject student = students[i].toObject();
         const auto &p = points[static_cast<std::size_t>(i)];
         student.insert(QStringLiteral("points"), p ? QJsonValue(*p) : QJsonValue());
+        if (options.similarity)
+            put_similar(student, results.students[static_cast<std::size_t>(i)]);
         students[i] = student;
     }
     document.insert(QStringLiteral("students"), students);

@@ -36,6 +36,7 @@ struct GradebookOptions
     // The class's similarity when its sources were compared (grade, not a shard): its flagged
     // pairs head the report and its pairs go into each student's record. For the teacher only.
     const ClassSimilarity *similarity = nullptr;
+    std::vector<std::string> similarity_folders; // of its students of this class, in order
 };
 
 // Writes every output beside results.json in `results_folder`. 0 when all were written; 2 when
