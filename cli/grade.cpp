@@ -397,8 +397,36 @@ int merge_command(const Settings &settings)
     std::string error;
     if (!merge_results(parts, out, error))
         throw Failure{printable(error)};
+    // Each part saw only its own students' sources: the class is compared whole here, as one run
+    // compares it, from the submissions the parts were graded from, where they can still be read.
+    ClassSimilarityOutcome similarity;
+    bool compared = false;
+    ClassResults merged;
+    if (read_results(out + "/results.json", merged, error)
+        && ::access(merged.submissions.c_str(), R_OK) == 0) {
+        const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-merge-XXXXXX"));
+        const Intake intake
+            = scratch.isValid()
+                  ? take_in(merged.submissions, to_utf8(scratch.path()), merged.exercise)
+                  : Intake{{}, false, {}, "cannot create a scratch folder"};
+        std::string summary;
+        compared = intake.error.empty()
+                   && write_class_similarity(
+                       out, intake.students,
+                       {settings.grade.similarity_template, settings.grade.similar_to, {}}, summary,
+                       error, &similarity);
+        if (!compared)
+            say("cannot compare the students' sources: "
+                + printable(intake.error.empty() ? error : intake.error));
+        else
+            std::cout << summary << '\n';
+    }
     GradebookOptions options;
     options.say = print_line;
+    if (compared) {
+        options.similarity = &similarity.result;
+        options.similarity_folders = similarity.folders;
+    }
     if (write_outputs(out, options, error) != 0)
         throw Failure{"cannot write the grade sheets and pages: " + printable(error)};
     std::cout << parts.size() << " parts merged\nresults: " << printable(out)
