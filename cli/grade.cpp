@@ -402,22 +402,14 @@ int merge_command(const Settings &settings)
     ClassSimilarityOutcome similarity;
     bool compared = false;
     ClassResults merged;
-    if (read_results(out + "/results.json", merged, error)
-        && ::access(merged.submissions.c_str(), R_OK) == 0) {
-        const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-merge-XXXXXX"));
-        const Intake intake
-            = scratch.isValid()
-                  ? take_in(merged.submissions, to_utf8(scratch.path()), merged.exercise)
-                  : Intake{{}, false, {}, "cannot create a scratch folder"};
+    if (read_results(out + "/results.json", merged, error)) {
         std::string summary;
-        compared = intake.error.empty()
-                   && write_class_similarity(
-                       out, intake.students,
-                       {settings.grade.similarity_template, settings.grade.similar_to, {}}, summary,
-                       error, &similarity);
+        compared = compare_submissions(
+            out, merged.submissions, merged.exercise,
+            {settings.grade.similarity_template, settings.grade.similar_to, {}}, summary, error,
+            similarity);
         if (!compared)
-            say("cannot compare the students' sources: "
-                + printable(intake.error.empty() ? error : intake.error));
+            say("cannot compare the students' sources: " + printable(error));
         else
             std::cout << summary << '\n';
     }

@@ -1,6 +1,10 @@
 #include "cli/similarity.h"
 
 #include "gradebook/similarityreport.h"
+#include "judge/utf8.h"
+
+#include <QDir>
+#include <QTemporaryDir>
 
 bool write_class_similarity(const std::string &results_folder,
                             const std::vector<Submission> &students,
@@ -28,4 +32,23 @@ bool write_class_similarity(const std::string &results_folder,
         result->folders = std::move(outcome.folders);
     }
     return true;
+}
+
+bool compare_submissions(const std::string &results_folder, const std::string &submissions,
+                         const std::string &program_name, const SimilarityRequest &request,
+                         std::string &summary, std::string &error, ClassSimilarityOutcome &result)
+{
+    // The sources are read and the pages written while the unpacked class is still there.
+    const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-compare-XXXXXX"));
+    if (!scratch.isValid()) {
+        error = "cannot create a scratch folder: " + to_utf8(scratch.errorString());
+        return false;
+    }
+    const Intake intake = take_in(submissions, to_utf8(scratch.path()), program_name);
+    if (!intake.error.empty()) {
+        error = submissions + ": " + intake.error;
+        return false;
+    }
+    return write_class_similarity(results_folder, intake.students, request, summary, error,
+                                  &result);
 }
