@@ -265,6 +265,20 @@ int grade_command(const Settings &settings)
             found << options << '\n';
     }
     print_table(outcome);
+    // The whole class's sources side by side: a shard sees only its part. Compared before the
+    // sheets are written, for the report opens with the flagged pairs.
+    ClassSimilarityOutcome similarity;
+    bool compared = false;
+    if (outcome.complete && outcome.error.empty() && !interrupted() && grade.shards == 1) {
+        std::string error, summary;
+        compared = write_class_similarity(work.results, outcome.submissions,
+                                          {grade.similarity_template, grade.similar_to, {}},
+                                          summary, error, &similarity);
+        if (!compared)
+            say("cannot compare the students' sources: " + printable(error));
+        else
+            std::cout << summary << '\n';
+    }
     bool sheets_written = false, worksheet_skipped = false;
     if (outcome.complete && outcome.error.empty() && !interrupted()) {
         GradebookOptions options;
@@ -273,6 +287,10 @@ int grade_command(const Settings &settings)
         options.language = grade.language;
         options.compare_with = grade.compare;
         options.say = print_line;
+        if (compared) {
+            options.similarity = &similarity.result;
+            options.similarity_folders = similarity.folders;
+        }
         std::string error;
         const int written = write_outputs(work.results, options, error);
         if (written == 3)
@@ -281,16 +299,6 @@ int grade_command(const Settings &settings)
             say("cannot write the grade sheets and pages: " + printable(error));
         sheets_written = written == 0 || written == 3;
         worksheet_skipped = written == 3;
-    }
-    // The whole class's sources side by side: a shard sees only its part.
-    if (outcome.complete && outcome.error.empty() && !interrupted() && grade.shards == 1) {
-        std::string error, summary;
-        if (!write_class_similarity(work.results, outcome.submissions,
-                                    {grade.similarity_template, grade.similar_to, {}}, summary,
-                                    error))
-            say("cannot compare the students' sources: " + printable(error));
-        else
-            std::cout << summary << '\n';
     }
     int wrong = 0, not_graded = 0, other = 0;
     for (const StudentRecord &s : outcome.students) {
@@ -389,8 +397,28 @@ int merge_command(const Settings &settings)
     std::string error;
     if (!merge_results(parts, out, error))
         throw Failure{printable(error)};
+    // Each part saw only its own students' sources: the class is compared whole here, as one run
+    // compares it, from the submissions the parts were graded from, where they can still be read.
+    ClassSimilarityOutcome similarity;
+    bool compared = false;
+    ClassResults merged;
+    if (read_results(out + "/results.json", merged, error)) {
+        std::string summary;
+        compared = compare_submissions(
+            out, merged.submissions, merged.exercise,
+            {settings.grade.similarity_template, settings.grade.similar_to, {}}, summary, error,
+            similarity);
+        if (!compared)
+            say("cannot compare the students' sources: " + printable(error));
+        else
+            std::cout << summary << '\n';
+    }
     GradebookOptions options;
     options.say = print_line;
+    if (compared) {
+        options.similarity = &similarity.result;
+        options.similarity_folders = similarity.folders;
+    }
     if (write_outputs(out, options, error) != 0)
         throw Failure{"cannot write the grade sheets and pages: " + printable(error)};
     std::cout << parts.size() << " parts merged\nresults: " << printable(out)

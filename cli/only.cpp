@@ -1,9 +1,10 @@
 // orvimet-cli grade --only FOLDER: one student of a graded class graded again, with the class's
 // cases, seed and limits as its results.json records them, and that student's record put in
-// place of the old one. Every other record of results.json stays as it was, byte for byte, so
-// that a regrade can be reviewed as a one-record change; the grade sheets, pages and report are
-// written again from the file.
+// place of the old one. Every other record of results.json stays as it was, byte for byte (but
+// for its similar sources, which the new sources may change), so that a regrade can be reviewed
+// as a one-record change; the grade sheets, pages and report are written again from the file.
 #include "cli/commands.h"
+#include "cli/similarity.h"
 
 #include "gradebook/gradebook.h"
 #include "grading/classwork.h"
@@ -192,6 +193,17 @@ int regrade_command(const Settings &settings, ClassSettings work)
 
     GradebookOptions options; // the rule results.json holds
     options.worksheet = settings.grade.worksheet;
+    // The student's new sources are compared with the whole class again, as the grading did.
+    ClassSimilarityOutcome similarity;
+    std::string summary;
+    if (compare_submissions(out, work.submissions, work.program_name,
+                            {settings.grade.similarity_template, settings.grade.similar_to, {}},
+                            summary, error, similarity)) {
+        options.similarity = &similarity.result;
+        options.similarity_folders = similarity.folders;
+    } else {
+        say("cannot compare the students' sources: " + printable(error));
+    }
     if (write_outputs(out, options, error) != 0)
         throw Failure{"cannot write the grade sheets and pages: " + printable(error)};
     const StudentRecord &s = outcome.students.front();

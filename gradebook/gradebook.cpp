@@ -3,6 +3,7 @@
 #include "gradebook/compare.h"
 #include "gradebook/pages.h"
 #include "gradebook/sheets.h"
+#include "gradebook/similarityreport.h"
 #include "judge/utf8.h"
 #include "sandbox/fileio.h"
 
@@ -148,6 +149,9 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         }
     }
 
+    if (options.similarity)
+        add_similar(results.students, *options.similarity, options.similarity_folders);
+
     Points points;
     points.reserve(results.students.size());
     for (const StudentRecord &s : results.students)
@@ -170,6 +174,12 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         for (const std::string &note : notes)
             options.say("Worksheet: " + note);
 
+    // Only a class with flagged pairs has the section: a report without is as it always was.
+    const bool flagged
+        = options.similarity
+          && std::any_of(options.similarity->pairs.begin(), options.similarity->pairs.end(),
+                         [](const SimilarPair &p) { return p.flagged; });
+
     const std::string dir = results_folder + "/";
     if (!feedback_dir(dir + "feedback", error))
         return 1;
@@ -183,6 +193,8 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
         QJsonObject student = students[i].toObject();
         const auto &p = points[static_cast<std::size_t>(i)];
         student.insert(QStringLiteral("points"), p ? QJsonValue(*p) : QJsonValue());
+        if (options.similarity)
+            put_similar(student, results.students[static_cast<std::size_t>(i)]);
         students[i] = student;
     }
     document.insert(QStringLiteral("students"), students);
@@ -247,7 +259,8 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
                                error))
           && write_file(
               dir + "report.html",
-              class_report(results, points, rule, details, changes, old_results.date, language),
+              class_report(results, points, rule, details, changes, old_results.date, language,
+                           flagged ? similarity_section(*options.similarity) : std::string()),
               error);
     zip_thread.get();
     const QByteArray document_bytes = document_text.get();

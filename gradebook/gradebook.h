@@ -14,6 +14,7 @@
 #include "gradebook/language.h"
 #include "gradebook/scoring.h"
 #include "results/resultsjson.h"
+#include "similarity/similarity.h"
 
 #include <functional>
 #include <optional>
@@ -32,6 +33,10 @@ struct GradebookOptions
     // Lines for the terminal: the changes since the earlier grading, what the worksheet left as
     // it was. Not called when empty.
     std::function<void(const std::string &)> say;
+    // The class's similarity when its sources were compared (grade, not a shard): its flagged
+    // pairs head the report and its pairs go into each student's record. For the teacher only.
+    const ClassSimilarity *similarity = nullptr;
+    std::vector<std::string> similarity_folders; // of its students of this class, in order
 };
 
 // Writes every output beside results.json in `results_folder`. 0 when all were written; 2 when

@@ -89,7 +89,7 @@ const char report_template[] = R"(<!DOCTYPE html>
 <body>
 <h1>{{title}}</h1>
 <p>{{graded_line}}</p>
-{{#incomplete}}<p><b>{{t_incomplete}}</b></p>
+{{{similarity}}}{{#incomplete}}<p><b>{{t_incomplete}}</b></p>
 {{/incomplete}}<h2>{{t_summary}}</h2>
 <table id="counts"><thead><tr><th>{{t_status}}</th><th>{{t_students}}</th></tr></thead><tbody>
 {{#counts}}<tr><td>{{status}}</td><td>{{count}}</td></tr>
@@ -395,11 +395,12 @@ std::string class_report(const ClassResults &results,
                          const std::vector<std::optional<double>> &points, const ScoringRule &rule,
                          const std::vector<std::string> &details,
                          const std::vector<Change> &changes, const std::string &compared_date,
-                         const Language &language)
+                         const Language &language, const std::string &similarity)
 {
     const Language &l = language;
     data d;
     put(d, "lang", l.html_name());
+    put(d, "similarity", similarity);
     put(d, "title",
         fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Class report: %1")),
              {l.text(results.exercise.c_str())}));

@@ -28,12 +28,13 @@ std::string feedback_page(const ClassResults &results, const StudentRecord &stud
 
 // The class report: counts by status, mean and median points, a histogram, the sortable table of
 // students, the changes since an earlier grading, and every student's details (`details`, one per
-// student, as student_details made them).
+// student, as student_details made them). `similarity`, a fragment of HTML already escaped
+// (similarity_section), stands at the top, where a teacher sees the copies first; empty: none.
 std::string class_report(const ClassResults &results,
                          const std::vector<std::optional<double>> &points, const ScoringRule &rule,
                          const std::vector<std::string> &details,
                          const std::vector<Change> &changes, const std::string &compared_date,
-                         const Language &language);
+                         const Language &language, const std::string &similarity = {});
 
 // `text` made safe in HTML text and attribute values: & < > " ' become entities, every other byte
 // stays as it is. The templates escape every value they are given with it.

@@ -8,6 +8,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -295,4 +296,40 @@ bool write_similarity_outputs(const std::string &results_folder, const ClassSimi
             return false;
     }
     return true;
+}
+
+void add_similar(std::vector<StudentRecord> &students, const ClassSimilarity &result,
+                 const std::vector<std::string> &folders)
+{
+    std::map<std::string, std::vector<SimilarityRecord>> found;
+    auto record = [&](std::size_t i, bool earlier, const SimilarPair &p) {
+        return SimilarityRecord{i < folders.size() && !earlier ? folders[i]
+                                                               : result.students[i].student,
+                                earlier, p.similarity, p.coverage, static_cast<int>(p.longest)};
+    };
+    for (const SimilarPair &p : result.pairs) {
+        if (!p.flagged || p.a >= folders.size())
+            continue;
+        const bool earlier = result.students[p.b].earlier;
+        found[folders[p.a]].push_back(record(p.b, earlier, p));
+        if (!earlier)
+            found[folders[p.b]].push_back(record(p.a, false, p));
+    }
+    for (StudentRecord &s : students) {
+        std::vector<SimilarityRecord> similar = std::move(found[s.folder]);
+        for (const std::string &copy : s.copies) {
+            auto same
+                = std::find_if(similar.begin(), similar.end(), [&](const SimilarityRecord &r) {
+                      return !r.earlier && r.student == copy;
+                  });
+            if (same == similar.end())
+                same = similar.insert(similar.end(), SimilarityRecord{copy});
+            same->similarity = same->coverage = 1.0;
+        }
+        std::stable_sort(similar.begin(), similar.end(),
+                         [](const SimilarityRecord &x, const SimilarityRecord &y) {
+                             return x.similarity > y.similarity;
+                         });
+        s.similar = std::move(similar);
+    }
 }

@@ -7,6 +7,7 @@
 // names and student names included, is escaped: pages are written through the same escaping
 // templates as the report and under its content security policy (no script, no other origin).
 
+#include "results/records.h"
 #include "similarity/similarity.h"
 
 #include <string>
@@ -36,6 +37,13 @@ std::string similarity_page_name(const ClassSimilarity &result, std::size_t inde
 // compare_class.
 std::string similarity_pair_page(const ClassSimilarity &result, std::size_t index,
                                  const std::vector<StudentSources> &sources);
+
+// Gives every student of `students` its `similar` records: the flagged pairs of `result` it is
+// in, and its exact copies (`copies`) as similarity 1.0, for the same bytes are a copy whatever
+// the fingerprints say (two copies of nothing but the template share none). `folders` are those
+// of result's students of this class, in order.
+void add_similar(std::vector<StudentRecord> &students, const ClassSimilarity &result,
+                 const std::vector<std::string> &folders);
 
 // Writes all four into `results_folder`; false with `error` on the first that fails.
 bool write_similarity_outputs(const std::string &results_folder, const ClassSimilarity &result,

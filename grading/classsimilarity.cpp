@@ -72,6 +72,7 @@ ClassSimilarityOutcome class_similarity(const std::vector<Submission> &students,
             sources.files.push_back(std::move(f));
         }
         out.sources.push_back(std::move(sources));
+        out.folders.push_back(sub.folder);
     }
     out.result = compare_class(out.sources, templates, earlier, request.settings);
     return out;

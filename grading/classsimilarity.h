@@ -21,6 +21,7 @@ struct ClassSimilarityOutcome
 {
     ClassSimilarity result;
     std::vector<StudentSources> sources; // as compared, for the pages
+    std::vector<std::string> folders;    // of the same students, to find their records
     std::string error; // a template or the earlier fingerprints could not be read: why
 };
 

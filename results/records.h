@@ -66,6 +66,16 @@ struct CaseRecord
     std::string note, memcheck; // memcheck: the first line of the sanitizer's report
 };
 
+// Another student whose sources are much like this one's, for the teacher only: a flagged pair of
+// the class's similarity, or an exact copy (`copies`), which is similarity 1.0.
+struct SimilarityRecord
+{
+    std::string student; // the other's folder; of an earlier class, the name it was kept under
+    bool earlier = false;
+    double similarity = 0, coverage = 0;
+    int longest = 0; // tokens of the longest shared fragment; 0 against an earlier class
+};
+
 struct StudentRecord
 {
     std::string folder, name, id;
@@ -79,6 +89,8 @@ struct StudentRecord
     // The sanitizers' first finding on an explored string, shrunk: a case for everybody.
     std::string memcheck_shrunk;
     std::vector<std::string> copies; // folders of students whose sources hash the same
+    // Only when the class's sources were compared (a shard's are not): most similar first.
+    std::optional<std::vector<SimilarityRecord>> similar;
     int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_run = 0, not_graded = 0;
     std::vector<CaseRecord> cases;
     bool has_counterexample = false;

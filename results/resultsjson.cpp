@@ -104,6 +104,7 @@ QJsonObject student_json(const StudentRecord &s, bool memcheck)
     for (const std::string &copy : s.copies)
         copies.append(json_text(copy));
     o.insert(QStringLiteral("copies"), copies);
+    put_similar(o, s);
     o.insert(QStringLiteral("correct"), s.correct);
     o.insert(QStringLiteral("wrong"), s.wrong);
     o.insert(QStringLiteral("timeouts"), s.timeouts);
@@ -283,6 +284,22 @@ void header_from_json(const QJsonObject &root, ClassHeader &h)
 
 } // namespace
 
+void put_similar(QJsonObject &object, const StudentRecord &student)
+{
+    if (!student.similar) {
+        object.remove(QStringLiteral("similar"));
+        return;
+    }
+    QJsonArray similar;
+    for (const SimilarityRecord &r : *student.similar)
+        similar.append(QJsonObject{{QStringLiteral("student"), json_text(r.student)},
+                                   {QStringLiteral("earlier"), r.earlier},
+                                   {QStringLiteral("similarity"), r.similarity},
+                                   {QStringLiteral("coverage"), r.coverage},
+                                   {QStringLiteral("longest"), r.longest}});
+    object.insert(QStringLiteral("similar"), similar);
+}
+
 QByteArray student_text(const StudentRecord &student, bool memcheck)
 {
     return QJsonDocument(student_json(student, memcheck)).toJson(QJsonDocument::Compact);
@@ -332,6 +349,17 @@ bool student_from_json(const QJsonObject &object, StudentRecord &s, std::string 
     s.copies.clear();
     for (const QJsonValue &copy : object.value(QLatin1String("copies")).toArray())
         s.copies.push_back(to_utf8(copy.toString()));
+    s.similar.reset();
+    if (object.value(QLatin1String("similar")).isArray()) {
+        s.similar.emplace();
+        for (const QJsonValue &value : object.value(QLatin1String("similar")).toArray()) {
+            const QJsonObject o = value.toObject();
+            s.similar->push_back({text(o, "student"), o.value(QLatin1String("earlier")).toBool(),
+                                  o.value(QLatin1String("similarity")).toDouble(),
+                                  o.value(QLatin1String("coverage")).toDouble(),
+                                  number(o, "longest")});
+        }
+    }
     s.correct = number(object, "correct");
     s.wrong = number(object, "wrong");
     s.timeouts = number(object, "timeouts");

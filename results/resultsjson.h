@@ -46,5 +46,8 @@ struct ClassResults : ClassHeader
 bool read_results(const std::string &path, ClassResults &results, std::string &error);
 bool parse_results(const QByteArray &bytes, ClassResults &results, std::string &error);
 
+// A student's `similar` put into its object, or taken out when it has none: the one writer of it.
+void put_similar(QJsonObject &object, const StudentRecord &student);
+
 // One student's record from its object; false, with `error`, for a word the file does not use.
 bool student_from_json(const QJsonObject &object, StudentRecord &student, std::string &error);

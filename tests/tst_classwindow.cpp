@@ -345,6 +345,8 @@ void TestClassWindow::regradeOneStudent()
     QCOMPARE(after.value(QStringLiteral("amy")), before.value(QStringLiteral("amy")));
     QCOMPARE(after.value(QStringLiteral("cat")), before.value(QStringLiteral("cat")));
     QVERIFY(after.value(QStringLiteral("ben")) != before.value(QStringLiteral("ben")));
+    // Its new sources are compared with the class again, as the grading's were.
+    QVERIFY(after.value(QStringLiteral("ben")).contains("\"similar\":["));
     QCOMPARE(window->model()->student(1).correct, 10);
     // The window stays on the student it regraded.
     QCOMPARE(window->current_student(), 1);

@@ -3,6 +3,8 @@
 // run a name; the pages of an earlier grading do not outlive it. And the grading's side: the
 // students' files read bounded, the template read from the teacher's files, an earlier class's
 // fingerprints refused when they are not.
+#include "classresults.h"
+#include "gradebook/gradebook.h"
 #include "gradebook/similarityreport.h"
 #include "grading/classsimilarity.h"
 #include "similarityclass.h"
@@ -44,6 +46,10 @@ private slots:
     void outputsReplaceAnEarlierGrading();
     void gradedClassIsReadBounded_data();
     void gradedClassIsReadBounded();
+    void reportOpensWithTheFlaggedPairs_data();
+    void reportOpensWithTheFlaggedPairs();
+    void resultsHoldEachStudentsSimilar_data();
+    void resultsHoldEachStudentsSimilar();
 };
 
 void TestSimilarityReport::hostileTextIsShownAsText_data()
@@ -206,6 +212,122 @@ void TestSimilarityReport::gradedClassIsReadBounded()
     }
     QVERIFY2((cat_longest >= 200) == (case_ != "template"),
              qPrintable(QString::number(cat_longest)));
+}
+
+void TestSimilarityReport::reportOpensWithTheFlaggedPairs_data()
+{
+    QTest::addColumn<unsigned>("bob_plan");
+    QTest::addColumn<bool>("flagged");
+    QTest::newRow("Bob copied Ann") << 1u << true;
+    QTest::newRow("three solutions of their own") << 2u << false;
+}
+
+// The teacher's report names the copies at its top; a student's feedback names nobody else, and
+// a class without copies gets the report it always got.
+void TestSimilarityReport::reportOpensWithTheFlaggedPairs()
+{
+    QFETCH(unsigned, bob_plan);
+    QFETCH(bool, flagged);
+    const QList<FixtureStudent> roster = {{"Ann", "101", "graded", "cccccccccc"},
+                                          {"Bob", "102", "graded", "cccccccccc"},
+                                          {"Cat", "103", "graded", "ccccccccww"}};
+    const std::vector<StudentSources> sources
+        = {stack_solution("Ann", plan_of(1)), stack_solution("Bob", plan_of(bob_plan)),
+           stack_solution("Cat", plan_of(3))};
+    const ClassSimilarity similarity = compare_class(sources, stack_template());
+    QTemporaryDir with, without;
+    std::string error;
+    for (QTemporaryDir *dir : {&with, &without}) {
+        QFile json(dir->filePath("results.json"));
+        QVERIFY(json.open(QIODevice::WriteOnly));
+        json.write(to_bytes(class_json(roster)));
+        json.close();
+        GradebookOptions options;
+        options.similarity = dir == &with ? &similarity : nullptr;
+        QCOMPARE(write_outputs(dir->path().toStdString(), options, error), 0);
+    }
+    auto read = [](const QTemporaryDir &dir, const char *name) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray report = read(with, "report.html");
+    const qsizetype link = report.indexOf("href=\"similarity/pair-1.html\"");
+    QCOMPARE(link >= 0, flagged);
+    if (flagged)
+        QVERIFY(link < report.indexOf("id=\"counts\""));
+    else
+        QCOMPARE(report, read(without, "report.html"));
+    for (const char *page : {"feedback/Ann_101.html", "feedback/Bob_102.html"}) {
+        const QByteArray feedback = read(with, page);
+        QVERIFY(!feedback.isEmpty());
+        QCOMPARE(feedback, read(without, page));
+        QVERIFY(!feedback.contains(page[9] == 'A' ? "Bob" : "Ann"));
+    }
+}
+
+void TestSimilarityReport::resultsHoldEachStudentsSimilar_data()
+{
+    QTest::addColumn<bool>("compared");
+    QTest::addColumn<int>("student");
+    QTest::addColumn<QString>("similar");
+    QTest::newRow("a copy found by its fingerprints")
+        << true << 0 << "Bob_102_assignsubmission_file_ 1.000";
+    QTest::newRow("its original, the other way")
+        << true << 1 << "Ann_101_assignsubmission_file_ 1.000";
+    QTest::newRow("a student like nobody") << true << 2 << "";
+    QTest::newRow("copies of the template alone, by their bytes")
+        << true << 3 << "Eve_105_assignsubmission_file_ 1.000";
+    QTest::newRow("not compared: no records") << false << 0 << "none";
+}
+
+void TestSimilarityReport::resultsHoldEachStudentsSimilar()
+{
+    QFETCH(bool, compared);
+    QFETCH(int, student);
+    QFETCH(QString, similar);
+    const QList<FixtureStudent> roster = {{"Ann", "101", "graded", "cccccccccc"},
+                                          {"Bob", "102", "graded", "cccccccccc"},
+                                          {"Cat", "103", "graded", "cccccccccc"},
+                                          {"Dan", "104", "graded", "cccccccccc"},
+                                          {"Eve", "105", "graded", "cccccccccc"}};
+    std::vector<std::string> folders;
+    for (const FixtureStudent &f : roster)
+        folders.push_back(f.name.toStdString() + "_" + f.id.toStdString()
+                          + "_assignsubmission_file_");
+    const std::vector<StudentSources> sources = {stack_solution("Ann", plan_of(1)),
+                                                 stack_solution("Bob", plan_of(1)),
+                                                 stack_solution("Cat", plan_of(3)),
+                                                 {"Dan", stack_template()},
+                                                 {"Eve", stack_template()}};
+    const ClassSimilarity similarity = compare_class(sources, stack_template());
+    QJsonObject document = class_json(roster);
+    QJsonArray students = document.value(QLatin1String("students")).toArray();
+    for (int i : {3, 4}) {
+        QJsonObject s = students[i].toObject();
+        s.insert(QStringLiteral("copies"), QJsonArray{QString::fromStdString(folders[7 - i])});
+        students[i] = s;
+    }
+    document.insert(QStringLiteral("students"), students);
+    QTemporaryDir dir;
+    QFile json(dir.filePath("results.json"));
+    QVERIFY(json.open(QIODevice::WriteOnly));
+    json.write(to_bytes(document));
+    json.close();
+    GradebookOptions options;
+    if (compared) {
+        options.similarity = &similarity;
+        options.similarity_folders = folders;
+    }
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), options, error), 0);
+    ClassResults results;
+    QVERIFY2(read_results(dir.filePath("results.json").toStdString(), results, error),
+             error.c_str());
+    const StudentRecord &s = results.students[std::size_t(student)];
+    QString found = s.similar ? QString() : QStringLiteral("none");
+    for (const SimilarityRecord &r : s.similar.value_or(std::vector<SimilarityRecord>()))
+        found += QString::fromStdString(r.student) + " " + QString::number(r.similarity, 'f', 3);
+    QCOMPARE(found, similar);
 }
 
 QTEST_GUILESS_MAIN(TestSimilarityReport)
