@@ -125,7 +125,7 @@ void ClassModel::set_anonymous(bool anonymous)
         return;
     anonymous_ = anonymous;
     if (rowCount() > 0)
-        emit dataChanged(index(0, Name), index(rowCount() - 1, Name));
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }
 
 QString ClassModel::shown_name(int row) const
@@ -134,6 +134,14 @@ QString ClassModel::shown_name(int row) const
     if (anonymous_)
         return tr("Participant %1").arg(s.id.empty() ? QString::number(row + 1) : shown(s.id));
     return shown(s.name.empty() ? s.folder : s.name);
+}
+
+// " (id)" after a name, as the teacher's outputs name a student; nothing while anonymous, where
+// the name is the participant's number already.
+QString ClassModel::shown_id(int row) const
+{
+    const StudentRecord &s = student(row);
+    return anonymous_ || s.id.empty() ? QString() : QStringLiteral(" (%1)").arg(shown(s.id));
 }
 
 bool ClassModel::flagged(int row) const
@@ -218,12 +226,18 @@ QVariant ClassModel::data(const QModelIndex &index, int role) const
         case Memory:
             return s.memcheck_findings;
         case CopyOf: {
-            QStringList folders;
-            for (const std::string &folder : s.copies)
-                folders << shown(folder);
-            // Folders carry the names: hidden too while anonymous.
-            return anonymous_ && !folders.isEmpty() ? QVariant(folders.size())
-                                                    : QVariant(folders.join(QStringLiteral(", ")));
+            // Each copy by the name the table shows for its student (a participant's number while
+            // anonymous), never by its folder, which carries the name.
+            QStringList names;
+            for (const std::string &folder : s.copies) {
+                int other = 0;
+                while (other < rowCount() && student(other).folder != folder)
+                    ++other;
+                names << (other < rowCount() ? shown_name(other) + shown_id(other)
+                          : anonymous_       ? QStringLiteral("?")
+                                             : shown(folder));
+            }
+            return names.join(QStringLiteral(", "));
         }
         }
     }

@@ -58,6 +58,7 @@ public:
     bool changed(int row) const { return changed_.contains(row); }
     // What a person sees for the student: the name, or "Participant <id>" when anonymous.
     QString shown_name(int row) const;
+    QString shown_id(int row) const;
     // Copy of another student, memory findings: worth a second look.
     bool flagged(int row) const;
     int case_count() const;

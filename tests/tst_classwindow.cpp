@@ -72,6 +72,8 @@ private slots:
     void filtering_data();
     void filtering();
     void anonymousHidesEveryName();
+    void copiesNamedAsTheTableNamesThem_data();
+    void copiesNamedAsTheTableNamesThem();
     void keyboard_data();
     void keyboard();
     void matrixClickSelectsStudentAndCase();
@@ -219,6 +221,39 @@ void TestClassWindow::anonymousHidesEveryName()
     }
     action("actionAnonymous")->trigger();
     QVERIFY(column(table, ClassModel::Name).contains(QStringLiteral("Ann")));
+}
+
+void TestClassWindow::copiesNamedAsTheTableNamesThem_data()
+{
+    QTest::addColumn<bool>("anonymous");
+    QTest::addColumn<QString>("shown"); // Ann's copy, as her row says it
+    QTest::newRow("by name and id") << false << "张三 (104)";
+    QTest::newRow("anonymous: by the participant alone") << true << "";
+}
+
+void TestClassWindow::copiesNamedAsTheTableNamesThem()
+{
+    QFETCH(bool, anonymous);
+    QFETCH(QString, shown);
+    // Ann (row 3) and 张三 (row 5) handed in the same sources.
+    QJsonObject document = class_json(hostile_class());
+    QJsonArray students = document.value(QStringLiteral("students")).toArray();
+    const auto folder = [&](int i) { return students[i].toObject().value("folder").toString(); };
+    for (const auto &pair : {std::pair<int, int>{3, 5}, std::pair<int, int>{5, 3}}) {
+        QJsonObject s = students[pair.first].toObject();
+        s.insert(QStringLiteral("copies"), QJsonArray{folder(pair.second)});
+        students[pair.first] = s;
+    }
+    document.insert(QStringLiteral("students"), students);
+    QFile file(dir.filePath(QStringLiteral("results.json")));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(to_bytes(document));
+    file.close();
+    QVERIFY(window->open_results(dir.path()));
+    action("actionAnonymous")->setChecked(anonymous);
+    const QString cell = window->model()->index(3, ClassModel::CopyOf).data().toString();
+    QCOMPARE(cell, anonymous ? window->model()->shown_name(5) : shown);
+    QVERIFY2(!cell.contains(QStringLiteral("assignsubmission")), qPrintable(cell));
 }
 
 void TestClassWindow::keyboard_data()
