@@ -157,6 +157,7 @@ public:
         archive *a = reader.get();
         if (archive_read_open_filename(a, archive_.c_str(), 65536) != ARCHIVE_OK)
             return refused("cannot be read: " + error_of(a));
+        coding_ = names_coding(names());
         archive_entry *entry = nullptr;
         for (;;) {
             const int r = archive_read_next_header(a, &entry);
@@ -190,6 +191,26 @@ public:
     }
 
 private:
+    // The raw names of the archive's entries, read ahead in a pass of their own: within the
+    // bounds of the unpacking, past which the names so far are all there is to go by (the
+    // unpacking then stops at the same bound).
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> names;
+        auto reader = new_reader();
+        archive *a = reader.get();
+        if (!a || archive_read_open_filename(a, archive_.c_str(), 65536) != ARCHIVE_OK)
+            return names;
+        archive_entry *entry = nullptr;
+        while (names.size() < bounds_.entries && archive_read_next_header(a, &entry) >= ARCHIVE_WARN
+               && static_cast<std::uint64_t>(std::max<la_int64_t>(archive_filter_bytes(a, 0), 0))
+                      <= bounds_.unpacked_bytes) {
+            if (const char *raw = archive_entry_pathname(entry))
+                names.emplace_back(raw);
+        }
+        return names;
+    }
+
     static std::string error_of(archive *a)
     {
         const char *text = archive_error_string(a);
@@ -212,7 +233,7 @@ private:
             raw = archive_entry_pathname_utf8(entry);
         if (!raw)
             return refused("an entry whose name cannot be read");
-        const std::string name = entry_name_to_utf8(raw);
+        const std::string name = entry_name_to_utf8(raw, coding_);
         std::vector<std::string> parts;
         std::string why;
         if (!split_path(name, parts, why))
@@ -295,6 +316,7 @@ private:
     const std::string &archive_;
     const UnpackBounds &bounds_;
     std::uint64_t compressed_ = 0;
+    NameCoding coding_ = NameCoding::Utf8;
     std::uint64_t entries_ = 0;
     std::uint64_t unpacked_ = 0;
     std::string path_; // of the entry in hand, as unpacked
@@ -379,9 +401,59 @@ bool is_valid_utf8(const std::string &bytes)
     return true;
 }
 
-std::string entry_name_to_utf8(const std::string &raw)
+namespace {
+
+// Whether every byte above ASCII in `name` pairs into a GB2312 character (A1-F7, then A1-FE):
+// what Chinese names in GBK are made of.
+bool reads_as_gb2312(const std::string &name)
 {
-    if (is_valid_utf8(raw))
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(name[i]);
+        if (lead < 0x80)
+            continue;
+        if (lead < 0xA1 || lead > 0xF7 || i + 1 == name.size())
+            return false;
+        const auto trail = static_cast<unsigned char>(name[++i]);
+        if (trail < 0xA1 || trail == 0xFF)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+bool has_long_characters(const std::string &name)
+{
+    return std::any_of(name.begin(), name.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0xE0; });
+}
+
+// A name both encodings read: valid UTF-8 of two-byte characters alone, GB2312 throughout.
+bool ambiguous(const std::string &name)
+{
+    const bool ascii = std::all_of(name.begin(), name.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return !ascii && is_valid_utf8(name) && !has_long_characters(name) && reads_as_gb2312(name);
+}
+
+} // namespace
+
+NameCoding names_coding(const std::vector<std::string> &raw_names)
+{
+    bool gbk = false, utf8 = false;
+    for (const std::string &name : raw_names) {
+        const bool valid = is_valid_utf8(name);
+        gbk = gbk || !valid;
+        utf8 = utf8 || (valid && has_long_characters(name));
+    }
+    return utf8 && !gbk ? NameCoding::Utf8 : NameCoding::Gbk;
+}
+
+std::string entry_name_to_utf8(const std::string &raw, NameCoding coding)
+{
+    if (is_valid_utf8(raw) && (coding == NameCoding::Utf8 || !ambiguous(raw)))
         return raw;
     // GB18030 reads every GBK (CP936) name alike and is what glibc's iconv offers for both.
     iconv_t cd = ::iconv_open("UTF-8", "GB18030");

@@ -60,10 +60,19 @@ struct UnpackResult
 UnpackResult unpack_archive(const std::string &archive, const std::string &destination,
                             const UnpackBounds &bounds);
 
-// A name as read from an archive, in UTF-8: kept when it is valid UTF-8, else read in the
-// Chinese Windows code page (GBK, as archives made there name their entries without saying
-// so); a byte that is neither becomes U+FFFD.
-std::string entry_name_to_utf8(const std::string &raw);
+// How an archive's names are read. Archives made on Chinese Windows name their entries in its
+// code page (GBK) without saying so, and a short GBK name can be valid UTF-8 as well ("栈" is
+// D5 BB, which UTF-8 reads as U+057B). A name that is not valid UTF-8 is GBK, and one with a
+// character only UTF-8 writes so (three or four bytes: Chinese, say) is UTF-8; a name that both
+// read (two-byte characters that are GB2312 as well) is read as the archive's other names are:
+// UTF-8 when some are UTF-8 and none GBK, else GBK (for the students of this course, Chinese far
+// more often than an accent or a Greek letter).
+enum class NameCoding { Utf8, Gbk };
+NameCoding names_coding(const std::vector<std::string> &raw_names);
+
+// A name as read from an archive, in UTF-8, by the rule above (`coding` decides a name both
+// encodings read); a byte that is neither becomes U+FFFD.
+std::string entry_name_to_utf8(const std::string &raw, NameCoding coding = NameCoding::Utf8);
 
 bool is_valid_utf8(const std::string &bytes);
 

@@ -160,6 +160,8 @@ Items aimed(Items items, const QByteArray &tmp)
 
 const QByteArray gbk_queue_cpp = "\xb6\xd3\xc1\xd0.cpp"; // 队列.cpp
 const QByteArray gbk_wang_wu = "\xcd\xf5\xce\xe5";       // 王五
+// 栈 in GBK is D5 BB, which is also valid UTF-8 (U+057B): read alone, a name cannot tell.
+const QByteArray gbk_stack_cpp = "\xd5\xbb.cpp"; // 栈.cpp
 
 } // namespace
 
@@ -217,6 +219,14 @@ private slots:
             {file("a.cc"), file("b.CXX"), file("q.hpp")}, "Sources", "a.cc,b.CXX");
         row("a GBK-named source in the student's zip", "zip", {file("src/" + gbk_queue_cpp)},
             "Sources", "队列.cpp");
+        row("a GBK name that is also valid UTF-8, in the student's zip", "zip",
+            {file(gbk_stack_cpp)}, "Sources", "栈.cpp");
+        row("the same beside a GBK name that is not", "zip",
+            {file(gbk_stack_cpp), file("src/" + gbk_queue_cpp)}, "Sources", "队列.cpp,栈.cpp");
+        row("UTF-8 names that read as GBK as well, beside Chinese in UTF-8", "zip",
+            {file("café.cpp"), file("队列.cpp")}, "Sources", "café.cpp,队列.cpp");
+        row("Cyrillic in UTF-8, which no Chinese in GBK reads as", "tar.gz", {file("стек.cpp")},
+            "Sources", "стек.cpp");
         row("a Linux program named for the exercise", "folder", {file("queue", elf())},
             "LinuxProgram", "queue");
         row("a Linux program named queue.exe", "zip", {file("bin/Queue.exe", elf())},
