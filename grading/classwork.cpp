@@ -37,7 +37,8 @@ namespace {
 // planted in a folder handed in is not followed).
 std::string source_text(const std::string &path, std::size_t limit = std::size_t(1) << 20)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const int fd = file.get();
     if (fd < 0)
         return {};
     struct stat info
@@ -49,7 +50,6 @@ std::string source_text(const std::string &path, std::size_t limit = std::size_t
         const ssize_t got = ::read(fd, text.data(), text.size());
         text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     }
-    ::close(fd);
     return text;
 }
 

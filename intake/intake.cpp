@@ -74,13 +74,11 @@ bool is_source_name(const std::string &name)
 std::vector<Entry> list_folder(int fd)
 {
     std::vector<Entry> entries;
-    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    DIR *dir = own < 0 ? nullptr : ::fdopendir(own);
-    if (!dir) {
-        if (own >= 0)
-            ::close(own);
+    Descriptor own(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    DIR *dir = own.get() < 0 ? nullptr : ::fdopendir(own.get());
+    if (!dir)
         return entries;
-    }
+    own.release(); // closedir closes it
     while (const dirent *e = ::readdir(dir)) {
         const std::string name = e->d_name;
         if (name == "." || name == "..")
@@ -99,19 +97,15 @@ std::vector<Entry> list_folder(int fd)
     return entries;
 }
 
-int open_folder(int at, const std::string &name)
+Descriptor open_folder(int at, const std::string &name)
 {
-    return ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return Descriptor(::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 std::vector<Entry> list_folder(const std::string &path)
 {
-    const int fd = open_folder(AT_FDCWD, path);
-    if (fd < 0)
-        return {};
-    std::vector<Entry> entries = list_folder(fd);
-    ::close(fd);
-    return entries;
+    const Descriptor fd = open_folder(AT_FDCWD, path);
+    return fd.get() < 0 ? std::vector<Entry>() : list_folder(fd.get());
 }
 
 std::vector<Entry> visible(std::vector<Entry> entries)
@@ -167,7 +161,8 @@ struct Magic
 Magic read_magic(int folder, const char *name)
 {
     Magic magic;
-    const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const Descriptor file(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const int fd = file.get();
     if (fd < 0)
         return magic;
     struct stat st = {};
@@ -186,7 +181,6 @@ Magic read_magic(int folder, const char *name)
                        && std::memcmp(pe, "PE\0\0", 4) == 0;
         }
     }
-    ::close(fd);
     return magic;
 }
 
@@ -213,11 +207,10 @@ public:
         for (const Entry &e : visible(list_folder(fd))) {
             const std::string full = path + "/" + e.name;
             if (e.type == Type::Folder && depth < max_walk_depth) {
-                const int sub = open_folder(fd, e.name);
-                if (sub < 0)
+                const Descriptor sub = open_folder(fd, e.name);
+                if (sub.get() < 0)
                     continue;
-                walk(sub, full, depth + 1, in_build_output || is_build_output(e.name), found);
-                ::close(sub);
+                walk(sub.get(), full, depth + 1, in_build_output || is_build_output(e.name), found);
             } else if (e.type == Type::File && files_left_ > 0) {
                 --files_left_;
                 take_file(fd, e.name, full, depth, in_build_output, found);
@@ -259,11 +252,9 @@ void classify(Submission &s, const std::string &program_name, const IntakeLimits
               bool unpacked)
 {
     Found found;
-    const int fd = open_folder(AT_FDCWD, s.path);
-    if (fd >= 0) {
-        Walk(program_name, limits.entries).walk(fd, s.path, 0, false, found);
-        ::close(fd);
-    }
+    const Descriptor fd = open_folder(AT_FDCWD, s.path);
+    if (fd.get() >= 0)
+        Walk(program_name, limits.entries).walk(fd.get(), s.path, 0, false, found);
     std::sort(found.sources.begin(), found.sources.end());
     std::sort(found.headers.begin(), found.headers.end());
     std::sort(found.linux_programs.begin(), found.linux_programs.end());
@@ -306,37 +297,23 @@ bool make_folder(const std::string &path, std::string &error)
 // sees that student's files alone. Nothing is followed: the class folder is hostile as well.
 UnpackResult copy_file(const std::string &from, const std::string &to, std::uint64_t limit)
 {
-    const int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    // A program handed in flat keeps its execute bits (the copy reads through no link, whatever
+    // this finds).
     struct stat st = {};
-    if (in < 0 || ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (in >= 0)
-            ::close(in);
+    const bool executable = ::lstat(from.c_str(), &st) == 0 && (st.st_mode & 0111) != 0;
+    switch (copy_file_bounded(from, to, limit, executable ? 0755 : 0644)) {
+    case CopyResult::Copied:
+        return {};
+    case CopyResult::Unreadable:
+    case CopyResult::NotARegularFile:
         return {UnpackResult::Failed, "cannot read " + from};
-    }
-    if (static_cast<std::uint64_t>(st.st_size) > limit) {
-        ::close(in);
+    case CopyResult::TooLarge:
         return {UnpackResult::Refused, "a file larger than " + std::to_string(limit >> 20)
                                            + " MiB: " + from.substr(from.rfind('/') + 1)};
+    case CopyResult::Failed:
+        break;
     }
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                           (st.st_mode & 0111) ? 0755 : 0644);
-    UnpackResult result;
-    char buffer[65536];
-    ssize_t n = 0;
-    std::uint64_t copied = 0;
-    while (out >= 0 && copied <= limit && (n = ::read(in, buffer, sizeof buffer)) > 0) {
-        copied += static_cast<std::uint64_t>(n);
-        if (::write(out, buffer, static_cast<std::size_t>(n)) != n) {
-            n = -1;
-            break;
-        }
-    }
-    if (out < 0 || n < 0)
-        result = {UnpackResult::Failed, "cannot copy " + from + ": " + std::strerror(errno)};
-    ::close(in);
-    if (out >= 0)
-        ::close(out);
-    return result;
+    return {UnpackResult::Failed, "cannot copy " + from + ": " + std::strerror(errno)};
 }
 
 struct Student
@@ -543,11 +520,9 @@ private:
                     archives.push_back(s.path + "/" + e.name);
             }
             Found found;
-            const int fd = open_folder(AT_FDCWD, s.path);
-            if (fd >= 0) {
-                Walk(program_, limits_.entries).walk(fd, s.path, 0, false, found);
-                ::close(fd);
-            }
+            const Descriptor fd = open_folder(AT_FDCWD, s.path);
+            if (fd.get() >= 0)
+                Walk(program_, limits_.entries).walk(fd.get(), s.path, 0, false, found);
             sources = !found.sources.empty();
         } else {
             for (const std::string &file : student.flat_files) {

@@ -33,6 +33,8 @@ public:
     }
     int get() const { return fd; }
     void reset(int other = -1);
+    // Gives the descriptor up to what closes it instead (fdopendir's DIR, say).
+    int release() { return std::exchange(fd, -1); }
 
 private:
     int fd;
