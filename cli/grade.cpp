@@ -1,5 +1,6 @@
 // orvimet-cli grade: a class from what its students handed in, to a results folder.
 #include "cli/commands.h"
+#include "cli/progress.h"
 #include "cli/scheduler.h"
 #include "cli/similarity.h"
 
@@ -34,69 +35,6 @@
 #include <unistd.h>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-std::string minutes_and_seconds(double seconds)
-{
-    const long whole = static_cast<long>(seconds + 0.5);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-    return text;
-}
-
-// One status line on standard error, redrawn in place; only on a terminal, and not with --quiet.
-class StatusLine
-{
-public:
-    explicit StatusLine(bool quiet)
-        : shown(!quiet && ::isatty(STDERR_FILENO) == 1)
-    {}
-
-    void show(const ClassProgress &progress)
-    {
-        if (!shown)
-            return;
-        const Clock::time_point now = Clock::now();
-        if (progress.phase != phase) {
-            phase = progress.phase;
-            phase_start = now;
-        } else if (now - last < std::chrono::milliseconds(100) && progress.done != progress.total) {
-            return;
-        }
-        last = now;
-        const double elapsed = std::chrono::duration<double>(now - start).count();
-        const double in_phase = std::chrono::duration<double>(now - phase_start).count();
-        std::string line = progress.phase;
-        if (progress.total > 0) {
-            line += " " + std::to_string(progress.done) + "/" + std::to_string(progress.total);
-            if (progress.done > 0 && progress.done < progress.total) {
-                const double rest = in_phase / progress.done * (progress.total - progress.done);
-                line += ", about " + minutes_and_seconds(rest) + " left";
-            }
-        }
-        line += ", " + minutes_and_seconds(elapsed) + " so far";
-        if (!progress.student.empty())
-            line += ": " + printable(progress.student);
-        // Kept to one line of a narrow terminal: cut by characters, not bytes.
-        const QString text = from_utf8(line);
-        std::fprintf(stderr, "\r\033[K%s", to_utf8(text.left(100)).c_str());
-        std::fflush(stderr);
-    }
-
-    void clear()
-    {
-        if (shown)
-            std::fputs("\r\033[K", stderr);
-    }
-
-private:
-    bool shown;
-    std::string phase;
-    Clock::time_point start = Clock::now();
-    Clock::time_point phase_start = start;
-    Clock::time_point last;
-};
 
 // A line of the grade sheets' for the terminal: the names in it (students', folders', an earlier
 // grading's) are the students' words, and reach the terminal as the table shows them, never as

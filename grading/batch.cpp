@@ -146,6 +146,8 @@ std::vector<ProgramReport> grade_class(const ClassRun &run,
             int timeouts = 0;
             std::string given_up;
             const auto started = std::chrono::steady_clock::now();
+            if (run.start_program)
+                run.start_program(program);
             for (std::size_t c = 0; c < run.options.size(); ++c) {
                 if (interrupted())
                     return;

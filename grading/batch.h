@@ -57,6 +57,8 @@ struct ClassRun
     // Whether `on_program` takes the programs in the order given; else each as it is done, so
     // that a slow program holds no one else's report.
     bool in_order = true;
+    // Called before a program's first case, on the thread that grades it.
+    std::function<void(const StudentProgram &)> start_program;
     // Called after a program's cases, before it is reported, on the thread that graded it and
     // in its working directory (the last argument).
     std::function<void(const StudentProgram &, ProgramReport &, const std::string &)>

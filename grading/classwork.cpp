@@ -317,8 +317,37 @@ private:
     void tell(const char *phase, std::size_t done, std::size_t total,
               const std::string &student) const
     {
-        if (progress)
-            progress({phase, static_cast<int>(done), static_cast<int>(total), student});
+        if (!progress)
+            return;
+        ClassProgress told{phase,   static_cast<int>(done), static_cast<int>(total),
+                           student, settings.jobs,          {}};
+        {
+            const std::lock_guard<std::mutex> lock(jobs_mutex);
+            told.jobs = jobs;
+        }
+        progress(told);
+    }
+
+    // What the progress shows of each student's build or grading, from any thread: the time
+    // left is judged from the students done and the ones in hand, not from a count alone.
+    void job_started(std::size_t student)
+    {
+        const std::lock_guard<std::mutex> lock(jobs_mutex);
+        job_of[student] = jobs.size();
+        jobs.push_back({students[student].record.name, progress_clock()});
+    }
+    void job_finished(std::size_t student)
+    {
+        const std::lock_guard<std::mutex> lock(jobs_mutex);
+        const auto at = job_of.find(student);
+        if (at != job_of.end())
+            jobs[at->second].finished = progress_clock();
+    }
+    void jobs_of_a_new_phase()
+    {
+        const std::lock_guard<std::mutex> lock(jobs_mutex);
+        jobs.clear();
+        job_of.clear();
     }
 
     // The first error is the one told; the grading goes on as far as it can.
@@ -423,6 +452,7 @@ private:
     // Builds, in parallel; the students already settled need none.
     void build()
     {
+        jobs_of_a_new_phase();
         std::atomic<int> built{0};
         std::mutex mutex;
         std::string in_hand;
@@ -435,8 +465,11 @@ private:
                     in_hand = student.record.name;
                 }
                 wake();
-                if (!student.settled)
+                if (!student.settled) {
+                    job_started(static_cast<std::size_t>(i));
                     build_one(student, programs_root + "/" + std::to_string(i));
+                    job_finished(static_cast<std::size_t>(i));
+                }
                 built += 1;
             },
             [&] {
@@ -577,9 +610,14 @@ private:
         run.bounded_from = first_generated;
         for (const ReferenceAnswer &answer : reference.answers)
             run.reference_texts.push_back(answer.text);
+        jobs_of_a_new_phase();
+        run.start_program = [this](const StudentProgram &program) {
+            job_started(index_of.at(program.location_s + program.command_s));
+        };
         run.finish_program = [this](const StudentProgram &program, ProgramReport &report,
                                     const std::string &workdir) {
-            Student &student = students[index_of.at(program.location_s + program.command_s)];
+            const std::size_t index = index_of.at(program.location_s + program.command_s);
+            Student &student = students[index];
             record_cases(student, report, true);
             if (const std::optional<std::size_t> c
                 = failure_to_shrink(report.cases, first_generated)) {
@@ -588,6 +626,7 @@ private:
                                      report.cases[*c], *shrinker, workdir);
                 student.has_counterexample = true;
             }
+            job_finished(index);
         };
         std::vector<StudentProgram> programs;
         std::vector<std::size_t> graded;
@@ -652,6 +691,7 @@ private:
     // Fair exploration: a counterexample found for one student is a case for everybody.
     void grade_found()
     {
+        jobs_of_a_new_phase();
         std::set<std::string> known(options.begin(), options.end());
         for (const Student &student : students)
             if (student.record.has_counterexample
@@ -781,9 +821,18 @@ private:
     ReferenceRun reference;
     std::unique_ptr<ReferenceAnswers> shrinker;  // the reference's answers for shrinking
     std::map<std::string, std::size_t> index_of; // program path -> student
+    mutable std::mutex jobs_mutex;
+    std::vector<ProgressJob> jobs;             // of the phase in hand
+    std::map<std::size_t, std::size_t> job_of; // student -> job
 };
 
 } // namespace
+
+double progress_clock()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 CaseRecord case_record(const StudentCase &c)
 {

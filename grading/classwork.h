@@ -52,12 +52,25 @@ struct StudentCase
 // from the run.
 CaseRecord case_record(const StudentCase &c);
 
+// One student's build or grading as the progress sees it: in seconds of the steady clock's
+// (`progress_clock()`), when it started and, once it is done, when it finished.
+struct ProgressJob
+{
+    std::string student;
+    double started = 0;
+    double finished = -1; // -1 while it runs
+};
+double progress_clock();
+
 struct ClassProgress
 {
     std::string phase; // unpacking, building, grading, memory check
     int done = 0;
     int total = 0;
     std::string student; // the one in hand, or the last one finished
+    int workers = 1;
+    // The phase's students started so far, where the phase tells them (building, grading).
+    std::vector<ProgressJob> jobs;
 };
 
 struct ClassOutcome
