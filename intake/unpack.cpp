@@ -75,6 +75,22 @@ private:
     locale_t previous_ = locale_t(nullptr);
 };
 
+// What an archive's names say of their encoding, name by name (the rule is unpack.h's).
+struct NameVote
+{
+    bool gbk = false;  // a name is not UTF-8
+    bool utf8 = false; // a name holds a character of three or four bytes, and is UTF-8
+    void add(const std::string &name)
+    {
+        const bool valid = is_valid_utf8(name);
+        gbk = gbk || !valid;
+        utf8 = utf8 || (valid && std::any_of(name.begin(), name.end(), [](char c) {
+                            return static_cast<unsigned char>(c) >= 0xE0;
+                        }));
+    }
+    NameCoding coding() const { return utf8 && !gbk ? NameCoding::Utf8 : NameCoding::Gbk; }
+};
+
 struct ArchiveDeleter
 {
     void operator()(archive *a) const { archive_read_free(a); }
@@ -157,7 +173,7 @@ public:
         archive *a = reader.get();
         if (archive_read_open_filename(a, archive_.c_str(), 65536) != ARCHIVE_OK)
             return refused("cannot be read: " + error_of(a));
-        coding_ = names_coding(names());
+        coding_ = coding();
         archive_entry *entry = nullptr;
         for (;;) {
             const int r = archive_read_next_header(a, &entry);
@@ -191,24 +207,26 @@ public:
     }
 
 private:
-    // The raw names of the archive's entries, read ahead in a pass of their own: within the
-    // bounds of the unpacking, past which the names so far are all there is to go by (the
-    // unpacking then stops at the same bound).
-    std::vector<std::string> names() const
+    // How the archive's names read, from a pass over them of its own, within the bounds of the
+    // unpacking: past them the names so far are all there is to go by (and the unpacking stops
+    // at the same bound). No name is kept: a hostile archive's may be many and long.
+    NameCoding coding() const
     {
-        std::vector<std::string> names;
+        NameVote vote;
         auto reader = new_reader();
         archive *a = reader.get();
         if (!a || archive_read_open_filename(a, archive_.c_str(), 65536) != ARCHIVE_OK)
-            return names;
+            return vote.coding();
         archive_entry *entry = nullptr;
-        while (names.size() < bounds_.entries && archive_read_next_header(a, &entry) >= ARCHIVE_WARN
-               && static_cast<std::uint64_t>(std::max<la_int64_t>(archive_filter_bytes(a, 0), 0))
-                      <= bounds_.unpacked_bytes) {
+        for (std::uint64_t n = 0;
+             n < bounds_.entries && !vote.gbk && archive_read_next_header(a, &entry) >= ARCHIVE_WARN
+             && static_cast<std::uint64_t>(std::max<la_int64_t>(archive_filter_bytes(a, 0), 0))
+                    <= bounds_.unpacked_bytes;
+             ++n) {
             if (const char *raw = archive_entry_pathname(entry))
-                names.emplace_back(raw);
+                vote.add(raw);
         }
-        return names;
+        return vote.coding();
     }
 
     static std::string error_of(archive *a)
@@ -442,13 +460,10 @@ bool ambiguous(const std::string &name)
 
 NameCoding names_coding(const std::vector<std::string> &raw_names)
 {
-    bool gbk = false, utf8 = false;
-    for (const std::string &name : raw_names) {
-        const bool valid = is_valid_utf8(name);
-        gbk = gbk || !valid;
-        utf8 = utf8 || (valid && has_long_characters(name));
-    }
-    return utf8 && !gbk ? NameCoding::Utf8 : NameCoding::Gbk;
+    NameVote vote;
+    for (const std::string &name : raw_names)
+        vote.add(name);
+    return vote.coding();
 }
 
 std::string entry_name_to_utf8(const std::string &raw, NameCoding coding)
