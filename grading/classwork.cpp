@@ -705,10 +705,14 @@ private:
             ClassRun more = class_run(outcome.found);
             for (const std::string &found : outcome.found)
                 more.reference_texts.push_back(shrinker->answer(found).text);
+            more.start_program = [this](const StudentProgram &program) {
+                job_started(index_of.at(program.location_s + program.command_s));
+            };
             more.finish_program = [this](const StudentProgram &program, ProgramReport &report,
                                          const std::string &) {
-                record_cases(students[index_of.at(program.location_s + program.command_s)], report,
-                             false);
+                const std::size_t index = index_of.at(program.location_s + program.command_s);
+                record_cases(students[index], report, false);
+                job_finished(index);
             };
             // Programs that never started are not tried again.
             std::vector<StudentProgram> again;
