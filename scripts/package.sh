@@ -19,19 +19,18 @@ source "$ORVIMET_ROOT/scripts/deps.sh"
 orvimet_install_packages "${ORVIMET_BUILD_PACKAGES[@]}" "${ORVIMET_PACKAGE_PACKAGES[@]}"
 # Built with Debian's hardening flags, as a package built by Debian's own tools would be.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-# Only what the package installs is built: the tests, the faulty class, the sample programs and
-# the benchmarks are most of the build and none of the package. Installing then does not build
-# everything first (cpack installs through the build's install rules).
-package_targets=(orvimet orvimet-cli orvimet-launch reference_stack reference_queue
-    reference_stackqueue orvimet_translations orvimet_compressed_docs)
-export ORVIMET_TARGETS="${package_targets[*]}"
+# Only what the package installs is built (the target packaging/CMakeLists.txt makes of its
+# install rules): the tests, the faulty class, the sample programs and the benchmarks are most of
+# the build and none of the package. Installing then does not build everything first (cpack
+# installs through the build's install rules).
+export ORVIMET_TARGETS=orvimet_package_contents
 orvimet_build "$dir" \
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 # Every program of the package must carry them: read-only relocations bound at start and the
 # stack protector.
-for program in orvimet orvimet-cli orvimet-launch; do
+for program in orvimet orvimet-cli orvimet-class orvimet-launch; do
     file=$(find "$dir" -maxdepth 2 -type f -name "$program" -perm -u+x | head -n 1)
     [ -n "$file" ] || continue
     # Read whole before searching: grep -q would leave readelf writing into a closed pipe, which
