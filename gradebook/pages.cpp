@@ -329,7 +329,9 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
     put(d, "memcheck_first", s.memcheck_first);
     // A finding on a string of the extended list, which is no case: the string to rerun.
     put(d, "has_memcheck_command", !s.memcheck_extended_shrunk.empty());
-    put(d, "memcheck_command", "./" + results.exercise + " " + s.memcheck_extended_shrunk);
+    put(d, "memcheck_command",
+        "./" + results.exercise + (s.memcheck_extended_shrunk.rfind(' ', 0) == 0 ? "" : " ")
+            + s.memcheck_extended_shrunk);
     put(d, "command_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "A short command that fails")));
     put(d, "cases_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Cases")));
     put(d, "options_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Options")));
