@@ -386,15 +386,20 @@ int main(int argc, char *argv[])
     QStringList arguments = QCoreApplication::arguments();
     const bool speed_only = arguments.removeAll(QStringLiteral("--speed")) > 0;
     const bool slow = arguments.removeAll(QStringLiteral("--slow-class")) > 0;
-    for (int i = 1; i < arguments.size(); i += 2) {
+    const auto usage = [] {
+        fail(QStringLiteral("usage: bench_explore [--speed | --slow-class] [--seeds N] "
+                            "[--strings N]"));
+    };
+    if (arguments.size() % 2 == 0)
+        usage();
+    for (int i = 1; i + 1 < arguments.size(); i += 2) {
         bool ok = false;
         if (arguments.at(i) == QLatin1String("--seeds"))
-            seeds = arguments.at(i + 1).toInt(&ok);
+            ok = (seeds = arguments.at(i + 1).toInt()) >= 1;
         else if (arguments.at(i) == QLatin1String("--strings"))
-            strings = arguments.at(i + 1).toInt(&ok);
-        if (!ok || seeds < 1 || strings < 1 || i + 1 >= arguments.size())
-            fail(QStringLiteral("usage: bench_explore [--speed | --slow-class] [--seeds N] "
-                                "[--strings N]"));
+            ok = (strings = arguments.at(i + 1).toInt()) >= 1;
+        if (!ok)
+            usage();
     }
     QTemporaryDir dir;
     if (!dir.isValid())

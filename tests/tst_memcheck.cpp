@@ -297,6 +297,7 @@ private slots:
         QCOMPARE(record->cases.size(), suite_options.size());
         QCOMPARE(record->correct, static_cast<int>(suite_options.size()));
         QVERIFY(outcome.found.empty());
+        QVERIFY(outcome.memcheck_seconds > 0); // the share grade's summary tells
         QVERIFY2(QString::fromStdString(record->memcheck_first).startsWith(finding),
                  record->memcheck_first.c_str());
         QCOMPARE(record->memcheck_findings, finding.isEmpty() ? 0 : 1);
