@@ -1,6 +1,8 @@
 // Benchmark of the explorer on the faulty class (tests/faulty/), printing two tables.
 //
 //   bench_explore [--seeds N] [--strings N]
+//   bench_explore --speed [--strings N]     the speed table alone, in a few minutes
+//   bench_explore --slow-class [--strings N]
 //
 // Faults found: for every program of the faulty class, whether the ten option strings of the
 // automatic suite, the extended list and explore (the default budget, seeds 1 to N) find its
@@ -13,6 +15,11 @@
 // same student program on the same N strings, one after the other, judging nothing; and against
 // the grading functions that explore runs programs through (grading/grading.h), called one after
 // the other with no cache. They take turns three times and the table shows the best of each.
+//
+// A slow class: `orvimet-cli grade --explore N` (default 2000) on a class of ten built queue
+// programs, once all right and once with one of them replaced by a program that prints its whole
+// queue to standard error after every insertion, one run each: the class's time, and the slow
+// program's time-outs, cases not run and time spent.
 
 #include "explore/cases.h"
 #include "grading/explorer.h"
@@ -21,6 +28,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -252,6 +263,82 @@ void speed(const QTemporaryDir &dir, int strings)
                 strings / best_explore * 1e3, best_bare / best_explore);
 }
 
+// The machine's load: on a shared machine, what the figures are read against.
+std::string load()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly)
+               ? file.readAll().split(' ').mid(0, 3).join(' ').toStdString()
+               : std::string("unknown");
+}
+
+struct ClassTime
+{
+    double seconds = 0;
+    int timeouts = 0, not_run = 0, cases = 0;
+    double slow_seconds = 0; // the slow program's cases, each run's time
+};
+
+// `orvimet-cli grade` on ten built queue programs, the last one `last`.
+ClassTime grade_ten(const QTemporaryDir &dir, const QString &name, const QString &last, int strings)
+{
+    const QString submissions = dir.filePath(name);
+    for (int i = 0; i < 10; ++i) {
+        const QString student = submissions + QStringLiteral("/student%1").arg(i);
+        QDir().mkpath(student);
+        const QString from = i == 9 ? last : QStringLiteral(ORVIMET_EXAMPLES_DIR "/queue.exe");
+        if (!QFile::copy(from, student + "/queue"))
+            fail(QStringLiteral("cannot copy %1").arg(from));
+    }
+    const QString out = dir.filePath(name + "-results");
+    QProcess grade;
+    grade.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    grade.start(QStringLiteral(ORVIMET_CLI),
+                {"grade", "--exercise", "queue", "--reference", ORVIMET_RESOURCE_DIR, "--explore",
+                 QString::number(strings), "--seed", "1", "--jobs", "2", "--quiet", "--out", out,
+                 submissions});
+    if (!grade.waitForFinished(-1) || grade.exitStatus() != QProcess::NormalExit)
+        fail(QStringLiteral("orvimet-cli grade did not end"));
+    ClassTime result;
+    result.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    QFile file(out + "/results.json");
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("no results.json in %1").arg(out));
+    for (const QJsonValue &value :
+         QJsonDocument::fromJson(file.readAll()).object().value("students").toArray()) {
+        const QJsonObject student = value.toObject();
+        if (student.value("folder").toString() != QLatin1String("student9"))
+            continue;
+        result.timeouts = student.value("timeouts").toInt();
+        result.not_run = student.value("not_run").toInt();
+        const QJsonArray cases = student.value("cases").toArray();
+        result.cases = static_cast<int>(cases.size());
+        for (const QJsonValue &c : cases)
+            result.slow_seconds += c.toObject().value("seconds").toDouble();
+    }
+    return result;
+}
+
+void slow_class(const QTemporaryDir &dir, int strings)
+{
+    std::printf("A class of ten queue programs, grade --explore %d --seed 1 --jobs 2; load %s\n",
+                strings, load().c_str());
+    const ClassTime right = grade_ten(dir, QStringLiteral("right"),
+                                      QStringLiteral(ORVIMET_EXAMPLES_DIR "/queue.exe"), strings);
+    const ClassTime slow
+        = grade_ten(dir, QStringLiteral("slow"), QStringLiteral(ORVIMET_SLOW_QUEUE), strings);
+    std::printf("%-40s %9s %7s   %-34s\n", "", "s", "ratio", "the tenth: time-outs, not run, s");
+    for (const auto &[label, c] :
+         {std::pair<const char *, const ClassTime &>{"ten right programs", right},
+          {"nine right, one quadratic printer", slow}})
+        std::printf("%-40s %9.1f %6.2fx   %d of %d cases timed out, %d not run, %.1f s\n", label,
+                    c.seconds, c.seconds / right.seconds, c.timeouts, c.cases, c.not_run,
+                    c.slow_seconds);
+    std::printf("load after: %s\n", load().c_str());
+}
+
 // Shrinking a long failure: each program fails on a string of counted values, 1500 of them (2500
 // for the two-stack queue, whose two stacks of 1000 hold 2000), which shrinks to as many as its
 // fault needs.
@@ -295,21 +382,39 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each row as soon as it is measured
     int seeds = 3;
-    int strings = 500;
-    const QStringList arguments = QCoreApplication::arguments();
+    int strings = 0;
+    QStringList arguments = QCoreApplication::arguments();
+    const bool speed_only = arguments.removeAll(QStringLiteral("--speed")) > 0;
+    const bool slow = arguments.removeAll(QStringLiteral("--slow-class")) > 0;
+    const auto usage = [] {
+        fail(QStringLiteral("usage: bench_explore [--speed | --slow-class] [--seeds N] "
+                            "[--strings N]"));
+    };
+    if (arguments.size() % 2 == 0)
+        usage();
     for (int i = 1; i + 1 < arguments.size(); i += 2) {
         bool ok = false;
         if (arguments.at(i) == QLatin1String("--seeds"))
-            seeds = arguments.at(i + 1).toInt(&ok);
+            ok = (seeds = arguments.at(i + 1).toInt()) >= 1;
         else if (arguments.at(i) == QLatin1String("--strings"))
-            strings = arguments.at(i + 1).toInt(&ok);
-        if (!ok || seeds < 1 || strings < 1)
-            fail(QStringLiteral("usage: bench_explore [--seeds N] [--strings N]"));
+            ok = (strings = arguments.at(i + 1).toInt()) >= 1;
+        if (!ok)
+            usage();
     }
     QTemporaryDir dir;
     if (!dir.isValid())
         fail(QStringLiteral("no scratch folder"));
+    if (slow) {
+        slow_class(dir, strings > 0 ? strings : 2000);
+        return 0;
+    }
+    if (strings == 0)
+        strings = 500;
+    std::printf("load: %s\n", load().c_str());
     speed(dir, strings);
+    std::printf("load after: %s\n", load().c_str());
+    if (speed_only)
+        return 0;
     std::printf("\n");
     long_shrinks(dir);
     std::printf("\n");

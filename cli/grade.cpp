@@ -189,8 +189,10 @@ int grade_command(const Settings &settings)
     work.scratch = to_utf8(scratch.path()) + "/";
 
     StatusLine status(settings.quiet);
+    const auto started = std::chrono::steady_clock::now();
     const ClassOutcome outcome
         = grade_submissions(work, [&](const ClassProgress &p) { status.show(p); }, {});
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     status.clear();
     if (!outcome.error.empty() && outcome.students.empty())
         throw Failure{printable(outcome.error)};
@@ -247,7 +249,19 @@ int grade_command(const Settings &settings)
     std::cout << outcome.students.size() << " students, " << outcome.case_count << " cases";
     if (!outcome.found.empty())
         std::cout << " (" << outcome.found.size() << " found by exploring)";
-    std::cout << "\nresults: " << printable(work.results) << "/results.json\n";
+    std::cout << '\n';
+    if (work.memcheck) {
+        // The jobs' time: what the memory check shared the machine's cores with.
+        const double jobs_time = took.count() * std::max(1, work.jobs);
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "memory check: %.1f s of the %d jobs' %.1f s (%.0f%%): the sanitizers' "
+                      "builds, runs and shrinking\n",
+                      outcome.memcheck_seconds, std::max(1, work.jobs), jobs_time,
+                      jobs_time > 0 ? 100 * outcome.memcheck_seconds / jobs_time : 0.0);
+        std::cout << line;
+    }
+    std::cout << "results: " << printable(work.results) << "/results.json\n";
     if (sheets_written)
         std::cout << "for the teacher: grades.csv, report.html, feedback.zip"
                   << (QFileInfo::exists(from_utf8(work.results + "/grading-worksheet.csv"))

@@ -18,5 +18,7 @@
 #include <cstddef>
 #include <vector>
 
-// The indices of `strings` to run under the sanitizers, in order.
+// The indices of `strings` to run under the sanitizers, in order. The same choice picks, beside
+// the cases, the extended list's strings that bring something no case brought (about 60 of its
+// 112 to 136 after the ten strings).
 std::vector<std::size_t> memcheck_sample(const std::vector<Words> &strings);

@@ -49,7 +49,8 @@ const char details_template[] = R"(<div class="details">
 <pre>{{log}}</pre>
 {{/has_log}}{{#has_memcheck}}<h3>{{memcheck_heading}}</h3>
 <pre>{{memcheck_first}}</pre>
-{{/has_memcheck}}{{#has_counterexample}}<h3>{{command_heading}}</h3>
+{{#has_memcheck_command}}<pre class="command">{{memcheck_command}}</pre>
+{{/has_memcheck_command}}{{/has_memcheck}}{{#has_counterexample}}<h3>{{command_heading}}</h3>
 <pre class="command">{{command}}</pre>
 {{/has_counterexample}}{{#has_cases}}<h3>{{cases_heading}}</h3>
 <table class="cases"><thead><tr><th>#</th><th>{{options_heading}}</th><th>{{verdict_heading}}</th><th>{{answer_heading}}</th><th>{{expected_heading}}</th></tr></thead>
@@ -326,6 +327,11 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
         fill(l.text(QT_TRANSLATE_NOOP("Feedback", "Memory findings: %1")),
              {std::to_string(s.memcheck_findings)}));
     put(d, "memcheck_first", s.memcheck_first);
+    // A finding on a string of the extended list, which is no case: the string to rerun.
+    put(d, "has_memcheck_command", !s.memcheck_extended_shrunk.empty());
+    put(d, "memcheck_command",
+        "./" + results.exercise + (s.memcheck_extended_shrunk.rfind(' ', 0) == 0 ? "" : " ")
+            + s.memcheck_extended_shrunk);
     put(d, "command_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "A short command that fails")));
     put(d, "cases_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Cases")));
     put(d, "options_heading", l.text(QT_TRANSLATE_NOOP("Feedback", "Options")));

@@ -242,6 +242,27 @@ private:
     bool pending = false;
 };
 
+// Adds the time of its scope to a total that several threads add to.
+class Timed
+{
+public:
+    explicit Timed(std::atomic<std::int64_t> &total)
+        : total(total)
+    {}
+    ~Timed()
+    {
+        total += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                     std::chrono::steady_clock::now() - start)
+                     .count();
+    }
+    Timed(const Timed &) = delete;
+    Timed &operator=(const Timed &) = delete;
+
+private:
+    std::atomic<std::int64_t> &total;
+    const std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+};
+
 // A thread that the scope it was started in waits for, however it is left.
 struct Joined
 {
@@ -267,6 +288,7 @@ struct Student
     bool has_counterexample = false;
     Counterexample counterexample;
     std::string memcheck_shrunk;
+    StringsFinding memcheck_extended;
 };
 
 // The grading of a class, phase by phase: run() lists them. Each phase leaves results.json as
@@ -431,12 +453,36 @@ private:
                       false);
             for (const std::size_t c : memcheck_sample(generated))
                 sampled[first_generated + c] = true;
+            plan_extended_sample();
         }
         results.set_cases(static_cast<int>(options.size()), 0);
         for (Student &student : students)
             if (student.settled)
                 publish(student);
         keep(results.flush());
+    }
+
+    // Beside the cases, the sanitizers run the strings of the extended list that bring an
+    // operation in a state, or a kind of number, that no case brought (chosen as memcheck_sample()
+    // chooses): a value only the extended list holds, such as INT_MIN written into a char[11],
+    // is checked without making the list a part of the grade.
+    void plan_extended_sample()
+    {
+        std::vector<Words> strings;
+        std::set<std::string> known;
+        for (const std::string &o : options) {
+            strings.push_back(option_words(o));
+            known.insert(options_line(strings.back()));
+        }
+        const std::size_t cases = strings.size();
+        for (const std::string &o : extended_cases(settings.grading.exercise)) {
+            Words words = option_words(o);
+            if (known.insert(options_line(words)).second)
+                strings.push_back(std::move(words));
+        }
+        for (const std::size_t c : memcheck_sample(strings))
+            if (c >= cases)
+                extended_sample.push_back(strings[c]);
     }
 
     bool make_folders()
@@ -534,6 +580,7 @@ private:
 
     void build_memcheck(Student &student, const std::string &folder)
     {
+        const Timed timed(memcheck_time);
         const MemcheckBuild check = build_for_memory_check(
             settings.build, student.submission, folder + "-memcheck", settings.program_name);
         student.record.memcheck_evasion = check.evasion;
@@ -588,12 +635,20 @@ private:
         for (const CaseResult &result : report.cases)
             cases.push_back({result, std::string()});
         if (!student.memcheck_program.empty()) {
+            const Timed timed(memcheck_time);
             memory_check(settings, student.memcheck_program, cases, [&](std::size_t c) {
                 return !sample || (c < sampled.size() && sampled[c]);
             });
             if (sample)
                 student.memcheck_shrunk = shrink_first_finding(settings, student.memcheck_program,
                                                                cases, first_generated, generated);
+            // A program already found at fault on a case has its finding to rerun.
+            const bool found = std::any_of(cases.begin(), cases.end(), [](const StudentCase &c) {
+                return !c.memcheck.empty() && c.memcheck != answers_differ_finding;
+            });
+            if (sample && !found)
+                student.memcheck_extended
+                    = memory_check_strings(settings, student.memcheck_program, extended_sample);
         }
         for (const StudentCase &c : cases)
             student.graded.push_back(case_record(c));
@@ -676,6 +731,8 @@ private:
             record.counterexample_steps = student.counterexample.steps;
         }
         record.memcheck_shrunk = student.memcheck_shrunk;
+        record.memcheck_extended = student.memcheck_extended.finding;
+        record.memcheck_extended_shrunk = student.memcheck_extended.options;
         recount(record);
         if (!report.start_failure.empty())
             decide(student, Status::CouldNotStart, "could not start: " + report.start_failure);
@@ -771,6 +828,8 @@ private:
         student.record.cases.clear();
         student.record.has_counterexample = false;
         student.record.memcheck_shrunk.clear();
+        student.record.memcheck_extended.clear();
+        student.record.memcheck_extended_shrunk.clear();
         recount(student.record);
         decide(student, Status::NotGraded, "the grading was interrupted");
     }
@@ -786,6 +845,7 @@ private:
     ClassOutcome finish()
     {
         outcome.case_count = results.case_count();
+        outcome.memcheck_seconds = static_cast<double>(memcheck_time.load()) / 1e9;
         outcome.complete = true;
         return end(true);
     }
@@ -820,7 +880,8 @@ private:
     std::vector<std::string> options; // the cases, generated ones last
     std::size_t first_generated = 0;
     std::vector<Words> generated;
-    std::vector<bool> sampled; // by case: whether the sanitizers run it
+    std::vector<bool> sampled;          // by case: whether the sanitizers run it
+    std::vector<Words> extended_sample; // run by the sanitizers beside the cases
     std::string programs_root, workroot;
     ReferenceRun reference;
     std::unique_ptr<ReferenceAnswers> shrinker;  // the reference's answers for shrinking
@@ -828,6 +889,7 @@ private:
     mutable std::mutex jobs_mutex;
     std::vector<ProgressJob> jobs;             // of the phase in hand
     std::map<std::size_t, std::size_t> job_of; // student -> job
+    std::atomic<std::int64_t> memcheck_time{0};  // nanoseconds, on all the jobs
 };
 
 } // namespace

@@ -81,6 +81,9 @@ struct ClassOutcome
     std::vector<std::string> found;      // the shrunk counterexamples added to the cases
     int case_count = 0;
     bool complete = false; // false when interrupted
+    // The time the memory check took on all the jobs together: the sanitizers' builds, their
+    // runs and the shrinking of their findings. 0 without it.
+    double memcheck_seconds = 0;
 };
 
 // The shard (from 1) of `shards` a student's folder falls in: the same for the same name on every

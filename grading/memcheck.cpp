@@ -245,3 +245,21 @@ std::string shrink_first_finding(const ClassSettings &settings, const std::strin
     }
     return {};
 }
+
+StringsFinding memory_check_strings(const ClassSettings &settings, const std::string &program,
+                                    const std::vector<Words> &strings)
+{
+    const Checker checker(settings, program);
+    for (const Words &words : strings) {
+        if (interrupted())
+            break;
+        const std::string finding = checker.run(options_line(words)).finding;
+        if (finding.empty())
+            continue;
+        return {finding,
+                shrink_memory_finding(settings, program, words,
+                                      std::chrono::steady_clock::now() + memcheck_shrink_time)
+                    .options};
+    }
+    return {};
+}

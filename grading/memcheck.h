@@ -57,6 +57,18 @@ MemcheckShrinking shrink_memory_finding(const ClassSettings &settings, const std
 // What shrinking one student's finding may take: each candidate is a sanitized run.
 inline constexpr std::chrono::seconds memcheck_shrink_time{60};
 
+// The sanitizers' first finding on strings that are no cases, and that string shrunk.
+struct StringsFinding
+{
+    std::string finding; // the sanitizers' first line; empty when they found nothing
+    std::string options; // the string it came on, shrunk
+};
+
+// Runs the memory-checking build on `strings`, which are no cases (there is no ordinary answer
+// to compare, so only the sanitizers judge), up to the first finding, which is shrunk.
+StringsFinding memory_check_strings(const ClassSettings &settings, const std::string &program,
+                                    const std::vector<Words> &strings);
+
 // The first sanitizer finding (not a difference of answers) among `cases` from `first_generated`
 // on, whose strings are `generated`, shrunk; empty when there is none.
 std::string shrink_first_finding(const ClassSettings &settings, const std::string &program,

@@ -145,4 +145,6 @@ void recount(StudentRecord &student)
         if (!c.memcheck.empty() && student.memcheck_findings++ == 0)
             student.memcheck_first = c.memcheck;
     }
+    if (!student.memcheck_extended.empty() && student.memcheck_findings++ == 0)
+        student.memcheck_first = student.memcheck_extended;
 }

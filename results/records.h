@@ -88,6 +88,9 @@ struct StudentRecord
     std::string memcheck_first, memcheck_evasion;
     // The sanitizers' first finding on an explored string, shrunk: a case for everybody.
     std::string memcheck_shrunk;
+    // The sanitizers' first finding on the strings of the extended list they ran beside the
+    // cases, and that string shrunk: a memory finding, never a case.
+    std::string memcheck_extended, memcheck_extended_shrunk;
     std::vector<std::string> copies; // folders of students whose sources hash the same
     // Only when the class's sources were compared (a shard's are not): most similar first.
     std::optional<std::vector<SimilarityRecord>> similar;
@@ -98,7 +101,8 @@ struct StudentRecord
     int counterexample_steps = 0;
 };
 
-// The counts of a student's cases, each by its verdict, and of its memory findings.
+// The counts of a student's cases, each by its verdict, and of its memory findings (on the cases
+// and on the extended list's strings beside them).
 void recount(StudentRecord &student);
 
 // What the file says of the grading as a whole.

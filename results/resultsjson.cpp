@@ -96,6 +96,8 @@ QJsonObject student_json(const StudentRecord &s, bool memcheck)
         check.insert(QStringLiteral("first"), json_text(s.memcheck_first));
         check.insert(QStringLiteral("evasion"), json_text(s.memcheck_evasion));
         check.insert(QStringLiteral("shrunk"), json_text(s.memcheck_shrunk));
+        check.insert(QStringLiteral("extended"), json_text(s.memcheck_extended));
+        check.insert(QStringLiteral("extended_shrunk"), json_text(s.memcheck_extended_shrunk));
         o.insert(QStringLiteral("memcheck"), check);
     } else {
         o.insert(QStringLiteral("memcheck"), QJsonValue());
@@ -346,6 +348,8 @@ bool student_from_json(const QJsonObject &object, StudentRecord &s, std::string 
     s.memcheck_first = text(memcheck, "first");
     s.memcheck_evasion = text(memcheck, "evasion");
     s.memcheck_shrunk = text(memcheck, "shrunk");
+    s.memcheck_extended = text(memcheck, "extended");
+    s.memcheck_extended_shrunk = text(memcheck, "extended_shrunk");
     s.copies.clear();
     for (const QJsonValue &copy : object.value(QLatin1String("copies")).toArray())
         s.copies.push_back(to_utf8(copy.toString()));

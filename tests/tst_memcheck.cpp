@@ -5,9 +5,11 @@
 #include "explore/sample.h"
 #include "grading/explorer.h"
 #include "grading/memcheck.h"
+#include "judge/suitecases.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -232,6 +234,78 @@ private slots:
                  QString::fromStdString(record.memcheck_shrunk));
         QVERIFY2(QString::fromStdString(rerun.memcheck).startsWith("ERROR: AddressSanitizer"),
                  rerun.memcheck.c_str());
+    }
+
+    // The ten strings alone: the sanitizers also run the extended list's strings that bring a
+    // value or a state no case brings, where INT_MIN through a char[11] is found and shrunk to a
+    // string to rerun; the cases and their counts stay the ten's.
+    void extendedValuesChecked_data()
+    {
+        QTest::addColumn<QString>("fault");   // of examples/, switched on in queue.cpp
+        QTest::addColumn<QString>("finding"); // how the finding begins
+        QTest::addColumn<QString>("rerun");   // a word of the shrunk string matches it
+        QTest::newRow("INT_MIN written into a char[11]")
+            << "value_text_in_char_11"
+            << "ERROR: AddressSanitizer: stack-buffer-overflow"
+            << "^-\\d{10}$"; // eleven characters, as INT_MIN's
+        QTest::newRow("the sample program") << ""
+                                            << ""
+                                            << "";
+    }
+
+    void extendedValuesChecked()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, finding);
+        QFETCH(QString, rerun);
+        static ClassOutcome outcome;
+        if (outcome.students.empty()) {
+            const std::string submissions = folder("extended");
+            for (const QString &name : {QStringLiteral("value_text_in_char_11"), QString()}) {
+                const QString student = QString::fromStdString(submissions) + "/Lee " + name
+                                        + "_1_assignsubmission_file_";
+                QDir().mkpath(student);
+                for (const char *file :
+                     {"queue_main.cpp", "queue.cpp", "queue.h", "exercise.h", "fault.h"}) {
+                    QFile from(QStringLiteral(ORVIMET_SOURCE_DIR "/examples/") + file);
+                    QFile to(student + '/' + file);
+                    QVERIFY(from.open(QIODevice::ReadOnly) && to.open(QIODevice::WriteOnly));
+                    if (!name.isEmpty() && QLatin1String(file) == QLatin1String("queue.cpp"))
+                        to.write("#define ORVIMET_FAULT \"" + name.toUtf8() + "\"\n");
+                    to.write(from.readAll());
+                    to.setPermissions(to.permissions() | QFileDevice::ReadOther);
+                }
+            }
+            ClassSettings settings;
+            settings.exercise = settings.program_name = "queue";
+            settings.grading.exercise = Exercise::Queue;
+            settings.grading.reference_path = ORVIMET_RESOURCE_DIR "/b.exe";
+            settings.build.use_cache = false;
+            settings.memcheck = true;
+            settings.options.assign(suite_options.begin(), suite_options.end());
+            settings.submissions = submissions;
+            settings.results = folder("results");
+            settings.scratch = folder("scratch") + "/";
+            outcome = grade_submissions(settings, {}, {});
+            QVERIFY2(outcome.error.empty(), outcome.error.c_str());
+        }
+        const std::string name = "Lee " + fault.toStdString() + "_1_assignsubmission_file_";
+        const auto record = std::find_if(outcome.students.begin(), outcome.students.end(),
+                                         [&](const StudentRecord &s) { return s.folder == name; });
+        QVERIFY(record != outcome.students.end());
+        QCOMPARE(record->status, Status::Graded);
+        QCOMPARE(record->cases.size(), suite_options.size());
+        QCOMPARE(record->correct, static_cast<int>(suite_options.size()));
+        QVERIFY(outcome.found.empty());
+        QVERIFY(outcome.memcheck_seconds > 0); // the share grade's summary tells
+        QVERIFY2(QString::fromStdString(record->memcheck_first).startsWith(finding),
+                 record->memcheck_first.c_str());
+        QCOMPARE(record->memcheck_findings, finding.isEmpty() ? 0 : 1);
+        const QStringList shrunk = QString::fromStdString(record->memcheck_extended_shrunk)
+                                       .split(' ', Qt::SkipEmptyParts);
+        QVERIFY2(rerun.isEmpty() ? shrunk.isEmpty()
+                                 : shrunk.indexOf(QRegularExpression(rerun)) >= 0,
+                 record->memcheck_extended_shrunk.c_str());
     }
 };
 
