@@ -147,7 +147,18 @@ QString ClassModel::shown_id(int row) const
 bool ClassModel::flagged(int row) const
 {
     const StudentRecord &s = student(row);
-    return !s.copies.empty() || s.memcheck_findings > 0;
+    return !similar_to(s).empty() || s.memcheck_findings > 0;
+}
+
+std::vector<SimilarityRecord> similar_to(const StudentRecord &student)
+{
+    if (student.similar)
+        return *student.similar;
+    // A file whose sources were not compared (a shard's) still names the exact copies.
+    std::vector<SimilarityRecord> copies;
+    for (const std::string &folder : student.copies)
+        copies.push_back({folder, false, 1.0, 1.0, 0});
+    return copies;
 }
 
 QString ClassModel::status_text(const std::string &status)
@@ -225,17 +236,24 @@ QVariant ClassModel::data(const QModelIndex &index, int role) const
             return number(s.crashes);
         case Memory:
             return s.memcheck_findings;
-        case CopyOf: {
-            // Each copy by the name the table shows for its student (a participant's number while
-            // anonymous), never by its folder, which carries the name.
+        case SimilarTo: {
+            // Each by the name the table shows for its student (a participant's number while
+            // anonymous), never by its folder, which carries the name; most similar first.
+            const std::vector<SimilarityRecord> similar = similar_to(s);
+            if (role == SortRole)
+                return similar.empty() ? 0.0 : similar.front().similarity;
             QStringList names;
-            for (const std::string &folder : s.copies) {
+            for (const SimilarityRecord &r : similar) {
                 int other = 0;
-                while (other < rowCount() && student(other).folder != folder)
+                while (!r.earlier && other < rowCount() && student(other).folder != r.student)
                     ++other;
-                names << (other < rowCount() ? shown_name(other) + shown_id(other)
-                          : anonymous_       ? QStringLiteral("?")
-                                             : shown(folder));
+                const QString who
+                    = r.earlier            ? (anonymous_ ? tr("a student of an earlier class")
+                                                         : tr("%1, of an earlier class").arg(shown(r.student)))
+                      : other < rowCount() ? shown_name(other) + shown_id(other)
+                      : anonymous_         ? QStringLiteral("?")
+                                           : shown(r.student);
+                names << QStringLiteral("%1 %2%").arg(who).arg(qRound(r.similarity * 100));
             }
             return names.join(QStringLiteral(", "));
         }
@@ -247,7 +265,7 @@ QVariant ClassModel::data(const QModelIndex &index, int role) const
                + QStringLiteral("</p>");
     if (role == Qt::BackgroundRole && changed(row))
         return QColor(255, 236, 179);
-    if (role == Qt::TextAlignmentRole && index.column() >= Points && index.column() != CopyOf)
+    if (role == Qt::TextAlignmentRole && index.column() >= Points && index.column() != SimilarTo)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     return {};
 }
@@ -275,8 +293,8 @@ QVariant ClassModel::headerData(int section, Qt::Orientation orientation, int ro
         return tr("Crashes");
     case Memory:
         return tr("Memory findings");
-    case CopyOf:
-        return tr("Exact copy of");
+    case SimilarTo:
+        return tr("Similar to");
     }
     return {};
 }

@@ -28,7 +28,7 @@ public:
         Timeouts,
         Crashes,
         Memory,
-        CopyOf,
+        SimilarTo,
         ColumnCount
     };
     // The value a column sorts by: numbers as numbers, texts as texts.
@@ -59,7 +59,7 @@ public:
     // What a person sees for the student: the name, or "Participant <id>" when anonymous.
     QString shown_name(int row) const;
     QString shown_id(int row) const;
-    // Copy of another student, memory findings: worth a second look.
+    // Much like another student's sources, memory findings: worth a second look.
     bool flagged(int row) const;
     int case_count() const;
     // A status or verdict of results.json in the window's language; an unknown word as it is.
@@ -101,6 +101,10 @@ protected:
 private:
     QString status_, text_;
 };
+
+// The students whose sources are much like this one's, most similar first: its `similar`
+// records, or its exact copies (similarity 1.0) when the file has none.
+std::vector<SimilarityRecord> similar_to(const StudentRecord &student);
 
 // Texts of the records become QStrings only to be shown; the records hold UTF-8.
 inline QString shown(const std::string &text)

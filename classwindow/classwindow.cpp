@@ -6,6 +6,7 @@
 #include "classwindow/classmodel.h"
 #include "classwindow/detailpane.h"
 #include "classwindow/gradingrun.h"
+#include "classwindow/similaritypane.h"
 #include "gradebook/gradebook.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QThreadPool>
 #include <QVBoxLayout>
@@ -97,8 +99,13 @@ ClassWindow::ClassWindow(QWidget *parent)
     top_layout->setContentsMargins(0, 0, 0, 0);
     top_layout->addLayout(filters);
     top_layout->addWidget(table_);
+    similarity_ = new SimilarityPane(model_);
+    auto *views = new QTabWidget;
+    views->setObjectName(QStringLiteral("views"));
+    views->addTab(matrix_, tr("Cases"));
+    views->addTab(similarity_, tr("Similarity"));
     auto *bottom = new QSplitter(Qt::Horizontal);
-    bottom->addWidget(matrix_);
+    bottom->addWidget(views);
     bottom->addWidget(detail_);
     bottom->setStretchFactor(0, 3);
     bottom->setStretchFactor(1, 2);
@@ -125,6 +132,8 @@ ClassWindow::ClassWindow(QWidget *parent)
     connect(matrix_, &CaseMatrix::cell_clicked, this, [this](int row, int case_index) {
         select_student(filter_->mapToSource(filter_->index(row, 0)).row(), case_index);
     });
+    connect(similarity_, &SimilarityPane::student_chosen, this,
+            [this](int row) { select_student(row); });
     connect(detail_, &DetailPane::open_manual_test, this, [this] { open_manual_test(); });
     connect(run_, &GradingRun::results_changed, this, &ClassWindow::reload);
     connect(run_, &GradingRun::finished, this, &ClassWindow::grading_done);
@@ -176,7 +185,7 @@ void ClassWindow::build_menus()
     add(student, "actionNextWrong", tr("Next with a &wrong case"),
         QKeySequence(QStringLiteral("Ctrl+Shift+W")),
         [this] { move_to(1, [this](int row) { return has_wrong_case(model_->student(row)); }); });
-    add(student, "actionNextFlagged", tr("Next &flagged (copy, memory finding)"),
+    add(student, "actionNextFlagged", tr("Next &flagged (similar, copy, memory finding)"),
         QKeySequence(QStringLiteral("Ctrl+Shift+F")),
         [this] { move_to(1, [this](int row) { return model_->flagged(row); }); });
     student->addSeparator();

@@ -5,6 +5,7 @@
 //   StudentFilter               the table's sorting and filtering; its order is the matrix's too
 //   CaseMatrix (casematrix.h)   students × cases, painted
 //   DetailPane (detailpane.h)   one student and one case as text
+//   SimilarityPane              the flagged pairs and copies, a tab beside the matrix
 //   GradingRun (gradingrun.h)   a child orvimet-cli grading, followed through results.json
 // The current student is a row of the model; the table, the matrix and the detail pane follow
 // it. Every action is in the menus with its shortcut; object names are the tests' handles.
@@ -26,6 +27,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QTableView;
+class SimilarityPane;
 class StudentFilter;
 class MainWindow;
 
@@ -83,6 +85,7 @@ private:
     QTableView *table_;
     CaseMatrix *matrix_;
     DetailPane *detail_;
+    SimilarityPane *similarity_;
     QComboBox *status_filter_;
     QLineEdit *text_filter_;
     QLabel *status_label_;

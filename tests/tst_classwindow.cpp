@@ -6,14 +6,20 @@
 #include "classwindow/classmodel.h"
 #include "classwindow/classwindow.h"
 #include "classwindow/detailpane.h"
+#include "classwindow/similaritypane.h"
+#include "gradebook/gradebook.h"
+#include "gradebook/similarityreport.h"
+#include "similarityclass.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSortFilterProxyModel>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -74,6 +80,8 @@ private slots:
     void anonymousHidesEveryName();
     void copiesNamedAsTheTableNamesThem_data();
     void copiesNamedAsTheTableNamesThem();
+    void similarityTab_data();
+    void similarityTab();
     void keyboard_data();
     void keyboard();
     void matrixClickSelectsStudentAndCase();
@@ -251,9 +259,91 @@ void TestClassWindow::copiesNamedAsTheTableNamesThem()
     file.close();
     QVERIFY(window->open_results(dir.path()));
     action("actionAnonymous")->setChecked(anonymous);
-    const QString cell = window->model()->index(3, ClassModel::CopyOf).data().toString();
-    QCOMPARE(cell, anonymous ? window->model()->shown_name(5) : shown);
+    const QString cell = window->model()->index(3, ClassModel::SimilarTo).data().toString();
+    QCOMPARE(cell, (anonymous ? window->model()->shown_name(5) : shown) + " 100%");
     QVERIFY2(!cell.contains(QStringLiteral("assignsubmission")), qPrintable(cell));
+}
+
+void TestClassWindow::similarityTab_data()
+{
+    QTest::addColumn<bool>("anonymous");
+    QTest::addColumn<QStringList>("pairs"); // as the tab lists them, "student | other"
+    QTest::addColumn<QString>("annRow");    // Ann's cell of the table's "similar to"
+    QTest::newRow("named as the table names them")
+        << false
+        << QStringList{"<b>Bold</b> (107) | =cmd|\"a,b\"\nx (108)", "Ann (101) | 张三 (104)"}
+        << "张三 (104) 100%";
+    QTest::newRow("anonymous: the participants alone")
+        << true
+        << QStringList{"Participant 101 | Participant 104", "Participant 107 | Participant 108"}
+        << "Participant 104 100%";
+}
+
+void TestClassWindow::similarityTab()
+{
+    QFETCH(bool, anonymous);
+    QFETCH(QStringList, pairs);
+    QFETCH(QString, annRow);
+    // The class's sources compared as a grading compares them: Ann and 张三 hand in one
+    // solution, <b>Bold</b> and =cmd... another, .hidden and 王_小明 their own.
+    const QList<FixtureStudent> roster = hostile_class();
+    const unsigned plans[] = {3, 2, 2, 1, 0, 1, 0, 4};
+    std::vector<StudentSources> sources;
+    std::vector<std::string> folders;
+    for (int i = 0; i < roster.size(); ++i) {
+        if (plans[i] == 0)
+            continue;
+        StackPlan plan;
+        plan.choices = plan.names = plan.order = plan.style = plans[i];
+        const FixtureStudent &f = roster[i];
+        sources.push_back(stack_solution((f.name + " (" + f.id + ")").toStdString(), plan));
+        folders.push_back((f.name + "_" + f.id + "_assignsubmission_file_").toStdString());
+    }
+    const ClassSimilarity similarity = compare_class(sources, stack_template());
+    GradebookOptions options;
+    options.similarity = &similarity;
+    options.similarity_folders = folders;
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), options, error), 0);
+    QVERIFY2(write_similarity_outputs(dir.path().toStdString(), similarity, sources, error),
+             error.c_str());
+    QVERIFY(window->open_results(dir.path()));
+    action("actionAnonymous")->setChecked(anonymous);
+
+    auto *pane = window->findChild<SimilarityPane *>(QStringLiteral("similarityPane"));
+    auto *list = window->findChild<QTableView *>(QStringLiteral("similarityTable"));
+    QVERIFY(pane && list);
+    window->findChild<QTabWidget *>(QStringLiteral("views"))->setCurrentWidget(pane);
+    QStringList listed;
+    for (int row = 0; row < list->model()->rowCount(); ++row)
+        listed << list->model()->index(row, SimilarityModel::Student).data().toString() + " | "
+                      + list->model()->index(row, SimilarityModel::Other).data().toString();
+    listed.sort();
+    QCOMPARE(listed, pairs);
+    QCOMPARE(window->model()->index(3, ClassModel::SimilarTo).data().toString(), annRow);
+    const QString groups = window->findChild<QLabel *>(QStringLiteral("similarityGroups"))->text();
+    if (anonymous)
+        for (const FixtureStudent &f : roster)
+            QVERIFY2(!groups.contains(f.name), qPrintable(groups));
+    else
+        QVERIFY2(groups.contains(QStringLiteral("Ann (101), 张三 (104)")), qPrintable(groups));
+
+    // Choosing Ann's pair moves the students table to her, and offers the pair's page.
+    const QModelIndex ann
+        = list->model()
+              ->match(list->model()->index(0, SimilarityModel::Student), Qt::DisplayRole,
+                      pairs.filter("101").value(0).section(" | ", 0, 0), 1, Qt::MatchExactly)
+              .value(0);
+    QVERIFY(ann.isValid());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(ann).center());
+    QCOMPARE(current_name(), QStringLiteral("Ann"));
+    QFile page(pane->page().toLocalFile());
+    QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(pane->page().toString()));
+    QVERIFY(QFileInfo(page).absolutePath().startsWith(QDir(dir.path()).absolutePath()));
+    const QString html = QString::fromUtf8(page.readAll());
+    QVERIFY(html.contains(QStringLiteral("Ann (101)"))
+            && html.contains(QStringLiteral("张三 (104)")));
+    QVERIFY(window->findChild<QPushButton *>(QStringLiteral("openPairPage"))->isEnabled());
 }
 
 void TestClassWindow::keyboard_data()
