@@ -8,6 +8,7 @@
 #include "classwindow/detailpane.h"
 #include "classwindow/similaritypane.h"
 #include "gradebook/gradebook.h"
+#include "gradebook/language.h"
 #include "gradebook/similarityreport.h"
 #include "similarityclass.h"
 
@@ -15,6 +16,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,6 +24,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -82,6 +85,8 @@ private slots:
     void copiesNamedAsTheTableNamesThem();
     void similarityTab_data();
     void similarityTab();
+    void textsFromTheSharedTranslation_data();
+    void textsFromTheSharedTranslation();
     void keyboard_data();
     void keyboard();
     void matrixClickSelectsStudentAndCase();
@@ -344,6 +349,47 @@ void TestClassWindow::similarityTab()
     QVERIFY(html.contains(QStringLiteral("Ann (101)"))
             && html.contains(QStringLiteral("张三 (104)")));
     QVERIFY(window->findChild<QPushButton *>(QStringLiteral("openPairPage"))->isEnabled());
+}
+
+void TestClassWindow::textsFromTheSharedTranslation_data()
+{
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("chinese");
+    // What the window shows, by the piece that shows it, with the Chinese file loaded.
+    QTest::newRow("a menu") << "menu"
+                            << "班级(&C)";
+    QTest::newRow("a participant") << "participant"
+                                   << "参与人101";
+    QTest::newRow("a status the window had left in English") << "several programs"
+                                                             << "多个程序";
+    QTest::newRow("the detail pane") << "copy"
+                                     << "复制反例";
+    QTest::newRow("the similarity tab") << "page"
+                                        << "打开这一对的页面";
+}
+
+void TestClassWindow::textsFromTheSharedTranslation()
+{
+    QFETCH(QString, shown);
+    QFETCH(QString, chinese);
+    // Loaded as orvimet-class loads it: the files of what students receive.
+    QTranslator texts;
+    std::string error;
+    QVERIFY2(load_translation(texts, "zh_CN", error), error.c_str());
+    QCoreApplication::installTranslator(&texts);
+    ClassWindow translated;
+    QVERIFY(translated.open_results(dir.path()));
+    const auto button = [&](const char *name) {
+        return translated.findChild<QPushButton *>(QString::fromLatin1(name))->text();
+    };
+    const QString text = shown == "menu"          ? translated.menuBar()->actions().value(0)->text()
+                         : shown == "participant" ? (translated.model()->set_anonymous(true),
+                                                     translated.model()->shown_name(3))
+                         : shown == "copy"        ? button("copyCounterexample")
+                         : shown == "page"        ? button("openPairPage")
+                                                  : ClassModel::status_text(shown.toStdString());
+    QCoreApplication::removeTranslator(&texts);
+    QCOMPARE(text, chinese);
 }
 
 void TestClassWindow::keyboard_data()
