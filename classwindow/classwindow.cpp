@@ -398,24 +398,28 @@ void ClassWindow::reload()
     const QPointer<ClassWindow> self(this);
     QThreadPool::globalInstance()->start([self, folder] {
         auto results = std::make_shared<ClassResults>();
+        auto digests = std::make_shared<std::vector<QByteArray>>();
         QString error;
         const bool read = ClassModel::read(folder, *results, error);
+        if (read)
+            *digests = ClassModel::digests(*results);
         QMetaObject::invokeMethod(
             qApp,
-            [self, folder, results, read] {
+            [self, folder, results, digests, read] {
                 if (self)
-                    self->take_results(folder, read ? results : nullptr);
+                    self->take_results(folder, read ? results : nullptr, std::move(*digests));
             },
             Qt::QueuedConnection);
     });
 }
 
-void ClassWindow::take_results(const QString &folder, const std::shared_ptr<ClassResults> &results)
+void ClassWindow::take_results(const QString &folder, const std::shared_ptr<ClassResults> &results,
+                               std::vector<QByteArray> digests)
 {
     reading_ = false;
     // A file being replaced is read at the next look.
     if (results && folder == results_folder_)
-        show_results(std::move(*results));
+        show_results(std::move(*results), std::move(digests));
     if (read_again_) {
         read_again_ = false;
         reload();
@@ -426,12 +430,12 @@ void ClassWindow::take_results(const QString &folder, const std::shared_ptr<Clas
     }
 }
 
-void ClassWindow::show_results(ClassResults results)
+void ClassWindow::show_results(ClassResults results, std::vector<QByteArray> digests)
 {
     const int row = current_student();
     const std::string folder = row >= 0 ? model_->student(row).folder : std::string();
     const int keep_case = case_;
-    model_->take(results_folder_, std::move(results));
+    model_->take(results_folder_, std::move(results), std::move(digests));
     if (!needs_results_.isEmpty() && !needs_results_.first()->isEnabled())
         for (QAction *action : std::as_const(needs_results_))
             action->setEnabled(true);

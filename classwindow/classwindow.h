@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct ClassResults;
 class CaseMatrix;
@@ -74,8 +75,9 @@ private:
     void open_manual_test();
     void show_details();
     void reload();
-    void take_results(const QString &folder, const std::shared_ptr<ClassResults> &results);
-    void show_results(ClassResults results);
+    void take_results(const QString &folder, const std::shared_ptr<ClassResults> &results,
+                      std::vector<QByteArray> digests);
+    void show_results(ClassResults results, std::vector<QByteArray> digests);
     void show_progress();
     void grading_done(int exit_code, bool cancelled);
     void update_status_filter();

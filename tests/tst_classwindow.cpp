@@ -87,6 +87,8 @@ private slots:
     void similarityTab();
     void textsFromTheSharedTranslation_data();
     void textsFromTheSharedTranslation();
+    void rewriteTakesInOnlyWhatChanged_data();
+    void rewriteTakesInOnlyWhatChanged();
     void keyboard_data();
     void keyboard();
     void matrixClickSelectsStudentAndCase();
@@ -390,6 +392,77 @@ void TestClassWindow::textsFromTheSharedTranslation()
                                                   : ClassModel::status_text(shown.toStdString());
     QCoreApplication::removeTranslator(&texts);
     QCOMPARE(text, chinese);
+}
+
+void TestClassWindow::rewriteTakesInOnlyWhatChanged_data()
+{
+    QTest::addColumn<QList<int>>("held");    // students of hostile_class() the window holds
+    QTest::addColumn<QList<int>>("written"); // and those of the rewritten file
+    QTest::addColumn<int>("regraded");       // a student whose record the file changes, or -1
+    QTest::addColumn<QString>("told");       // what the views are told: rows inserted, changed
+    // The class in results.json's order: .hidden, <b>Bold</b>, =cmd..., Ann, Bob, 张三, 李四,
+    // 王_小明.
+    const QList<int> all{0, 1, 2, 3, 4, 5, 6, 7};
+    QTest::newRow("the same file again") << all << all << -1 << "";
+    QTest::newRow("students finished out of order, inserted where the file has them")
+        << QList<int>{0, 3, 4, 7} << all << -1 << "inserted 1-2, inserted 5-6";
+    QTest::newRow("one student regraded") << all << all << 4 << "changed 4-4";
+    QTest::newRow("a finished student and a regraded one")
+        << QList<int>{0, 1, 2, 3, 4, 5, 6} << all << 1 << "inserted 7-7, changed 1-1";
+    QTest::newRow("a student gone: taken whole")
+        << all << QList<int>{0, 1, 2, 4, 5, 6, 7} << -1 << "reset";
+}
+
+void TestClassWindow::rewriteTakesInOnlyWhatChanged()
+{
+    QFETCH(QList<int>, held);
+    QFETCH(QList<int>, written);
+    QFETCH(int, regraded);
+    QFETCH(QString, told);
+    const auto results = [](const QList<int> &students, int regraded) {
+        QList<FixtureStudent> roster;
+        for (int i : students) {
+            roster << hostile_class()[i];
+            if (i == regraded)
+                roster.last().verdicts = QStringLiteral("cccccccccc");
+        }
+        ClassResults parsed;
+        std::string error;
+        parse_results(to_bytes(class_json(roster)), parsed, error);
+        return parsed;
+    };
+    ClassModel *model = window->model();
+    model->take(dir.path(), results(held, -1));
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->student(row).name == "Ann")
+            window->select_student(row);
+    QStringList said;
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [&](const QModelIndex &, int first, int last) {
+                said << QStringLiteral("inserted %1-%2").arg(first).arg(last);
+            });
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [&](const QModelIndex &first, const QModelIndex &last) {
+                said << QStringLiteral("changed %1-%2").arg(first.row()).arg(last.row());
+            });
+    connect(model, &QAbstractItemModel::modelReset, this, [&] { said << QStringLiteral("reset"); });
+    model->take(dir.path(), results(written, regraded));
+    disconnect(model, nullptr, this, nullptr);
+    QCOMPARE(said.join(QStringLiteral(", ")), told);
+    // What the model holds is the file's, whatever it was told.
+    ClassModel fresh;
+    fresh.take(dir.path(), results(written, regraded));
+    QCOMPARE(model->rowCount(), written.size());
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const int i = written[row];
+        QCOMPARE(shown(model->student(row).name), hostile_class()[i].name);
+        QCOMPARE(model->student(row).correct,
+                 i == regraded ? 10 : int(hostile_class()[i].verdicts.count(QLatin1Char('c'))));
+        QCOMPARE(model->points(row), fresh.points(row));
+    }
+    // The table stays on the student it was on, wherever the rows around it went.
+    if (told != "reset")
+        QCOMPARE(current_name(), QStringLiteral("Ann"));
 }
 
 void TestClassWindow::keyboard_data()
