@@ -132,6 +132,7 @@ ClassWindow::ClassWindow(QWidget *parent)
     connect(matrix_, &CaseMatrix::cell_clicked, this, [this](int row, int case_index) {
         select_student(filter_->mapToSource(filter_->index(row, 0)).row(), case_index);
     });
+    connect(matrix_, &CaseMatrix::open_details, this, [this] { show_details(); });
     connect(similarity_, &SimilarityPane::student_chosen, this,
             [this](int row) { select_student(row); });
     connect(detail_, &DetailPane::open_manual_test, this, [this] { open_manual_test(); });

@@ -58,6 +58,25 @@ QMap<QString, QByteArray> records(const QString &results_json)
     return parts;
 }
 
+// The hostile class in which Ann (row 3) and 张三 (row 5) handed in the same sources, written
+// into `dir`.
+QString copies_planted(const QTemporaryDir &dir)
+{
+    QJsonObject document = class_json(hostile_class());
+    QJsonArray students = document.value(QStringLiteral("students")).toArray();
+    const auto folder = [&](int i) { return students[i].toObject().value("folder").toString(); };
+    for (const auto &pair : {std::pair<int, int>{3, 5}, std::pair<int, int>{5, 3}}) {
+        QJsonObject s = students[pair.first].toObject();
+        s.insert(QStringLiteral("copies"), QJsonArray{folder(pair.second)});
+        students[pair.first] = s;
+    }
+    document.insert(QStringLiteral("students"), students);
+    QFile file(dir.filePath(QStringLiteral("results.json")));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(to_bytes(document));
+    return dir.path();
+}
+
 QStringList column(QTableView *table, int column)
 {
     QStringList texts;
@@ -92,6 +111,8 @@ private slots:
     void keyboard_data();
     void keyboard();
     void matrixClickSelectsStudentAndCase();
+    void openDetails_data();
+    void openDetails();
     void changedRowsMarked();
     void regradeOneStudent();
     void cancelKeepsWhatIsDone();
@@ -250,21 +271,7 @@ void TestClassWindow::copiesNamedAsTheTableNamesThem()
 {
     QFETCH(bool, anonymous);
     QFETCH(QString, shown);
-    // Ann (row 3) and 张三 (row 5) handed in the same sources.
-    QJsonObject document = class_json(hostile_class());
-    QJsonArray students = document.value(QStringLiteral("students")).toArray();
-    const auto folder = [&](int i) { return students[i].toObject().value("folder").toString(); };
-    for (const auto &pair : {std::pair<int, int>{3, 5}, std::pair<int, int>{5, 3}}) {
-        QJsonObject s = students[pair.first].toObject();
-        s.insert(QStringLiteral("copies"), QJsonArray{folder(pair.second)});
-        students[pair.first] = s;
-    }
-    document.insert(QStringLiteral("students"), students);
-    QFile file(dir.filePath(QStringLiteral("results.json")));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(to_bytes(document));
-    file.close();
-    QVERIFY(window->open_results(dir.path()));
+    QVERIFY(window->open_results(copies_planted(dir)));
     action("actionAnonymous")->setChecked(anonymous);
     const QString cell = window->model()->index(3, ClassModel::SimilarTo).data().toString();
     QCOMPARE(cell, (anonymous ? window->model()->shown_name(5) : shown) + " 100%");
@@ -521,6 +528,87 @@ void TestClassWindow::matrixClickSelectsStudentAndCase()
     QCOMPARE(current_name(), QStringLiteral(".hidden"));
     QCOMPARE(window->current_case(), 3);
     QCOMPARE(table->currentIndex().row(), last);
+}
+
+void TestClassWindow::openDetails_data()
+{
+    QTest::addColumn<QString>("student");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("caseIndex");     // the case clicked or reached in the matrix
+    QTest::addColumn<QStringList>("lines"); // lines the pane shows, as plain text
+    QTest::addColumn<QString>("marked");    // the first differing word, marked
+    const QString image = QStringLiteral("<img src=x onerror=\"document.title='%1'\">")
+                              .arg(QString::fromLatin1(hostile_title));
+    QTest::newRow("table, Down and Ctrl+D: the first failing case, mark-up as text")
+        << "<b>Bold</b>"
+        << "table keys" << -1
+        << QStringList{"<b>Bold</b> — graded",          "Case 6: wrong",
+                       "Options: -S 5 -I 1 2 3 -N 5",   "Student's answer: " + image,
+                       "Reference answer: S 5 I 1 2 3", "-S 2 -I 0 1 -O 1"}
+        << image.section(QLatin1Char(' '), 2);
+    QTest::newRow("table, click: a compiler's log as it was written")
+        << "Bob"
+        << "table click" << -1
+        << QStringList{"Bob — does not compile", "why not", "main.cpp:1: error: <b>stray</b>"}
+        << "";
+    QTest::newRow("matrix, click: the case clicked")
+        << "王_小明"
+        << "matrix click" << 6
+        << QStringList{"Case 7: timeout", "Options: -S 5 -I 1 2 3 -N 6",
+                       "Student's answer: S 5 \\xB5\\xC4 2"}
+        << "\\xB5\\xC4";
+    QTest::newRow("matrix, arrows and Enter: the case reached")
+        << "张三"
+        << "matrix keys" << 3
+        << QStringList{"Case 4: wrong", "(1048576 bytes in all)", "Reference answer: S 5 I 1 2 3"}
+        << "";
+    QTest::newRow("table, click: a copy named as the table names it")
+        << "Ann"
+        << "table click" << -1 << QStringList{"Similar to", "张三 (104) 100%"} << "";
+}
+
+void TestClassWindow::openDetails()
+{
+    QFETCH(QString, student);
+    QFETCH(QString, how);
+    QFETCH(int, caseIndex);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, marked);
+    QVERIFY(window->open_results(copies_planted(dir)));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    int row = 0;
+    while (row < window->model()->rowCount()
+           && shown(window->model()->student(row).name) != student)
+        ++row;
+    auto *matrix = window->findChild<CaseMatrix *>(QStringLiteral("caseMatrix"));
+    auto *text = window->findChild<QPlainTextEdit *>(QStringLiteral("detailText"));
+    // The table and the matrix in results.json's order: a row of either is a row of the model.
+    if (how == "table keys") {
+        window->select_student(row - 1);
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Down);
+        QTest::keySequence(window, QKeySequence(QStringLiteral("Ctrl+D")));
+    } else if (how == "table click") {
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualRect(table->model()->index(row, 0)).center());
+    } else {
+        QTest::mouseClick(matrix->viewport(), Qt::LeftButton, {},
+                          matrix->cell_rect(row, how == "matrix keys" ? 0 : caseIndex).center());
+        if (how == "matrix keys") {
+            for (int c = 0; c < caseIndex; ++c)
+                QTest::keyClick(matrix, Qt::Key_Right);
+            QTest::keyClick(matrix, Qt::Key_Return);
+        }
+    }
+    QCOMPARE(current_name(), student);
+    const QStringList shown_lines = text->toPlainText().split(QLatin1Char('\n'));
+    for (const QString &line : lines)
+        QVERIFY2(shown_lines.contains(line), qPrintable(line + "\n---\n" + text->toPlainText()));
+    QCOMPARE(window->findChild<DetailPane *>(QStringLiteral("detailPane"))->marked_word(), marked);
+    // Opened by keyboard, the pane takes the focus, to be read and copied from.
+    if (how.endsWith(QLatin1String("keys")))
+        QVERIFY(text->hasFocus());
 }
 
 void TestClassWindow::changedRowsMarked()

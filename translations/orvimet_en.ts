@@ -700,7 +700,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Same sources as</source>
+        <source>Similar to</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">

@@ -688,8 +688,8 @@
         <translation>内存问题：%1</translation>
     </message>
     <message>
-        <source>Same sources as</source>
-        <translation>源代码完全相同于</translation>
+        <source>Similar to</source>
+        <translation>相似于</translation>
     </message>
     <message numerus="yes">
         <source>Build log (%n warning(s))</source>
