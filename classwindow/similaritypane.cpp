@@ -305,8 +305,9 @@ int SimilarityPane::current_pair() const
 
 QUrl SimilarityPane::page() const
 {
+    // The page names both students: not while the class is graded anonymously.
     const int row = current_pair();
-    if (row < 0 || pairs_->pair(row).b < 0)
+    if (row < 0 || pairs_->pair(row).b < 0 || students_->anonymous())
         return {};
     const SimilarPairRow &p = pairs_->pair(row);
     const QString folder = students_->results_folder();

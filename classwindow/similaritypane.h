@@ -79,7 +79,8 @@ public:
     // The pair in view, a row of the model; -1 for none.
     int current_pair() const;
     const SimilarityModel *pairs() const { return pairs_; }
-    // The page of the pair in view in the results folder; empty when the grading wrote none.
+    // The page of the pair in view in the results folder; empty when the grading wrote none, and
+    // while anonymous, for the page names the students.
     QUrl page() const;
 
 signals:
