@@ -362,6 +362,11 @@ void TestClassWindow::similarityTab()
     const QString html = QString::fromUtf8(page.readAll());
     QVERIFY(html.contains(QStringLiteral("Ann (101)"))
             && html.contains(QStringLiteral("张三 (104)")));
+    // Every pair's page is found, that of names similarity.csv quotes against spreadsheets too.
+    for (int row = 0; row < list->model()->rowCount(); ++row) {
+        list->setCurrentIndex(list->model()->index(row, 0));
+        QVERIFY2(!pane->page().isEmpty(), qPrintable(listed.value(row)));
+    }
 }
 
 void TestClassWindow::textsFromTheSharedTranslation_data()
