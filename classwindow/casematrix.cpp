@@ -4,6 +4,7 @@
 
 #include <QAbstractProxyModel>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -30,6 +31,8 @@ CaseMatrix::CaseMatrix(ClassModel *model, QAbstractProxyModel *order, QWidget *p
     , order_(order)
 {
     setObjectName(QStringLiteral("caseMatrix"));
+    // Walked by the arrow keys as the table is, so that a teacher need not reach for the mouse.
+    setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
     connect(order_, &QAbstractItemModel::modelReset, this, &CaseMatrix::refresh);
     connect(order_, &QAbstractItemModel::layoutChanged, this, &CaseMatrix::refresh);
@@ -176,6 +179,52 @@ void CaseMatrix::mousePressEvent(QMouseEvent *event)
         return;
     set_current(cell.first, cell.second);
     emit cell_clicked(cell.first, cell.second);
+}
+
+void CaseMatrix::keyPressEvent(QKeyEvent *event)
+{
+    const int rows = order_->rowCount();
+    if (rows == 0 || cases_ == 0) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        emit open_details();
+        return;
+    }
+    const int page = qMax(1, (viewport()->height() - header_height) / cell_height);
+    int row = qBound(0, row_, rows - 1), c = qBound(0, case_, cases_ - 1);
+    switch (event->key()) {
+    case Qt::Key_Left:
+        c = qMax(0, c - 1);
+        break;
+    case Qt::Key_Right:
+        c = qMin(cases_ - 1, c + 1);
+        break;
+    case Qt::Key_Up:
+        row = qMax(0, row - 1);
+        break;
+    case Qt::Key_Down:
+        row = qMin(rows - 1, row + 1);
+        break;
+    case Qt::Key_PageUp:
+        row = qMax(0, row - page);
+        break;
+    case Qt::Key_PageDown:
+        row = qMin(rows - 1, row + page);
+        break;
+    case Qt::Key_Home:
+        c = 0;
+        break;
+    case Qt::Key_End:
+        c = cases_ - 1;
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    set_current(row, c);
+    emit cell_clicked(row, c);
 }
 
 bool CaseMatrix::viewportEvent(QEvent *event)

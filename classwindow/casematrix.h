@@ -29,11 +29,15 @@ public:
     static constexpr int cell_width = 22, cell_height = 16, header_height = 20, name_width = 140;
 
 signals:
+    // A cell chosen by a click or by the arrow keys.
     void cell_clicked(int row, int case_index);
+    // Enter on the current cell: its details wanted.
+    void open_details();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool viewportEvent(QEvent *event) override;
 

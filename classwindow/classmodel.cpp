@@ -6,7 +6,9 @@
 #include <QColor>
 #include <QFileInfo>
 #include <QThreadPool>
+#include <cstring>
 #include <map>
+#include <string_view>
 
 namespace {
 
@@ -18,6 +20,56 @@ QString results_file(const QString &path)
 std::string key(const StudentRecord &s)
 {
     return s.id.empty() ? "folder:" + s.folder : s.id;
+}
+
+// Every member of the record (records.h), hashed: the record as the file said it. Not the text
+// of the record, which would cost a large class's opening a second to write again.
+QByteArray record_digest(const StudentRecord &s)
+{
+    std::uint64_t h = 14695981039346656037ull;
+    const auto mix
+        = [&h](std::uint64_t value) { h ^= value + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2); };
+    const auto text = [&](const std::string &t) {
+        mix(std::hash<std::string_view>()(t));
+        mix(t.size());
+    };
+    const auto number = [&](double d) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &d, sizeof bits);
+        mix(bits);
+    };
+    for (const std::string *t : {&s.folder, &s.name, &s.id, &s.message, &s.build_log, &s.build_hash,
+                                 &s.memcheck_first, &s.memcheck_evasion, &s.memcheck_shrunk,
+                                 &s.counterexample_options, &s.counterexample_original})
+        text(*t);
+    for (int n : {int(s.status), int(s.build_from_cache), s.build_warnings, s.memcheck_findings,
+                  s.correct, s.wrong, s.timeouts, s.crashes, s.not_run, s.not_graded,
+                  int(s.has_counterexample), s.counterexample_steps})
+        mix(std::uint64_t(n));
+    mix(s.copies.size());
+    for (const std::string &copy : s.copies)
+        text(copy);
+    mix(s.similar ? s.similar->size() + 1 : 0);
+    for (const SimilarityRecord &r : s.similar.value_or(std::vector<SimilarityRecord>())) {
+        text(r.student);
+        mix(r.earlier);
+        number(r.similarity);
+        number(r.coverage);
+        mix(std::uint64_t(r.longest));
+    }
+    mix(s.cases.size());
+    for (const CaseRecord &c : s.cases) {
+        for (const std::string *t : {&c.options, &c.student, &c.reference, &c.student_word,
+                                     &c.reference_word, &c.note, &c.memcheck})
+            text(*t);
+        for (int n : {int(c.verdict), int(c.ending), c.exit_code.value_or(-1000),
+                      c.signal.value_or(-1000), c.difference})
+            mix(std::uint64_t(n));
+        number(c.seconds);
+        mix(std::uint64_t(c.student_bytes));
+        mix(std::uint64_t(c.reference_bytes));
+    }
+    return QByteArray(reinterpret_cast<const char *>(&h), sizeof h);
 }
 
 } // namespace
@@ -35,10 +87,19 @@ bool ClassModel::read(const QString &path, ClassResults &results, QString &error
     return false;
 }
 
-void ClassModel::take(const QString &path, ClassResults results)
+std::vector<QByteArray> ClassModel::digests(const ClassResults &results)
+{
+    std::vector<QByteArray> digests;
+    digests.reserve(results.students.size());
+    for (const StudentRecord &s : results.students)
+        digests.push_back(record_digest(s));
+    return digests;
+}
+
+void ClassModel::take(const QString &path, ClassResults results, std::vector<QByteArray> digests)
 {
     folder_ = QFileInfo(results_file(path)).absolutePath();
-    set_results(std::move(results));
+    set_results(std::move(results), std::move(digests));
 }
 
 bool ClassModel::open(const QString &path, QString &error)
@@ -50,33 +111,85 @@ bool ClassModel::open(const QString &path, QString &error)
     return true;
 }
 
-void ClassModel::set_results(ClassResults results)
+void ClassModel::reset(ClassResults results, std::vector<QByteArray> digests)
 {
-    // A rewrite during a grading only appends students or fills in their records: rows that
-    // remain are changed in place, so that the views keep their selection and scroll position.
-    const int before = rowCount();
-    const int after = int(results.students.size());
-    const bool same_columns = before > 0 && case_count() == int([&] {
-                                                for (const StudentRecord &s : results.students)
-                                                    if (!s.cases.empty())
-                                                        return s.cases.size();
-                                                return std::size_t(0);
-                                            }());
-    if (after < before || !same_columns) {
-        beginResetModel();
-        results_ = std::move(results);
-        recompute();
-        endResetModel();
+    beginResetModel();
+    std::swap(results_, results);
+    digests_ = std::move(digests);
+    recompute();
+    endResetModel();
+    QThreadPool::globalInstance()->start(
+        [old = std::make_shared<ClassResults>(std::move(results))] {});
+}
+
+void ClassModel::set_results(ClassResults results, std::vector<QByteArray> digests)
+{
+    if (digests.size() != results.students.size())
+        digests = ClassModel::digests(results);
+    // A grading only adds students, in the class's order, as they finish (not in order): the
+    // rows held are then a subsequence of the new ones. Anything else (another class, other
+    // cases, another scoring) is taken whole.
+    const std::size_t before = results_.students.size(), after = results.students.size();
+    std::vector<int> held(after, -1);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < after && next < before; ++i)
+        if (results.students[i].folder == results_.students[next].folder)
+            held[i] = int(next++);
+    const auto cases = [](const ClassResults &r) {
+        for (const StudentRecord &s : r.students)
+            if (!s.cases.empty())
+                return s.cases.size();
+        return std::size_t(0);
+    };
+    const QLatin1String scoring("scoring");
+    if (before == 0 || next < before || cases(results) != cases(results_)
+        || results.document.value(scoring) != results_.document.value(scoring)) {
+        reset(std::move(results), std::move(digests));
         return;
     }
-    if (after > before)
-        beginInsertRows(QModelIndex(), before, after - 1);
-    std::swap(results_, results);
-    recompute();
-    if (after > before)
+    const ScoringRule rule = rule_from_json(results.document.value(scoring).toObject());
+    static_cast<ClassHeader &>(results_) = static_cast<const ClassHeader &>(results);
+    std::swap(results_.document, results.document);
+    int first = -1, last = -1;
+    for (std::size_t i = 0; i < after;) {
+        if (held[i] >= 0) {
+            if (digests[i] != digests_[i]) {
+                std::swap(results_.students[i], results.students[i]);
+                points_[i] = score(results_.students[i], rule);
+                digests_[i] = digests[i];
+                first = first < 0 ? int(i) : first;
+                last = int(i);
+            }
+            ++i;
+            continue;
+        }
+        // Students new to the model, inserted where the file has them.
+        std::size_t end = i;
+        while (end < after && held[end] < 0)
+            ++end;
+        beginInsertRows(QModelIndex(), int(i), int(end) - 1);
+        results_.students.insert(
+            results_.students.begin() + std::ptrdiff_t(i),
+            std::make_move_iterator(results.students.begin() + std::ptrdiff_t(i)),
+            std::make_move_iterator(results.students.begin() + std::ptrdiff_t(end)));
+        digests_.insert(digests_.begin() + std::ptrdiff_t(i), digests.begin() + std::ptrdiff_t(i),
+                        digests.begin() + std::ptrdiff_t(end));
+        std::vector<std::optional<double>> points;
+        for (std::size_t k = i; k < end; ++k)
+            points.push_back(score(results_.students[k], rule));
+        points_.insert(points_.begin() + std::ptrdiff_t(i), points.begin(), points.end());
+        if (has_earlier_)
+            recompute();
         endInsertRows();
-    if (before > 0)
-        emit dataChanged(index(0, 0), index(before - 1, ColumnCount - 1));
+        i = end;
+    }
+    if (has_earlier_) {
+        recompute();
+        first = 0;
+        last = rowCount() - 1;
+    }
+    if (first >= 0)
+        emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
     // The old records of a large class take tens of milliseconds to free: not on the window's
     // thread, which a grading asks for them about once a second.
     QThreadPool::globalInstance()->start(
@@ -147,7 +260,18 @@ QString ClassModel::shown_id(int row) const
 bool ClassModel::flagged(int row) const
 {
     const StudentRecord &s = student(row);
-    return !s.copies.empty() || s.memcheck_findings > 0;
+    return !similar_to(s).empty() || s.memcheck_findings > 0;
+}
+
+std::vector<SimilarityRecord> similar_to(const StudentRecord &student)
+{
+    if (student.similar)
+        return *student.similar;
+    // A file whose sources were not compared (a shard's) still names the exact copies.
+    std::vector<SimilarityRecord> copies;
+    for (const std::string &folder : student.copies)
+        copies.push_back({folder, false, 1.0, 1.0, 0});
+    return copies;
 }
 
 QString ClassModel::status_text(const std::string &status)
@@ -225,17 +349,24 @@ QVariant ClassModel::data(const QModelIndex &index, int role) const
             return number(s.crashes);
         case Memory:
             return s.memcheck_findings;
-        case CopyOf: {
-            // Each copy by the name the table shows for its student (a participant's number while
-            // anonymous), never by its folder, which carries the name.
+        case SimilarTo: {
+            // Each by the name the table shows for its student (a participant's number while
+            // anonymous), never by its folder, which carries the name; most similar first.
+            const std::vector<SimilarityRecord> similar = similar_to(s);
+            if (role == SortRole)
+                return similar.empty() ? 0.0 : similar.front().similarity;
             QStringList names;
-            for (const std::string &folder : s.copies) {
+            for (const SimilarityRecord &r : similar) {
                 int other = 0;
-                while (other < rowCount() && student(other).folder != folder)
+                while (!r.earlier && other < rowCount() && student(other).folder != r.student)
                     ++other;
-                names << (other < rowCount() ? shown_name(other) + shown_id(other)
-                          : anonymous_       ? QStringLiteral("?")
-                                             : shown(folder));
+                const QString who
+                    = r.earlier            ? (anonymous_ ? tr("a student of an earlier class")
+                                                         : tr("%1, of an earlier class").arg(shown(r.student)))
+                      : other < rowCount() ? shown_name(other) + shown_id(other)
+                      : anonymous_         ? QStringLiteral("?")
+                                           : shown(r.student);
+                names << QStringLiteral("%1 %2%").arg(who).arg(qRound(r.similarity * 100));
             }
             return names.join(QStringLiteral(", "));
         }
@@ -247,7 +378,7 @@ QVariant ClassModel::data(const QModelIndex &index, int role) const
                + QStringLiteral("</p>");
     if (role == Qt::BackgroundRole && changed(row))
         return QColor(255, 236, 179);
-    if (role == Qt::TextAlignmentRole && index.column() >= Points && index.column() != CopyOf)
+    if (role == Qt::TextAlignmentRole && index.column() >= Points && index.column() != SimilarTo)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     return {};
 }
@@ -275,8 +406,8 @@ QVariant ClassModel::headerData(int section, Qt::Orientation orientation, int ro
         return tr("Crashes");
     case Memory:
         return tr("Memory findings");
-    case CopyOf:
-        return tr("Exact copy of");
+    case SimilarTo:
+        return tr("Similar to");
     }
     return {};
 }

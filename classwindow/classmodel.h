@@ -28,7 +28,7 @@ public:
         Timeouts,
         Crashes,
         Memory,
-        CopyOf,
+        SimilarTo,
         ColumnCount
     };
     // The value a column sorts by: numbers as numbers, texts as texts.
@@ -41,10 +41,14 @@ public:
     bool open(const QString &path, QString &error);
     // The two halves of open(): reading, which any thread may do, and taking what was read.
     static bool read(const QString &path, ClassResults &results, QString &error);
-    void take(const QString &path, ClassResults results);
-    // Takes new results in place of the old, keeping rows that stay so that a selection survives
-    // a rewrite of results.json.
-    void set_results(ClassResults results);
+    // A digest of each student's record, by which a rewrite of the file is compared with what
+    // the model holds: made where the file was read, off the window's thread.
+    static std::vector<QByteArray> digests(const ClassResults &results);
+    void take(const QString &path, ClassResults results, std::vector<QByteArray> digests = {});
+    // Takes new results in place of the old. A rewrite during a grading adds students and
+    // changes a few: only those rows are inserted or changed, so that the views redraw them
+    // alone and keep their selection; `digests` (else made here) tell which changed.
+    void set_results(ClassResults results, std::vector<QByteArray> digests = {});
     // Rows whose status or points differ from an earlier grading (matched by id, else folder);
     // empty: nothing to compare with.
     bool compare_with(const QString &path, QString &error);
@@ -59,7 +63,7 @@ public:
     // What a person sees for the student: the name, or "Participant <id>" when anonymous.
     QString shown_name(int row) const;
     QString shown_id(int row) const;
-    // Copy of another student, memory findings: worth a second look.
+    // Much like another student's sources, memory findings: worth a second look.
     bool flagged(int row) const;
     int case_count() const;
     // A status or verdict of results.json in the window's language; an unknown word as it is.
@@ -74,8 +78,10 @@ public:
 
 private:
     void recompute();
+    void reset(ClassResults results, std::vector<QByteArray> digests);
 
     ClassResults results_;
+    std::vector<QByteArray> digests_;
     std::vector<std::optional<double>> points_;
     QSet<int> changed_;
     ClassResults earlier_;
@@ -101,6 +107,10 @@ protected:
 private:
     QString status_, text_;
 };
+
+// The students whose sources are much like this one's, most similar first: its `similar`
+// records, or its exact copies (similarity 1.0) when the file has none.
+std::vector<SimilarityRecord> similar_to(const StudentRecord &student);
 
 // Texts of the records become QStrings only to be shown; the records hold UTF-8.
 inline QString shown(const std::string &text)

@@ -6,6 +6,7 @@
 #include "classwindow/classmodel.h"
 #include "classwindow/detailpane.h"
 #include "classwindow/gradingrun.h"
+#include "classwindow/similaritypane.h"
 #include "gradebook/gradebook.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QThreadPool>
 #include <QVBoxLayout>
@@ -97,8 +99,13 @@ ClassWindow::ClassWindow(QWidget *parent)
     top_layout->setContentsMargins(0, 0, 0, 0);
     top_layout->addLayout(filters);
     top_layout->addWidget(table_);
+    similarity_ = new SimilarityPane(model_);
+    auto *views = new QTabWidget;
+    views->setObjectName(QStringLiteral("views"));
+    views->addTab(matrix_, tr("Cases"));
+    views->addTab(similarity_, tr("Similarity"));
     auto *bottom = new QSplitter(Qt::Horizontal);
-    bottom->addWidget(matrix_);
+    bottom->addWidget(views);
     bottom->addWidget(detail_);
     bottom->setStretchFactor(0, 3);
     bottom->setStretchFactor(1, 2);
@@ -125,6 +132,9 @@ ClassWindow::ClassWindow(QWidget *parent)
     connect(matrix_, &CaseMatrix::cell_clicked, this, [this](int row, int case_index) {
         select_student(filter_->mapToSource(filter_->index(row, 0)).row(), case_index);
     });
+    connect(matrix_, &CaseMatrix::open_details, this, [this] { show_details(); });
+    connect(similarity_, &SimilarityPane::student_chosen, this,
+            [this](int row) { select_student(row); });
     connect(detail_, &DetailPane::open_manual_test, this, [this] { open_manual_test(); });
     connect(run_, &GradingRun::results_changed, this, &ClassWindow::reload);
     connect(run_, &GradingRun::finished, this, &ClassWindow::grading_done);
@@ -176,7 +186,7 @@ void ClassWindow::build_menus()
     add(student, "actionNextWrong", tr("Next with a &wrong case"),
         QKeySequence(QStringLiteral("Ctrl+Shift+W")),
         [this] { move_to(1, [this](int row) { return has_wrong_case(model_->student(row)); }); });
-    add(student, "actionNextFlagged", tr("Next &flagged (copy, memory finding)"),
+    add(student, "actionNextFlagged", tr("Next &flagged (similar, copy, memory finding)"),
         QKeySequence(QStringLiteral("Ctrl+Shift+F")),
         [this] { move_to(1, [this](int row) { return model_->flagged(row); }); });
     student->addSeparator();
@@ -389,24 +399,28 @@ void ClassWindow::reload()
     const QPointer<ClassWindow> self(this);
     QThreadPool::globalInstance()->start([self, folder] {
         auto results = std::make_shared<ClassResults>();
+        auto digests = std::make_shared<std::vector<QByteArray>>();
         QString error;
         const bool read = ClassModel::read(folder, *results, error);
+        if (read)
+            *digests = ClassModel::digests(*results);
         QMetaObject::invokeMethod(
             qApp,
-            [self, folder, results, read] {
+            [self, folder, results, digests, read] {
                 if (self)
-                    self->take_results(folder, read ? results : nullptr);
+                    self->take_results(folder, read ? results : nullptr, std::move(*digests));
             },
             Qt::QueuedConnection);
     });
 }
 
-void ClassWindow::take_results(const QString &folder, const std::shared_ptr<ClassResults> &results)
+void ClassWindow::take_results(const QString &folder, const std::shared_ptr<ClassResults> &results,
+                               std::vector<QByteArray> digests)
 {
     reading_ = false;
     // A file being replaced is read at the next look.
     if (results && folder == results_folder_)
-        show_results(std::move(*results));
+        show_results(std::move(*results), std::move(digests));
     if (read_again_) {
         read_again_ = false;
         reload();
@@ -417,12 +431,12 @@ void ClassWindow::take_results(const QString &folder, const std::shared_ptr<Clas
     }
 }
 
-void ClassWindow::show_results(ClassResults results)
+void ClassWindow::show_results(ClassResults results, std::vector<QByteArray> digests)
 {
     const int row = current_student();
     const std::string folder = row >= 0 ? model_->student(row).folder : std::string();
     const int keep_case = case_;
-    model_->take(results_folder_, std::move(results));
+    model_->take(results_folder_, std::move(results), std::move(digests));
     if (!needs_results_.isEmpty() && !needs_results_.first()->isEnabled())
         for (QAction *action : std::as_const(needs_results_))
             action->setEnabled(true);

@@ -5,6 +5,7 @@
 //   StudentFilter               the table's sorting and filtering; its order is the matrix's too
 //   CaseMatrix (casematrix.h)   students × cases, painted
 //   DetailPane (detailpane.h)   one student and one case as text
+//   SimilarityPane              the flagged pairs and copies, a tab beside the matrix
 //   GradingRun (gradingrun.h)   a child orvimet-cli grading, followed through results.json
 // The current student is a row of the model; the table, the matrix and the detail pane follow
 // it. Every action is in the menus with its shortcut; object names are the tests' handles.
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct ClassResults;
 class CaseMatrix;
@@ -26,6 +28,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QTableView;
+class SimilarityPane;
 class StudentFilter;
 class MainWindow;
 
@@ -72,8 +75,9 @@ private:
     void open_manual_test();
     void show_details();
     void reload();
-    void take_results(const QString &folder, const std::shared_ptr<ClassResults> &results);
-    void show_results(ClassResults results);
+    void take_results(const QString &folder, const std::shared_ptr<ClassResults> &results,
+                      std::vector<QByteArray> digests);
+    void show_results(ClassResults results, std::vector<QByteArray> digests);
     void show_progress();
     void grading_done(int exit_code, bool cancelled);
     void update_status_filter();
@@ -83,6 +87,7 @@ private:
     QTableView *table_;
     CaseMatrix *matrix_;
     DetailPane *detail_;
+    SimilarityPane *similarity_;
     QComboBox *status_filter_;
     QLineEdit *text_filter_;
     QLabel *status_label_;

@@ -132,10 +132,12 @@ void DetailPane::show_student(int row, int case_index)
         section(tr("Memory findings: %1").arg(s.memcheck_findings));
         line(shown(s.memcheck_first), plain);
     }
-    if (!s.copies.empty() && !model_->anonymous()) {
-        section(tr("Same sources as"));
-        for (const std::string &folder : s.copies)
-            line(shown(folder), plain);
+    // As the table names them: by name and id, or the participants' numbers while anonymous;
+    // never by their folders, which carry the names.
+    const QString similar = model_->index(row, ClassModel::SimilarTo).data().toString();
+    if (!similar.isEmpty()) {
+        section(tr("Similar to"));
+        line(similar, plain);
     }
     section(tr("Build log (%n warning(s))", nullptr, s.build_warnings));
     line(shown(s.build_log), plain);

@@ -2,6 +2,7 @@
 // over a results folder, or over a grading it starts.
 #include "app/application.h"
 #include "classwindow/classwindow.h"
+#include "gradebook/language.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -13,11 +14,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     set_up_application(app);
     QApplication::setApplicationName(QStringLiteral("orvimet-class"));
-    // Chinese as the student's window, unless the teacher's system speaks English.
-    QTranslator chinese;
-    if (QLocale::system().language() != QLocale::English
-        && chinese.load(QStringLiteral(":/i18n/orvimet-class_zh_CN.qm")))
-        QApplication::installTranslator(&chinese);
+    // Chinese as the student's window, unless the teacher's system speaks English; from the
+    // translation files of what students receive, which hold the window's texts too.
+    QTranslator texts;
+    std::string error;
+    if (load_translation(texts, QLocale::system().language() == QLocale::English ? "en" : "zh_CN",
+                         error))
+        QApplication::installTranslator(&texts);
     QStringList arguments = QApplication::arguments().mid(1);
     ClassWindow window;
     if (arguments.size() == 1) {

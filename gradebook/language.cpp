@@ -31,26 +31,31 @@ const std::vector<std::string> &languages()
 
 Language::Language() = default;
 
-bool Language::load(const std::string &name, std::string &error)
+bool load_translation(QTranslator &translator, const std::string &name, std::string &error)
 {
     const auto &known = languages();
     if (std::find(known.begin(), known.end(), name) == known.end()) {
         error = "no translation into \"" + name + "\" (there are zh_CN and en)";
         return false;
     }
-    auto loaded = std::make_shared<QTranslator>();
     const QString file = QStringLiteral("orvimet_") + from_utf8(name);
     const QStringList folders = translation_folders();
-    for (const QString &folder : folders) {
-        if (loaded->load(file, folder)) {
-            translator = std::move(loaded);
-            language = name;
+    for (const QString &folder : folders)
+        if (translator.load(file, folder))
             return true;
-        }
-    }
     error = "the translation " + to_utf8(file) + ".qm is in none of "
             + to_utf8(folders.join(QStringLiteral(", ")));
     return false;
+}
+
+bool Language::load(const std::string &name, std::string &error)
+{
+    auto loaded = std::make_shared<QTranslator>();
+    if (!load_translation(*loaded, name, error))
+        return false;
+    translator = std::move(loaded);
+    language = name;
+    return true;
 }
 
 std::string Language::html_name() const

@@ -40,6 +40,11 @@ private:
     std::shared_ptr<const QTranslator> translator;
 };
 
+// Loads the translation of `name`, one of languages(), into `translator` from where Language
+// finds it: the class window's texts are in the same files, in contexts of their own, and its
+// application installs the translator. False with `error` set, as Language::load.
+bool load_translation(QTranslator &translator, const std::string &name, std::string &error);
+
 // `pattern` with %1, %2, ... replaced by `values` in order, in one pass: a value that itself
 // holds "%2" (a student's name) is never replaced again.
 std::string fill(const std::string &pattern, const std::vector<std::string> &values);

@@ -6,16 +6,25 @@
 #include "classwindow/classmodel.h"
 #include "classwindow/classwindow.h"
 #include "classwindow/detailpane.h"
+#include "classwindow/similaritypane.h"
+#include "gradebook/gradebook.h"
+#include "gradebook/language.h"
+#include "gradebook/similarityreport.h"
+#include "similarityclass.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSortFilterProxyModel>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -49,6 +58,25 @@ QMap<QString, QByteArray> records(const QString &results_json)
     return parts;
 }
 
+// The hostile class in which Ann (row 3) and 张三 (row 5) handed in the same sources, written
+// into `dir`.
+QString copies_planted(const QTemporaryDir &dir)
+{
+    QJsonObject document = class_json(hostile_class());
+    QJsonArray students = document.value(QStringLiteral("students")).toArray();
+    const auto folder = [&](int i) { return students[i].toObject().value("folder").toString(); };
+    for (const auto &pair : {std::pair<int, int>{3, 5}, std::pair<int, int>{5, 3}}) {
+        QJsonObject s = students[pair.first].toObject();
+        s.insert(QStringLiteral("copies"), QJsonArray{folder(pair.second)});
+        students[pair.first] = s;
+    }
+    document.insert(QStringLiteral("students"), students);
+    QFile file(dir.filePath(QStringLiteral("results.json")));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(to_bytes(document));
+    return dir.path();
+}
+
 QStringList column(QTableView *table, int column)
 {
     QStringList texts;
@@ -74,9 +102,17 @@ private slots:
     void anonymousHidesEveryName();
     void copiesNamedAsTheTableNamesThem_data();
     void copiesNamedAsTheTableNamesThem();
+    void similarityTab_data();
+    void similarityTab();
+    void textsFromTheSharedTranslation_data();
+    void textsFromTheSharedTranslation();
+    void rewriteTakesInOnlyWhatChanged_data();
+    void rewriteTakesInOnlyWhatChanged();
     void keyboard_data();
     void keyboard();
     void matrixClickSelectsStudentAndCase();
+    void openDetails_data();
+    void openDetails();
     void changedRowsMarked();
     void regradeOneStudent();
     void cancelKeepsWhatIsDone();
@@ -235,25 +271,214 @@ void TestClassWindow::copiesNamedAsTheTableNamesThem()
 {
     QFETCH(bool, anonymous);
     QFETCH(QString, shown);
-    // Ann (row 3) and 张三 (row 5) handed in the same sources.
-    QJsonObject document = class_json(hostile_class());
-    QJsonArray students = document.value(QStringLiteral("students")).toArray();
-    const auto folder = [&](int i) { return students[i].toObject().value("folder").toString(); };
-    for (const auto &pair : {std::pair<int, int>{3, 5}, std::pair<int, int>{5, 3}}) {
-        QJsonObject s = students[pair.first].toObject();
-        s.insert(QStringLiteral("copies"), QJsonArray{folder(pair.second)});
-        students[pair.first] = s;
+    QVERIFY(window->open_results(copies_planted(dir)));
+    action("actionAnonymous")->setChecked(anonymous);
+    const QString cell = window->model()->index(3, ClassModel::SimilarTo).data().toString();
+    QCOMPARE(cell, (anonymous ? window->model()->shown_name(5) : shown) + " 100%");
+    QVERIFY2(!cell.contains(QStringLiteral("assignsubmission")), qPrintable(cell));
+}
+
+void TestClassWindow::similarityTab_data()
+{
+    QTest::addColumn<bool>("anonymous");
+    QTest::addColumn<QStringList>("pairs"); // as the tab lists them, "student | other"
+    QTest::addColumn<QString>("annRow");    // Ann's cell of the table's "similar to"
+    QTest::newRow("named as the table names them")
+        << false
+        << QStringList{"<b>Bold</b> (107) | =cmd|\"a,b\"\nx (108)", "Ann (101) | 张三 (104)"}
+        << "张三 (104) 100%";
+    QTest::newRow("anonymous: the participants alone")
+        << true
+        << QStringList{"Participant 101 | Participant 104", "Participant 107 | Participant 108"}
+        << "Participant 104 100%";
+}
+
+void TestClassWindow::similarityTab()
+{
+    QFETCH(bool, anonymous);
+    QFETCH(QStringList, pairs);
+    QFETCH(QString, annRow);
+    // The class's sources compared as a grading compares them: Ann and 张三 hand in one
+    // solution, <b>Bold</b> and =cmd... another, .hidden and 王_小明 their own.
+    const QList<FixtureStudent> roster = hostile_class();
+    const unsigned plans[] = {3, 2, 2, 1, 0, 1, 0, 4};
+    std::vector<StudentSources> sources;
+    std::vector<std::string> folders;
+    for (int i = 0; i < roster.size(); ++i) {
+        if (plans[i] == 0)
+            continue;
+        StackPlan plan;
+        plan.choices = plan.names = plan.order = plan.style = plans[i];
+        const FixtureStudent &f = roster[i];
+        sources.push_back(stack_solution((f.name + " (" + f.id + ")").toStdString(), plan));
+        folders.push_back((f.name + "_" + f.id + "_assignsubmission_file_").toStdString());
     }
-    document.insert(QStringLiteral("students"), students);
-    QFile file(dir.filePath(QStringLiteral("results.json")));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(to_bytes(document));
-    file.close();
+    const ClassSimilarity similarity = compare_class(sources, stack_template());
+    GradebookOptions options;
+    options.similarity = &similarity;
+    options.similarity_folders = folders;
+    std::string error;
+    QCOMPARE(write_outputs(dir.path().toStdString(), options, error), 0);
+    QVERIFY2(write_similarity_outputs(dir.path().toStdString(), similarity, sources, error),
+             error.c_str());
     QVERIFY(window->open_results(dir.path()));
     action("actionAnonymous")->setChecked(anonymous);
-    const QString cell = window->model()->index(3, ClassModel::CopyOf).data().toString();
-    QCOMPARE(cell, anonymous ? window->model()->shown_name(5) : shown);
-    QVERIFY2(!cell.contains(QStringLiteral("assignsubmission")), qPrintable(cell));
+
+    auto *pane = window->findChild<SimilarityPane *>(QStringLiteral("similarityPane"));
+    auto *list = window->findChild<QTableView *>(QStringLiteral("similarityTable"));
+    QVERIFY(pane && list);
+    window->findChild<QTabWidget *>(QStringLiteral("views"))->setCurrentWidget(pane);
+    QStringList listed;
+    for (int row = 0; row < list->model()->rowCount(); ++row)
+        listed << list->model()->index(row, SimilarityModel::Student).data().toString() + " | "
+                      + list->model()->index(row, SimilarityModel::Other).data().toString();
+    listed.sort();
+    QCOMPARE(listed, pairs);
+    QCOMPARE(window->model()->index(3, ClassModel::SimilarTo).data().toString(), annRow);
+    const QString groups = window->findChild<QLabel *>(QStringLiteral("similarityGroups"))->text();
+    if (anonymous)
+        for (const FixtureStudent &f : roster)
+            QVERIFY2(!groups.contains(f.name), qPrintable(groups));
+    else
+        QVERIFY2(groups.contains(QStringLiteral("Ann (101), 张三 (104)")), qPrintable(groups));
+
+    // Choosing Ann's pair moves the students table to her, and offers the pair's page.
+    const QModelIndex ann
+        = list->model()
+              ->match(list->model()->index(0, SimilarityModel::Student), Qt::DisplayRole,
+                      pairs.filter("101").value(0).section(" | ", 0, 0), 1, Qt::MatchExactly)
+              .value(0);
+    QVERIFY(ann.isValid());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(ann).center());
+    QCOMPARE(current_name(), QStringLiteral("Ann"));
+    // The page names both students: offered only while names are shown.
+    QCOMPARE(window->findChild<QPushButton *>(QStringLiteral("openPairPage"))->isEnabled(),
+             !anonymous);
+    if (anonymous)
+        return;
+    QFile page(pane->page().toLocalFile());
+    QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(pane->page().toString()));
+    QVERIFY(QFileInfo(page).absolutePath().startsWith(QDir(dir.path()).absolutePath()));
+    const QString html = QString::fromUtf8(page.readAll());
+    QVERIFY(html.contains(QStringLiteral("Ann (101)"))
+            && html.contains(QStringLiteral("张三 (104)")));
+    // Every pair's page is found, that of names similarity.csv quotes against spreadsheets too.
+    for (int row = 0; row < list->model()->rowCount(); ++row) {
+        list->setCurrentIndex(list->model()->index(row, 0));
+        QVERIFY2(!pane->page().isEmpty(), qPrintable(listed.value(row)));
+    }
+}
+
+void TestClassWindow::textsFromTheSharedTranslation_data()
+{
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("chinese");
+    // What the window shows, by the piece that shows it, with the Chinese file loaded.
+    QTest::newRow("a menu") << "menu"
+                            << "班级(&C)";
+    QTest::newRow("a participant") << "participant"
+                                   << "参与人101";
+    QTest::newRow("a status the window had left in English") << "several programs"
+                                                             << "多个程序";
+    QTest::newRow("the detail pane") << "copy"
+                                     << "复制反例";
+    QTest::newRow("the similarity tab") << "page"
+                                        << "打开这一对的页面";
+}
+
+void TestClassWindow::textsFromTheSharedTranslation()
+{
+    QFETCH(QString, shown);
+    QFETCH(QString, chinese);
+    // Loaded as orvimet-class loads it: the files of what students receive.
+    QTranslator texts;
+    std::string error;
+    QVERIFY2(load_translation(texts, "zh_CN", error), error.c_str());
+    QCoreApplication::installTranslator(&texts);
+    ClassWindow translated;
+    QVERIFY(translated.open_results(dir.path()));
+    const auto button = [&](const char *name) {
+        return translated.findChild<QPushButton *>(QString::fromLatin1(name))->text();
+    };
+    const QString text = shown == "menu"          ? translated.menuBar()->actions().value(0)->text()
+                         : shown == "participant" ? (translated.model()->set_anonymous(true),
+                                                     translated.model()->shown_name(3))
+                         : shown == "copy"        ? button("copyCounterexample")
+                         : shown == "page"        ? button("openPairPage")
+                                                  : ClassModel::status_text(shown.toStdString());
+    QCoreApplication::removeTranslator(&texts);
+    QCOMPARE(text, chinese);
+}
+
+void TestClassWindow::rewriteTakesInOnlyWhatChanged_data()
+{
+    QTest::addColumn<QList<int>>("held");    // students of hostile_class() the window holds
+    QTest::addColumn<QList<int>>("written"); // and those of the rewritten file
+    QTest::addColumn<int>("regraded");       // a student whose record the file changes, or -1
+    QTest::addColumn<QString>("told");       // what the views are told: rows inserted, changed
+    // The class in results.json's order: .hidden, <b>Bold</b>, =cmd..., Ann, Bob, 张三, 李四,
+    // 王_小明.
+    const QList<int> all{0, 1, 2, 3, 4, 5, 6, 7};
+    QTest::newRow("the same file again") << all << all << -1 << "";
+    QTest::newRow("students finished out of order, inserted where the file has them")
+        << QList<int>{0, 3, 4, 7} << all << -1 << "inserted 1-2, inserted 5-6";
+    QTest::newRow("one student regraded") << all << all << 4 << "changed 4-4";
+    QTest::newRow("a finished student and a regraded one")
+        << QList<int>{0, 1, 2, 3, 4, 5, 6} << all << 1 << "inserted 7-7, changed 1-1";
+    QTest::newRow("a student gone: taken whole")
+        << all << QList<int>{0, 1, 2, 4, 5, 6, 7} << -1 << "reset";
+}
+
+void TestClassWindow::rewriteTakesInOnlyWhatChanged()
+{
+    QFETCH(QList<int>, held);
+    QFETCH(QList<int>, written);
+    QFETCH(int, regraded);
+    QFETCH(QString, told);
+    const auto results = [](const QList<int> &students, int regraded) {
+        QList<FixtureStudent> roster;
+        for (int i : students) {
+            roster << hostile_class()[i];
+            if (i == regraded)
+                roster.last().verdicts = QStringLiteral("cccccccccc");
+        }
+        ClassResults parsed;
+        std::string error;
+        parse_results(to_bytes(class_json(roster)), parsed, error);
+        return parsed;
+    };
+    ClassModel *model = window->model();
+    model->take(dir.path(), results(held, -1));
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->student(row).name == "Ann")
+            window->select_student(row);
+    QStringList said;
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [&](const QModelIndex &, int first, int last) {
+                said << QStringLiteral("inserted %1-%2").arg(first).arg(last);
+            });
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [&](const QModelIndex &first, const QModelIndex &last) {
+                said << QStringLiteral("changed %1-%2").arg(first.row()).arg(last.row());
+            });
+    connect(model, &QAbstractItemModel::modelReset, this, [&] { said << QStringLiteral("reset"); });
+    model->take(dir.path(), results(written, regraded));
+    disconnect(model, nullptr, this, nullptr);
+    QCOMPARE(said.join(QStringLiteral(", ")), told);
+    // What the model holds is the file's, whatever it was told.
+    ClassModel fresh;
+    fresh.take(dir.path(), results(written, regraded));
+    QCOMPARE(model->rowCount(), written.size());
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const int i = written[row];
+        QCOMPARE(shown(model->student(row).name), hostile_class()[i].name);
+        QCOMPARE(model->student(row).correct,
+                 i == regraded ? 10 : int(hostile_class()[i].verdicts.count(QLatin1Char('c'))));
+        QCOMPARE(model->points(row), fresh.points(row));
+    }
+    // The table stays on the student it was on, wherever the rows around it went.
+    if (told != "reset")
+        QCOMPARE(current_name(), QStringLiteral("Ann"));
 }
 
 void TestClassWindow::keyboard_data()
@@ -312,6 +537,87 @@ void TestClassWindow::matrixClickSelectsStudentAndCase()
     QCOMPARE(current_name(), QStringLiteral(".hidden"));
     QCOMPARE(window->current_case(), 3);
     QCOMPARE(table->currentIndex().row(), last);
+}
+
+void TestClassWindow::openDetails_data()
+{
+    QTest::addColumn<QString>("student");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("caseIndex");     // the case clicked or reached in the matrix
+    QTest::addColumn<QStringList>("lines"); // lines the pane shows, as plain text
+    QTest::addColumn<QString>("marked");    // the first differing word, marked
+    const QString image = QStringLiteral("<img src=x onerror=\"document.title='%1'\">")
+                              .arg(QString::fromLatin1(hostile_title));
+    QTest::newRow("table, Down and Ctrl+D: the first failing case, mark-up as text")
+        << "<b>Bold</b>"
+        << "table keys" << -1
+        << QStringList{"<b>Bold</b> — graded",          "Case 6: wrong",
+                       "Options: -S 5 -I 1 2 3 -N 5",   "Student's answer: " + image,
+                       "Reference answer: S 5 I 1 2 3", "-S 2 -I 0 1 -O 1"}
+        << image.section(QLatin1Char(' '), 2);
+    QTest::newRow("table, click: a compiler's log as it was written")
+        << "Bob"
+        << "table click" << -1
+        << QStringList{"Bob — does not compile", "why not", "main.cpp:1: error: <b>stray</b>"}
+        << "";
+    QTest::newRow("matrix, click: the case clicked")
+        << "王_小明"
+        << "matrix click" << 6
+        << QStringList{"Case 7: timeout", "Options: -S 5 -I 1 2 3 -N 6",
+                       "Student's answer: S 5 \\xB5\\xC4 2"}
+        << "\\xB5\\xC4";
+    QTest::newRow("matrix, arrows and Enter: the case reached")
+        << "张三"
+        << "matrix keys" << 3
+        << QStringList{"Case 4: wrong", "(1048576 bytes in all)", "Reference answer: S 5 I 1 2 3"}
+        << "";
+    QTest::newRow("table, click: a copy named as the table names it")
+        << "Ann"
+        << "table click" << -1 << QStringList{"Similar to", "张三 (104) 100%"} << "";
+}
+
+void TestClassWindow::openDetails()
+{
+    QFETCH(QString, student);
+    QFETCH(QString, how);
+    QFETCH(int, caseIndex);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, marked);
+    QVERIFY(window->open_results(copies_planted(dir)));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    int row = 0;
+    while (row < window->model()->rowCount()
+           && shown(window->model()->student(row).name) != student)
+        ++row;
+    auto *matrix = window->findChild<CaseMatrix *>(QStringLiteral("caseMatrix"));
+    auto *text = window->findChild<QPlainTextEdit *>(QStringLiteral("detailText"));
+    // The table and the matrix in results.json's order: a row of either is a row of the model.
+    if (how == "table keys") {
+        window->select_student(row - 1);
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Down);
+        QTest::keySequence(window, QKeySequence(QStringLiteral("Ctrl+D")));
+    } else if (how == "table click") {
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualRect(table->model()->index(row, 0)).center());
+    } else {
+        QTest::mouseClick(matrix->viewport(), Qt::LeftButton, {},
+                          matrix->cell_rect(row, how == "matrix keys" ? 0 : caseIndex).center());
+        if (how == "matrix keys") {
+            for (int c = 0; c < caseIndex; ++c)
+                QTest::keyClick(matrix, Qt::Key_Right);
+            QTest::keyClick(matrix, Qt::Key_Return);
+        }
+    }
+    QCOMPARE(current_name(), student);
+    const QStringList shown_lines = text->toPlainText().split(QLatin1Char('\n'));
+    for (const QString &line : lines)
+        QVERIFY2(shown_lines.contains(line), qPrintable(line + "\n---\n" + text->toPlainText()));
+    QCOMPARE(window->findChild<DetailPane *>(QStringLiteral("detailPane"))->marked_word(), marked);
+    // Opened by keyboard, the pane takes the focus, to be read and copied from.
+    if (how.endsWith(QLatin1String("keys")))
+        QVERIFY(text->hasFocus());
 }
 
 void TestClassWindow::changedRowsMarked()

@@ -334,4 +334,438 @@
         <translation type="unfinished"></translation>
     </message>
 </context>
+<context>
+    <name>CaseMatrix</name>
+    <message numerus="yes">
+        <source>Case %1: %n wrong</source>
+        <translation>
+            <numerusform>Case %1: %n wrong</numerusform>
+            <numerusform>Case %1: %n wrong</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ClassModel</name>
+    <message>
+        <source>Participant %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Correct</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wrong</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Time-outs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Crashes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Memory findings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>graded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>does not compile</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>nothing handed in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a Windows program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>could not start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not graded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>correct</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>wrong</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>timeout</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>crash</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not run</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>several programs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a student of an earlier class</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1, of an earlier class</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Similar to</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ClassWindow</name>
+    <message>
+        <source>Orvimet class</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find a student</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Class</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Open results...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Grade submissions...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Cancel grading</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Compare with an &amp;earlier grading...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Export grades, worksheet, feedback and report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Student</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Next student</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Previous student</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Next with a &amp;wrong case</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open &amp;details</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Regrade</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open in the &amp;manual test</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Anonymous</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Find a student</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No further student</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot open %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Orvimet class — %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n student(s), %1 cases</source>
+        <translation>
+            <numerusform>%n student, %1 cases</numerusform>
+            <numerusform>%n students, %1 cases</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open a results folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open an earlier grading of the class</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Grade an archive of submissions</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Archives (*.zip *.tar *.tar.gz *.tgz *.7z);;All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The class file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Class files (*.toml)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The results folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Grading %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Regrading %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Grading cancelled; what was done is kept</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Grading ended with status %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Grading done</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Regraded %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot write the outputs: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Written beside results.json: grades.csv, report.html, feedback.zip and the worksheet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This student&apos;s program is not at hand: regrade to build it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot copy the program to %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, about %1:%2 left</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Grading: %1 of %2 students%3; last: %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Writing grades.csv, the worksheet, feedback.zip and report.html</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cases</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Similarity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Next &amp;flagged (similar, copy, memory finding)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DetailPane</name>
+    <message>
+        <source>Copy counterexample</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open in the manual test</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Case %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Options: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Student&apos;s answer: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(%1 bytes in all)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reference answer: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>First difference: word %1, &quot;%2&quot; where the reference has &quot;%3&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Memory: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counterexample (shrunk in %1 steps)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Memory findings: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Similar to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Build log (%n warning(s))</source>
+        <translation>
+            <numerusform>Build log (%n warning)</numerusform>
+            <numerusform>Build log (%n warnings)</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>SimilarityModel</name>
+    <message>
+        <source>Group %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No flagged pair and no exact copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n pair(s) flagged</source>
+        <translation>
+            <numerusform>%n pair flagged</numerusform>
+            <numerusform>%n pairs flagged</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>a student of an earlier class</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1, of an earlier class</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Student</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Similar to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Similarity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Coverage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Longest shared run (tokens)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SimilarityPane</name>
+    <message>
+        <source>Open the pair&apos;s page</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
 </TS>
