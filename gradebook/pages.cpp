@@ -284,6 +284,72 @@ std::string cases_text(const ClassResults &results, const Language &language)
     return text;
 }
 
+// Why a student has no program, in the page's language: building's kind of problem through the
+// translation ("Building" context), its values as building gave them; the compiler's own line
+// stays as the compiler wrote it. A record without a kind (an older file, a status of the intake)
+// keeps its message. In English each sentence is byte for byte the message building wrote.
+std::string status_message(const StudentRecord &s, const Language &l)
+{
+    const auto in
+        = [&](const char *source, int n = -1) { return l.text_in("Building", source, n); };
+    const std::vector<std::string> &v = s.reasons;
+    const std::string first = v.empty() ? std::string() : v.front();
+    std::string names;
+    for (const std::string &name : v)
+        names += (names.empty() ? "" : in(QT_TRANSLATE_NOOP("Building", ", "))) + name;
+    const int count = static_cast<int>(v.size());
+    switch (s.reason) {
+    case Reason::None:
+        break;
+    case Reason::CompilerError:
+    case Reason::Unreadable:
+        return fill(in(QT_TRANSLATE_NOOP("Building", "does not compile: %1")), {first});
+    case Reason::NoSource:
+        return in(QT_TRANSLATE_NOOP("Building", "does not compile: no C++ source"));
+    case Reason::BuildTimeout:
+        return fill(
+            in(QT_TRANSLATE_NOOP("Building", "does not compile: the build took longer than %1 s")),
+            {first});
+    case Reason::CompilerCpu:
+        return fill(
+            in(QT_TRANSLATE_NOOP("Building",
+                                 "does not compile: the compiler used more than %1 s of CPU time")),
+            {first});
+    case Reason::CompilerMemory:
+        return fill(
+            in(QT_TRANSLATE_NOOP(
+                "Building", "does not compile: the compiler needed more than %1 MiB of memory")),
+            {first});
+    case Reason::CompilerFile:
+        return fill(
+            in(QT_TRANSLATE_NOOP("Building",
+                                 "does not compile: the compiler wrote a file larger than %1 MiB")),
+            {first});
+    case Reason::ProgramTooLarge:
+        return fill(in(QT_TRANSLATE_NOOP("Building",
+                                         "does not compile: the program is larger than %1 MiB")),
+                    {first});
+    case Reason::CompilerKilled:
+        return in(QT_TRANSLATE_NOOP(
+            "Building",
+            "does not compile: the compiler was killed at a limit of CPU time or memory"));
+    case Reason::CompilerSignal:
+        return fill(
+            in(QT_TRANSLATE_NOOP("Building", "does not compile: the compiler ended by signal %1")),
+            {first});
+    case Reason::CompilerSilent:
+        return in(QT_TRANSLATE_NOOP("Building",
+                                    "does not compile: the compiler failed without a message"));
+    case Reason::Empty:
+        return fill(in(QT_TRANSLATE_N_NOOP("Building", "nothing handed in: %1 is empty"), count),
+                    {names});
+    case Reason::SeveralMains:
+        return fill(in(QT_TRANSLATE_N_NOOP("Building", "%n files define main: %1"), count),
+                    {names});
+    }
+    return s.message;
+}
+
 std::string csp_hash(const char *script)
 {
     return "sha256-"
@@ -305,7 +371,7 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
     put(d, "points_line",
         fill(l.text(QT_TRANSLATE_NOOP("Feedback", "%1 of %2 points")),
              {points ? points_text(*points) : std::string(), points_text(rule.points)}));
-    put(d, "message", s.message);
+    put(d, "message", status_message(s, l));
     put(d, "has_message", !s.message.empty());
     put(d, "has_counts", s.status == Status::Graded);
     const std::string separator = l.text(QT_TRANSLATE_NOOP("Feedback", ", "));

@@ -33,6 +33,43 @@
 
 namespace {
 
+// Building's kinds of problem as the record keeps them; the two tables name the same kinds.
+Reason reason_of(BuildResult::Problem problem)
+{
+    using P = BuildResult::Problem;
+    switch (problem) {
+    case P::None:
+        return Reason::None;
+    case P::CompilerError:
+        return Reason::CompilerError;
+    case P::NoSource:
+        return Reason::NoSource;
+    case P::Unreadable:
+        return Reason::Unreadable;
+    case P::BuildTimeout:
+        return Reason::BuildTimeout;
+    case P::CompilerCpu:
+        return Reason::CompilerCpu;
+    case P::CompilerMemory:
+        return Reason::CompilerMemory;
+    case P::CompilerFile:
+        return Reason::CompilerFile;
+    case P::ProgramTooLarge:
+        return Reason::ProgramTooLarge;
+    case P::CompilerKilled:
+        return Reason::CompilerKilled;
+    case P::CompilerSignal:
+        return Reason::CompilerSignal;
+    case P::CompilerSilent:
+        return Reason::CompilerSilent;
+    case P::Empty:
+        return Reason::Empty;
+    case P::SeveralMains:
+        return Reason::SeveralMains;
+    }
+    return Reason::None;
+}
+
 // A source file's text, at most `limit` bytes; empty for anything but a regular file (a link
 // planted in a folder handed in is not followed).
 std::string source_text(const std::string &path, std::size_t limit = std::size_t(1) << 20)
@@ -332,7 +369,18 @@ private:
     {
         student.record.status = status;
         student.record.message = std::move(message);
+        student.record.reason = Reason::None;
+        student.record.reasons.clear();
         student.settled = true;
+    }
+
+    // A build's problem decides with its kind kept, for the pages to say in their language.
+    static void decide(Student &student, Status status, std::string message,
+                       const BuildResult &built)
+    {
+        decide(student, status, std::move(message));
+        student.record.reason = reason_of(built.problem);
+        student.record.reasons = built.values;
     }
 
     void publish(Student &student)
@@ -479,11 +527,12 @@ private:
         record.build_log = built.log;
         record.build_hash = built.hash;
         if (built.status == BuildResult::Status::Failed)
-            return decide(student, Status::DoesNotCompile, built.reason);
+            return decide(student, Status::DoesNotCompile, built.reason, built);
         if (built.status == BuildResult::Status::Empty)
-            return decide(student, Status::NothingHandedIn, "nothing handed in: " + built.reason);
+            return decide(student, Status::NothingHandedIn, "nothing handed in: " + built.reason,
+                          built);
         if (built.status == BuildResult::Status::SeveralPrograms)
-            return decide(student, Status::SeveralPrograms, built.reason);
+            return decide(student, Status::SeveralPrograms, built.reason, built);
         if (built.status == BuildResult::Status::NotBuilt)
             return decide(student, Status::NotGraded,
                           "the grader could not build it: " + built.reason);

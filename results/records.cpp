@@ -44,6 +44,23 @@ const Words<Ending> ending_words = {
     {Ending::NotRun, "not-run"},  {Ending::NotGraded, "not-graded"},
 };
 
+const Words<Reason> reason_words = {
+    {Reason::None, ""},
+    {Reason::CompilerError, "compiler error"},
+    {Reason::NoSource, "no source"},
+    {Reason::Unreadable, "unreadable"},
+    {Reason::BuildTimeout, "build time-out"},
+    {Reason::CompilerCpu, "compiler cpu"},
+    {Reason::CompilerMemory, "compiler memory"},
+    {Reason::CompilerFile, "compiler file"},
+    {Reason::ProgramTooLarge, "program too large"},
+    {Reason::CompilerKilled, "compiler killed"},
+    {Reason::CompilerSignal, "compiler signal"},
+    {Reason::CompilerSilent, "compiler silent"},
+    {Reason::Empty, "empty"},
+    {Reason::SeveralMains, "several mains"},
+};
+
 template<typename Enum>
 const std::string &word_of(const Words<Enum> &words, Enum value)
 {
@@ -77,6 +94,16 @@ const std::string &word(Status status)
 const std::string &word(Ending ending)
 {
     return word_of(ending_words, ending);
+}
+
+const std::string &word(Reason reason)
+{
+    return word_of(reason_words, reason);
+}
+
+std::optional<Reason> reason_named(const std::string &word)
+{
+    return named(reason_words, word);
 }
 
 std::optional<Verdict> verdict_named(const std::string &word)

@@ -32,14 +32,36 @@ enum class Status {
 // How a case's run ended.
 enum class Ending { Exit, Crash, Timeout, FailedToStart, NotRun, NotGraded };
 
+// Why a hand-in gave no program, as building tells it: a kind and the values its sentence needs
+// (file names, a number, the compiler's first error), so that each page says it in its own
+// language. The record's message keeps the English sentence. The kinds are building's own.
+enum class Reason {
+    None,
+    CompilerError,
+    NoSource,
+    Unreadable,
+    BuildTimeout,
+    CompilerCpu,
+    CompilerMemory,
+    CompilerFile,
+    ProgramTooLarge,
+    CompilerKilled,
+    CompilerSignal,
+    CompilerSilent,
+    Empty,
+    SeveralMains
+};
+
 // The words results.json spells them with ("not run", "a Windows program", "failed-to-start"),
 // and back; none for a word the file does not use.
 const std::string &word(Verdict verdict);
 const std::string &word(Status status);
 const std::string &word(Ending ending);
+const std::string &word(Reason reason);
 std::optional<Verdict> verdict_named(const std::string &word);
 std::optional<Status> status_named(const std::string &word);
 std::optional<Ending> ending_named(const std::string &word);
+std::optional<Reason> reason_named(const std::string &word);
 
 // Every status, in the order of the file's totals, and its key there ("windows_program").
 const std::vector<Status> &all_statuses();
@@ -80,7 +102,9 @@ struct StudentRecord
 {
     std::string folder, name, id;
     Status status = Status::NotGraded;
-    std::string message; // why, for a person, when not graded
+    std::string message;              // why, for a person, when not graded
+    Reason reason = Reason::None;     // the message's kind, when building gave it
+    std::vector<std::string> reasons; // and its values
     bool build_from_cache = false;
     int build_warnings = 0;
     std::string build_log, build_hash;

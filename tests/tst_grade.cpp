@@ -1,6 +1,7 @@
 // A class as a teacher receives it, graded from its sources: an archive in the course website's
 // layout with every kind of hand-in and hostile entry, and a plain folder graded by the command.
 #include "cli/commands.h"
+#include "gradebook/gradebook.h"
 #include "grading/classwork.h"
 #include "judge/suitecases.h"
 #include "results/resultsjson.h"
@@ -179,10 +180,12 @@ private slots:
     void shardsGradedApartMergeIntoOneRun();
     void memoryCheckedClass_data();
     void memoryCheckedClass();
+    void buildingSaidInTheStudentsLanguage_data();
+    void buildingSaidInTheStudentsLanguage();
 
 private:
     Workbench bench;
-    QJsonObject results;
+    QJsonObject results, built;
     ClassOutcome outcome;
 };
 
@@ -516,3 +519,66 @@ void TestGrade::shardsGradedApartMergeIntoOneRun()
 
 QTEST_GUILESS_MAIN(TestGrade)
 #include "tst_grade.moc"
+
+void TestGrade::buildingSaidInTheStudentsLanguage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("student");
+    QTest::addColumn<QString>("said"); // the page's line of why; English: results.json's message
+    QTest::newRow("two mains, Chinese")
+        << "zh_CN"
+        << "甲"
+        << "<p>2 个文件都定义了 main：queue_main.cpp、queue_v2.cpp</p>";
+    QTest::newRow("empty, Chinese") << "zh_CN"
+                                    << "乙"
+                                    << "<p>未提交：queue.cpp 是空的</p>";
+    QTest::newRow("does not compile, Chinese")
+        << "zh_CN"
+        << "丙"
+        << "<p>编译失败：queue.cpp:1:2: error: #error no queue yet</p>";
+    QTest::newRow("two mains, English") << "en"
+                                        << "甲"
+                                        << "<p>2 files define main: queue_main.cpp, "
+                                           "queue_v2.cpp</p>";
+    QTest::newRow("empty, English") << "en"
+                                    << "乙"
+                                    << "<p>nothing handed in: queue.cpp is empty</p>";
+    QTest::newRow("does not compile, English")
+        << "en"
+        << "丙"
+        << "<p>does not compile: queue.cpp:1:2: error: #error no queue yet</p>";
+}
+
+void TestGrade::buildingSaidInTheStudentsLanguage()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, student);
+    QFETCH(QString, said);
+    if (built.isEmpty()) {
+        for (const char *folder : {"甲", "乙", "丙"})
+            QDir().mkpath(bench.path(QStringLiteral("said/")) + QString::fromUtf8(folder));
+        auto sources = queue_sources();
+        sources.append({"queue_v2.cpp", source("queue_main.cpp")});
+        for (const auto &file : sources)
+            bench.write(QStringLiteral("said/甲/") + QString::fromUtf8(file.first), file.second);
+        bench.write(QStringLiteral("said/乙/queue.cpp"), "// the queue comes here\n\n");
+        bench.write(QStringLiteral("said/丙/queue.cpp"), "#error no queue yet\n");
+        const ClassOutcome done = grade_submissions(class_work(QStringLiteral("said")), {}, {});
+        QVERIFY2(done.error.empty(), done.error.c_str());
+        built = json_file(bench.path(QStringLiteral("said-results/results.json")));
+    }
+    const QString folder = QStringLiteral("said-") + language;
+    QDir().mkpath(bench.path(folder));
+    bench.write(folder + QStringLiteral("/results.json"), QJsonDocument(built).toJson());
+    GradebookOptions options;
+    options.language = language.toStdString();
+    std::string error;
+    QVERIFY2(write_outputs(bench.path(folder).toStdString(), options, error) <= 1, error.c_str());
+    QFile page(
+        bench.path(folder + QStringLiteral("/feedback/") + student + QStringLiteral(".html")));
+    QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(page.fileName()));
+    const QString html = QString::fromUtf8(page.readAll());
+    QVERIFY2(html.contains(said), qPrintable(html));
+    if (language == QLatin1String("en"))
+        QCOMPARE("<p>" + student_named(built, student).value("message").toString() + "</p>", said);
+}

@@ -334,4 +334,65 @@
         <translation type="unfinished"></translation>
     </message>
 </context>
+<context>
+    <name>Building</name>
+    <message>
+        <source>, </source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>does not compile: %1</source>
+        <translation>does not compile: %1</translation>
+    </message>
+    <message>
+        <source>does not compile: no C++ source</source>
+        <translation>does not compile: no C++ source</translation>
+    </message>
+    <message>
+        <source>does not compile: the build took longer than %1 s</source>
+        <translation>does not compile: the build took longer than %1 s</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler used more than %1 s of CPU time</source>
+        <translation>does not compile: the compiler used more than %1 s of CPU time</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler needed more than %1 MiB of memory</source>
+        <translation>does not compile: the compiler needed more than %1 MiB of memory</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler wrote a file larger than %1 MiB</source>
+        <translation>does not compile: the compiler wrote a file larger than %1 MiB</translation>
+    </message>
+    <message>
+        <source>does not compile: the program is larger than %1 MiB</source>
+        <translation>does not compile: the program is larger than %1 MiB</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler was killed at a limit of CPU time or memory</source>
+        <translation>does not compile: the compiler was killed at a limit of CPU time or memory</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler ended by signal %1</source>
+        <translation>does not compile: the compiler ended by signal %1</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler failed without a message</source>
+        <translation>does not compile: the compiler failed without a message</translation>
+    </message>
+    <message numerus="yes">
+        <source>nothing handed in: %1 is empty</source>
+        <translation>
+            <numerusform>nothing handed in: %1 is empty</numerusform>
+            <numerusform>nothing handed in: %1 are empty</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files define main: %1</source>
+        <translation>
+            <numerusform>%n file defines main: %1</numerusform>
+            <numerusform>%n files define main: %1</numerusform>
+        </translation>
+    </message>
+</context>
 </TS>

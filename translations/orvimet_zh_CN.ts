@@ -324,4 +324,63 @@
         <translation>%1，每人 %2 个</translation>
     </message>
 </context>
+<context>
+    <name>Building</name>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>does not compile: %1</source>
+        <translation>编译失败：%1</translation>
+    </message>
+    <message>
+        <source>does not compile: no C++ source</source>
+        <translation>编译失败：没有 C++ 源文件</translation>
+    </message>
+    <message>
+        <source>does not compile: the build took longer than %1 s</source>
+        <translation>编译失败：编译用时超过 %1 秒</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler used more than %1 s of CPU time</source>
+        <translation>编译失败：编译器用掉的 CPU 时间超过 %1 秒</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler needed more than %1 MiB of memory</source>
+        <translation>编译失败：编译器需要超过 %1 MiB 的内存</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler wrote a file larger than %1 MiB</source>
+        <translation>编译失败：编译器写出的文件大于 %1 MiB</translation>
+    </message>
+    <message>
+        <source>does not compile: the program is larger than %1 MiB</source>
+        <translation>编译失败：程序大于 %1 MiB</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler was killed at a limit of CPU time or memory</source>
+        <translation>编译失败：编译器到达 CPU 时间或内存的上限，被终止</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler ended by signal %1</source>
+        <translation>编译失败：编译器因信号 %1 而终止</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler failed without a message</source>
+        <translation>编译失败：编译器失败，没有给出任何信息</translation>
+    </message>
+    <message numerus="yes">
+        <source>nothing handed in: %1 is empty</source>
+        <translation>
+            <numerusform>未提交：%1 是空的</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files define main: %1</source>
+        <translation>
+            <numerusform>%n 个文件都定义了 main：%1</numerusform>
+        </translation>
+    </message>
+</context>
 </TS>
