@@ -273,7 +273,7 @@ int grade_command(const Settings &settings)
         std::string error, summary;
         compared = write_class_similarity(work.results, outcome.submissions,
                                           {grade.similarity_template, grade.similar_to, {}},
-                                          summary, error, &similarity);
+                                          grade.language, summary, error, &similarity);
         if (!compared)
             say("cannot compare the students' sources: " + printable(error));
         else
@@ -406,8 +406,8 @@ int merge_command(const Settings &settings)
         std::string summary;
         compared = compare_submissions(
             out, merged.submissions, merged.exercise,
-            {settings.grade.similarity_template, settings.grade.similar_to, {}}, summary, error,
-            similarity);
+            {settings.grade.similarity_template, settings.grade.similar_to, {}},
+            settings.grade.language, summary, error, similarity);
         if (!compared)
             say("cannot compare the students' sources: " + printable(error));
         else

@@ -198,7 +198,7 @@ int regrade_command(const Settings &settings, ClassSettings work)
     std::string summary;
     if (compare_submissions(out, work.submissions, work.program_name,
                             {settings.grade.similarity_template, settings.grade.similar_to, {}},
-                            summary, error, similarity)) {
+                            settings.grade.language, summary, error, similarity)) {
         options.similarity = &similarity.result;
         options.similarity_folders = similarity.folders;
     } else {

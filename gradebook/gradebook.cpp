@@ -257,11 +257,12 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
                   : write_file(dir + "grading-worksheet.csv",
                                fill ? filled : english_worksheet(results, points, rule, language),
                                error))
-          && write_file(
-              dir + "report.html",
-              class_report(results, points, rule, details, changes, old_results.date, language,
-                           flagged ? similarity_section(*options.similarity) : std::string()),
-              error);
+          && write_file(dir + "report.html",
+                        class_report(results, points, rule, details, changes, old_results.date,
+                                     language,
+                                     flagged ? similarity_section(*options.similarity, language)
+                                             : std::string()),
+                        error);
     zip_thread.get();
     const QByteArray document_bytes = document_text.get();
     if (!zip_error.empty() && written)

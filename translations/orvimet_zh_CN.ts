@@ -383,4 +383,115 @@
         </translation>
     </message>
 </context>
+<context>
+    <name>Similarity</name>
+    <message>
+        <source>%1 lines %2–%3</source>
+        <translation>%1 第 %2–%3 行</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source> (earlier class)</source>
+        <translation>（往届）</translation>
+    </message>
+    <message>
+        <source>Group %1: %2</source>
+        <translation>第 %1 组：%2</translation>
+    </message>
+    <message>
+        <source>Similar sources</source>
+        <translation>相似的源代码</translation>
+    </message>
+    <message>
+        <source>%1 of %2 sharing anything%3.</source>
+        <translation>在有共同之处的 %2中，%1%3。</translation>
+    </message>
+    <message>
+        <source>The template handed out and code most of the class writes alike never count.</source>
+        <translation>发下的模板和全班大多数人写法相同的代码从不计入。</translation>
+    </message>
+    <message>
+        <source>Student</source>
+        <translation>学生</translation>
+    </message>
+    <message>
+        <source>Other student</source>
+        <translation>另一名学生</translation>
+    </message>
+    <message>
+        <source>Similarity</source>
+        <translation>相似度</translation>
+    </message>
+    <message>
+        <source>Larger coverage</source>
+        <translation>较大的覆盖率</translation>
+    </message>
+    <message>
+        <source>Longest shared tokens</source>
+        <translation>最长共同片段的词法单元数</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>组</translation>
+    </message>
+    <message>
+        <source>Similar: %1 and %2</source>
+        <translation>相似：%1 与 %2</translation>
+    </message>
+    <message>
+        <source>Similarity &lt;b&gt;%1&lt;/b&gt; · the larger coverage %2 · %3 · longest shared fragment %4%5.</source>
+        <translation>相似度 &lt;b&gt;%1&lt;/b&gt; · 较大的覆盖率 %2 · %3 · 最长的共同片段 %4%5。</translation>
+    </message>
+    <message>
+        <source> · group %1</source>
+        <translation> · 第 %1 组</translation>
+    </message>
+    <message>
+        <source>Marked lines hold a shared fragment; the template handed out and code most of the class writes alike are never marked.</source>
+        <translation>标出的行含有共同片段；发下的模板和全班大多数人写法相同的代码从不标出。</translation>
+    </message>
+    <message>
+        <source>Tokens</source>
+        <translation>词法单元</translation>
+    </message>
+    <message numerus="yes">
+        <source>… the rest, %n byte(s), not shown</source>
+        <translation>
+            <numerusform>……其余 %n 字节未显示</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, in %n group(s)</source>
+        <translation>
+            <numerusform>，分为 %n 组</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n flagged pair(s)</source>
+        <translation>
+            <numerusform>%n 对被标记</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n pair(s)</source>
+        <translation>
+            <numerusform>%n 对</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n shared fingerprint(s)</source>
+        <translation>
+            <numerusform>%n 个共同指纹</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n token(s)</source>
+        <translation>
+            <numerusform>%n 个词法单元</numerusform>
+        </translation>
+    </message>
+</context>
 </TS>
