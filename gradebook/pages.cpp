@@ -115,7 +115,8 @@ const char report_template[] = R"(<!DOCTYPE html>
 const char report_summary_template[]
     = R"(<details id="s{{n}}"><summary>{{name}} {{id}} · {{status}} · {{points}}</summary>
 {{#has_copies}}<p>{{copies_line}}</p>
-{{/has_copies}})";
+{{/has_copies}}{{#has_program}}<p>{{program_line}}</p>
+{{/has_program}})";
 
 const char report_end_template[] = R"(<script>{{{script}}}</script>
 </body></html>
@@ -615,6 +616,14 @@ std::string class_report(const ClassResults &results,
             fill(l.text(QT_TRANSLATE_NOOP("Feedback", "The sources are identical to those of %1.")),
                  {copies}));
         put(row, "copies", std::move(copies));
+        // For the teacher alone: the report's summary, never the student's page.
+        put(row, "has_program", !s.program.empty());
+        put(row, "program_line",
+            fill(l.text_in("Programs",
+                           QT_TRANSLATE_NOOP("Programs",
+                                             "The program, to try in the window or with explore: "
+                                             "%1")),
+                 {s.program}));
         rows.push_back(row);
         summaries.push_back(std::move(row));
         size += details[i].size() + 1024;
@@ -665,17 +674,6 @@ std::string escape_html(const std::string &text)
     }
     out.append(text, done, std::string::npos);
     return out;
-}
-
-std::string folder_name_part(const std::string &name)
-{
-    std::string out;
-    for (unsigned char c : name)
-        out += (c == '_' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F) ? '-' : char(c);
-    while (!out.empty() && (out[0] == '.' || out[0] == '~' || out[0] == ' ' || out[0] == '-'))
-        out.erase(0, 1);
-    out.resize(utf8_cut(out, 120));
-    return out.empty() ? "Participant" : out;
 }
 
 std::string feedback_folder(const StudentRecord &s)

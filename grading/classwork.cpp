@@ -8,11 +8,13 @@
 #include "grading/memcheck.h"
 #include "grading/reports.h"
 #include "judge/exercise.h"
+#include "judge/utf8.h"
 #include "results/resultsjson.h"
 #include "sandbox/fileio.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDir>
 #include <QString>
 
 #include <algorithm>
@@ -788,8 +790,40 @@ private:
         return end(false);
     }
 
+    // Each student's program, built or handed in, kept for the teacher to try in the window or
+    // with explore: programs/<name>/<program>, named as the feedback pages are. A copy of the
+    // grader's own, bounded and read through no link, never anything of the student's folder;
+    // those of an earlier grading into the same folder go first, for they may be nobody's now.
+    // Only a program that was graded is kept: one that did not build or start has none.
+    void keep_programs()
+    {
+        const std::string root = settings.results + "/programs";
+        QDir(from_utf8(root)).removeRecursively();
+        std::vector<StudentRecord> records;
+        for (const Student &student : students)
+            records.push_back(student.record);
+        const std::vector<std::string> names = file_names(records);
+        for (std::size_t i = 0; i < students.size(); ++i) {
+            Student &student = students[i];
+            student.record.program.clear();
+            if (student.program.empty() || student.record.status != Status::Graded)
+                continue;
+            const std::string kept = "programs/" + names[i] + "/" + settings.program_name;
+            const std::string folder = root + "/" + names[i];
+            if (!make_folder(root) || !make_folder(folder)
+                || copy_file_bounded(
+                       student.program, settings.results + "/" + kept,
+                       std::max(settings.build.program_bytes, settings.grading.limits.file_bytes),
+                       0755)
+                       != CopyResult::Copied)
+                continue; // the record names no program: the teacher builds it by hand
+            student.record.program = kept;
+        }
+    }
+
     ClassOutcome finish()
     {
+        keep_programs();
         outcome.case_count = results.case_count();
         outcome.complete = true;
         return end(true);

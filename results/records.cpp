@@ -2,6 +2,7 @@
 
 #include "judge/utf8.h"
 
+#include <set>
 #include <utility>
 
 namespace {
@@ -94,6 +95,33 @@ const std::string &word(Status status)
 const std::string &word(Ending ending)
 {
     return word_of(ending_words, ending);
+}
+
+std::string folder_name_part(const std::string &name)
+{
+    std::string out;
+    for (unsigned char c : name)
+        out += (c == '_' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F) ? '-' : char(c);
+    while (!out.empty() && (out[0] == '.' || out[0] == '~' || out[0] == ' ' || out[0] == '-'))
+        out.erase(0, 1);
+    out.resize(utf8_cut(out, 120));
+    return out.empty() ? "Participant" : out;
+}
+
+std::vector<std::string> file_names(const std::vector<StudentRecord> &students)
+{
+    std::vector<std::string> names;
+    std::set<std::string> taken;
+    for (const StudentRecord &s : students) {
+        // An id is what the course website's folder carried: digits. Anything else goes the way
+        // of a name.
+        const std::string id = folder_name_part(s.id);
+        std::string name = folder_name_part(s.name) + (s.id.empty() ? "" : "_" + id);
+        for (int n = 2; !taken.insert(name).second; ++n)
+            name = folder_name_part(s.name) + "-" + std::to_string(n);
+        names.push_back(name);
+    }
+    return names;
 }
 
 const std::string &word(Reason reason)

@@ -113,6 +113,9 @@ struct StudentRecord
     // The sanitizers' first finding on an explored string, shrunk: a case for everybody.
     std::string memcheck_shrunk;
     std::vector<std::string> copies; // folders of students whose sources hash the same
+    // Where its program, built or handed in, is kept for the teacher to try, relative to the
+    // results folder ("programs/张三_101/queue"); empty when it has none.
+    std::string program;
     // Only when the class's sources were compared (a shard's are not): most similar first.
     std::optional<std::vector<SimilarityRecord>> similar;
     int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_run = 0, not_graded = 0;
@@ -121,6 +124,16 @@ struct StudentRecord
     std::string counterexample_options, counterexample_original;
     int counterexample_steps = 0;
 };
+
+// A name made fit for a folder of the feedback upload: underscores (which split the folder name),
+// slashes, backslashes and control characters become '-', a leading '.' or '~' (which would hide
+// the file from the upload) is dropped, at most 120 bytes are kept; "Participant" for nothing.
+std::string folder_name_part(const std::string &name);
+
+// The name each student's files go under in the results folder (feedback/<name>.html,
+// programs/<name>/), in the order of `students`: folder_name_part of the name, then _<id>; two
+// students of the same name and no id are <name> and <name>-2. Never "." or "..", never a path.
+std::vector<std::string> file_names(const std::vector<StudentRecord> &students);
 
 // The counts of a student's cases, each by its verdict, and of its memory findings.
 void recount(StudentRecord &student);

@@ -84,6 +84,8 @@ QJsonObject student_json(const StudentRecord &s, bool memcheck)
     o.insert(QStringLiteral("id"), json_text(s.id));
     o.insert(QStringLiteral("status"), QString::fromStdString(word(s.status)));
     o.insert(QStringLiteral("message"), json_text(s.message));
+    if (!s.program.empty())
+        o.insert(QStringLiteral("program"), json_text(s.program));
     if (s.reason != Reason::None) {
         QJsonArray values;
         for (const std::string &value : s.reasons)
@@ -344,6 +346,7 @@ bool student_from_json(const QJsonObject &object, StudentRecord &s, std::string 
     if (!word_in(object, "status", status_named, s.status, error))
         return false;
     s.message = text(object, "message");
+    s.program = text(object, "program");
     // Older files have the message alone; a kind this reader does not know leaves it so.
     const QJsonObject reason = object.value(QLatin1String("reason")).toObject();
     s.reason = reason_named(text(reason, "kind")).value_or(Reason::None);

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <set>
 
@@ -135,6 +136,22 @@ ClassSettings class_work(const QString &folder)
     return work;
 }
 
+// What a kept program answers to `options` when a teacher runs it by hand in a folder of its own:
+// the first line of the answer file it leaves there, else what it prints.
+QString answer_of(const QString &program, const QString &options)
+{
+    QTemporaryDir folder;
+    QProcess run;
+    run.setWorkingDirectory(folder.path());
+    run.start(program, options.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    if (!run.waitForFinished(30000))
+        return QStringLiteral("(did not finish)");
+    QFile file(folder.filePath(QStringLiteral("queue.txt")));
+    if (file.open(QIODevice::ReadOnly))
+        return QString::fromUtf8(file.readLine()).trimmed();
+    return QString::fromUtf8(run.readAllStandardOutput()).trimmed();
+}
+
 QJsonObject json_file(const QString &path)
 {
     QFile file(path);
@@ -182,6 +199,9 @@ private slots:
     void memoryCheckedClass();
     void buildingSaidInTheStudentsLanguage_data();
     void buildingSaidInTheStudentsLanguage();
+    void programsKeptForTheTeacher_data();
+    void programsKeptForTheTeacher();
+    void programsOfHostileNamesStayInside();
 
 private:
     Workbench bench;
@@ -515,6 +535,11 @@ void TestGrade::shardsGradedApartMergeIntoOneRun()
     // One run and the merged parts differ only in their dates and the times of the runs.
     QCOMPARE(without_times(json_file(bench.path("merged/results.json"))),
              without_times(json_file(bench.path("part0/results.json"))));
+    // The parts' programs come along: each record names one that is there.
+    for (const QJsonValue &s : json_file(bench.path("merged/results.json"))["students"].toArray()) {
+        const QString program = s["program"].toString();
+        QVERIFY(!program.isEmpty() && QFileInfo(bench.path("merged/") + program).isExecutable());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestGrade)
@@ -581,4 +606,85 @@ void TestGrade::buildingSaidInTheStudentsLanguage()
     QVERIFY2(html.contains(said), qPrintable(html));
     if (language == QLatin1String("en"))
         QCOMPARE("<p>" + student_named(built, student).value("message").toString() + "</p>", said);
+}
+
+void TestGrade::programsKeptForTheTeacher_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("built and right") << "张三" << true;
+    QTest::newRow("built and wrong") << "赵六" << true;
+    QTest::newRow("does not compile") << "钱七" << false;
+    QTest::newRow("a Windows program") << "吴十" << false;
+}
+
+// The teacher tries a student's program from the results folder: it answers as it answered in
+// the grading, and is the grader's copy, not the student's file.
+void TestGrade::programsKeptForTheTeacher()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, kept);
+    const QJsonObject s = student_named(results, name);
+    const QString program = s.value(QStringLiteral("program")).toString();
+    const QString folder = bench.path(QStringLiteral("results/programs/")) + name + "_"
+                           + s.value(QStringLiteral("id")).toString();
+    QCOMPARE(QFileInfo::exists(folder), kept);
+    QCOMPARE(!program.isEmpty(), kept);
+    if (!kept)
+        return;
+    const QFileInfo file(bench.path(QStringLiteral("results/")) + program);
+    QCOMPARE(file.absoluteFilePath(), folder + QStringLiteral("/queue"));
+    QVERIFY(file.isFile() && !file.isSymLink());
+    QCOMPARE(file.permissions() & (QFile::ExeOwner | QFile::ExeOther | QFile::WriteOther),
+             QFile::ExeOwner | QFile::ExeOther);
+    for (const QJsonValue &c : s.value(QStringLiteral("cases")).toArray()) {
+        const QJsonObject o = c.toObject();
+        QCOMPARE(answer_of(file.absoluteFilePath(), o.value(QStringLiteral("options")).toString()),
+                 o.value(QStringLiteral("student")).toString());
+    }
+}
+
+void TestGrade::programsOfHostileNamesStayInside()
+{
+    // A name the pages make "Participant" meets a student of that name; one that is an option.
+    const QStringList names = {QStringLiteral("-rf"), QStringLiteral("a\nb"), QStringLiteral("-"),
+                               QStringLiteral("Participant"), QStringLiteral("\x1b[31m")};
+    for (const QString &name : names) {
+        QDir().mkpath(bench.path(QStringLiteral("hostile/")) + name);
+        for (const auto &file : queue_sources())
+            bench.write(QStringLiteral("hostile/") + name + "/" + QString::fromUtf8(file.first),
+                        file.second);
+    }
+    const ClassOutcome done = grade_submissions(class_work(QStringLiteral("hostile")), {}, {});
+    QVERIFY2(done.error.empty(), done.error.c_str());
+    const QString root
+        = QDir(bench.path(QStringLiteral("hostile-results/programs"))).canonicalPath();
+    QSet<QString> kept;
+    for (const StudentRecord &s : done.students) {
+        QCOMPARE(s.status, Status::Graded);
+        const QString program = QString::fromStdString(s.program);
+        QVERIFY2(!program.isEmpty(), s.folder.c_str());
+        const QFileInfo file(bench.path(QStringLiteral("hostile-results/")) + program);
+        QVERIFY2(file.isFile(), qPrintable(program));
+        QCOMPARE(QFileInfo(file.canonicalPath()).canonicalPath(), root);
+        kept.insert(file.canonicalFilePath());
+    }
+    QCOMPARE(kept.size(), names.size());
+    QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+             names.size());
+    // The report tells the teacher where each is; the student's page does not.
+    GradebookOptions options;
+    options.language = "en";
+    std::string error;
+    QVERIFY2(
+        write_outputs(bench.path(QStringLiteral("hostile-results")).toStdString(), options, error)
+            <= 1,
+        error.c_str());
+    QFile report(bench.path(QStringLiteral("hostile-results/report.html")));
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QVERIFY(report.readAll().contains(
+        "<p>The program, to try in the window or with explore: programs/rf/queue</p>"));
+    QFile page(bench.path(QStringLiteral("hostile-results/feedback/rf.html")));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QVERIFY(!page.readAll().contains("programs/"));
 }

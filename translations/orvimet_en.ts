@@ -512,4 +512,11 @@
         </translation>
     </message>
 </context>
+<context>
+    <name>Programs</name>
+    <message>
+        <source>The program, to try in the window or with explore: %1</source>
+        <translation>The program, to try in the window or with explore: %1</translation>
+    </message>
+</context>
 </TS>

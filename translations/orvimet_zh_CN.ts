@@ -494,4 +494,11 @@
         </translation>
     </message>
 </context>
+<context>
+    <name>Programs</name>
+    <message>
+        <source>The program, to try in the window or with explore: %1</source>
+        <translation>程序（可在窗口中或用 explore 试用）：%1</translation>
+    </message>
+</context>
 </TS>
