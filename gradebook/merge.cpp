@@ -192,14 +192,9 @@ void bring_programs(const std::vector<std::string> &folders, const std::vector<Q
         const std::string program = text(student, "program");
         if (program.empty())
             continue;
-        const std::size_t slash = program.find('/', 9);
-        const std::string name = program.substr(9, slash - 9);
-        const bool plain = program.compare(0, 9, "programs/") == 0 && slash != std::string::npos
-                           && !name.empty() && name != "." && name != ".."
-                           && program.find('/', slash + 1) == std::string::npos
-                           && program.size() > slash + 1;
+        const std::string folder = program_folder(program);
         const std::string from = part_of[text(student, "folder")] + "/" + program;
-        if (!plain || !make_folder(out + "/programs") || !make_folder(out + "/programs/" + name)
+        if (folder.empty() || !make_folder(out + "/programs") || !make_folder(out + "/" + folder)
             || copy_file_bounded(from, out + "/" + program, std::uint64_t(1) << 30, 0755)
                    != CopyResult::Copied)
             student.remove(QStringLiteral("program"));

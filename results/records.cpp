@@ -108,6 +108,17 @@ std::string folder_name_part(const std::string &name)
     return out.empty() ? "Participant" : out;
 }
 
+std::string program_folder(const std::string &program)
+{
+    const std::string top = "programs/";
+    const std::size_t slash = program.find('/', top.size());
+    if (program.compare(0, top.size(), top) != 0 || slash == std::string::npos
+        || program.find('/', slash + 1) != std::string::npos || slash + 1 == program.size())
+        return {};
+    const std::string name = program.substr(top.size(), slash - top.size());
+    return name.empty() || name == "." || name == ".." ? std::string() : program.substr(0, slash);
+}
+
 std::vector<std::string> file_names(const std::vector<StudentRecord> &students)
 {
     std::vector<std::string> names;

@@ -135,6 +135,10 @@ std::string folder_name_part(const std::string &name);
 // students of the same name and no id are <name> and <name>-2. Never "." or "..", never a path.
 std::vector<std::string> file_names(const std::vector<StudentRecord> &students);
 
+// The folder of a record's kept program ("programs/张三_101" of "programs/张三_101/queue"); empty
+// unless the text is such a path, one name below programs/, neither "." nor "..".
+std::string program_folder(const std::string &program);
+
 // The counts of a student's cases, each by its verdict, and of its memory findings.
 void recount(StudentRecord &student);
 

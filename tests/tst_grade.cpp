@@ -202,6 +202,7 @@ private slots:
     void programsKeptForTheTeacher_data();
     void programsKeptForTheTeacher();
     void programsOfHostileNamesStayInside();
+    void regradedProgramReplacesTheKeptOne();
 
 private:
     Workbench bench;
@@ -687,4 +688,44 @@ void TestGrade::programsOfHostileNamesStayInside()
     QFile page(bench.path(QStringLiteral("hostile-results/feedback/rf.html")));
     QVERIFY(page.open(QIODevice::ReadOnly));
     QVERIFY(!page.readAll().contains("programs/"));
+}
+
+// A student who hands in again is regraded alone: the program kept for the teacher is the new one,
+// where the old one was.
+void TestGrade::regradedProgramReplacesTheKeptOne()
+{
+    for (const char *name : {"amy", "ben"}) {
+        QDir().mkpath(bench.path(QStringLiteral("again/")) + QLatin1String(name));
+        for (const auto &file :
+             queue_sources("#define ORVIMET_FAULT \"dequeue_from_back\"\n" + source("queue.cpp")))
+            bench.write(QStringLiteral("again/") + QLatin1String(name) + "/"
+                            + QString::fromUtf8(file.first),
+                        file.second);
+    }
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.positional = {bench.path(QStringLiteral("again")).toStdString()};
+    settings.grade.out = bench.path(QStringLiteral("again-out")).toStdString();
+    {
+        CoutCapture quiet;
+        QCOMPARE(grade_command(settings), some_wrong);
+    }
+    const QString amy = bench.path(QStringLiteral("again-out/programs/amy/queue"));
+    const QJsonObject first = student_named(json_file(bench.path("again-out/results.json")), "amy");
+    int n = 0; // a case the faulty queue answers wrong
+    while (first["cases"][n]["verdict"].toString() != QLatin1String("wrong"))
+        ++n;
+    const QString options = first["cases"][n]["options"].toString();
+    const QString wrong = answer_of(amy, options);
+    QCOMPARE(wrong, first["cases"][n]["student"].toString());
+
+    bench.write(QStringLiteral("again/amy/queue.cpp"), source("queue.cpp"));
+    settings.grade.only = "amy";
+    {
+        CoutCapture quiet;
+        QCOMPARE(grade_command(settings), all_correct);
+    }
+    const QJsonObject now = student_named(json_file(bench.path("again-out/results.json")), "amy");
+    QCOMPARE(now["program"].toString(), QStringLiteral("programs/amy/queue"));
+    QVERIFY(answer_of(amy, options) != wrong);
+    QCOMPARE(answer_of(amy, options), now["cases"][n]["student"].toString());
 }
