@@ -122,8 +122,13 @@ std::vector<std::string> grade_cases(const Settings &settings, std::string &sour
         return {suite_options.begin(), suite_options.end()};
     }
     if (settings.cases == "extended") {
+        // The ten first, numbered 1-10 as the handout has them: the grade weighs them as it
+        // weighs the ten alone (extended_groups).
         source = "extended";
-        return extended_cases(settings.grading.exercise);
+        std::vector<std::string> cases(suite_options.begin(), suite_options.end());
+        for (const std::string &options : extended_cases(settings.grading.exercise))
+            cases.push_back(options);
+        return cases;
     }
     const CaseList list = read_case_file(settings.cases);
     if (!list.error.empty())
@@ -283,6 +288,8 @@ int grade_command(const Settings &settings)
     if (outcome.complete && outcome.error.empty() && !interrupted()) {
         GradebookOptions options;
         options.scoring = scoring_rule(grade);
+        if (options.scoring->groups.empty() && work.cases_source == "extended")
+            options.scoring->groups = extended_groups(outcome.case_count);
         options.worksheet = grade.worksheet;
         options.language = grade.language;
         options.compare_with = grade.compare;

@@ -203,6 +203,7 @@ private slots:
     void programsKeptForTheTeacher();
     void programsOfHostileNamesStayInside();
     void regradedProgramReplacesTheKeptOne();
+    void extendedListGradedAsTheTen();
 
 private:
     Workbench bench;
@@ -728,4 +729,39 @@ void TestGrade::regradedProgramReplacesTheKeptOne()
     QCOMPARE(now["program"].toString(), QStringLiteral("programs/amy/queue"));
     QVERIFY(answer_of(amy, options) != wrong);
     QCOMPARE(answer_of(amy, options), now["cases"][n]["student"].toString());
+}
+
+// The extended list finds faults; its grade weighs them as the ten strings do. A queue that
+// removes from the back answers 4 of the ten and 104 of the other 112 strings: counted string by
+// string 88.5 points, weighed by the groups shipped 44.81, against 40 on the ten.
+void TestGrade::extendedListGradedAsTheTen()
+{
+    for (const char *name : {"back", "right"}) {
+        QDir().mkpath(bench.path(QStringLiteral("extended/")) + QLatin1String(name));
+        const QByteArray fault
+            = name == QByteArray("back") ? "#define ORVIMET_FAULT \"dequeue_from_back\"\n" : "";
+        for (const auto &file : queue_sources(fault + source("queue.cpp")))
+            bench.write(QStringLiteral("extended/") + QLatin1String(name) + "/"
+                            + QString::fromUtf8(file.first),
+                        file.second);
+    }
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.cases = "extended";
+    settings.positional = {bench.path(QStringLiteral("extended")).toStdString()};
+    settings.grade.out = bench.path(QStringLiteral("extended-out")).toStdString();
+    {
+        CoutCapture quiet;
+        QCOMPARE(grade_command(settings), some_wrong);
+    }
+    const QJsonObject graded = json_file(bench.path("extended-out/results.json"));
+    const QJsonObject back = student_named(graded, "back");
+    QVERIFY(back["cases"].toArray().size() > 100);
+    int right_of_ten = 0;
+    for (int i = 0; i < 10; ++i)
+        right_of_ten += back["cases"][i]["verdict"].toString() == QLatin1String("correct");
+    QCOMPARE(right_of_ten, 4);
+    QVERIFY(back["correct"].toInt() > 100);
+    const double points = back["points"].toDouble();
+    QVERIFY2(points >= 40 && points <= 50, qPrintable(QString::number(points)));
+    QCOMPARE(student_named(graded, "right")["points"].toDouble(), 100.0);
 }
