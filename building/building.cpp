@@ -230,32 +230,39 @@ std::string bounded_log(const std::string &log, std::size_t limit, bool dropped)
 
 std::string seconds(std::chrono::milliseconds time)
 {
-    return std::to_string((time.count() + 999) / 1000) + " s";
+    return std::to_string((time.count() + 999) / 1000);
 }
 
-std::string size_in_mib(std::uint64_t bytes)
+std::string in_mib(std::uint64_t bytes)
 {
-    return std::to_string(bytes >> 20) + " MiB";
+    return std::to_string(bytes >> 20);
 }
+
+using Problem = BuildResult::Problem;
+constexpr int max_problem = static_cast<int>(Problem::SeveralMains);
+
+struct Failure
+{
+    Problem problem;
+    std::vector<std::string> values;
+};
 
 // Why a build that the compiler ended with an error failed, in the words of a table: a limit
 // the compiler ran into, else its first error.
-std::string failure_reason(const std::string &log, const Limits &limits, bool &limited,
-                           bool program_bound = false)
+Failure failure_reason(const std::string &log, const Limits &limits, bool &limited,
+                       bool program_bound = false)
 {
     limited = true;
     const auto says = [&](const char *words) { return log.find(words) != std::string::npos; };
     if (says("CPU time limit exceeded"))
-        return "the compiler used more than " + std::to_string(limits.cpu_seconds)
-               + " s of CPU time";
+        return {Problem::CompilerCpu, {std::to_string(limits.cpu_seconds)}};
     if (says("out of memory") || says("memory exhausted") || says("Cannot allocate memory"))
-        return "the compiler needed more than " + size_in_mib(limits.memory_bytes) + " of memory";
+        return {Problem::CompilerMemory, {in_mib(limits.memory_bytes)}};
     if (says("File size limit exceeded") || says("File too large"))
-        return (program_bound ? "the program is larger than "
-                              : "the compiler wrote a file larger than ")
-               + size_in_mib(limits.file_bytes);
+        return {program_bound ? Problem::ProgramTooLarge : Problem::CompilerFile,
+                {in_mib(limits.file_bytes)}};
     if (says("Killed signal terminated"))
-        return "the compiler was killed at a limit of CPU time or memory";
+        return {Problem::CompilerKilled, {}};
     limited = false;
     // The linker's own lines come before its driver's summary ("collect2: error: ld returned 1
     // exit status"), which says nothing of why.
@@ -263,17 +270,32 @@ std::string failure_reason(const std::string &log, const Limits &limits, bool &l
         const std::size_t at = log.find(marker);
         if (at != std::string::npos) {
             const std::size_t start = log.rfind('\n', at);
-            return first_line(log, start == std::string::npos ? 0 : start + 1);
+            return {Problem::CompilerError,
+                    {first_line(log, start == std::string::npos ? 0 : start + 1)}};
         }
     }
     for (const char *marker : {" error: ", " fatal error: ", "error: "}) {
         const std::size_t at = log.find(marker);
         if (at != std::string::npos) {
             const std::size_t start = log.rfind('\n', at);
-            return first_line(log, start == std::string::npos ? 0 : start + 1);
+            return {Problem::CompilerError,
+                    {first_line(log, start == std::string::npos ? 0 : start + 1)}};
         }
     }
-    return log.empty() ? std::string("the compiler failed without a message") : first_line(log);
+    if (log.empty())
+        return {Problem::CompilerSilent, {}};
+    return {Problem::CompilerError, {first_line(log)}};
+}
+
+// The cache keeps a problem's values on one line each way a student's file name may be spelled.
+std::string hex(const std::string &bytes)
+{
+    return QByteArray::fromStdString(bytes).toHex().toStdString();
+}
+
+std::string unhex(const std::string &text)
+{
+    return QByteArray::fromHex(QByteArray::fromStdString(text)).toStdString();
 }
 
 // What tells a file's content from another's without reading it: its device, inode, size and
@@ -414,7 +436,9 @@ bool from_cache(const std::string &cache, const std::string &hash, const BuildSe
         && meta.get("limits") != limits_text(settings.limits))
         return false;
     std::string log, problem;
-    bool good = (status == "built" || status == "failed")
+    // An entry of an older grader holds the sentence of a failure, not its kind: built again.
+    const int kind = std::atoi(meta.get("problem").c_str());
+    bool good = (status == "built" || (status == "failed" && kind > 0 && kind <= max_problem))
                 && read_regular(entry + "/log", settings.log_bytes + 4096, log, problem);
     if (good && status == "built") {
         std::string sha256;
@@ -435,7 +459,16 @@ bool from_cache(const std::string &cache, const std::string &hash, const BuildSe
         return false;
     }
     result.status = status == "built" ? BuildResult::Status::Built : BuildResult::Status::Failed;
-    result.reason = meta.get("reason");
+    result.problem = static_cast<Problem>(std::atoi(meta.get("problem").c_str()));
+    result.values.clear();
+    for (std::size_t at = 0; at < meta.get("values").size();) {
+        const std::string values = meta.get("values");
+        const std::size_t end = std::min(values.find(' ', at), values.size());
+        if (end > at)
+            result.values.push_back(unhex(values.substr(at, end - at)));
+        at = end + 1;
+    }
+    result.reason = problem_text(result.problem, result.values);
     result.warnings = std::atoi(meta.get("warnings").c_str());
     result.log = log;
     result.from_cache = true;
@@ -512,7 +545,11 @@ void store(const std::string &cache, const BuildResult &result, const BuildSetti
                        + (result.status == BuildResult::Status::Built ? "built" : "failed")
                        + "\nwarnings " + std::to_string(result.warnings) + "\nlimited "
                        + (limited ? "1" : "0") + "\nlimits " + limits_text(settings.limits)
-                       + "\nreason " + first_line(result.reason) + "\n";
+                       + "\nproblem " + std::to_string(static_cast<int>(result.problem))
+                       + "\nvalues";
+    for (const std::string &value : result.values)
+        meta += " " + hex(value);
+    meta += "\n";
     bool good = true;
     if (result.status == BuildResult::Status::Built) {
         std::string sha256;
@@ -805,7 +842,7 @@ std::vector<std::string> compiler_arguments(const BuildSettings &settings,
 // resubmission beside the first), each of which the compiler would report as a linker's riddle.
 // Built otherwise; NotBuilt when the grader could not read a file.
 BuildResult::Status hand_in_problem(const std::string &root, const std::vector<std::string> &files,
-                                    std::string &reason)
+                                    std::string &reason, std::vector<std::string> &names)
 {
     std::vector<std::string> empty, mains;
     for (const std::string &file : files) {
@@ -819,18 +856,12 @@ BuildResult::Status hand_in_problem(const std::string &root, const std::vector<s
         else if (defines_main(code))
             mains.push_back(name);
     }
-    const auto listed = [](const std::vector<std::string> &names) {
-        std::string text;
-        for (const std::string &name : names)
-            text += (text.empty() ? "" : ", ") + name;
-        return text;
-    };
     if (empty.size() == files.size()) {
-        reason = listed(empty) + (empty.size() == 1 ? " is empty" : " are empty");
+        names = empty;
         return BuildResult::Status::Empty;
     }
     if (mains.size() > 1) {
-        reason = std::to_string(mains.size()) + " files define main: " + listed(mains);
+        names = mains;
         return BuildResult::Status::SeveralPrograms;
     }
     return BuildResult::Status::Built;
@@ -843,14 +874,54 @@ BuildResult not_built(BuildResult result, std::string reason)
     return result;
 }
 
-BuildResult failed(BuildResult result, const std::string &reason)
+BuildResult failed(BuildResult result, Failure failure)
 {
     result.status = BuildResult::Status::Failed;
-    result.reason = "does not compile: " + reason;
+    result.problem = failure.problem;
+    result.values = std::move(failure.values);
+    result.reason = problem_text(result.problem, result.values);
     return result;
 }
 
 } // namespace
+
+std::string problem_text(BuildResult::Problem problem, const std::vector<std::string> &values)
+{
+    const std::string first = values.empty() ? std::string() : values.front();
+    std::string names;
+    for (const std::string &name : values)
+        names += (names.empty() ? "" : ", ") + name;
+    switch (problem) {
+    case Problem::None:
+        return {};
+    case Problem::CompilerError:
+    case Problem::Unreadable:
+        return "does not compile: " + first;
+    case Problem::NoSource:
+        return "does not compile: no C++ source";
+    case Problem::BuildTimeout:
+        return "does not compile: the build took longer than " + first + " s";
+    case Problem::CompilerCpu:
+        return "does not compile: the compiler used more than " + first + " s of CPU time";
+    case Problem::CompilerMemory:
+        return "does not compile: the compiler needed more than " + first + " MiB of memory";
+    case Problem::CompilerFile:
+        return "does not compile: the compiler wrote a file larger than " + first + " MiB";
+    case Problem::ProgramTooLarge:
+        return "does not compile: the program is larger than " + first + " MiB";
+    case Problem::CompilerKilled:
+        return "does not compile: the compiler was killed at a limit of CPU time or memory";
+    case Problem::CompilerSignal:
+        return "does not compile: the compiler ended by signal " + first;
+    case Problem::CompilerSilent:
+        return "does not compile: the compiler failed without a message";
+    case Problem::Empty:
+        return names + (values.size() == 1 ? " is empty" : " are empty");
+    case Problem::SeveralMains:
+        return std::to_string(values.size()) + " files define main: " + names;
+    }
+    return {};
+}
 
 std::string source_hash(const std::string &root, const std::vector<std::string> &sources,
                         const std::vector<std::string> &headers,
@@ -993,7 +1064,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
     if (root.empty() || root[0] != '/' || folder.empty() || folder[0] != '/')
         return not_built(result, "the student's and the build's folders must be absolute");
     if (sources.empty())
-        return failed(result, "no C++ source");
+        return failed(result, {Problem::NoSource, {}});
     const std::string compiler = resolve_program(settings.compiler);
     if (settings.sandbox.enabled && !in_system_view(compiler))
         return not_built(result, "the compiler " + compiler
@@ -1015,7 +1086,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
     bool grader_failure = false;
     // The limits a build ran under decide whether it failed: they are part of its inputs.
     std::vector<std::string> keyed = flags;
-    keyed.push_back("limits " + limits_text(settings.limits) + " " + seconds(settings.wall) + " "
+    keyed.push_back("limits " + limits_text(settings.limits) + " " + seconds(settings.wall) + " s "
                     + std::to_string(settings.program_bytes));
     result.hash = source_hash(root, sources, headers, identity, keyed, &problem, &grader_failure);
     // A folder too large to be read whole for its key is built without the cache.
@@ -1027,20 +1098,24 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
             return not_built(result, "cannot read " + problem);
         std::string shown = problem;
         replace_all(shown, without_trailing_slash(root) + "/", "");
-        return failed(result, shown);
+        return failed(result, {Problem::Unreadable, {shown}});
     }
 
     {
         std::string reason;
+        std::vector<std::string> names;
         const std::vector<std::string> compiled = sources_to_compile(sources, problem);
         if (compiled.empty())
             return not_built(result, "cannot read " + problem);
-        const BuildResult::Status status = hand_in_problem(root, compiled, reason);
+        const BuildResult::Status status = hand_in_problem(root, compiled, reason, names);
         if (status == BuildResult::Status::NotBuilt)
             return not_built(result, "cannot read " + reason);
         if (status != BuildResult::Status::Built) {
             result.status = status;
-            result.reason = reason;
+            result.problem
+                = status == BuildResult::Status::Empty ? Problem::Empty : Problem::SeveralMains;
+            result.values = std::move(names);
+            result.reason = problem_text(result.problem, result.values);
             return result;
         }
     }
@@ -1092,7 +1167,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
         return not_built(result, "cannot start the shell that runs the compiler");
     case ChildRun::End::TimedOut:
         // Not cached: a busy machine may be the cause.
-        return failed(result, "the build took longer than " + seconds(settings.wall));
+        return failed(result, {Problem::BuildTimeout, {seconds(settings.wall)}});
     case ChildRun::End::Crashed:
         // The compiler's driver itself met a limit, or crashed.
         if (run.signal == SIGXCPU || run.signal == SIGXFSZ || run.signal == SIGKILL) {
@@ -1102,7 +1177,7 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
                                                                    : "Killed signal terminated",
                                            limits, limited, program_bound));
         } else {
-            result = failed(result, "the compiler ended by signal " + std::to_string(run.signal));
+            result = failed(result, {Problem::CompilerSignal, {std::to_string(run.signal)}});
         }
         break;
     case ChildRun::End::Exited:
@@ -1127,8 +1202,8 @@ BuildResult build_program(const BuildSettings &settings, const std::string &root
                 && static_cast<std::uint64_t>(info.st_size) > settings.program_bytes) {
                 ::unlink(program.c_str());
                 limited = true;
-                result = failed(result, "the program is larger than "
-                                            + size_in_mib(settings.program_bytes));
+                result
+                    = failed(result, {Problem::ProgramTooLarge, {in_mib(settings.program_bytes)}});
                 break;
             }
         }

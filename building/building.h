@@ -58,6 +58,28 @@ inline const std::vector<std::string> memcheck_flags
 
 struct BuildResult
 {
+    // Why the sources gave no program, as a kind and the values its sentence needs, so that a
+    // page can say it in the students' language rather than translate an English sentence by
+    // matching it; `reason` is that sentence in English (problem_text).
+    enum class Problem {
+        None,
+        CompilerError,   // the compiler's first error: {line}
+        NoSource,        // {}
+        Unreadable,      // a source the build cannot take: {"queue.cpp: not an ordinary file"}
+        BuildTimeout,    // {seconds}
+        CompilerCpu,     // {seconds}
+        CompilerMemory,  // {MiB}
+        CompilerFile,    // a file of the build larger than the bound: {MiB}
+        ProgramTooLarge, // {MiB}
+        CompilerKilled,  // {}
+        CompilerSignal,  // {signal number}
+        CompilerSilent,  // it failed without a message: {}
+        Empty,           // {file names}
+        SeveralMains     // {file names}
+    };
+    Problem problem = Problem::None;
+    std::vector<std::string> values;
+
     // Failed: the student's sources do not build. NotBuilt: the grader could not build them (no
     // compiler, no sandbox); nothing of it is the student's fault. Empty: every source is blank
     // or comments only ("queue.cpp is empty"). SeveralPrograms: more than one source defines
@@ -73,6 +95,10 @@ struct BuildResult
     std::string hash;    // hex hash of sources (names and contents), compiler identity, flags
     bool from_cache = false;
 };
+
+// The English sentence of a build's problem, as BuildResult::reason holds it: "does not compile:
+// the build took longer than 60 s", "queue.cpp is empty", "2 files define main: a.cpp, b.cpp".
+std::string problem_text(BuildResult::Problem problem, const std::vector<std::string> &values);
 
 // The SHA-256, in hex, of `sources` and `headers` (names relative to `root` and contents), every
 // other entry below `root` (names, modes, contents, the targets of links), the compiler's

@@ -60,8 +60,13 @@ std::vector<std::string> grade_cases(const Settings &settings, std::string &sour
         return {suite_options.begin(), suite_options.end()};
     }
     if (settings.cases == "extended") {
+        // The ten first, numbered 1-10 as the handout has them: the grade weighs them as it
+        // weighs the ten alone (extended_groups).
         source = "extended";
-        return extended_cases(settings.grading.exercise);
+        std::vector<std::string> cases(suite_options.begin(), suite_options.end());
+        for (const std::string &options : extended_cases(settings.grading.exercise))
+            cases.push_back(options);
+        return cases;
     }
     const CaseList list = read_case_file(settings.cases);
     if (!list.error.empty())
@@ -213,7 +218,7 @@ int grade_command(const Settings &settings)
         std::string error, summary;
         compared = write_class_similarity(work.results, outcome.submissions,
                                           {grade.similarity_template, grade.similar_to, {}},
-                                          summary, error, &similarity);
+                                          grade.language, summary, error, &similarity);
         if (!compared)
             say("cannot compare the students' sources: " + printable(error));
         else
@@ -223,6 +228,8 @@ int grade_command(const Settings &settings)
     if (outcome.complete && outcome.error.empty() && !interrupted()) {
         GradebookOptions options;
         options.scoring = scoring_rule(grade);
+        if (options.scoring->groups.empty() && work.cases_source == "extended")
+            options.scoring->groups = extended_groups(outcome.case_count);
         options.worksheet = grade.worksheet;
         options.language = grade.language;
         options.compare_with = grade.compare;
@@ -358,8 +365,8 @@ int merge_command(const Settings &settings)
         std::string summary;
         compared = compare_submissions(
             out, merged.submissions, merged.exercise,
-            {settings.grade.similarity_template, settings.grade.similar_to, {}}, summary, error,
-            similarity);
+            {settings.grade.similarity_template, settings.grade.similar_to, {}},
+            settings.grade.language, summary, error, similarity);
         if (!compared)
             say("cannot compare the students' sources: " + printable(error));
         else

@@ -12,6 +12,7 @@
 #include "judge/exercise.h"
 #include "judge/utf8.h"
 #include "results/resultsjson.h"
+#include "sandbox/fileio.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -77,6 +78,29 @@ QJsonObject totals(const QJsonArray &students, QJsonObject counts)
     return counts;
 }
 
+// The regraded student's program takes the place of the one the class's grading kept, under the
+// name the class gave it (names depend on the whole class); one that no longer builds leaves none.
+void keep_program(const std::string &regraded, const std::string &out, const QJsonObject &old,
+                  QJsonObject &record)
+{
+    const std::string before = to_utf8(old.value(QStringLiteral("program")).toString());
+    const std::string now = to_utf8(record.value(QStringLiteral("program")).toString());
+    std::string folder = program_folder(before);
+    if (folder.empty())
+        folder = program_folder(now);
+    record.remove(QStringLiteral("program"));
+    if (folder.empty())
+        return;
+    QDir(from_utf8(out + "/" + folder)).removeRecursively();
+    if (program_folder(now).empty())
+        return;
+    const std::string kept = folder + now.substr(now.rfind('/'));
+    if (!make_folder(out + "/programs") || !make_folder(out + "/" + folder)
+        || copy_file_bounded(regraded + "/" + now, out + "/" + kept, std::uint64_t(1) << 30, 0755)
+               != CopyResult::Copied)
+        return;
+    record.insert(QStringLiteral("program"), from_utf8(kept));
+}
 } // namespace
 
 void apply_results_file(Settings &settings)
@@ -183,6 +207,7 @@ int regrade_command(const Settings &settings, ClassSettings work)
             copies.append(o.value(QStringLiteral("folder")));
     }
     record.insert(QStringLiteral("copies"), copies);
+    keep_program(work.results, out, students[index].toObject(), record);
     students[index] = record;
     document.insert(QStringLiteral("students"), students);
     document.insert(QStringLiteral("totals"),
@@ -198,7 +223,7 @@ int regrade_command(const Settings &settings, ClassSettings work)
     std::string summary;
     if (compare_submissions(out, work.submissions, work.program_name,
                             {settings.grade.similarity_template, settings.grade.similar_to, {}},
-                            summary, error, similarity)) {
+                            settings.grade.language, summary, error, similarity)) {
         options.similarity = &similarity.result;
         options.similarity_folders = similarity.folders;
     } else {

@@ -90,7 +90,11 @@ const char *const grade_options
       --force              replace an existing results folder
   -j, --jobs N             builds and programs at the same time (default: the
                            number of processor cores)
-      --cases FILE|extended, --explore N, --seed S   as for suite
+      --cases FILE|extended, --explore N, --seed S   as for suite; extended grades
+                           the ten (cases 1-10) and then the extended list, weighed
+                           as eleven equal groups, each of the ten and the list,
+                           unless the class file gives groups: the list finds
+                           faults, most of its strings try one edge each
       --compiler PROGRAM   the compiler (default g++)
       --flags "FLAGS"      its flags (default "-std=c++17 -O2 -Wall -Wextra")
       --no-cache           build everything again, whatever the build cache holds

@@ -8,15 +8,18 @@
 
 bool write_class_similarity(const std::string &results_folder,
                             const std::vector<Submission> &students,
-                            const SimilarityRequest &request, std::string &summary,
-                            std::string &error, ClassSimilarityOutcome *result)
+                            const SimilarityRequest &request, const std::string &language,
+                            std::string &summary, std::string &error,
+                            ClassSimilarityOutcome *result)
 {
     ClassSimilarityOutcome outcome = class_similarity(students, request);
     if (!outcome.error.empty()) {
         error = outcome.error;
         return false;
     }
-    if (!write_similarity_outputs(results_folder, outcome.result, outcome.sources, error))
+    Language pages;
+    if (!pages.load(language, error)
+        || !write_similarity_outputs(results_folder, outcome.result, outcome.sources, pages, error))
         return false;
     std::size_t flagged = 0, earlier = 0;
     for (const SimilarPair &p : outcome.result.pairs) {
@@ -36,7 +39,8 @@ bool write_class_similarity(const std::string &results_folder,
 
 bool compare_submissions(const std::string &results_folder, const std::string &submissions,
                          const std::string &program_name, const SimilarityRequest &request,
-                         std::string &summary, std::string &error, ClassSimilarityOutcome &result)
+                         const std::string &language, std::string &summary, std::string &error,
+                         ClassSimilarityOutcome &result)
 {
     // The sources are read and the pages written while the unpacked class is still there.
     const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-compare-XXXXXX"));
@@ -49,6 +53,6 @@ bool compare_submissions(const std::string &results_folder, const std::string &s
         error = submissions + ": " + intake.error;
         return false;
     }
-    return write_class_similarity(results_folder, intake.students, request, summary, error,
-                                  &result);
+    return write_class_similarity(results_folder, intake.students, request, language, summary,
+                                  error, &result);
 }

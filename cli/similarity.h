@@ -8,14 +8,16 @@
 #include <string>
 #include <vector>
 
-// The similarity of a graded class, compared and written into `results_folder`; `summary` is one
+// The similarity of a graded class, compared and written into `results_folder`, its pages in
+// `language` (one of languages(), as the report's); `summary` is one
 // line for the teacher. False with `error` when a template or the earlier fingerprints could not
 // be read, or an output written. `result`, when given, receives the comparison (its sources
 // left out).
 bool write_class_similarity(const std::string &results_folder,
                             const std::vector<Submission> &students,
-                            const SimilarityRequest &request, std::string &summary,
-                            std::string &error, ClassSimilarityOutcome *result = nullptr);
+                            const SimilarityRequest &request, const std::string &language,
+                            std::string &summary, std::string &error,
+                            ClassSimilarityOutcome *result = nullptr);
 
 // The same for a class whose grading saw only a part of it at a time (merged parts, one student
 // regraded): its submissions (a folder or an archive, `program_name` the exercise's) taken in
@@ -23,4 +25,5 @@ bool write_class_similarity(const std::string &results_folder,
 // or write_class_similarity fails.
 bool compare_submissions(const std::string &results_folder, const std::string &submissions,
                          const std::string &program_name, const SimilarityRequest &request,
-                         std::string &summary, std::string &error, ClassSimilarityOutcome &result);
+                         const std::string &language, std::string &summary, std::string &error,
+                         ClassSimilarityOutcome &result);

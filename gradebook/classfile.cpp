@@ -412,7 +412,8 @@ output_bytes = 16777216     # 16 MiB of output
 
 [cases]
 # "ten" (the ten fixed option strings), "extended" or "file:<path>" (one option string a line,
-# relative to this file).
+# relative to this file). "extended" runs the ten, then the extended list, and without [[groups]]
+# scores them as eleven equal groups: each of the ten strings, and the rest of the list as one.
 source = "ten"
 seed = 42
 explore = 0                 # option strings tried per student in search of a failure

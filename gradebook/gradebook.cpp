@@ -241,15 +241,9 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     });
 
     bool written = true;
-    std::set<std::string> page_names;
-    for (std::size_t i = 0; written && i < results.students.size(); ++i) {
-        const StudentRecord &s = results.students[i];
-        // Two students of the same name and no id still get a page each.
-        std::string name = folder_name_part(s.name) + (s.id.empty() ? "" : "_" + s.id);
-        for (int n = 2; !page_names.insert(name).second; ++n)
-            name = folder_name_part(s.name) + "-" + std::to_string(n);
-        written = write_page(dir + "feedback/" + name + ".html", pages[i], error);
-    }
+    const std::vector<std::string> page_names = file_names(results.students);
+    for (std::size_t i = 0; written && i < results.students.size(); ++i)
+        written = write_page(dir + "feedback/" + page_names[i] + ".html", pages[i], error);
     written
         = written && write_file(dir + "grades.csv", grades_csv(results, points, rule), error)
           && (!fill && (!options.worksheet.empty() || !results.from_course_website)
@@ -257,11 +251,12 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
                   : write_file(dir + "grading-worksheet.csv",
                                fill ? filled : english_worksheet(results, points, rule, language),
                                error))
-          && write_file(
-              dir + "report.html",
-              class_report(results, points, rule, details, changes, old_results.date, language,
-                           flagged ? similarity_section(*options.similarity) : std::string()),
-              error);
+          && write_file(dir + "report.html",
+                        class_report(results, points, rule, details, changes, old_results.date,
+                                     language,
+                                     flagged ? similarity_section(*options.similarity, language)
+                                             : std::string()),
+                        error);
     zip_thread.get();
     const QByteArray document_bytes = document_text.get();
     if (!zip_error.empty() && written)

@@ -67,15 +67,21 @@ std::string Language::html_name() const
 
 std::string Language::text(const char *source) const
 {
-    const QString translated = translator ? translator->translate(context, source) : QString();
-    return translated.isEmpty() ? std::string(source) : to_utf8(translated);
+    return text_in(context, source);
 }
 
 std::string Language::text(const char *source, int n) const
 {
+    return text_in(context, source, n);
+}
+
+std::string Language::text_in(const char *in, const char *source, int n) const
+{
     const QString translated
-        = translator ? translator->translate(context, source, nullptr, n) : QString();
+        = translator ? translator->translate(in, source, nullptr, n) : QString();
     std::string out = translated.isEmpty() ? std::string(source) : to_utf8(translated);
+    if (n < 0)
+        return out;
     // QTranslator leaves %n to its caller, as QCoreApplication::translate does it.
     for (std::size_t at = out.find("%n"); at != std::string::npos; at = out.find("%n", at))
         out.replace(at, 2, std::to_string(n));

@@ -34,6 +34,8 @@ public:
     std::string text(const char *source) const;
     // The form of `source` for the count `n`, %n replaced by it ("1 time-out", "2 time-outs").
     std::string text(const char *source, int n) const;
+    // The same of a text of another context than the pages' own ("Building", "Similarity").
+    std::string text_in(const char *context, const char *source, int n = -1) const;
 
 private:
     std::string language = "en";

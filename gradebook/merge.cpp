@@ -3,6 +3,7 @@
 #include "gradebook/gradebook.h"
 #include "judge/utf8.h"
 #include "results/resultsjson.h"
+#include "sandbox/fileio.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -172,6 +173,38 @@ bool merge_documents(const std::vector<QJsonObject> &shards, QJsonObject &merged
     return true;
 }
 
+namespace {
+
+// Each part keeps its students' programs in its own folder: they come along into the merged one
+// under the names the records give, "programs/<name>/<program>". A record whose program cannot
+// come (a name that two parts both gave, a file gone) names none.
+void bring_programs(const std::vector<std::string> &folders, const std::vector<QJsonObject> &shards,
+                    const std::string &out, QJsonObject &merged)
+{
+    std::map<std::string, std::string> part_of; // student folder -> part's results folder
+    for (std::size_t k = 0; k < shards.size(); ++k)
+        for (const QJsonValue &student : shards[k].value(QLatin1String("students")).toArray())
+            part_of[text(student.toObject(), "folder")] = folders[k];
+    QDir(from_utf8(out + "/programs")).removeRecursively();
+    QJsonArray students = merged.value(QLatin1String("students")).toArray();
+    for (QJsonValueRef value : students) {
+        QJsonObject student = value.toObject();
+        const std::string program = text(student, "program");
+        if (program.empty())
+            continue;
+        const std::string folder = program_folder(program);
+        const std::string from = part_of[text(student, "folder")] + "/" + program;
+        if (folder.empty() || !make_folder(out + "/programs") || !make_folder(out + "/" + folder)
+            || copy_file_bounded(from, out + "/" + program, std::uint64_t(1) << 30, 0755)
+                   != CopyResult::Copied)
+            student.remove(QStringLiteral("program"));
+        value = student;
+    }
+    merged.insert(QStringLiteral("students"), students);
+}
+
+} // namespace
+
 bool merge_results(const std::vector<std::string> &folders, const std::string &out_folder,
                    std::string &error)
 {
@@ -194,6 +227,7 @@ bool merge_results(const std::vector<std::string> &folders, const std::string &o
         error = out_folder + ": cannot be made";
         return false;
     }
+    bring_programs(folders, shards, out_folder, merged);
     return write_file(out_folder + "/results.json",
                       QJsonDocument(merged).toJson(QJsonDocument::Indented).toStdString(), error);
 }

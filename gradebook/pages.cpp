@@ -116,7 +116,8 @@ const char report_template[] = R"(<!DOCTYPE html>
 const char report_summary_template[]
     = R"(<details id="s{{n}}"><summary>{{name}} {{id}} · {{status}} · {{points}}</summary>
 {{#has_copies}}<p>{{copies_line}}</p>
-{{/has_copies}})";
+{{/has_copies}}{{#has_program}}<p>{{program_line}}</p>
+{{/has_program}})";
 
 const char report_end_template[] = R"(<script>{{{script}}}</script>
 </body></html>
@@ -285,6 +286,72 @@ std::string cases_text(const ClassResults &results, const Language &language)
     return text;
 }
 
+// Why a student has no program, in the page's language: building's kind of problem through the
+// translation ("Building" context), its values as building gave them; the compiler's own line
+// stays as the compiler wrote it. A record without a kind (an older file, a status of the intake)
+// keeps its message. In English each sentence is byte for byte the message building wrote.
+std::string status_message(const StudentRecord &s, const Language &l)
+{
+    const auto in
+        = [&](const char *source, int n = -1) { return l.text_in("Building", source, n); };
+    const std::vector<std::string> &v = s.reasons;
+    const std::string first = v.empty() ? std::string() : v.front();
+    std::string names;
+    for (const std::string &name : v)
+        names += (names.empty() ? "" : in(QT_TRANSLATE_NOOP("Building", ", "))) + name;
+    const int count = static_cast<int>(v.size());
+    switch (s.reason) {
+    case Reason::None:
+        break;
+    case Reason::CompilerError:
+    case Reason::Unreadable:
+        return fill(in(QT_TRANSLATE_NOOP("Building", "does not compile: %1")), {first});
+    case Reason::NoSource:
+        return in(QT_TRANSLATE_NOOP("Building", "does not compile: no C++ source"));
+    case Reason::BuildTimeout:
+        return fill(
+            in(QT_TRANSLATE_NOOP("Building", "does not compile: the build took longer than %1 s")),
+            {first});
+    case Reason::CompilerCpu:
+        return fill(
+            in(QT_TRANSLATE_NOOP("Building",
+                                 "does not compile: the compiler used more than %1 s of CPU time")),
+            {first});
+    case Reason::CompilerMemory:
+        return fill(
+            in(QT_TRANSLATE_NOOP(
+                "Building", "does not compile: the compiler needed more than %1 MiB of memory")),
+            {first});
+    case Reason::CompilerFile:
+        return fill(
+            in(QT_TRANSLATE_NOOP("Building",
+                                 "does not compile: the compiler wrote a file larger than %1 MiB")),
+            {first});
+    case Reason::ProgramTooLarge:
+        return fill(in(QT_TRANSLATE_NOOP("Building",
+                                         "does not compile: the program is larger than %1 MiB")),
+                    {first});
+    case Reason::CompilerKilled:
+        return in(QT_TRANSLATE_NOOP(
+            "Building",
+            "does not compile: the compiler was killed at a limit of CPU time or memory"));
+    case Reason::CompilerSignal:
+        return fill(
+            in(QT_TRANSLATE_NOOP("Building", "does not compile: the compiler ended by signal %1")),
+            {first});
+    case Reason::CompilerSilent:
+        return in(QT_TRANSLATE_NOOP("Building",
+                                    "does not compile: the compiler failed without a message"));
+    case Reason::Empty:
+        return fill(in(QT_TRANSLATE_N_NOOP("Building", "nothing handed in: %1 is empty"), count),
+                    {names});
+    case Reason::SeveralMains:
+        return fill(in(QT_TRANSLATE_N_NOOP("Building", "%n files define main: %1"), count),
+                    {names});
+    }
+    return s.message;
+}
+
 std::string csp_hash(const char *script)
 {
     return "sha256-"
@@ -306,7 +373,7 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
     put(d, "points_line",
         fill(l.text(QT_TRANSLATE_NOOP("Feedback", "%1 of %2 points")),
              {points ? points_text(*points) : std::string(), points_text(rule.points)}));
-    put(d, "message", s.message);
+    put(d, "message", status_message(s, l));
     put(d, "has_message", !s.message.empty());
     put(d, "has_counts", s.status == Status::Graded);
     const std::string separator = l.text(QT_TRANSLATE_NOOP("Feedback", ", "));
@@ -555,6 +622,14 @@ std::string class_report(const ClassResults &results,
             fill(l.text(QT_TRANSLATE_NOOP("Feedback", "The sources are identical to those of %1.")),
                  {copies}));
         put(row, "copies", std::move(copies));
+        // For the teacher alone: the report's summary, never the student's page.
+        put(row, "has_program", !s.program.empty());
+        put(row, "program_line",
+            fill(l.text_in("Programs",
+                           QT_TRANSLATE_NOOP("Programs",
+                                             "The program, to try in the window or with explore: "
+                                             "%1")),
+                 {s.program}));
         rows.push_back(row);
         summaries.push_back(std::move(row));
         size += details[i].size() + 1024;
@@ -605,17 +680,6 @@ std::string escape_html(const std::string &text)
     }
     out.append(text, done, std::string::npos);
     return out;
-}
-
-std::string folder_name_part(const std::string &name)
-{
-    std::string out;
-    for (unsigned char c : name)
-        out += (c == '_' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F) ? '-' : char(c);
-    while (!out.empty() && (out[0] == '.' || out[0] == '~' || out[0] == ' ' || out[0] == '-'))
-        out.erase(0, 1);
-    out.resize(utf8_cut(out, 120));
-    return out.empty() ? "Participant" : out;
 }
 
 std::string feedback_folder(const StudentRecord &s)

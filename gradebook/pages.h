@@ -40,11 +40,6 @@ std::string class_report(const ClassResults &results,
 // stays as it is. The templates escape every value they are given with it.
 std::string escape_html(const std::string &text);
 
-// A name made fit for a folder of the feedback upload: underscores (which split the folder name),
-// slashes, backslashes and control characters become '-', a leading '.' or '~' (which would hide
-// the file from the upload) is dropped, at most 120 bytes are kept; "Participant" for nothing.
-std::string folder_name_part(const std::string &name);
-
 // The feedback folder of one student: "<name>_<id>_assignfeedback_file"; empty when the id is not
 // a participant id (the course website could not match the folder).
 std::string feedback_folder(const StudentRecord &student);

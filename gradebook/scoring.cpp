@@ -4,6 +4,7 @@
 #include "results/resultsjson.h"
 
 #include <QJsonArray>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -57,6 +58,20 @@ std::optional<double> score(const StudentRecord &student, const ScoringRule &rul
     if (student.memcheck_findings > 0)
         points -= rule.memcheck_penalty;
     return round_hundredths(std::max(0.0, points));
+}
+
+std::vector<CaseGroup> extended_groups(int case_count)
+{
+    std::vector<CaseGroup> groups;
+    for (int i = 0; i < std::min(case_count, 10); ++i)
+        groups.push_back({"string " + std::to_string(i + 1), 1, false, {i}});
+    if (case_count > 10) {
+        CaseGroup rest{"the extended list", 1, false, {}};
+        for (int i = 10; i < case_count; ++i)
+            rest.cases.push_back(i);
+        groups.push_back(std::move(rest));
+    }
+    return groups;
 }
 
 bool check_rule(const ScoringRule &rule, int case_count, std::string &error)

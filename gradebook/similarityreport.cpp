@@ -9,6 +9,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <map>
 
@@ -22,10 +23,10 @@ constexpr std::size_t shown_lines = 5000;
 constexpr std::size_t shown_line_bytes = 1000;
 
 const char page_template[] = R"(<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8">
+<html lang="{{lang}}"><head><meta charset="utf-8">
 <meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Similar: {{a}} and {{b}}</title>
+<title>{{title}}</title>
 <style>
 body { font-family: sans-serif; margin: 1em; color: #222; }
 table { border-collapse: collapse; } th, td { border: 1px solid #ccc; padding: .2em .45em; text-align: left; vertical-align: top; }
@@ -35,10 +36,10 @@ h3 { font-size: 1em; margin: .8em 0 .2em; }
 mark { background: #ffd54d; } .n { color: #888; user-select: none; } .cut { color: #666; font-size: .85em; }
 </style></head>
 <body>
-<h1>Similar: {{a}} and {{b}}</h1>
-<p>Similarity <b>{{similarity}}</b> · the larger coverage {{coverage}} · {{shared}} shared fingerprints · longest shared fragment {{longest}} tokens{{#group}} · group {{group}}{{/group}}.
-Marked lines hold a shared fragment; the template handed out and code most of the class writes alike are never marked.</p>
-<table><thead><tr><th>#</th><th>Tokens</th><th>{{a}}</th><th>{{b}}</th></tr></thead><tbody>
+<h1>{{title}}</h1>
+<p>{{{summary}}}
+{{marked_note}}</p>
+<table><thead><tr><th>#</th><th>{{tokens_heading}}</th><th>{{a}}</th><th>{{b}}</th></tr></thead><tbody>
 {{#fragments}}<tr><td>{{n}}</td><td>{{tokens}}</td><td>{{a_where}}</td><td>{{b_where}}</td></tr>
 {{/fragments}}</tbody></table>
 <table class="sides"><thead><tr><th>{{a}}</th><th>{{b}}</th></tr></thead><tbody><tr><td>
@@ -47,19 +48,19 @@ Marked lines hold a shared fragment; the template handed out and code most of th
 </body></html>
 )";
 
-const char section_template[] = R"(<h2>Similar sources</h2>
-<p>{{flagged}} flagged pairs of {{pairs}} that share anything{{#has_groups}}, in {{group_count}} groups{{/has_groups}}. The template handed out and code most of the class writes alike never count.</p>
-{{#groups}}<p>Group {{n}}: {{members}}</p>
-{{/groups}}{{#has_flagged}}<table id="similar"><thead><tr><th>Student</th><th>Other student</th><th>Similarity</th><th>Larger coverage</th><th>Longest shared tokens</th><th>Group</th></tr></thead><tbody>
-{{#rows}}<tr><td>{{a}}</td><td>{{b}}{{#earlier}} (earlier class){{/earlier}}</td><td>{{#page}}<a href="{{page}}">{{similarity}}</a>{{/page}}{{^page}}{{similarity}}{{/page}}</td><td>{{coverage}}</td><td>{{longest}}</td><td>{{group}}</td></tr>
+const char section_template[] = R"(<h2>{{heading}}</h2>
+<p>{{counts}} {{never_count}}</p>
+{{#groups}}<p>{{group_line}}</p>
+{{/groups}}{{#has_flagged}}<table id="similar"><thead><tr>{{#columns}}<th>{{.}}</th>{{/columns}}</tr></thead><tbody>
+{{#rows}}<tr><td>{{a}}</td><td>{{b}}{{#earlier}}{{earlier_class}}{{/earlier}}</td><td>{{#page}}<a href="{{page}}">{{similarity}}</a>{{/page}}{{^page}}{{similarity}}{{/page}}</td><td>{{coverage}}</td><td>{{longest}}</td><td>{{group}}</td></tr>
 {{/rows}}</tbody></table>
 {{/has_flagged}})";
 
 const char overview_template[] = R"(<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8">
+<html lang="{{lang}}"><head><meta charset="utf-8">
 <meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Similar sources</title>
+<title>{{heading}}</title>
 <style>
 body { font-family: sans-serif; margin: 1.5em auto; max-width: 70em; color: #222; }
 table { border-collapse: collapse; } th, td { border: 1px solid #ccc; padding: .2em .45em; text-align: left; }
@@ -106,7 +107,8 @@ std::string shown(std::string line)
 }
 
 // Each file of one side with the lines of its fragments marked.
-std::string side(const StudentSources &sources, const std::vector<Fragment> &fragments, bool first)
+std::string side(const StudentSources &sources, const std::vector<Fragment> &fragments, bool first,
+                 const Language &l)
 {
     std::string out;
     for (std::size_t f = 0; f < sources.files.size(); ++f) {
@@ -138,17 +140,28 @@ std::string side(const StudentSources &sources, const std::vector<Fragment> &fra
         d.set("name", sources.files[f].name);
         d.set("lines", std::move(lines));
         if (at < text.size())
-            d.set("cut", "… the rest, " + std::to_string(text.size() - at) + " bytes, not shown");
+            d.set("cut",
+                  l.text_in("Similarity",
+                            QT_TRANSLATE_N_NOOP("Similarity", "… the rest, %n byte(s), not shown"),
+                            static_cast<int>(std::min<std::size_t>(text.size() - at, INT_MAX))));
         out += compiled(file_template).render(d);
     }
     return out;
 }
 
+// "stack.cpp lines 3–40": in English for similarity.csv, else in the page's language.
 std::string where(const StudentPrints &s, std::uint32_t file, std::uint32_t first,
-                  std::uint32_t last)
+                  std::uint32_t last, const Language *l = nullptr)
 {
     const std::string name = file < s.file_names.size() ? s.file_names[file] : std::string();
-    return name + " lines " + std::to_string(first) + "–" + std::to_string(last);
+    const char *pattern = QT_TRANSLATE_NOOP("Similarity", "%1 lines %2–%3");
+    return fill(l ? l->text_in("Similarity", pattern) : std::string(pattern),
+                {name, std::to_string(first), std::to_string(last)});
+}
+
+std::string in(const Language &l, const char *source, int n = -1)
+{
+    return l.text_in("Similarity", source, n);
 }
 
 } // namespace
@@ -180,7 +193,7 @@ std::string similarity_csv(const ClassSimilarity &result)
     return out;
 }
 
-std::string similarity_section(const ClassSimilarity &result)
+std::string similarity_section(const ClassSimilarity &result, const Language &l)
 {
     data d;
     std::size_t flagged = 0;
@@ -195,6 +208,7 @@ std::string similarity_section(const ClassSimilarity &result)
         row.set("a", result.students[p.a].student);
         row.set("b", result.students[p.b].student);
         row.set("earlier", earlier);
+        row.set("earlier_class", in(l, QT_TRANSLATE_NOOP("Similarity", " (earlier class)")));
         row.set("similarity", ratio(p.similarity));
         row.set("coverage", ratio(p.coverage));
         row.set("longest", earlier ? std::string() : std::to_string(p.longest));
@@ -209,26 +223,48 @@ std::string similarity_section(const ClassSimilarity &result)
     for (std::size_t g = 0; g < result.groups.size(); ++g) {
         std::string members;
         for (std::size_t s : result.groups[g])
-            members += (members.empty() ? "" : ", ") + result.students[s].student;
+            members += (members.empty() ? "" : in(l, QT_TRANSLATE_NOOP("Similarity", ", ")))
+                       + result.students[s].student;
         data group;
-        group.set("n", std::to_string(g + 1));
-        group.set("members", members);
+        group.set("group_line", fill(in(l, QT_TRANSLATE_NOOP("Similarity", "Group %1: %2")),
+                                     {std::to_string(g + 1), members}));
         groups.push_back(std::move(group));
     }
-    d.set("flagged", std::to_string(flagged));
-    d.set("pairs", std::to_string(result.pairs.size()));
-    d.set("has_groups", !result.groups.empty());
-    d.set("group_count", std::to_string(result.groups.size()));
+    d.set("heading", in(l, QT_TRANSLATE_NOOP("Similarity", "Similar sources")));
+    const std::string in_groups = result.groups.empty()
+                                      ? std::string()
+                                      : in(l, QT_TRANSLATE_N_NOOP("Similarity", ", in %n group(s)"),
+                                           static_cast<int>(result.groups.size()));
+    d.set("counts", fill(in(l, QT_TRANSLATE_NOOP("Similarity", "%1 of %2 sharing anything%3.")),
+                         {in(l, QT_TRANSLATE_N_NOOP("Similarity", "%n flagged pair(s)"),
+                             static_cast<int>(flagged)),
+                          in(l, QT_TRANSLATE_N_NOOP("Similarity", "%n pair(s)"),
+                             static_cast<int>(result.pairs.size())),
+                          in_groups}));
+    d.set("never_count",
+          in(l, QT_TRANSLATE_NOOP("Similarity", "The template handed out and code most of the "
+                                                "class writes alike never count.")));
+    data columns{data::type::list};
+    for (const char *column : {QT_TRANSLATE_NOOP("Similarity", "Student"),
+                               QT_TRANSLATE_NOOP("Similarity", "Other student"),
+                               QT_TRANSLATE_NOOP("Similarity", "Similarity"),
+                               QT_TRANSLATE_NOOP("Similarity", "Larger coverage"),
+                               QT_TRANSLATE_NOOP("Similarity", "Longest shared tokens"),
+                               QT_TRANSLATE_NOOP("Similarity", "Group")})
+        columns.push_back(in(l, column));
+    d.set("columns", std::move(columns));
     d.set("groups", std::move(groups));
     d.set("has_flagged", flagged > 0);
     d.set("rows", std::move(rows));
     return compiled(section_template).render(d);
 }
 
-std::string similarity_overview_page(const ClassSimilarity &result)
+std::string similarity_overview_page(const ClassSimilarity &result, const Language &language)
 {
     data d;
-    d.set("section", similarity_section(result));
+    d.set("lang", language.html_name());
+    d.set("heading", in(language, QT_TRANSLATE_NOOP("Similarity", "Similar sources")));
+    d.set("section", similarity_section(result, language));
     return compiled(overview_template).render(d);
 }
 
@@ -239,43 +275,57 @@ std::string similarity_page_name(const ClassSimilarity &, std::size_t index)
 }
 
 std::string similarity_pair_page(const ClassSimilarity &result, std::size_t index,
-                                 const std::vector<StudentSources> &sources)
+                                 const std::vector<StudentSources> &sources, const Language &l)
 {
     const SimilarPair &p = result.pairs.at(index);
     const StudentPrints &a = result.students.at(p.a), &b = result.students.at(p.b);
     data d;
+    d.set("lang", l.html_name());
     d.set("a", a.student);
     d.set("b", b.student);
-    d.set("similarity", ratio(p.similarity));
-    d.set("coverage", ratio(p.coverage));
-    d.set("shared", std::to_string(p.shared));
-    d.set("longest", std::to_string(p.longest));
-    if (p.group >= 0)
-        d.set("group", std::to_string(p.group + 1));
-    else
-        d.set("group", false);
+    d.set("title", fill(in(l, QT_TRANSLATE_NOOP("Similarity", "Similar: %1 and %2")),
+                        {a.student, b.student}));
+    // Numbers and the translation's own words only: it goes into the page unescaped, for its <b>.
+    d.set(
+        "summary",
+        fill(in(l, QT_TRANSLATE_NOOP("Similarity",
+                                     "Similarity <b>%1</b> · the larger coverage %2 · %3 · "
+                                     "longest shared fragment %4%5.")),
+             {ratio(p.similarity), ratio(p.coverage),
+              in(l, QT_TRANSLATE_N_NOOP("Similarity", "%n shared fingerprint(s)"),
+                 static_cast<int>(p.shared)),
+              in(l, QT_TRANSLATE_N_NOOP("Similarity", "%n token(s)"), static_cast<int>(p.longest)),
+              p.group >= 0 ? fill(in(l, QT_TRANSLATE_NOOP("Similarity", " · group %1")),
+                                  {std::to_string(p.group + 1)})
+                           : std::string()}));
+    d.set("marked_note",
+          in(l, QT_TRANSLATE_NOOP("Similarity", "Marked lines hold a shared fragment; the "
+                                                "template handed out and code most of the class "
+                                                "writes alike are never marked.")));
+    d.set("tokens_heading", in(l, QT_TRANSLATE_NOOP("Similarity", "Tokens")));
     data fragments{data::type::list};
     for (std::size_t i = 0; i < p.fragments.size(); ++i) {
         const Fragment &f = p.fragments[i];
         data row;
         row.set("n", std::to_string(i + 1));
         row.set("tokens", std::to_string(f.tokens()));
-        row.set("a_where", where(a, f.a_file, f.a_first_line, f.a_last_line));
-        row.set("b_where", where(b, f.b_file, f.b_first_line, f.b_last_line));
+        row.set("a_where", where(a, f.a_file, f.a_first_line, f.a_last_line, &l));
+        row.set("b_where", where(b, f.b_file, f.b_first_line, f.b_last_line, &l));
         fragments.push_back(std::move(row));
     }
     d.set("fragments", std::move(fragments));
-    d.set("a_files", side(sources.at(p.a), p.fragments, true));
-    d.set("b_files", p.b < sources.size() ? side(sources.at(p.b), p.fragments, false) : "");
+    d.set("a_files", side(sources.at(p.a), p.fragments, true, l));
+    d.set("b_files", p.b < sources.size() ? side(sources.at(p.b), p.fragments, false, l) : "");
     return compiled(page_template).render(d);
 }
 
 bool write_similarity_outputs(const std::string &results_folder, const ClassSimilarity &result,
-                              const std::vector<StudentSources> &sources, std::string &error)
+                              const std::vector<StudentSources> &sources, const Language &language,
+                              std::string &error)
 {
     if (!write_file(results_folder + "/" + similarity_csv_name, similarity_csv(result), error)
         || !write_file(results_folder + "/" + similarity_overview_name,
-                       similarity_overview_page(result), error)
+                       similarity_overview_page(result, language), error)
         || !write_file(results_folder + "/" + fingerprints_file_name, write_fingerprints(result),
                        error))
         return false;
@@ -292,7 +342,7 @@ bool write_similarity_outputs(const std::string &results_folder, const ClassSimi
             return false;
         }
         if (!write_file(results_folder + "/" + similarity_page_name(result, i),
-                        similarity_pair_page(result, i, sources), error))
+                        similarity_pair_page(result, i, sources, language), error))
             return false;
     }
     return true;

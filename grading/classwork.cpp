@@ -8,11 +8,13 @@
 #include "grading/memcheck.h"
 #include "grading/reports.h"
 #include "judge/exercise.h"
+#include "judge/utf8.h"
 #include "results/resultsjson.h"
 #include "sandbox/fileio.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDir>
 #include <QString>
 
 #include <algorithm>
@@ -32,6 +34,43 @@
 #include <unistd.h>
 
 namespace {
+
+// Building's kinds of problem as the record keeps them; the two tables name the same kinds.
+Reason reason_of(BuildResult::Problem problem)
+{
+    using P = BuildResult::Problem;
+    switch (problem) {
+    case P::None:
+        return Reason::None;
+    case P::CompilerError:
+        return Reason::CompilerError;
+    case P::NoSource:
+        return Reason::NoSource;
+    case P::Unreadable:
+        return Reason::Unreadable;
+    case P::BuildTimeout:
+        return Reason::BuildTimeout;
+    case P::CompilerCpu:
+        return Reason::CompilerCpu;
+    case P::CompilerMemory:
+        return Reason::CompilerMemory;
+    case P::CompilerFile:
+        return Reason::CompilerFile;
+    case P::ProgramTooLarge:
+        return Reason::ProgramTooLarge;
+    case P::CompilerKilled:
+        return Reason::CompilerKilled;
+    case P::CompilerSignal:
+        return Reason::CompilerSignal;
+    case P::CompilerSilent:
+        return Reason::CompilerSilent;
+    case P::Empty:
+        return Reason::Empty;
+    case P::SeveralMains:
+        return Reason::SeveralMains;
+    }
+    return Reason::None;
+}
 
 // A source file's text, at most `limit` bytes; empty for anything but a regular file (a link
 // planted in a folder handed in is not followed).
@@ -383,7 +422,18 @@ private:
     {
         student.record.status = status;
         student.record.message = std::move(message);
+        student.record.reason = Reason::None;
+        student.record.reasons.clear();
         student.settled = true;
+    }
+
+    // A build's problem decides with its kind kept, for the pages to say in their language.
+    static void decide(Student &student, Status status, std::string message,
+                       const BuildResult &built)
+    {
+        decide(student, status, std::move(message));
+        student.record.reason = reason_of(built.problem);
+        student.record.reasons = built.values;
     }
 
     void publish(Student &student)
@@ -558,11 +608,12 @@ private:
         record.build_log = built.log;
         record.build_hash = built.hash;
         if (built.status == BuildResult::Status::Failed)
-            return decide(student, Status::DoesNotCompile, built.reason);
+            return decide(student, Status::DoesNotCompile, built.reason, built);
         if (built.status == BuildResult::Status::Empty)
-            return decide(student, Status::NothingHandedIn, "nothing handed in: " + built.reason);
+            return decide(student, Status::NothingHandedIn, "nothing handed in: " + built.reason,
+                          built);
         if (built.status == BuildResult::Status::SeveralPrograms)
-            return decide(student, Status::SeveralPrograms, built.reason);
+            return decide(student, Status::SeveralPrograms, built.reason, built);
         if (built.status == BuildResult::Status::NotBuilt)
             return decide(student, Status::NotGraded,
                           "the grader could not build it: " + built.reason);
@@ -842,8 +893,40 @@ private:
         return end(false);
     }
 
+    // Each student's program, built or handed in, kept for the teacher to try in the window or
+    // with explore: programs/<name>/<program>, named as the feedback pages are. A copy of the
+    // grader's own, bounded and read through no link, never anything of the student's folder;
+    // those of an earlier grading into the same folder go first, for they may be nobody's now.
+    // Only a program that was graded is kept: one that did not build or start has none.
+    void keep_programs()
+    {
+        const std::string root = settings.results + "/programs";
+        QDir(from_utf8(root)).removeRecursively();
+        std::vector<StudentRecord> records;
+        for (const Student &student : students)
+            records.push_back(student.record);
+        const std::vector<std::string> names = file_names(records);
+        for (std::size_t i = 0; i < students.size(); ++i) {
+            Student &student = students[i];
+            student.record.program.clear();
+            if (student.program.empty() || student.record.status != Status::Graded)
+                continue;
+            const std::string kept = "programs/" + names[i] + "/" + settings.program_name;
+            const std::string folder = root + "/" + names[i];
+            if (!make_folder(root) || !make_folder(folder)
+                || copy_file_bounded(
+                       student.program, settings.results + "/" + kept,
+                       std::max(settings.build.program_bytes, settings.grading.limits.file_bytes),
+                       0755)
+                       != CopyResult::Copied)
+                continue; // the record names no program: the teacher builds it by hand
+            student.record.program = kept;
+        }
+    }
+
     ClassOutcome finish()
     {
+        keep_programs();
         outcome.case_count = results.case_count();
         outcome.memcheck_seconds = static_cast<double>(memcheck_time.load()) / 1e9;
         outcome.complete = true;

@@ -2,6 +2,7 @@
 
 #include "judge/utf8.h"
 
+#include <set>
 #include <utility>
 
 namespace {
@@ -44,6 +45,23 @@ const Words<Ending> ending_words = {
     {Ending::NotRun, "not-run"},  {Ending::NotGraded, "not-graded"},
 };
 
+const Words<Reason> reason_words = {
+    {Reason::None, ""},
+    {Reason::CompilerError, "compiler error"},
+    {Reason::NoSource, "no source"},
+    {Reason::Unreadable, "unreadable"},
+    {Reason::BuildTimeout, "build time-out"},
+    {Reason::CompilerCpu, "compiler cpu"},
+    {Reason::CompilerMemory, "compiler memory"},
+    {Reason::CompilerFile, "compiler file"},
+    {Reason::ProgramTooLarge, "program too large"},
+    {Reason::CompilerKilled, "compiler killed"},
+    {Reason::CompilerSignal, "compiler signal"},
+    {Reason::CompilerSilent, "compiler silent"},
+    {Reason::Empty, "empty"},
+    {Reason::SeveralMains, "several mains"},
+};
+
 template<typename Enum>
 const std::string &word_of(const Words<Enum> &words, Enum value)
 {
@@ -77,6 +95,54 @@ const std::string &word(Status status)
 const std::string &word(Ending ending)
 {
     return word_of(ending_words, ending);
+}
+
+std::string folder_name_part(const std::string &name)
+{
+    std::string out;
+    for (unsigned char c : name)
+        out += (c == '_' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F) ? '-' : char(c);
+    while (!out.empty() && (out[0] == '.' || out[0] == '~' || out[0] == ' ' || out[0] == '-'))
+        out.erase(0, 1);
+    out.resize(utf8_cut(out, 120));
+    return out.empty() ? "Participant" : out;
+}
+
+std::string program_folder(const std::string &program)
+{
+    const std::string top = "programs/";
+    const std::size_t slash = program.find('/', top.size());
+    if (program.compare(0, top.size(), top) != 0 || slash == std::string::npos
+        || program.find('/', slash + 1) != std::string::npos || slash + 1 == program.size())
+        return {};
+    const std::string name = program.substr(top.size(), slash - top.size());
+    return name.empty() || name == "." || name == ".." ? std::string() : program.substr(0, slash);
+}
+
+std::vector<std::string> file_names(const std::vector<StudentRecord> &students)
+{
+    std::vector<std::string> names;
+    std::set<std::string> taken;
+    for (const StudentRecord &s : students) {
+        // An id is what the course website's folder carried: digits. Anything else goes the way
+        // of a name.
+        const std::string id = folder_name_part(s.id);
+        std::string name = folder_name_part(s.name) + (s.id.empty() ? "" : "_" + id);
+        for (int n = 2; !taken.insert(name).second; ++n)
+            name = folder_name_part(s.name) + "-" + std::to_string(n);
+        names.push_back(name);
+    }
+    return names;
+}
+
+const std::string &word(Reason reason)
+{
+    return word_of(reason_words, reason);
+}
+
+std::optional<Reason> reason_named(const std::string &word)
+{
+    return named(reason_words, word);
 }
 
 std::optional<Verdict> verdict_named(const std::string &word)

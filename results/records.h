@@ -32,14 +32,36 @@ enum class Status {
 // How a case's run ended.
 enum class Ending { Exit, Crash, Timeout, FailedToStart, NotRun, NotGraded };
 
+// Why a hand-in gave no program, as building tells it: a kind and the values its sentence needs
+// (file names, a number, the compiler's first error), so that each page says it in its own
+// language. The record's message keeps the English sentence. The kinds are building's own.
+enum class Reason {
+    None,
+    CompilerError,
+    NoSource,
+    Unreadable,
+    BuildTimeout,
+    CompilerCpu,
+    CompilerMemory,
+    CompilerFile,
+    ProgramTooLarge,
+    CompilerKilled,
+    CompilerSignal,
+    CompilerSilent,
+    Empty,
+    SeveralMains
+};
+
 // The words results.json spells them with ("not run", "a Windows program", "failed-to-start"),
 // and back; none for a word the file does not use.
 const std::string &word(Verdict verdict);
 const std::string &word(Status status);
 const std::string &word(Ending ending);
+const std::string &word(Reason reason);
 std::optional<Verdict> verdict_named(const std::string &word);
 std::optional<Status> status_named(const std::string &word);
 std::optional<Ending> ending_named(const std::string &word);
+std::optional<Reason> reason_named(const std::string &word);
 
 // Every status, in the order of the file's totals, and its key there ("windows_program").
 const std::vector<Status> &all_statuses();
@@ -80,7 +102,9 @@ struct StudentRecord
 {
     std::string folder, name, id;
     Status status = Status::NotGraded;
-    std::string message; // why, for a person, when not graded
+    std::string message;              // why, for a person, when not graded
+    Reason reason = Reason::None;     // the message's kind, when building gave it
+    std::vector<std::string> reasons; // and its values
     bool build_from_cache = false;
     int build_warnings = 0;
     std::string build_log, build_hash;
@@ -92,6 +116,9 @@ struct StudentRecord
     // cases, and that string shrunk: a memory finding, never a case.
     std::string memcheck_extended, memcheck_extended_shrunk;
     std::vector<std::string> copies; // folders of students whose sources hash the same
+    // Where its program, built or handed in, is kept for the teacher to try, relative to the
+    // results folder ("programs/张三_101/queue"); empty when it has none.
+    std::string program;
     // Only when the class's sources were compared (a shard's are not): most similar first.
     std::optional<std::vector<SimilarityRecord>> similar;
     int correct = 0, wrong = 0, timeouts = 0, crashes = 0, not_run = 0, not_graded = 0;
@@ -100,6 +127,20 @@ struct StudentRecord
     std::string counterexample_options, counterexample_original;
     int counterexample_steps = 0;
 };
+
+// A name made fit for a folder of the feedback upload: underscores (which split the folder name),
+// slashes, backslashes and control characters become '-', a leading '.' or '~' (which would hide
+// the file from the upload) is dropped, at most 120 bytes are kept; "Participant" for nothing.
+std::string folder_name_part(const std::string &name);
+
+// The name each student's files go under in the results folder (feedback/<name>.html,
+// programs/<name>/), in the order of `students`: folder_name_part of the name, then _<id>; two
+// students of the same name and no id are <name> and <name>-2. Never "." or "..", never a path.
+std::vector<std::string> file_names(const std::vector<StudentRecord> &students);
+
+// The folder of a record's kept program ("programs/张三_101" of "programs/张三_101/queue"); empty
+// unless the text is such a path, one name below programs/, neither "." nor "..".
+std::string program_folder(const std::string &program);
 
 // The counts of a student's cases, each by its verdict, and of its memory findings (on the cases
 // and on the extended list's strings beside them).

@@ -84,6 +84,16 @@ QJsonObject student_json(const StudentRecord &s, bool memcheck)
     o.insert(QStringLiteral("id"), json_text(s.id));
     o.insert(QStringLiteral("status"), QString::fromStdString(word(s.status)));
     o.insert(QStringLiteral("message"), json_text(s.message));
+    if (!s.program.empty())
+        o.insert(QStringLiteral("program"), json_text(s.program));
+    if (s.reason != Reason::None) {
+        QJsonArray values;
+        for (const std::string &value : s.reasons)
+            values.append(json_text(value));
+        o.insert(QStringLiteral("reason"),
+                 QJsonObject{{QStringLiteral("kind"), QString::fromStdString(word(s.reason))},
+                             {QStringLiteral("values"), values}});
+    }
     QJsonObject build;
     build.insert(QStringLiteral("from_cache"), s.build_from_cache);
     build.insert(QStringLiteral("warnings"), s.build_warnings);
@@ -338,6 +348,13 @@ bool student_from_json(const QJsonObject &object, StudentRecord &s, std::string 
     if (!word_in(object, "status", status_named, s.status, error))
         return false;
     s.message = text(object, "message");
+    s.program = text(object, "program");
+    // Older files have the message alone; a kind this reader does not know leaves it so.
+    const QJsonObject reason = object.value(QLatin1String("reason")).toObject();
+    s.reason = reason_named(text(reason, "kind")).value_or(Reason::None);
+    s.reasons.clear();
+    for (const QJsonValue &value : reason.value(QLatin1String("values")).toArray())
+        s.reasons.push_back(to_utf8(value.toString()));
     const QJsonObject build = object.value(QLatin1String("build")).toObject();
     s.build_from_cache = build.value(QLatin1String("from_cache")).toBool();
     s.build_warnings = number(build, "warnings");

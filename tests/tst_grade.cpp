@@ -1,6 +1,7 @@
 // A class as a teacher receives it, graded from its sources: an archive in the course website's
 // layout with every kind of hand-in and hostile entry, and a plain folder graded by the command.
 #include "cli/commands.h"
+#include "gradebook/gradebook.h"
 #include "grading/classwork.h"
 #include "judge/suitecases.h"
 #include "results/resultsjson.h"
@@ -9,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <set>
 
@@ -134,6 +136,22 @@ ClassSettings class_work(const QString &folder)
     return work;
 }
 
+// What a kept program answers to `options` when a teacher runs it by hand in a folder of its own:
+// the first line of the answer file it leaves there, else what it prints.
+QString answer_of(const QString &program, const QString &options)
+{
+    QTemporaryDir folder;
+    QProcess run;
+    run.setWorkingDirectory(folder.path());
+    run.start(program, options.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    if (!run.waitForFinished(30000))
+        return QStringLiteral("(did not finish)");
+    QFile file(folder.filePath(QStringLiteral("queue.txt")));
+    if (file.open(QIODevice::ReadOnly))
+        return QString::fromUtf8(file.readLine()).trimmed();
+    return QString::fromUtf8(run.readAllStandardOutput()).trimmed();
+}
+
 QJsonObject json_file(const QString &path)
 {
     QFile file(path);
@@ -179,10 +197,17 @@ private slots:
     void shardsGradedApartMergeIntoOneRun();
     void memoryCheckedClass_data();
     void memoryCheckedClass();
+    void buildingSaidInTheStudentsLanguage_data();
+    void buildingSaidInTheStudentsLanguage();
+    void programsKeptForTheTeacher_data();
+    void programsKeptForTheTeacher();
+    void programsOfHostileNamesStayInside();
+    void regradedProgramReplacesTheKeptOne();
+    void extendedListGradedAsTheTen();
 
 private:
     Workbench bench;
-    QJsonObject results;
+    QJsonObject results, built;
     ClassOutcome outcome;
 };
 
@@ -512,7 +537,231 @@ void TestGrade::shardsGradedApartMergeIntoOneRun()
     // One run and the merged parts differ only in their dates and the times of the runs.
     QCOMPARE(without_times(json_file(bench.path("merged/results.json"))),
              without_times(json_file(bench.path("part0/results.json"))));
+    // The parts' programs come along: each record names one that is there.
+    for (const QJsonValue &s : json_file(bench.path("merged/results.json"))["students"].toArray()) {
+        const QString program = s["program"].toString();
+        QVERIFY(!program.isEmpty() && QFileInfo(bench.path("merged/") + program).isExecutable());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestGrade)
 #include "tst_grade.moc"
+
+void TestGrade::buildingSaidInTheStudentsLanguage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("student");
+    QTest::addColumn<QString>("said"); // the page's line of why; English: results.json's message
+    QTest::newRow("two mains, Chinese")
+        << "zh_CN"
+        << "甲"
+        << "<p>2 个文件都定义了 main：queue_main.cpp、queue_v2.cpp</p>";
+    QTest::newRow("empty, Chinese") << "zh_CN"
+                                    << "乙"
+                                    << "<p>未提交：queue.cpp 是空的</p>";
+    QTest::newRow("does not compile, Chinese")
+        << "zh_CN"
+        << "丙"
+        << "<p>编译失败：queue.cpp:1:2: error: #error no queue yet</p>";
+    QTest::newRow("two mains, English") << "en"
+                                        << "甲"
+                                        << "<p>2 files define main: queue_main.cpp, "
+                                           "queue_v2.cpp</p>";
+    QTest::newRow("empty, English") << "en"
+                                    << "乙"
+                                    << "<p>nothing handed in: queue.cpp is empty</p>";
+    QTest::newRow("does not compile, English")
+        << "en"
+        << "丙"
+        << "<p>does not compile: queue.cpp:1:2: error: #error no queue yet</p>";
+}
+
+void TestGrade::buildingSaidInTheStudentsLanguage()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, student);
+    QFETCH(QString, said);
+    if (built.isEmpty()) {
+        for (const char *folder : {"甲", "乙", "丙"})
+            QDir().mkpath(bench.path(QStringLiteral("said/")) + QString::fromUtf8(folder));
+        auto sources = queue_sources();
+        sources.append({"queue_v2.cpp", source("queue_main.cpp")});
+        for (const auto &file : sources)
+            bench.write(QStringLiteral("said/甲/") + QString::fromUtf8(file.first), file.second);
+        bench.write(QStringLiteral("said/乙/queue.cpp"), "// the queue comes here\n\n");
+        bench.write(QStringLiteral("said/丙/queue.cpp"), "#error no queue yet\n");
+        const ClassOutcome done = grade_submissions(class_work(QStringLiteral("said")), {}, {});
+        QVERIFY2(done.error.empty(), done.error.c_str());
+        built = json_file(bench.path(QStringLiteral("said-results/results.json")));
+    }
+    const QString folder = QStringLiteral("said-") + language;
+    QDir().mkpath(bench.path(folder));
+    bench.write(folder + QStringLiteral("/results.json"), QJsonDocument(built).toJson());
+    GradebookOptions options;
+    options.language = language.toStdString();
+    std::string error;
+    QVERIFY2(write_outputs(bench.path(folder).toStdString(), options, error) <= 1, error.c_str());
+    QFile page(
+        bench.path(folder + QStringLiteral("/feedback/") + student + QStringLiteral(".html")));
+    QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(page.fileName()));
+    const QString html = QString::fromUtf8(page.readAll());
+    QVERIFY2(html.contains(said), qPrintable(html));
+    if (language == QLatin1String("en"))
+        QCOMPARE("<p>" + student_named(built, student).value("message").toString() + "</p>", said);
+}
+
+void TestGrade::programsKeptForTheTeacher_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("built and right") << "张三" << true;
+    QTest::newRow("built and wrong") << "赵六" << true;
+    QTest::newRow("does not compile") << "钱七" << false;
+    QTest::newRow("a Windows program") << "吴十" << false;
+}
+
+// The teacher tries a student's program from the results folder: it answers as it answered in
+// the grading, and is the grader's copy, not the student's file.
+void TestGrade::programsKeptForTheTeacher()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, kept);
+    const QJsonObject s = student_named(results, name);
+    const QString program = s.value(QStringLiteral("program")).toString();
+    const QString folder = bench.path(QStringLiteral("results/programs/")) + name + "_"
+                           + s.value(QStringLiteral("id")).toString();
+    QCOMPARE(QFileInfo::exists(folder), kept);
+    QCOMPARE(!program.isEmpty(), kept);
+    if (!kept)
+        return;
+    const QFileInfo file(bench.path(QStringLiteral("results/")) + program);
+    QCOMPARE(file.absoluteFilePath(), folder + QStringLiteral("/queue"));
+    QVERIFY(file.isFile() && !file.isSymLink());
+    QCOMPARE(file.permissions() & (QFile::ExeOwner | QFile::ExeOther | QFile::WriteOther),
+             QFile::ExeOwner | QFile::ExeOther);
+    for (const QJsonValue &c : s.value(QStringLiteral("cases")).toArray()) {
+        const QJsonObject o = c.toObject();
+        QCOMPARE(answer_of(file.absoluteFilePath(), o.value(QStringLiteral("options")).toString()),
+                 o.value(QStringLiteral("student")).toString());
+    }
+}
+
+void TestGrade::programsOfHostileNamesStayInside()
+{
+    // A name the pages make "Participant" meets a student of that name; one that is an option.
+    const QStringList names = {QStringLiteral("-rf"), QStringLiteral("a\nb"), QStringLiteral("-"),
+                               QStringLiteral("Participant"), QStringLiteral("\x1b[31m")};
+    for (const QString &name : names) {
+        QDir().mkpath(bench.path(QStringLiteral("hostile/")) + name);
+        for (const auto &file : queue_sources())
+            bench.write(QStringLiteral("hostile/") + name + "/" + QString::fromUtf8(file.first),
+                        file.second);
+    }
+    const ClassOutcome done = grade_submissions(class_work(QStringLiteral("hostile")), {}, {});
+    QVERIFY2(done.error.empty(), done.error.c_str());
+    const QString root
+        = QDir(bench.path(QStringLiteral("hostile-results/programs"))).canonicalPath();
+    QSet<QString> kept;
+    for (const StudentRecord &s : done.students) {
+        QCOMPARE(s.status, Status::Graded);
+        const QString program = QString::fromStdString(s.program);
+        QVERIFY2(!program.isEmpty(), s.folder.c_str());
+        const QFileInfo file(bench.path(QStringLiteral("hostile-results/")) + program);
+        QVERIFY2(file.isFile(), qPrintable(program));
+        QCOMPARE(QFileInfo(file.canonicalPath()).canonicalPath(), root);
+        kept.insert(file.canonicalFilePath());
+    }
+    QCOMPARE(kept.size(), names.size());
+    QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+             names.size());
+    // The report tells the teacher where each is; the student's page does not.
+    GradebookOptions options;
+    options.language = "en";
+    std::string error;
+    QVERIFY2(
+        write_outputs(bench.path(QStringLiteral("hostile-results")).toStdString(), options, error)
+            <= 1,
+        error.c_str());
+    QFile report(bench.path(QStringLiteral("hostile-results/report.html")));
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QVERIFY(report.readAll().contains(
+        "<p>The program, to try in the window or with explore: programs/rf/queue</p>"));
+    QFile page(bench.path(QStringLiteral("hostile-results/feedback/rf.html")));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QVERIFY(!page.readAll().contains("programs/"));
+}
+
+// A student who hands in again is regraded alone: the program kept for the teacher is the new one,
+// where the old one was.
+void TestGrade::regradedProgramReplacesTheKeptOne()
+{
+    for (const char *name : {"amy", "ben"}) {
+        QDir().mkpath(bench.path(QStringLiteral("again/")) + QLatin1String(name));
+        for (const auto &file :
+             queue_sources("#define ORVIMET_FAULT \"dequeue_from_back\"\n" + source("queue.cpp")))
+            bench.write(QStringLiteral("again/") + QLatin1String(name) + "/"
+                            + QString::fromUtf8(file.first),
+                        file.second);
+    }
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.positional = {bench.path(QStringLiteral("again")).toStdString()};
+    settings.grade.out = bench.path(QStringLiteral("again-out")).toStdString();
+    {
+        CoutCapture quiet;
+        QCOMPARE(grade_command(settings), some_wrong);
+    }
+    const QString amy = bench.path(QStringLiteral("again-out/programs/amy/queue"));
+    const QJsonObject first = student_named(json_file(bench.path("again-out/results.json")), "amy");
+    int n = 0; // a case the faulty queue answers wrong
+    while (first["cases"][n]["verdict"].toString() != QLatin1String("wrong"))
+        ++n;
+    const QString options = first["cases"][n]["options"].toString();
+    const QString wrong = answer_of(amy, options);
+    QCOMPARE(wrong, first["cases"][n]["student"].toString());
+
+    bench.write(QStringLiteral("again/amy/queue.cpp"), source("queue.cpp"));
+    settings.grade.only = "amy";
+    {
+        CoutCapture quiet;
+        QCOMPARE(grade_command(settings), all_correct);
+    }
+    const QJsonObject now = student_named(json_file(bench.path("again-out/results.json")), "amy");
+    QCOMPARE(now["program"].toString(), QStringLiteral("programs/amy/queue"));
+    QVERIFY(answer_of(amy, options) != wrong);
+    QCOMPARE(answer_of(amy, options), now["cases"][n]["student"].toString());
+}
+
+// The extended list finds faults; its grade weighs them as the ten strings do. A queue that
+// removes from the back answers 4 of the ten and 104 of the other 112 strings: counted string by
+// string 88.5 points, weighed by the groups shipped 44.81, against 40 on the ten.
+void TestGrade::extendedListGradedAsTheTen()
+{
+    for (const char *name : {"back", "right"}) {
+        QDir().mkpath(bench.path(QStringLiteral("extended/")) + QLatin1String(name));
+        const QByteArray fault
+            = name == QByteArray("back") ? "#define ORVIMET_FAULT \"dequeue_from_back\"\n" : "";
+        for (const auto &file : queue_sources(fault + source("queue.cpp")))
+            bench.write(QStringLiteral("extended/") + QLatin1String(name) + "/"
+                            + QString::fromUtf8(file.first),
+                        file.second);
+    }
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.cases = "extended";
+    settings.positional = {bench.path(QStringLiteral("extended")).toStdString()};
+    settings.grade.out = bench.path(QStringLiteral("extended-out")).toStdString();
+    {
+        CoutCapture quiet;
+        QCOMPARE(grade_command(settings), some_wrong);
+    }
+    const QJsonObject graded = json_file(bench.path("extended-out/results.json"));
+    const QJsonObject back = student_named(graded, "back");
+    QVERIFY(back["cases"].toArray().size() > 100);
+    int right_of_ten = 0;
+    for (int i = 0; i < 10; ++i)
+        right_of_ten += back["cases"][i]["verdict"].toString() == QLatin1String("correct");
+    QCOMPARE(right_of_ten, 4);
+    QVERIFY(back["correct"].toInt() > 100);
+    const double points = back["points"].toDouble();
+    QVERIFY2(points >= 40 && points <= 50, qPrintable(QString::number(points)));
+    QCOMPARE(student_named(graded, "right")["points"].toDouble(), 100.0);
+}

@@ -88,6 +88,8 @@ private slots:
     void longCasesShownInPart();
     void languageOfWhatStudentsReceive_data();
     void languageOfWhatStudentsReceive();
+    void buildingsWordsTranslated_data();
+    void buildingsWordsTranslated();
     void whatEachOutputSays_data();
     void whatEachOutputSays();
 };
@@ -829,4 +831,62 @@ void TestGradebook::languageOfWhatStudentsReceive()
     for (const QString &words : page)
         QVERIFY2(html.contains(words), qPrintable(words));
     QCOMPARE(QString::fromStdString(feedback_comment(ann, points, ScoringRule{}, loaded)), comment);
+}
+
+void TestGradebook::buildingsWordsTranslated_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QString>("chinese");
+    QTest::addColumn<QString>("english"); // as building writes the message
+    QTest::newRow("build time-out")
+        << "build time-out" << QStringList{"60"} << "编译失败：编译用时超过 60 秒"
+        << "does not compile: the build took longer than 60 s";
+    QTest::newRow("program too large")
+        << "program too large" << QStringList{"64"} << "编译失败：程序大于 64 MiB"
+        << "does not compile: the program is larger than 64 MiB";
+    QTest::newRow("compiler cpu")
+        << "compiler cpu" << QStringList{"30"} << "编译失败：编译器用掉的 CPU 时间超过 30 秒"
+        << "does not compile: the compiler used more than 30 s of CPU time";
+    QTest::newRow("compiler killed")
+        << "compiler killed" << QStringList{} << "编译失败：编译器到达 CPU 时间或内存的上限，被终止"
+        << "does not compile: the compiler was killed at a limit of CPU time or memory";
+    QTest::newRow("two files empty")
+        << "empty" << QStringList{"a.cpp", "b.cpp"} << "未提交：a.cpp、b.cpp 是空的"
+        << "nothing handed in: a.cpp, b.cpp are empty";
+    QTest::newRow("a name with mark-up stays text")
+        << "several mains" << QStringList{"<b>.cpp", "x.cpp"}
+        << "2 个文件都定义了 main：&lt;b&gt;.cpp、x.cpp"
+        << "2 files define main: &lt;b&gt;.cpp, x.cpp";
+    QTest::newRow("a kind this version does not know")
+        << "a new kind" << QStringList{"7"} << "the message as written"
+        << "the message as written";
+}
+
+// Each kind of building's problem reads in the students' language; in English as building wrote
+// it, and a file of a later version with a kind this one does not know shows its message.
+void TestGradebook::buildingsWordsTranslated()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, values);
+    QFETCH(QString, chinese);
+    QFETCH(QString, english);
+    QJsonObject results = class_json({{"Ann", "101", "does not compile", ""}});
+    QJsonArray students = results["students"].toArray();
+    QJsonObject ann = students[0].toObject();
+    ann.insert("message", "the message as written");
+    ann.insert("reason",
+               QJsonObject{{"kind", kind}, {"values", QJsonArray::fromStringList(values)}});
+    students[0] = ann;
+    results.insert("students", students);
+    const ClassResults parsed_results = parsed(results);
+    for (const auto &[name, said] : {std::pair{"zh_CN", chinese}, std::pair{"en", english}}) {
+        Language language;
+        std::string error;
+        QVERIFY2(language.load(name, error), error.c_str());
+        const StudentRecord &s = parsed_results.students[0];
+        const QString html = QString::fromStdString(
+            student_details(parsed_results, s, std::nullopt, ScoringRule{}, language));
+        QVERIFY2(html.contains("<p>" + said + "</p>"), qPrintable(html));
+    }
 }

@@ -26,6 +26,15 @@ std::vector<StudentSources> pair_of(const std::string &name, const std::string &
     return out;
 }
 
+Language loaded(const char *name)
+{
+    Language language;
+    std::string error;
+    if (!language.load(name, error))
+        qFatal("%s", error.c_str());
+    return language;
+}
+
 StackPlan plan_of(unsigned seed)
 {
     StackPlan p;
@@ -50,6 +59,8 @@ private slots:
     void reportOpensWithTheFlaggedPairs();
     void resultsHoldEachStudentsSimilar_data();
     void resultsHoldEachStudentsSimilar();
+    void inTheLanguageOfTheReport_data();
+    void inTheLanguageOfTheReport();
 };
 
 void TestSimilarityReport::hostileTextIsShownAsText_data()
@@ -81,8 +92,10 @@ void TestSimilarityReport::hostileTextIsShownAsText()
     const ClassSimilarity r = compare_class(sources, stack_template());
     QCOMPARE(r.pairs.size(), std::size_t(1));
     QVERIFY(r.pairs[0].flagged);
-    const QByteArray page = QByteArray::fromStdString(similarity_pair_page(r, 0, sources));
-    const QByteArray overview = QByteArray::fromStdString(similarity_overview_page(r));
+    const QByteArray page
+        = QByteArray::fromStdString(similarity_pair_page(r, 0, sources, loaded("en")));
+    const QByteArray overview
+        = QByteArray::fromStdString(similarity_overview_page(r, loaded("en")));
     QVERIFY(!overview.contains("<script") && !overview.contains("<img"));
     QVERIFY(overview.contains("Content-Security-Policy\" content=\"default-src 'none'"));
     QVERIFY(page.contains("Content-Security-Policy\" content=\"default-src 'none'"));
@@ -114,7 +127,7 @@ void TestSimilarityReport::outputsReplaceAnEarlierGrading()
     const auto sources = pair_of("copy", "");
     const ClassSimilarity r = compare_class(sources, stack_template());
     std::string error;
-    QVERIFY2(write_similarity_outputs(folder, r, sources, error), error.c_str());
+    QVERIFY2(write_similarity_outputs(folder, r, sources, loaded("en"), error), error.c_str());
     QVERIFY(!QFile::exists(results.filePath("similarity/pair-9.html")));
     QVERIFY(QFile::exists(results.filePath("similarity/pair-1.html")));
     QVERIFY(QFile::exists(results.filePath("similarity.csv")));
@@ -332,3 +345,60 @@ void TestSimilarityReport::resultsHoldEachStudentsSimilar()
 
 QTEST_GUILESS_MAIN(TestSimilarityReport)
 #include "tst_similarityreport.moc"
+
+void TestSimilarityReport::inTheLanguageOfTheReport_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("Chinese report")
+        << "zh_CN"
+        << "report.html"
+        << QStringList{"<h2>相似的源代码</h2>", "<p>在有共同之处的 1 对中，1 对被标记，分为 1 组。",
+                       "<th>学生</th><th>另一名学生</th><th>相似度</th>"};
+    QTest::newRow("Chinese overview")
+        << "zh_CN"
+        << "similarity.html" << QStringList{"<html lang=\"zh-CN\">", "<title>相似的源代码</title>"};
+    QTest::newRow("Chinese pair page")
+        << "zh_CN"
+        << "similarity/pair-1.html"
+        << QStringList{"<html lang=\"zh-CN\">", "<h1>相似：s1 与 copy</h1>", "个共同指纹",
+                       "<th>词法单元</th>", "copy.cpp 第 "};
+    QTest::newRow("English, one pair of one")
+        << "en"
+        << "report.html"
+        << QStringList{"<p>1 flagged pair of 1 pair sharing anything, in 1 group."};
+    QTest::newRow("English pair page")
+        << "en"
+        << "similarity/pair-1.html"
+        << QStringList{"<h1>Similar: s1 and copy</h1>", "shared fingerprints · longest shared "
+                                                        "fragment"};
+}
+
+// The teacher reads the similarity in the report's language, plurals right.
+void TestSimilarityReport::inTheLanguageOfTheReport()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, file);
+    QFETCH(QStringList, shown);
+    const auto sources = pair_of("copy", "");
+    const ClassSimilarity r = compare_class(sources, stack_template());
+    QTemporaryDir dir;
+    QFile json(dir.filePath("results.json"));
+    QVERIFY(json.open(QIODevice::WriteOnly));
+    json.write(to_bytes(class_json({{"Ann", "101", "graded", "cccccccccc"}})));
+    json.close();
+    std::string error;
+    GradebookOptions options;
+    options.similarity = &r;
+    options.language = language.toStdString();
+    QCOMPARE(write_outputs(dir.path().toStdString(), options, error), 0);
+    QVERIFY2(write_similarity_outputs(dir.path().toStdString(), r, sources,
+                                      loaded(language.toUtf8().constData()), error),
+             error.c_str());
+    QFile page(dir.filePath(file));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll());
+    for (const QString &words : shown)
+        QVERIFY2(text.contains(words), qPrintable(words + "\n" + text.left(3000)));
+}

@@ -768,4 +768,189 @@
         <translation type="unfinished"></translation>
     </message>
 </context>
+<context>
+    <name>Building</name>
+    <message>
+        <source>, </source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>does not compile: %1</source>
+        <translation>does not compile: %1</translation>
+    </message>
+    <message>
+        <source>does not compile: no C++ source</source>
+        <translation>does not compile: no C++ source</translation>
+    </message>
+    <message>
+        <source>does not compile: the build took longer than %1 s</source>
+        <translation>does not compile: the build took longer than %1 s</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler used more than %1 s of CPU time</source>
+        <translation>does not compile: the compiler used more than %1 s of CPU time</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler needed more than %1 MiB of memory</source>
+        <translation>does not compile: the compiler needed more than %1 MiB of memory</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler wrote a file larger than %1 MiB</source>
+        <translation>does not compile: the compiler wrote a file larger than %1 MiB</translation>
+    </message>
+    <message>
+        <source>does not compile: the program is larger than %1 MiB</source>
+        <translation>does not compile: the program is larger than %1 MiB</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler was killed at a limit of CPU time or memory</source>
+        <translation>does not compile: the compiler was killed at a limit of CPU time or memory</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler ended by signal %1</source>
+        <translation>does not compile: the compiler ended by signal %1</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler failed without a message</source>
+        <translation>does not compile: the compiler failed without a message</translation>
+    </message>
+    <message numerus="yes">
+        <source>nothing handed in: %1 is empty</source>
+        <translation>
+            <numerusform>nothing handed in: %1 is empty</numerusform>
+            <numerusform>nothing handed in: %1 are empty</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files define main: %1</source>
+        <translation>
+            <numerusform>%n file defines main: %1</numerusform>
+            <numerusform>%n files define main: %1</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Similarity</name>
+    <message>
+        <source>%1 lines %2–%3</source>
+        <translation>%1 lines %2–%3</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source> (earlier class)</source>
+        <translation> (earlier class)</translation>
+    </message>
+    <message>
+        <source>Group %1: %2</source>
+        <translation>Group %1: %2</translation>
+    </message>
+    <message>
+        <source>Similar sources</source>
+        <translation>Similar sources</translation>
+    </message>
+    <message>
+        <source>%1 of %2 sharing anything%3.</source>
+        <translation>%1 of %2 sharing anything%3.</translation>
+    </message>
+    <message>
+        <source>The template handed out and code most of the class writes alike never count.</source>
+        <translation>The template handed out and code most of the class writes alike never count.</translation>
+    </message>
+    <message>
+        <source>Student</source>
+        <translation>Student</translation>
+    </message>
+    <message>
+        <source>Other student</source>
+        <translation>Other student</translation>
+    </message>
+    <message>
+        <source>Similarity</source>
+        <translation>Similarity</translation>
+    </message>
+    <message>
+        <source>Larger coverage</source>
+        <translation>Larger coverage</translation>
+    </message>
+    <message>
+        <source>Longest shared tokens</source>
+        <translation>Longest shared tokens</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>Group</translation>
+    </message>
+    <message>
+        <source>Similar: %1 and %2</source>
+        <translation>Similar: %1 and %2</translation>
+    </message>
+    <message>
+        <source>Similarity &lt;b&gt;%1&lt;/b&gt; · the larger coverage %2 · %3 · longest shared fragment %4%5.</source>
+        <translation>Similarity &lt;b&gt;%1&lt;/b&gt; · the larger coverage %2 · %3 · longest shared fragment %4%5.</translation>
+    </message>
+    <message>
+        <source> · group %1</source>
+        <translation> · group %1</translation>
+    </message>
+    <message>
+        <source>Marked lines hold a shared fragment; the template handed out and code most of the class writes alike are never marked.</source>
+        <translation>Marked lines hold a shared fragment; the template handed out and code most of the class writes alike are never marked.</translation>
+    </message>
+    <message>
+        <source>Tokens</source>
+        <translation>Tokens</translation>
+    </message>
+    <message numerus="yes">
+        <source>… the rest, %n byte(s), not shown</source>
+        <translation>
+            <numerusform>… the rest, %n byte, not shown</numerusform>
+            <numerusform>… the rest, %n bytes, not shown</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, in %n group(s)</source>
+        <translation>
+            <numerusform>, in %n group</numerusform>
+            <numerusform>, in %n groups</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n flagged pair(s)</source>
+        <translation>
+            <numerusform>%n flagged pair</numerusform>
+            <numerusform>%n flagged pairs</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n pair(s)</source>
+        <translation>
+            <numerusform>%n pair</numerusform>
+            <numerusform>%n pairs</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n shared fingerprint(s)</source>
+        <translation>
+            <numerusform>%n shared fingerprint</numerusform>
+            <numerusform>%n shared fingerprints</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n token(s)</source>
+        <translation>
+            <numerusform>%n token</numerusform>
+            <numerusform>%n tokens</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Programs</name>
+    <message>
+        <source>The program, to try in the window or with explore: %1</source>
+        <translation>The program, to try in the window or with explore: %1</translation>
+    </message>
+</context>
 </TS>

@@ -754,4 +754,181 @@
         <translation>打开这一对的页面</translation>
     </message>
 </context>
+<context>
+    <name>Building</name>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>does not compile: %1</source>
+        <translation>编译失败：%1</translation>
+    </message>
+    <message>
+        <source>does not compile: no C++ source</source>
+        <translation>编译失败：没有 C++ 源文件</translation>
+    </message>
+    <message>
+        <source>does not compile: the build took longer than %1 s</source>
+        <translation>编译失败：编译用时超过 %1 秒</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler used more than %1 s of CPU time</source>
+        <translation>编译失败：编译器用掉的 CPU 时间超过 %1 秒</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler needed more than %1 MiB of memory</source>
+        <translation>编译失败：编译器需要超过 %1 MiB 的内存</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler wrote a file larger than %1 MiB</source>
+        <translation>编译失败：编译器写出的文件大于 %1 MiB</translation>
+    </message>
+    <message>
+        <source>does not compile: the program is larger than %1 MiB</source>
+        <translation>编译失败：程序大于 %1 MiB</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler was killed at a limit of CPU time or memory</source>
+        <translation>编译失败：编译器到达 CPU 时间或内存的上限，被终止</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler ended by signal %1</source>
+        <translation>编译失败：编译器因信号 %1 而终止</translation>
+    </message>
+    <message>
+        <source>does not compile: the compiler failed without a message</source>
+        <translation>编译失败：编译器失败，没有给出任何信息</translation>
+    </message>
+    <message numerus="yes">
+        <source>nothing handed in: %1 is empty</source>
+        <translation>
+            <numerusform>未提交：%1 是空的</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files define main: %1</source>
+        <translation>
+            <numerusform>%n 个文件都定义了 main：%1</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Similarity</name>
+    <message>
+        <source>%1 lines %2–%3</source>
+        <translation>%1 第 %2–%3 行</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source> (earlier class)</source>
+        <translation>（往届）</translation>
+    </message>
+    <message>
+        <source>Group %1: %2</source>
+        <translation>第 %1 组：%2</translation>
+    </message>
+    <message>
+        <source>Similar sources</source>
+        <translation>相似的源代码</translation>
+    </message>
+    <message>
+        <source>%1 of %2 sharing anything%3.</source>
+        <translation>在有共同之处的 %2中，%1%3。</translation>
+    </message>
+    <message>
+        <source>The template handed out and code most of the class writes alike never count.</source>
+        <translation>发下的模板和全班大多数人写法相同的代码从不计入。</translation>
+    </message>
+    <message>
+        <source>Student</source>
+        <translation>学生</translation>
+    </message>
+    <message>
+        <source>Other student</source>
+        <translation>另一名学生</translation>
+    </message>
+    <message>
+        <source>Similarity</source>
+        <translation>相似度</translation>
+    </message>
+    <message>
+        <source>Larger coverage</source>
+        <translation>较大的覆盖率</translation>
+    </message>
+    <message>
+        <source>Longest shared tokens</source>
+        <translation>最长共同片段的词法单元数</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>组</translation>
+    </message>
+    <message>
+        <source>Similar: %1 and %2</source>
+        <translation>相似：%1 与 %2</translation>
+    </message>
+    <message>
+        <source>Similarity &lt;b&gt;%1&lt;/b&gt; · the larger coverage %2 · %3 · longest shared fragment %4%5.</source>
+        <translation>相似度 &lt;b&gt;%1&lt;/b&gt; · 较大的覆盖率 %2 · %3 · 最长的共同片段 %4%5。</translation>
+    </message>
+    <message>
+        <source> · group %1</source>
+        <translation> · 第 %1 组</translation>
+    </message>
+    <message>
+        <source>Marked lines hold a shared fragment; the template handed out and code most of the class writes alike are never marked.</source>
+        <translation>标出的行含有共同片段；发下的模板和全班大多数人写法相同的代码从不标出。</translation>
+    </message>
+    <message>
+        <source>Tokens</source>
+        <translation>词法单元</translation>
+    </message>
+    <message numerus="yes">
+        <source>… the rest, %n byte(s), not shown</source>
+        <translation>
+            <numerusform>……其余 %n 字节未显示</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, in %n group(s)</source>
+        <translation>
+            <numerusform>，分为 %n 组</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n flagged pair(s)</source>
+        <translation>
+            <numerusform>%n 对被标记</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n pair(s)</source>
+        <translation>
+            <numerusform>%n 对</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n shared fingerprint(s)</source>
+        <translation>
+            <numerusform>%n 个共同指纹</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n token(s)</source>
+        <translation>
+            <numerusform>%n 个词法单元</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Programs</name>
+    <message>
+        <source>The program, to try in the window or with explore: %1</source>
+        <translation>程序（可在窗口中或用 explore 试用）：%1</translation>
+    </message>
+</context>
 </TS>
