@@ -104,11 +104,7 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     ScoringRule rule = options.scoring    ? *options.scoring
                        : stored.isEmpty() ? ScoringRule{}
                                           : rule_from_json(stored);
-    const int case_count = results.document.value(QLatin1String("cases"))
-                               .toObject()
-                               .value(QLatin1String("count"))
-                               .toInt();
-    if (!check_rule(rule, case_count, error))
+    if (!check_rule(rule, results.case_count, error))
         return 2;
 
     ClassResults old_results;

@@ -46,6 +46,13 @@ struct ClassResults : ClassHeader
 bool read_results(const std::string &path, ClassResults &results, std::string &error);
 bool parse_results(const QByteArray &bytes, ClassResults &results, std::string &error);
 
+// `results` with the record of `student.folder` put in place of the old one, as student_text
+// writes it, and the totals counted again; `text`: the whole file. Every other record, and
+// whatever the grade sheets added to the file, stays as it was. False, with `error`, for a
+// student the results do not hold.
+bool replace_student(ClassResults &results, const StudentRecord &student, QByteArray &text,
+                     std::string &error);
+
 // A student's `similar` put into its object, or taken out when it has none: the one writer of it.
 void put_similar(QJsonObject &object, const StudentRecord &student);
 
