@@ -427,6 +427,7 @@ bool parse_results(const QByteArray &bytes, ClassResults &results, std::string &
     }
     results = ClassResults{};
     results.document = object;
+    results.scoring = object.value(QLatin1String("scoring")).toObject();
     header_from_json(object, results);
     // Taking the records out of the document is shared among the cores: a class of 300 on the
     // extended list holds some 30000 cases. Each thread reads its own copy of the array, which
@@ -495,4 +496,22 @@ bool replace_student(ClassResults &results, const StudentRecord &student, QByteA
     results.document.insert(QStringLiteral("totals"), totals_json(totals));
     text = QJsonDocument(results.document).toJson(QJsonDocument::Indented);
     return true;
+}
+
+void put_grades(QJsonObject &document, const QJsonObject &scoring,
+                const std::vector<std::optional<double>> &points,
+                const std::vector<StudentRecord> *similar)
+{
+    document.insert(QStringLiteral("scoring"), scoring);
+    QJsonArray students = document.value(QLatin1String("students")).toArray();
+    for (int i = 0; i < students.size(); ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        QJsonObject student = students[i].toObject();
+        const std::optional<double> p = index < points.size() ? points[index] : std::nullopt;
+        student.insert(QStringLiteral("points"), p ? QJsonValue(*p) : QJsonValue());
+        if (similar && index < similar->size())
+            put_similar(student, (*similar)[index]);
+        students[i] = student;
+    }
+    document.insert(QStringLiteral("students"), students);
 }

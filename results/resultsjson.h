@@ -10,6 +10,7 @@
 #include <QJsonObject>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ bool write_results(const std::string &path, const QByteArray &text, std::string 
 struct ClassResults : ClassHeader
 {
     QJsonObject document;
+    QJsonObject scoring; // the rule of the grade sheets, as they wrote it; empty before them
     std::vector<StudentRecord> students;
 };
 
@@ -52,6 +54,13 @@ bool parse_results(const QByteArray &bytes, ClassResults &results, std::string &
 // student the results do not hold.
 bool replace_student(ClassResults &results, const StudentRecord &student, QByteArray &text,
                      std::string &error);
+
+// What the grade sheets add to `document` (of results.json): the rule they scored by, as
+// `scoring` (written by the gradebook's scoring), each student's points (one per student, in the
+// file's order; none: null) and, with `similar`, each student's similar sources from it.
+void put_grades(QJsonObject &document, const QJsonObject &scoring,
+                const std::vector<std::optional<double>> &points,
+                const std::vector<StudentRecord> *similar);
 
 // A student's `similar` put into its object, or taken out when it has none: the one writer of it.
 void put_similar(QJsonObject &object, const StudentRecord &student);
