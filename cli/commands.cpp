@@ -3,6 +3,7 @@
 #include "explore/cases.h"
 #include "grading/batch.h"
 #include "grading/caseplan.h"
+#include "grading/classwork.h"
 #include "grading/reports.h"
 #include "judge/commandline.h"
 #include "judge/outputfiles.h"
@@ -145,19 +146,6 @@ void print_row(const ProgramReport &report)
     std::cout << '\n';
 }
 
-// The option strings of a suite: the ten, a case file or the extended list.
-std::vector<std::string> case_list(const Settings &settings)
-{
-    if (settings.cases.empty())
-        return {suite_options.begin(), suite_options.end()};
-    if (settings.cases == "extended")
-        return extended_cases(settings.grading.exercise);
-    const CaseList list = read_case_file(settings.cases);
-    if (!list.error.empty())
-        throw Failure{"cannot read the case file " + printable(settings.cases) + ": " + list.error};
-    return list.options;
-}
-
 // The CSV and JSON reports of a suite, each only when asked for.
 class Reports
 {
@@ -253,6 +241,19 @@ private:
 
 } // namespace
 
+std::vector<std::string> case_list(const Settings &settings)
+{
+    if (settings.cases == "ten")
+        return {suite_options.begin(), suite_options.end()};
+    if (settings.cases == "extended")
+        return extended_cases(settings.grading.exercise);
+    const std::string path = settings.cases.substr(5); // file:<path>
+    const CaseList list = read_case_file(path);
+    if (!list.error.empty())
+        throw Failure{"cannot read the case file " + printable(path) + ": " + list.error};
+    return list.options;
+}
+
 void say(const std::string &message)
 {
     std::cerr << "orvimet-cli: " << message << '\n';
@@ -311,7 +312,7 @@ int suite_command(const Settings &settings)
     ClassRun run;
     run.grading = settings.grading;
     run.workroot = scratch_folder(scratch);
-    run.jobs = settings.jobs;
+    run.jobs = jobs_at_once(settings);
     run.options = case_list(settings);
     const std::size_t first_generated = run.options.size();
     const std::vector<Words> generated

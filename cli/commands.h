@@ -7,20 +7,22 @@
 #include "gradebook/scoring.h"
 #include "grading/explorer.h"
 #include "grading/grading.h"
+#include "results/settings.h"
 
 #include <set>
 #include <string>
 #include <vector>
 
-struct Settings
+// What the command line asks for. The settings of a grading are the base: a class file (or the
+// results of the class regraded) is read into them, then the options given here are applied
+// again on top (`setting_options`), by the same rules.
+struct Settings : GradingSettings
 {
-    Grading grading; // the exercise, the reference program, the limits, the sandbox
-    int jobs = 1;
+    // The exercise, the reference program and the sandbox's programs; its limits and sandbox
+    // switch are the settings' once main() has made it with run_grading().
+    Grading grading;
     std::string csv;
     std::string json;
-    std::string cases; // empty: the ten; "extended": the built-in list; else a case file
-    int explore = 0;   // generated strings added to a suite
-    std::uint64_t seed = 0;
     Budget budget;
     std::vector<std::string> positional; // bytes, as the shell gave them
     bool quiet = false;                  // no progress on standard error
@@ -30,23 +32,15 @@ struct Settings
     {
         std::string out;    // the results folder; empty: orvimet-<exercise>-<date-time> here
         bool force = false; // an existing results folder may be replaced
-        std::string compiler = default_compiler;
-        std::vector<std::string> flags = default_build_flags;
         bool use_cache = true;
-        bool memcheck = false;
-        int give_up_after = 3; // time-outs in all before a program's other cases are not run
-        std::string config;    // orvimet.toml; the command line overrides it
-        double points = 100;
-        double memcheck_penalty = 0;
+        std::string config;                         // orvimet.toml; the command line overrides it
         std::string worksheet;                      // the course website's worksheet to fill
         std::string language = languages().front(); // of what students receive
         std::string compare;                        // an earlier results folder
         std::string similar_to; // an earlier class's results, for the similarity
         // The handed-out files, from the class file: the similarity leaves them out.
         std::vector<std::string> similarity_template;
-        int shard = 1, shards = 1;     // --shard K/N
         std::string scheduler_shard;   // --shard auto[/N]: K/N from the scheduler's environment
-        int build_cpu = 30;            // --build-cpu SECONDS: processor time of one build
         std::vector<CaseGroup> groups; // from the class file
         std::string only;              // --only FOLDER: that student of a graded class again
     } grade;
@@ -54,6 +48,8 @@ struct Settings
     int slurm_shards = 0; // init --slurm N: a Slurm job script of N parts, not a class file
     // The long names of the options the command line gave: a class file fills in the rest.
     std::set<std::string> given;
+    // The options given that are settings of a grading, with their texts, in order.
+    std::vector<std::pair<std::string, std::string>> setting_options;
 };
 
 // Bad use or a grader that cannot go on: one line for the user, exit status 2.
@@ -79,8 +75,13 @@ void say(const std::string &message);
 int judge_command(const Settings &settings);
 int suite_command(const Settings &settings);
 int explore_command(const Settings &settings);
+// The option strings of `settings.cases`: the ten, the extended list or a case file's.
+std::vector<std::string> case_list(const Settings &settings);
 // A grading's class file (--config) fills in every setting the command line did not give.
 void apply_class_file(Settings &settings);
+// The options of the command line that are settings of a grading, applied again over settings
+// read from a file.
+void apply_setting_options(Settings &settings);
 int grade_command(const Settings &settings);
 // grade --only: the class's results folder (--out) gives every setting the command line did not,
 // and the class's cases and seed; regrade_command grades that one student with `work` and puts the

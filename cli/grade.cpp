@@ -44,35 +44,21 @@ void print_line(const std::string &line)
     std::cout << printable(line) << '\n';
 }
 
-ScoringRule scoring_rule(const Settings::Grade &grade)
+ScoringRule scoring_rule(const Settings &settings)
 {
-    ScoringRule rule;
-    rule.points = grade.points;
-    rule.memcheck_penalty = grade.memcheck_penalty;
-    rule.groups = grade.groups;
-    return rule;
+    return {settings.points, settings.memcheck_penalty, settings.grade.groups};
 }
 
-std::vector<std::string> grade_cases(const Settings &settings, std::string &source)
+// The cases of a grading. "extended" runs the ten first, numbered 1-10 as the handout has them,
+// then the extended list: the grade weighs them as it weighs the ten alone (extended_groups).
+std::vector<std::string> grade_cases(const Settings &settings)
 {
-    if (settings.cases.empty()) {
-        source = "ten";
-        return {suite_options.begin(), suite_options.end()};
-    }
-    if (settings.cases == "extended") {
-        // The ten first, numbered 1-10 as the handout has them: the grade weighs them as it
-        // weighs the ten alone (extended_groups).
-        source = "extended";
-        std::vector<std::string> cases(suite_options.begin(), suite_options.end());
-        for (const std::string &options : extended_cases(settings.grading.exercise))
-            cases.push_back(options);
-        return cases;
-    }
-    const CaseList list = read_case_file(settings.cases);
-    if (!list.error.empty())
-        throw Failure{"cannot read the case file " + printable(settings.cases) + ": " + list.error};
-    source = "file:" + absolute_path(settings.cases);
-    return list.options;
+    if (settings.cases != "extended")
+        return case_list(settings);
+    std::vector<std::string> cases(suite_options.begin(), suite_options.end());
+    for (const std::string &options : case_list(settings))
+        cases.push_back(options);
+    return cases;
 }
 
 // The results folder: a new one, or, with --force, one that an earlier grading made (or an empty
@@ -144,7 +130,7 @@ int grade_command(const Settings &settings)
                           ? "no submissions given: give the folder or archive of the class"
                           : "grade takes one folder or archive of submissions"};
     const Settings::Grade &grade = settings.grade;
-    if (grade.shards < 1 || grade.shard < 1 || grade.shard > grade.shards)
+    if (settings.shards < 1 || settings.shard < 1 || settings.shard > settings.shards)
         throw Failure{"invalid shard: give K/N with 1 <= K <= N"};
     if (!is_readable_file(settings.grading.reference_path))
         throw Failure{"no reference program: " + printable(settings.grading.reference_path)};
@@ -155,31 +141,17 @@ int grade_command(const Settings &settings)
     }
     {
         std::string error;
-        if (!check_rule(scoring_rule(grade), 0, error))
+        if (!check_rule(scoring_rule(settings), 0, error))
             throw Failure{"invalid scoring: " + printable(error)};
     }
 
     ClassSettings work;
+    static_cast<GradingSettings &>(work) = settings;
     work.exercise = exercise_name(settings.grading.exercise);
     work.program_name = work.exercise;
     work.grading = settings.grading;
-    work.jobs = settings.jobs;
-    work.give_up_after = grade.give_up_after;
-    work.memcheck = grade.memcheck;
-    work.options = grade_cases(settings, work.cases_source);
-    work.explore = settings.explore;
-    work.seed = settings.seed;
-    work.shard = grade.shard;
-    work.shards = grade.shards;
-    work.points = grade.points;
-    work.memcheck_penalty = grade.memcheck_penalty;
     work.version = ORVIMET_VERSION;
-    work.build.compiler = grade.compiler;
-    work.build.flags = grade.flags;
     work.build.use_cache = grade.use_cache;
-    work.build.sandbox = settings.grading.sandbox;
-    work.build.limits.cpu_seconds = grade.build_cpu;
-    work.build.wall = std::chrono::seconds(std::max(10, 2 * grade.build_cpu));
     work.submissions = absolute_path(settings.positional.front());
     if (::access(work.submissions.c_str(), R_OK) != 0)
         throw Failure{"cannot read the submissions " + printable(settings.positional.front()) + ": "
@@ -187,6 +159,10 @@ int grade_command(const Settings &settings)
 
     if (!grade.only.empty())
         return regrade_command(settings, work);
+    work.options = grade_cases(settings);
+    // results.json names a case file by its whole path, so that a regrade finds it again.
+    if (work.cases.rfind("file:", 0) == 0)
+        work.cases = "file:" + absolute_path(work.cases.substr(5));
     work.results = results_folder(settings);
     const QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/orvimet-grade-XXXXXX"));
     if (!scratch.isValid())
@@ -202,7 +178,7 @@ int grade_command(const Settings &settings)
     if (!outcome.error.empty() && outcome.students.empty())
         throw Failure{printable(outcome.error)};
 
-    if (settings.explore > 0) {
+    if (work.explore > 0) {
         std::ofstream found(work.results + "/cases-found.txt", std::ios::binary);
         found << "# option strings on which some student's answer differed, shrunk; seed "
               << settings.seed << "\n";
@@ -214,7 +190,7 @@ int grade_command(const Settings &settings)
     // sheets are written, for the report opens with the flagged pairs.
     ClassSimilarityOutcome similarity;
     bool compared = false;
-    if (outcome.complete && outcome.error.empty() && !interrupted() && grade.shards == 1) {
+    if (outcome.complete && outcome.error.empty() && !interrupted() && settings.shards == 1) {
         std::string error, summary;
         compared = write_class_similarity(work.results, outcome.submissions,
                                           {grade.similarity_template, grade.similar_to, {}},
@@ -227,8 +203,8 @@ int grade_command(const Settings &settings)
     bool sheets_written = false, worksheet_skipped = false;
     if (outcome.complete && outcome.error.empty() && !interrupted()) {
         GradebookOptions options;
-        options.scoring = scoring_rule(grade);
-        if (options.scoring->groups.empty() && work.cases_source == "extended")
+        options.scoring = scoring_rule(settings);
+        if (options.scoring->groups.empty() && work.cases == "extended")
             options.scoring->groups = extended_groups(outcome.case_count);
         options.worksheet = grade.worksheet;
         options.language = grade.language;
@@ -300,44 +276,30 @@ void apply_class_file(Settings &settings)
     std::string error;
     if (!read_class_file(grade.config, file, error))
         throw Failure{printable(error)};
-    const auto given = [&](const char *option) { return settings.given.count(option) != 0; };
-    if (!given("exercise")) {
+    if (!settings.given.count("exercise")) {
         if (!file.exercise)
             throw Failure{"no exercise given: use --exercise, or name it in "
                           + printable(grade.config)};
         settings.grading.exercise = *file.exercise;
     }
-    for (const LimitRule &rule : limit_rules()) {
-        if (!given(rule.option))
-            copy_limit(rule, file.limits, settings.grading.limits);
-    }
-    if (!given("cases"))
-        settings.cases = file.cases == "ten"                 ? std::string()
-                         : file.cases.rfind("file:", 0) == 0 ? file.cases.substr(5)
-                                                             : file.cases;
-    if (!given("seed"))
-        settings.seed = file.seed;
-    if (!given("explore"))
-        settings.explore = file.explore;
-    if (!given("jobs") && file.jobs > 0)
-        settings.jobs = file.jobs;
-    if (!given("compiler"))
-        grade.compiler = file.compiler;
-    if (!given("flags"))
-        grade.flags = file.flags;
-    if (!given("memcheck"))
-        grade.memcheck = file.memcheck;
-    if (!given("give-up-after"))
-        grade.give_up_after = file.give_up_after;
-    if (!given("worksheet"))
+    if (!settings.given.count("worksheet"))
         grade.worksheet = file.worksheet;
     grade.language = file.language;
-    if (!given("points"))
-        grade.points = file.scoring.points;
-    if (!given("memcheck-penalty"))
-        grade.memcheck_penalty = file.scoring.memcheck_penalty;
-    grade.groups = file.scoring.groups;
+    grade.groups = file.groups;
     grade.similarity_template = file.similarity_template;
+    // The file's settings, under the options given here, by the same rules.
+    GradingSettings &grading = settings;
+    grading = file;
+    apply_setting_options(settings);
+}
+
+void apply_setting_options(Settings &settings)
+{
+    for (const auto &[option, text] : settings.setting_options) {
+        std::string wanted;
+        if (!set_option(settings, option, text, wanted)) // taken once already: never refused now
+            throw Failure{"invalid value '" + printable(text) + "' of --" + option};
+    }
 }
 
 int merge_command(const Settings &settings)

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/scheduler.h"
+#include "grading/classwork.h"
 #include "grading/reports.h"
 #include "judge/installation.h"
 #include "judge/outputfiles.h"
@@ -100,6 +101,7 @@ int main(int argc, char *argv[])
             apply_results_file(invocation.settings);
         }
         Grading &grading = invocation.settings.grading;
+        grading = run_grading(grading, invocation.settings);
         grading.reference_path = reference_path(invocation.reference_folder, grading.exercise);
         return run(invocation);
     } catch (const Interrupted &interruption) {

@@ -88,8 +88,8 @@ const char *const grade_options
                            orvimet-EXERCISE-DATE-TIME here); never replaced
                            unless --force
       --force              replace an existing results folder
-  -j, --jobs N             builds and programs at the same time (default: the
-                           number of processor cores)
+  -j, --jobs N             builds and programs at the same time (default, and 0:
+                           the number of processor cores)
       --cases FILE|extended, --explore N, --seed S   as for suite; extended grades
                            the ten (cases 1-10) and then the extended list, weighed
                            as eleven equal groups, each of the ten and the list,
@@ -233,16 +233,6 @@ std::chrono::milliseconds seconds(const std::string &text, const std::string &wh
     return std::chrono::milliseconds(std::max(1LL, std::llround(value * 1000)));
 }
 
-std::uint64_t seed_value(const std::string &text)
-{
-    errno = 0;
-    char *end = nullptr;
-    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || errno != 0)
-        invalid("seed", text, "give a whole number from 0 to 18446744073709551615");
-    return value;
-}
-
 // A seed nobody chose, printed so that the run can be repeated.
 std::uint64_t clock_seed()
 {
@@ -250,23 +240,6 @@ std::uint64_t clock_seed()
     return static_cast<std::uint64_t>(
                std::chrono::duration_cast<std::chrono::microseconds>(now).count())
            % 1000000000;
-}
-
-// The words of --flags: separated by blanks, as a shell would split an unquoted string.
-std::vector<std::string> split_flags(const std::string &text)
-{
-    std::vector<std::string> words;
-    std::string word;
-    for (char c : text + ' ') {
-        if (c == ' ' || c == '\t' || c == '\n') {
-            if (!word.empty())
-                words.push_back(word);
-            word.clear();
-        } else {
-            word += c;
-        }
-    }
-    return words;
 }
 
 // Options as CLI11 reads them: every value is first taken as text and checked here, so that each
@@ -305,6 +278,7 @@ public:
     }
     const std::string &text(const std::string &key) { return values[key]; }
     bool is_set(const std::string &key) { return flags[key]; }
+    bool is_flag(const std::string &key) const { return flags.count(key) != 0; }
 
 private:
     CLI::App &app;
@@ -382,25 +356,31 @@ void declare(Reader &reader, const CommandShape &shape)
     }
 }
 
-void read_limits(Reader &reader, Grading &grading)
+// The settings of a grading that the command line gives, applied to `settings` by the rules the
+// class file follows too, and kept to be applied again over a class file.
+void read_grading_settings(Reader &reader, Settings &settings)
 {
-    // By the class file's rules, so that the file and the command line take the same limits.
-    for (const LimitRule &rule : limit_rules()) {
-        if (!reader.given(rule.option))
+    // The clock's seed stands until a class file or --seed names one.
+    settings.seed = clock_seed();
+    for (const char *name :
+         {"timeout", "cpu", "memory", "file-size", "processes", "output", "no-sandbox", "jobs",
+          "cases", "explore", "seed", "compiler", "flags", "memcheck", "give-up-after", "points",
+          "memcheck-penalty", "build-cpu", "shard"}) {
+        const std::string option = name;
+        if (!reader.given(option) || (option == "shard" && asks_scheduler(reader.text(option))))
             continue;
-        const std::string &text = reader.text(rule.option);
-        double value = 0;
-        if (!read_number(text, value))
-            value = std::nan("");
+        const std::string text = reader.is_flag(option) ? std::string() : reader.text(option);
         std::string wanted;
-        if (set_limit(grading.limits, rule, value, false, wanted))
-            continue;
-        if (rule.option == std::string("timeout"))
-            invalid("time-out", text, "give " + wanted);
-        throw Failure{"invalid value '" + printable(text) + "' of --" + rule.option + ": give "
-                      + wanted};
+        if (!set_option(settings, option, text, wanted)) {
+            if (option == "timeout")
+                invalid("time-out", text, "give " + wanted);
+            if (option == "shard")
+                invalid("shard", text, "give " + wanted);
+            throw Failure{"invalid value '" + printable(text) + "' of --" + option + ": give "
+                          + wanted};
+        }
+        settings.setting_options.emplace_back(option, text);
     }
-    grading.sandbox.enabled = !reader.is_set("no-sandbox");
 }
 
 int string_count(const std::string &text, int lowest)
@@ -427,28 +407,15 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
                           + "': use stack, queue or stackqueue"};
         settings.grading.exercise = *exercise;
     }
-    if (shape.limits) {
-        read_limits(reader, settings.grading);
-        if (reader.given("reference"))
-            invocation.reference_folder = reader.text("reference");
-    }
-    settings.jobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-    if (shape.class_run) {
-        if (reader.given("jobs"))
-            settings.jobs = static_cast<int>(whole(reader.text("jobs"), 1, 1024, "number of jobs",
-                                                   "give a whole number above 0"));
-        settings.cases = reader.text("cases");
-        if (reader.given("explore"))
-            settings.explore = string_count(reader.text("explore"), 0);
+    read_grading_settings(reader, settings);
+    if (shape.limits && reader.given("reference"))
+        invocation.reference_folder = reader.text("reference");
+    if (shape.class_run)
         settings.quiet = reader.is_set("quiet");
-    }
     if (shape.reports) {
         settings.csv = reader.text("csv");
         settings.json = reader.text("json");
     }
-    settings.seed = clock_seed();
-    if ((shape.class_run || shape.exploring) && reader.given("seed"))
-        settings.seed = seed_value(reader.text("seed"));
     if (shape.exploring) {
         if (reader.given("runs"))
             settings.budget.strings = string_count(reader.text("runs"), 1);
@@ -462,50 +429,14 @@ void read_settings(Reader &reader, const CommandShape &shape, Invocation &invoca
     }
     if (!shape.grading)
         return;
-    if (reader.given("compiler")) {
-        grade.compiler = reader.text("compiler");
-        if (grade.compiler.empty())
-            invalid("compiler", grade.compiler, "name the compiler, such as g++ or clang++");
-    }
-    if (reader.given("flags"))
-        grade.flags = split_flags(reader.text("flags"));
     grade.use_cache = !reader.is_set("no-cache");
-    grade.memcheck = reader.is_set("memcheck");
-    if (reader.given("give-up-after"))
-        grade.give_up_after
-            = static_cast<int>(whole(reader.text("give-up-after"), 0, 1000000,
-                                     "number of time-outs", "give a whole number, 0 for never"));
     grade.config = reader.text("config");
-    if (reader.given("build-cpu"))
-        grade.build_cpu = static_cast<int>(whole(reader.text("build-cpu"), 1, 3600, "build time",
-                                                 "give a whole number of seconds "
-                                                 "from 1 to 3600"));
-    for (const auto &[key, target] :
-         {std::pair<const char *, double *>{"points", &grade.points},
-          std::pair<const char *, double *>{"memcheck-penalty", &grade.memcheck_penalty}}) {
-        if (!reader.given(key))
-            continue;
-        if (!read_number(reader.text(key), *target) || *target < 0 || *target > 1e6)
-            invalid(std::string("number of points"), reader.text(key),
-                    "give a number from 0 to 1000000");
-    }
     grade.worksheet = reader.text("worksheet");
     grade.compare = reader.text("compare");
     grade.only = reader.text("only");
     grade.similar_to = reader.text("similar-to");
-    if (reader.given("shard") && asks_scheduler(reader.text("shard"))) {
+    if (reader.given("shard") && asks_scheduler(reader.text("shard")))
         grade.scheduler_shard = reader.text("shard");
-    } else if (reader.given("shard")) {
-        const std::string &text = reader.text("shard");
-        const std::size_t slash = text.find('/');
-        double k = 0, n = 0;
-        if (slash == std::string::npos || !read_number(text.substr(0, slash), k)
-            || !read_number(text.substr(slash + 1), n) || k != std::floor(k) || n != std::floor(n)
-            || n < 1 || n > 100000 || k < 1 || k > n)
-            invalid("shard", text, "give K/N, the K-th of N parts, such as 2/3");
-        grade.shard = static_cast<int>(k);
-        grade.shards = static_cast<int>(n);
-    }
 }
 
 // Whether the next word is this option's value: `word` names an option of `app` that takes one,

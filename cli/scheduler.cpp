@@ -107,8 +107,8 @@ void take_scheduler_shard(Settings &settings)
             environment.emplace(text.substr(0, equals), text.substr(equals + 1));
     }
     const ShardPlace place = scheduler_shard(grade.scheduler_shard, environment);
-    grade.shard = place.index;
-    grade.shards = place.count;
+    settings.shard = place.index;
+    settings.shards = place.count;
 }
 
 std::string slurm_job_script(int shards)

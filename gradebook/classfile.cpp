@@ -66,9 +66,32 @@ public:
             fail(*node, std::string(key) + " must be true or false");
     }
 
-    // A number from `low` to `high`; integers only when `integer`.
+    // Every key of `table` that is a number setting of the grading, by the rule its option
+    // follows: `name` is the table's ("limits"), "" for the top.
+    void numbers(const toml::table &table, const char *name, GradingSettings &settings)
+    {
+        for (const SettingRule &rule : setting_rules()) {
+            if (std::string(rule.table) != name)
+                continue;
+            const toml::node *node = table.get(rule.key);
+            if (!node)
+                continue;
+            double value = 0;
+            if (const auto *i = node->as_integer())
+                value = static_cast<double>(i->get());
+            else if (const auto *f = node->as_floating_point())
+                value = f->get();
+            else
+                return fail(*node, std::string(rule.key) + " must be a number");
+            std::string wanted;
+            if (!set_number(settings, rule, value, true, wanted))
+                return fail(*node, std::string(rule.key) + " must be " + wanted);
+        }
+    }
+
+    // A number from `low` to `high` of what only the grade sheets use.
     double number(const toml::table &table, const char *key, double current, double low,
-                  double high, bool integer)
+                  double high)
     {
         const toml::node *node = table.get(key);
         if (!node)
@@ -76,10 +99,10 @@ public:
         double value = 0;
         if (const auto *i = node->as_integer())
             value = static_cast<double>(i->get());
-        else if (const auto *f = node->as_floating_point(); f && !integer)
+        else if (const auto *f = node->as_floating_point())
             value = f->get();
         else {
-            fail(*node, std::string(key) + " must be " + (integer ? "a whole number" : "a number"));
+            fail(*node, std::string(key) + " must be a number");
             return current;
         }
         if (!(value >= low && value <= high) || !std::isfinite(value)) {
@@ -91,21 +114,53 @@ public:
         return value;
     }
 
-    void limit(const toml::table &table, const LimitRule &rule, Limits &limits)
+    // A setting of words, by the rule its option follows.
+    void words(const toml::table &table, const char *key, const char *option,
+               GradingSettings &settings)
     {
-        const toml::node *node = table.get(rule.key);
+        const toml::node *node = table.get(key);
         if (!node)
             return;
-        double value = 0;
-        if (const auto *i = node->as_integer())
-            value = static_cast<double>(i->get());
-        else if (const auto *f = node->as_floating_point())
-            value = f->get();
-        else
-            return fail(*node, std::string(rule.key) + " must be a number");
-        std::string wanted;
-        if (!set_limit(limits, rule, value, true, wanted))
-            fail(*node, std::string(rule.key) + " must be " + wanted);
+        std::string value, wanted;
+        text(table, key, value);
+        if (!failed() && !set_text(settings, option, value, wanted))
+            fail(*node, std::string(key) + " must be " + wanted);
+    }
+
+    // [build.sources]: a student's folder or id = the file, or the list of files, to build.
+    void sources(const toml::node &node, std::vector<ChosenSources> &out)
+    {
+        const toml::table *table = node.as_table();
+        if (!table)
+            return fail(node, "sources must be a table: a student's folder or id = the file, or "
+                              "the list of files, to build");
+        out.clear();
+        for (const auto &[key, value] : *table) {
+            ChosenSources chosen;
+            chosen.student = std::string(key.str());
+            chosen.where = source + ":" + std::to_string(value.source().begin.line);
+            std::vector<const toml::node *> names{&value};
+            if (const toml::array *list = value.as_array()) {
+                names.clear();
+                for (const toml::node &item : *list)
+                    names.push_back(&item);
+            }
+            for (const toml::node *name : names) {
+                const auto file = name->value<std::string>();
+                if (!file)
+                    return fail(*name, "the sources of \"" + chosen.student
+                                           + "\" must be a file name or a list of file names");
+                if (!inside_hand_in(*file))
+                    return fail(*name, "\"" + *file + "\" is not a file inside the hand-in of \""
+                                           + chosen.student
+                                           + "\": name it from the hand-in's folder, without "
+                                             "\"..\"");
+                chosen.files.push_back(*file);
+            }
+            if (chosen.files.empty())
+                return fail(value, "no file named to build for \"" + chosen.student + "\"");
+            out.push_back(std::move(chosen));
+        }
     }
 
     const toml::table *table_of(const toml::table &root, const char *key)
@@ -125,73 +180,7 @@ private:
     std::string &error;
 };
 
-constexpr double mib = 1 << 20;
-
 } // namespace
-
-const std::vector<LimitRule> &limit_rules()
-{
-    static const std::vector<LimitRule> rules = {
-        {"timeout", "wall_seconds", 86400, false, false, 1},
-        {"cpu", "cpu_seconds", 86400, true, true, 1},
-        {"memory", "memory_bytes", 1 << 24, true, true, mib},
-        {"file-size", "file_bytes", 1 << 24, true, true, mib},
-        {"processes", "processes", 100000, true, true, 1},
-        {"output", "output_bytes", 4096, true, true, mib},
-    };
-    return rules;
-}
-
-bool set_limit(Limits &limits, const LimitRule &rule, double value, bool in_file,
-               std::string &wanted)
-{
-    const double unit = in_file ? 1 : rule.file_unit; // the file's unit in the one given
-    const double highest = rule.highest * rule.file_unit / unit;
-    if (!std::isfinite(value) || value < 0 || value > highest || (!rule.off && value == 0)
-        || (rule.whole && value != std::floor(value))) {
-        std::ostringstream text;
-        text.precision(17);
-        if (rule.whole)
-            text << "a whole number from 0 to " << highest;
-        else
-            text << "a number of seconds above 0";
-        wanted = text.str();
-        return false;
-    }
-    const double base = value * unit; // seconds, bytes or processes
-    const std::string option = rule.option;
-    if (option == "timeout")
-        limits.wall = std::chrono::milliseconds(std::max(1LL, std::llround(base * 1000)));
-    else if (option == "cpu")
-        limits.cpu_seconds = static_cast<int>(base);
-    else if (option == "memory")
-        limits.memory_bytes = static_cast<std::uint64_t>(base);
-    else if (option == "file-size")
-        limits.file_bytes = static_cast<std::uint64_t>(base);
-    else if (option == "processes")
-        limits.processes = static_cast<int>(base);
-    else // the output is never unbounded: 0 keeps as much as may be kept
-        limits.output_bytes
-            = static_cast<std::size_t>(base == 0 ? rule.highest * rule.file_unit : base);
-    return true;
-}
-
-void copy_limit(const LimitRule &rule, const Limits &from, Limits &to)
-{
-    const std::string option = rule.option;
-    if (option == "timeout")
-        to.wall = from.wall;
-    else if (option == "cpu")
-        to.cpu_seconds = from.cpu_seconds;
-    else if (option == "memory")
-        to.memory_bytes = from.memory_bytes;
-    else if (option == "file-size")
-        to.file_bytes = from.file_bytes;
-    else if (option == "processes")
-        to.processes = from.processes;
-    else
-        to.output_bytes = from.output_bytes;
-}
 
 bool parse_class_file(const std::string &text, const std::string &source, ClassFile &settings,
                       std::string &error)
@@ -220,13 +209,8 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
                                   + name + "\"");
         }
     }
-    s.scoring.points = r.number(root, "points", s.scoring.points, 0.01, 1e6, false);
+    r.numbers(root, "", s);
     r.flag(root, "memcheck", s.memcheck);
-    s.scoring.memcheck_penalty
-        = r.number(root, "memcheck_penalty", s.scoring.memcheck_penalty, 0, 1e6, false);
-    s.give_up_after
-        = static_cast<int>(r.number(root, "give_up_after", s.give_up_after, 0, 1e6, true));
-    s.jobs = static_cast<int>(r.number(root, "jobs", s.jobs, 0, 1024, true));
     r.text(root, "worksheet", s.worksheet);
     if (const toml::node *node = root.get("language")) {
         r.text(root, "language", s.language);
@@ -250,8 +234,11 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
         }
     }
     if (const toml::table *build = r.table_of(root, "build")) {
-        r.only(*build, " in [build]", {"compiler", "flags"});
-        r.text(*build, "compiler", s.compiler);
+        r.only(*build, " in [build]", {"compiler", "flags", "cpu_seconds", "sources"});
+        if (const toml::node *node = build->get("sources"))
+            r.sources(*node, s.sources);
+        r.words(*build, "compiler", "compiler", s);
+        r.numbers(*build, "build", s);
         if (const toml::node *node = build->get("flags")) {
             const toml::array *flags = node->as_array();
             if (!flags)
@@ -259,10 +246,13 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
             else {
                 s.flags.clear();
                 for (const toml::node &flag : *flags) {
-                    if (const auto value = flag.value<std::string>())
+                    // As --flags gives them: words without blanks.
+                    const auto value = flag.value<std::string>();
+                    if (value && !value->empty()
+                        && split_flags(*value) == std::vector<std::string>{*value})
                         s.flags.push_back(*value);
                     else
-                        r.fail(flag, "flags must be a list of strings");
+                        r.fail(flag, "flags must be a list of words without blanks");
                 }
             }
         }
@@ -271,28 +261,29 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
         r.only(*limits, " in [limits]",
                {"wall_seconds", "cpu_seconds", "memory_bytes", "file_bytes", "processes",
                 "output_bytes"});
-        for (const LimitRule &rule : limit_rules())
-            r.limit(*limits, rule, s.limits);
+        r.numbers(*limits, "limits", s);
     }
     if (const toml::table *cases = r.table_of(root, "cases")) {
         r.only(*cases, " in [cases]", {"source", "seed", "explore"});
+        // A case file is named as such here, so that a misspelt "extended" is refused at its
+        // line rather than looked for as a file.
         if (const toml::node *node = cases->get("source")) {
-            r.text(*cases, "source", s.cases);
-            if (!r.failed() && s.cases != "ten" && s.cases != "extended"
-                && (s.cases.rfind("file:", 0) != 0 || s.cases.size() == 5))
+            std::string source;
+            r.text(*cases, "source", source);
+            if (!r.failed() && source != "ten" && source != "extended"
+                && source.rfind("file:", 0) != 0)
                 r.fail(*node, "source must be \"ten\", \"extended\" or \"file:<path>\", not \""
-                                  + s.cases + "\"");
+                                  + source + "\"");
+            r.words(*cases, "source", "cases", s);
         }
-        s.seed = static_cast<std::uint64_t>(
-            r.number(*cases, "seed", double(s.seed), 0, 9007199254740991.0, true));
-        s.explore = static_cast<int>(r.number(*cases, "explore", s.explore, 0, 1e7, true));
+        r.numbers(*cases, "cases", s);
     }
     if (const toml::node *node = root.get("groups")) {
         const toml::array *groups = node->as_array();
         if (!groups)
             r.fail(*node, "groups must be written as [[groups]] tables");
         else {
-            s.scoring.groups.clear();
+            s.groups.clear();
             for (const toml::node &item : *groups) {
                 const toml::table *table = item.as_table();
                 if (!table) {
@@ -302,7 +293,7 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
                 r.only(*table, " in [[groups]]", {"name", "weight", "all_or_nothing", "cases"});
                 CaseGroup group;
                 r.text(*table, "name", group.name);
-                group.weight = r.number(*table, "weight", 1, 1e-6, 1e6, false);
+                group.weight = r.number(*table, "weight", 1, 1e-6, 1e6);
                 r.flag(*table, "all_or_nothing", group.all_or_nothing);
                 const toml::array *indices
                     = table->get("cases") ? table->get("cases")->as_array() : nullptr;
@@ -318,15 +309,15 @@ bool parse_class_file(const std::string &text, const std::string &source, ClassF
                         else
                             group.cases.push_back(static_cast<int>(i->get()) - 1);
                     }
-                s.scoring.groups.push_back(std::move(group));
+                s.groups.push_back(std::move(group));
             }
         }
     }
     if (r.failed())
         return false;
-    if (s.scoring.memcheck_penalty > s.scoring.points) {
-        error = source + ": memcheck_penalty (" + points_text(s.scoring.memcheck_penalty)
-                + ") is more than points (" + points_text(s.scoring.points) + ")";
+    if (s.memcheck_penalty > s.points) {
+        error = source + ": memcheck_penalty (" + points_text(s.memcheck_penalty)
+                + ") is more than points (" + points_text(s.points) + ")";
         return false;
     }
     settings = std::move(s);
@@ -368,7 +359,8 @@ bool read_class_file(const std::string &path, ClassFile &settings, std::string &
 std::string example_class_file()
 {
     return R"(# orvimet.toml: how this class is graded. `orvimet-cli grade --config orvimet.toml SUBMISSIONS`
-# grades with these settings; an option given on the command line wins over the file.
+# grades with these settings; an option given on the command line wins over the file. Each
+# setting takes what its option takes (--jobs, --seed, --cpu...), in the units written here.
 
 # The exercise: "stack", "queue" or "stackqueue".
 exercise = "queue"
@@ -381,7 +373,8 @@ points = 100
 memcheck = false
 memcheck_penalty = 0
 
-# After this many time-outs in a row, a student's remaining cases are not run (they count wrong).
+# After this many time-outs in all, a student's remaining cases are not run (they count wrong);
+# 0: never.
 give_up_after = 3
 
 # Students graded at the same time; 0 means one per core.
@@ -401,6 +394,14 @@ language = "zh_CN"
 [build]
 compiler = "g++"
 flags = ["-std=c++17", "-O2", "-Wall", "-Wextra"]
+cpu_seconds = 30            # processor time of one build
+
+# When a student's hand-in holds several programs ("2 files define main: queue.cpp,
+# queue_v2.cpp"), the file or files to build for that student, named from the hand-in's folder.
+# A student is named by the folder handed in, or by the participant id of the course website's.
+# [build.sources]
+# "2021001" = "queue_v2.cpp"
+# "Zhang San" = ["v2/queue_main.cpp", "v2/queue.cpp"]
 
 [limits]
 wall_seconds = 10           # one run of a student's program

@@ -19,8 +19,7 @@ std::string points_or_dash(const std::optional<double> &points)
 std::vector<Change> compare(const ClassResults &old_results, const ClassResults &new_results,
                             const std::vector<std::optional<double>> &new_points)
 {
-    const ScoringRule old_rule
-        = rule_from_json(old_results.document.value(QLatin1String("scoring")).toObject());
+    const ScoringRule old_rule = rule_from_json(old_results.scoring);
     std::map<std::string, std::size_t> old_index;
     for (std::size_t i = 0; i < old_results.students.size(); ++i)
         old_index.emplace(key_of(old_results.students[i]), i);

@@ -100,15 +100,11 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
                   "grade the class again";
         return 2;
     }
-    const QJsonObject stored = results.document.value(QLatin1String("scoring")).toObject();
+    const QJsonObject &stored = results.scoring;
     ScoringRule rule = options.scoring    ? *options.scoring
                        : stored.isEmpty() ? ScoringRule{}
                                           : rule_from_json(stored);
-    const int case_count = results.document.value(QLatin1String("cases"))
-                               .toObject()
-                               .value(QLatin1String("count"))
-                               .toInt();
-    if (!check_rule(rule, case_count, error))
+    if (!check_rule(rule, results.case_count, error))
         return 2;
 
     ClassResults old_results;
@@ -187,17 +183,8 @@ int write_outputs(const std::string &results_folder, const GradebookOptions &opt
     // The rule and each student's points go back into results.json, so that the grades can
     // always be traced to the rule that gave them and a later comparison sees them as they were.
     QJsonObject document = results.document;
-    document.insert(QStringLiteral("scoring"), rule_to_json(rule));
-    QJsonArray students = document.value(QLatin1String("students")).toArray();
-    for (int i = 0; i < students.size(); ++i) {
-        QJsonObject student = students[i].toObject();
-        const auto &p = points[static_cast<std::size_t>(i)];
-        student.insert(QStringLiteral("points"), p ? QJsonValue(*p) : QJsonValue());
-        if (options.similarity)
-            put_similar(student, results.students[static_cast<std::size_t>(i)]);
-        students[i] = student;
-    }
-    document.insert(QStringLiteral("students"), students);
+    put_grades(document, rule_to_json(rule), points,
+               options.similarity ? &results.students : nullptr);
     // Its text is made while the details are; it is written last, once every other output has
     // been, so that a failed run leaves the results as they were.
     // Futures, not bare threads: whatever throws, here or there, the others are waited for and

@@ -195,24 +195,12 @@ public:
         : path(settings.results + "/results.json")
         , memcheck(settings.memcheck)
     {
+        static_cast<GradingSettings &>(header) = settings;
         header.orvimet = settings.version;
         header.date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
         header.exercise = settings.exercise;
         header.submissions = settings.submissions;
-        header.cases_source = settings.cases_source;
-        header.seed = settings.seed;
-        header.explore = settings.explore;
-        header.limits = settings.grading.limits;
-        header.sandbox = settings.grading.sandbox.enabled;
-        header.compiler = settings.build.compiler;
         header.compiler_identity = std::move(identity);
-        header.flags = settings.build.flags;
-        header.memcheck = settings.memcheck;
-        header.give_up_after = settings.give_up_after;
-        header.shard = settings.shard;
-        header.shards = settings.shards;
-        header.points = settings.points;
-        header.memcheck_penalty = settings.memcheck_penalty;
     }
 
     void set_class(bool from_course_website, std::size_t students)
@@ -599,6 +587,8 @@ private:
         }
         if (s.kind != SubmissionKind::Sources || interrupted())
             return;
+        if (const std::string missing = choose_sources(student.submission); !missing.empty())
+            return decide(student, Status::NotGraded, missing);
         const std::string build_dir = folder + "-build";
         folder_for_runs(build_dir);
         const BuildResult built
@@ -627,6 +617,27 @@ private:
                           "the grader could not take the built program: " + error);
         if (settings.memcheck)
             build_memcheck(student, folder);
+    }
+
+    // The sources the class file names for this student (by folder or id) in place of all of
+    // them; what is wrong with the names, naming the class file's line, else empty. A name that
+    // is not among the hand-in's sources is the class file's mistake, never the student's.
+    std::string choose_sources(Submission &s) const
+    {
+        for (const ChosenSources &chosen : settings.sources) {
+            if (chosen.student != s.folder && (s.id.empty() || chosen.student != s.id))
+                continue;
+            std::vector<std::string> files;
+            for (const std::string &name : chosen.files) {
+                const std::string path = s.path + "/" + name;
+                if (std::find(s.sources.begin(), s.sources.end(), path) == s.sources.end())
+                    return chosen.where + " names " + name
+                           + " to build, which is not one of the sources handed in";
+                files.push_back(path);
+            }
+            s.sources = files;
+        }
+        return {};
     }
 
     void build_memcheck(Student &student, const std::string &folder)
@@ -1023,9 +1034,37 @@ int shard_of(const std::string &folder, int shards)
     return shards <= 1 ? 1 : static_cast<int>(hash % static_cast<std::uint64_t>(shards)) + 1;
 }
 
+Grading run_grading(Grading base, const GradingSettings &settings)
+{
+    base.limits = settings.limits;
+    base.sandbox.enabled = settings.sandbox;
+    return base;
+}
+
+BuildSettings class_build(BuildSettings base, const GradingSettings &settings)
+{
+    base.compiler = settings.compiler;
+    base.flags = settings.flags;
+    base.limits.cpu_seconds = settings.build_cpu;
+    base.wall = std::chrono::seconds(std::max(10, 2 * settings.build_cpu));
+    return base;
+}
+
+int jobs_at_once(const GradingSettings &settings)
+{
+    return settings.jobs > 0 ? settings.jobs
+                             : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+}
+
 ClassOutcome grade_submissions(const ClassSettings &settings,
                                const std::function<void(const ClassProgress &)> &progress,
                                const std::function<void(const StudentRecord &)> &student_done)
 {
-    return ClassGrading(settings, progress, student_done).run();
+    // The parts of the lower libraries that the settings decide, made from them once.
+    ClassSettings prepared = settings;
+    prepared.grading = run_grading(settings.grading, settings);
+    prepared.build = class_build(settings.build, settings);
+    prepared.build.sandbox = prepared.grading.sandbox; // builds run in the runs' sandbox
+    prepared.jobs = jobs_at_once(settings);
+    return ClassGrading(prepared, progress, student_done).run();
 }

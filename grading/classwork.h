@@ -10,35 +10,43 @@
 #include "grading/batch.h"
 #include "intake/intake.h"
 #include "results/records.h"
+#include "results/settings.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-struct ClassSettings
+// A class's grading: the settings that decide it, as results.json's header records them, and
+// where this run finds and puts things.
+struct ClassSettings : GradingSettings
 {
     std::string exercise;     // "queue"
     std::string program_name; // the exercise's program, as students name it: "queue"
-    Grading grading;          // the reference program, the limits of a run, the sandbox
+    // The reference program and the sandbox's own programs; the limits of a run and the
+    // sandbox's switch are the settings' (run_grading).
+    Grading grading;
+    // The build cache and the bounds of a build; the compiler, its flags and its processor time
+    // are the settings' (class_build).
     BuildSettings build;
     IntakeLimits intake;
-    int jobs = 1;
-    int give_up_after = 3; // time-outs in all before a program's other cases; 0: never
-    bool memcheck = false;
     std::vector<std::string> options; // the cases, generated ones excluded
-    std::string cases_source = "ten"; // for results.json: ten, extended, file:<path>
-    int explore = 0;                  // generated strings added for everybody
-    std::uint64_t seed = 0;
-    int shard = 1, shards = 1; // the shard-th of `shards` stable parts of the class
-    std::string only;          // non-empty: this student folder alone
-    std::string submissions;   // the folder or archive, as given
-    std::string results;       // the results folder: exists, and is the grader's
-    std::string scratch;       // a scratch folder for builds and working folders, ending in "/"
-    std::string version;       // Orvimet's
-    double points = 100;       // for results.json's scoring; the grade sheets apply them
-    double memcheck_penalty = 0;
+    std::string only;                 // non-empty: this student folder alone
+    std::string submissions;          // the folder or archive, as given
+    std::string results;              // the results folder: exists, and is the grader's
+    std::string scratch; // a scratch folder for builds and working folders, ending in "/"
+    std::string version; // Orvimet's
 };
+
+// `base` (its exercise, reference program and sandbox's programs) with the limits of a run and
+// the sandbox's switch of `settings`.
+Grading run_grading(Grading base, const GradingSettings &settings);
+// `base` (its cache and bounds) with the compiler, flags and processor time of `settings`; the
+// wall time of a build is twice its processor time, and at least 10 s.
+BuildSettings class_build(BuildSettings base, const GradingSettings &settings);
+
+// Builds and programs at the same time: the settings' jobs, or one per core for 0.
+int jobs_at_once(const GradingSettings &settings);
 
 // A case as graded, before it is recorded: the run as judge_case left it (its answer cut once,
 // its full size kept) and the first line of the memory check's report on it.

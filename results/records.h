@@ -5,6 +5,7 @@
 // holds them: UTF-8, with bytes that were not UTF-8 written as \xHH (docs/results-format.md).
 // All of it came from hostile programs and is escaped wherever it is shown.
 
+#include "results/settings.h"
 #include "sandbox/sandbox.h"
 
 #include <cstdint>
@@ -146,8 +147,10 @@ std::string program_folder(const std::string &program);
 // and on the extended list's strings beside them).
 void recount(StudentRecord &student);
 
-// What the file says of the grading as a whole.
-struct ClassHeader
+// What the file says of the grading as a whole: the settings it was graded by (all but how many
+// jobs ran at once and the processor time of a build, which decide how soon, not what), and
+// what the grading found.
+struct ClassHeader : GradingSettings
 {
     std::string orvimet; // the version that graded
     std::string date;    // ISO 8601, UTC
@@ -155,16 +158,7 @@ struct ClassHeader
     std::string exercise;
     std::string submissions;
     bool from_course_website = false;
-    std::string cases_source = "ten"; // ten, extended, file:<path>
     int case_count = 0;
-    std::uint64_t seed = 0;
-    int explore = 0, found = 0;
-    Limits limits;
-    bool sandbox = true;
-    std::string compiler, compiler_identity;
-    std::vector<std::string> flags;
-    bool memcheck = false;
-    int give_up_after = 3;
-    int shard = 1, shards = 1;
-    double points = 100, memcheck_penalty = 0;
+    int found = 0;
+    std::string compiler_identity;
 };

@@ -137,6 +137,18 @@ QJsonObject student_json(const StudentRecord &s, bool memcheck)
     return o;
 }
 
+QJsonObject totals_json(const Totals &counted)
+{
+    QJsonObject totals;
+    totals.insert(QStringLiteral("students"), counted.students);
+    for (const Status status : all_statuses()) {
+        const auto found = counted.by_status.find(status);
+        totals.insert(QString::fromStdString(totals_key(status)),
+                      found == counted.by_status.end() ? 0 : found->second);
+    }
+    return totals;
+}
+
 QJsonObject header_json(const ClassHeader &h, const Totals &counted)
 {
     QJsonObject root;
@@ -149,7 +161,7 @@ QJsonObject header_json(const ClassHeader &h, const Totals &counted)
     root.insert(QStringLiteral("submissions"), json_text(h.submissions));
     root.insert(QStringLiteral("from_course_website"), h.from_course_website);
     QJsonObject cases;
-    cases.insert(QStringLiteral("source"), json_text(h.cases_source));
+    cases.insert(QStringLiteral("source"), json_text(h.cases));
     cases.insert(QStringLiteral("count"), h.case_count);
     cases.insert(QStringLiteral("seed"), static_cast<qint64>(h.seed));
     cases.insert(QStringLiteral("explore"), h.explore);
@@ -173,6 +185,17 @@ QJsonObject header_json(const ClassHeader &h, const Totals &counted)
         flags.append(json_text(flag));
     build.insert(QStringLiteral("flags"), flags);
     build.insert(QStringLiteral("memcheck"), h.memcheck);
+    // Only when the class file named some: a grading without them keeps the file it had.
+    if (!h.sources.empty()) {
+        QJsonObject sources;
+        for (const ChosenSources &chosen : h.sources) {
+            QJsonArray files;
+            for (const std::string &file : chosen.files)
+                files.append(json_text(file));
+            sources.insert(json_text(chosen.student), files);
+        }
+        build.insert(QStringLiteral("sources"), sources);
+    }
     root.insert(QStringLiteral("build"), build);
     root.insert(QStringLiteral("give_up_after"), h.give_up_after);
     QJsonObject shard;
@@ -184,14 +207,7 @@ QJsonObject header_json(const ClassHeader &h, const Totals &counted)
     scoring.insert(QStringLiteral("memcheck_penalty"), h.memcheck_penalty);
     scoring.insert(QStringLiteral("groups"), QJsonArray());
     root.insert(QStringLiteral("scoring"), scoring);
-    QJsonObject totals;
-    totals.insert(QStringLiteral("students"), counted.students);
-    for (const Status status : all_statuses()) {
-        const auto found = counted.by_status.find(status);
-        totals.insert(QString::fromStdString(totals_key(status)),
-                      found == counted.by_status.end() ? 0 : found->second);
-    }
-    root.insert(QStringLiteral("totals"), totals);
+    root.insert(QStringLiteral("totals"), totals_json(counted));
     return root;
 }
 
@@ -264,7 +280,7 @@ void header_from_json(const QJsonObject &root, ClassHeader &h)
     h.submissions = text(root, "submissions");
     h.from_course_website = root.value(QLatin1String("from_course_website")).toBool();
     const QJsonObject cases = root.value(QLatin1String("cases")).toObject();
-    h.cases_source = text(cases, "source");
+    h.cases = text(cases, "source");
     h.case_count = number(cases, "count");
     h.seed = static_cast<std::uint64_t>(cases.value(QLatin1String("seed")).toDouble());
     h.explore = number(cases, "explore");
@@ -285,6 +301,14 @@ void header_from_json(const QJsonObject &root, ClassHeader &h)
     for (const QJsonValue &flag : build.value(QLatin1String("flags")).toArray())
         h.flags.push_back(to_utf8(flag.toString()));
     h.memcheck = build.value(QLatin1String("memcheck")).toBool();
+    const QJsonObject sources = build.value(QLatin1String("sources")).toObject();
+    for (auto it = sources.begin(); it != sources.end(); ++it) {
+        ChosenSources chosen{to_utf8(it.key()), {}, "results.json"};
+        for (const QJsonValue &file : it.value().toArray())
+            if (inside_hand_in(to_utf8(file.toString())))
+                chosen.files.push_back(to_utf8(file.toString()));
+        h.sources.push_back(std::move(chosen));
+    }
     h.give_up_after = number(root, "give_up_after");
     const QJsonObject shard = root.value(QLatin1String("shard")).toObject();
     h.shard = shard.value(QLatin1String("part")).toInt(1);
@@ -424,6 +448,7 @@ bool parse_results(const QByteArray &bytes, ClassResults &results, std::string &
     }
     results = ClassResults{};
     results.document = object;
+    results.scoring = object.value(QLatin1String("scoring")).toObject();
     header_from_json(object, results);
     // Taking the records out of the document is shared among the cores: a class of 300 on the
     // extended list holds some 30000 cases. Each thread reads its own copy of the array, which
@@ -468,4 +493,46 @@ bool read_results(const std::string &path, ClassResults &results, std::string &e
         return false;
     }
     return true;
+}
+
+bool replace_student(ClassResults &results, const StudentRecord &student, QByteArray &text,
+                     std::string &error)
+{
+    const auto place
+        = std::find_if(results.students.begin(), results.students.end(),
+                       [&](const StudentRecord &s) { return s.folder == student.folder; });
+    if (place == results.students.end()) {
+        error = "no student " + student.folder + " in the results";
+        return false;
+    }
+    *place = student;
+    QJsonArray students = results.document.value(QLatin1String("students")).toArray();
+    const int index = static_cast<int>(place - results.students.begin());
+    students[index] = student_json(student, results.memcheck);
+    results.document.insert(QStringLiteral("students"), students);
+    Totals totals;
+    totals.students = static_cast<int>(results.students.size());
+    for (const StudentRecord &s : results.students)
+        totals.by_status[s.status] += 1;
+    results.document.insert(QStringLiteral("totals"), totals_json(totals));
+    text = QJsonDocument(results.document).toJson(QJsonDocument::Indented);
+    return true;
+}
+
+void put_grades(QJsonObject &document, const QJsonObject &scoring,
+                const std::vector<std::optional<double>> &points,
+                const std::vector<StudentRecord> *similar)
+{
+    document.insert(QStringLiteral("scoring"), scoring);
+    QJsonArray students = document.value(QLatin1String("students")).toArray();
+    for (int i = 0; i < students.size(); ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        QJsonObject student = students[i].toObject();
+        const std::optional<double> p = index < points.size() ? points[index] : std::nullopt;
+        student.insert(QStringLiteral("points"), p ? QJsonValue(*p) : QJsonValue());
+        if (similar && index < similar->size())
+            put_similar(student, (*similar)[index]);
+        students[i] = student;
+    }
+    document.insert(QStringLiteral("students"), students);
 }

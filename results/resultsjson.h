@@ -10,6 +10,7 @@
 #include <QJsonObject>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ bool write_results(const std::string &path, const QByteArray &text, std::string 
 struct ClassResults : ClassHeader
 {
     QJsonObject document;
+    QJsonObject scoring; // the rule of the grade sheets, as they wrote it; empty before them
     std::vector<StudentRecord> students;
 };
 
@@ -45,6 +47,20 @@ struct ClassResults : ClassHeader
 // any class could make, not JSON, not this format, or with a status or verdict it does not know.
 bool read_results(const std::string &path, ClassResults &results, std::string &error);
 bool parse_results(const QByteArray &bytes, ClassResults &results, std::string &error);
+
+// `results` with the record of `student.folder` put in place of the old one, as student_text
+// writes it, and the totals counted again; `text`: the whole file. Every other record, and
+// whatever the grade sheets added to the file, stays as it was. False, with `error`, for a
+// student the results do not hold.
+bool replace_student(ClassResults &results, const StudentRecord &student, QByteArray &text,
+                     std::string &error);
+
+// What the grade sheets add to `document` (of results.json): the rule they scored by, as
+// `scoring` (written by the gradebook's scoring), each student's points (one per student, in the
+// file's order; none: null) and, with `similar`, each student's similar sources from it.
+void put_grades(QJsonObject &document, const QJsonObject &scoring,
+                const std::vector<std::optional<double>> &points,
+                const std::vector<StudentRecord> *similar);
 
 // A student's `similar` put into its object, or taken out when it has none: the one writer of it.
 void put_similar(QJsonObject &object, const StudentRecord &student);

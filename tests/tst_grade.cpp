@@ -97,11 +97,11 @@ Settings class_settings(const QString &reference)
     Settings settings;
     settings.grading.exercise = Exercise::Queue;
     settings.grading.reference_path = reference.toStdString();
-    settings.grading.limits.wall = std::chrono::milliseconds(1000);
+    settings.limits.wall = std::chrono::milliseconds(1000);
     settings.jobs = 2;
     settings.seed = 7;
     settings.quiet = true;
-    settings.grade.build_cpu = 3;
+    settings.build_cpu = 3;
     return settings;
 }
 
@@ -118,13 +118,10 @@ ClassSettings class_work(const QString &folder)
 {
     const Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
     ClassSettings work;
+    static_cast<GradingSettings &>(work) = settings;
     work.exercise = work.program_name = "queue";
     work.grading = settings.grading;
-    work.jobs = 2;
     work.options = {suite_options.begin(), suite_options.end()};
-    work.seed = 7;
-    work.build.limits.cpu_seconds = 3;
-    work.build.wall = std::chrono::seconds(10);
     const QString root = QDir::currentPath() + "/";
     work.build.cache = (root + "cache").toStdString();
     work.intake.unpacked_bytes = 8 << 20;
@@ -204,6 +201,8 @@ private slots:
     void programsOfHostileNamesStayInside();
     void regradedProgramReplacesTheKeptOne();
     void extendedListGradedAsTheTen();
+    void programOfSeveralNamedByTheClassFile_data();
+    void programOfSeveralNamedByTheClassFile();
 
 private:
     Workbench bench;
@@ -252,17 +251,8 @@ void TestGrade::initTestCase()
     student("卫五_113", {{"work.zip", bomb.bytes()}});
     bench.write(QStringLiteral("class.zip"), zip.bytes());
 
-    const Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
-    ClassSettings work;
-    work.exercise = work.program_name = "queue";
-    work.grading = settings.grading;
-    work.jobs = 2;
-    work.options = {suite_options.begin(), suite_options.end()};
-    work.seed = 7;
-    work.build.limits.cpu_seconds = 3;
-    work.build.wall = std::chrono::seconds(10);
+    ClassSettings work = class_work(QStringLiteral("course"));
     work.build.cache = bench.path(QStringLiteral("cache")).toStdString();
-    work.intake.unpacked_bytes = 8 << 20;
     work.submissions = bench.path(QStringLiteral("class.zip")).toStdString();
     QDir().mkpath(bench.path(QStringLiteral("results")));
     QDir().mkpath(bench.path(QStringLiteral("scratch")));
@@ -527,8 +517,8 @@ void TestGrade::shardsGradedApartMergeIntoOneRun()
     CoutCapture quiet;
     for (const int part : {0, 1, 2}) {
         settings.grade.out = bench.path("part" + QString::number(part)).toStdString();
-        settings.grade.shard = std::max(part, 1);
-        settings.grade.shards = part == 0 ? 1 : 2;
+        settings.shard = std::max(part, 1);
+        settings.shards = part == 0 ? 1 : 2;
         QCOMPARE(grade_command(settings), all_correct);
     }
     settings.merge_inputs = {bench.path("part1").toStdString(), bench.path("part2").toStdString()};
@@ -542,6 +532,60 @@ void TestGrade::shardsGradedApartMergeIntoOneRun()
         const QString program = s["program"].toString();
         QVERIFY(!program.isEmpty() && QFileInfo(bench.path("merged/") + program).isExecutable());
     }
+}
+
+void TestGrade::programOfSeveralNamedByTheClassFile_data()
+{
+    QTest::addColumn<QByteArray>("named"); // the class file's [build.sources]
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("correct");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("none named") << QByteArray() << "several programs" << 0
+                                << "2 files define main: queue_main.cpp, queue_v2.cpp";
+    QTest::newRow("named by the folder")
+        << QByteArray("\"张三_2021001_assignsubmission_file_\" = \"queue_v2.cpp\"") << "graded"
+        << 10 << "";
+    QTest::newRow("named by the id")
+        << QByteArray("\"2021001\" = [\"queue_v2.cpp\"]") << "graded" << 10 << "";
+    QTest::newRow("another student named") << QByteArray("\"2021002\" = \"queue_v2.cpp\"")
+                                           << "several programs" << 0 << "2 files define main";
+    QTest::newRow("a file not handed in")
+        << QByteArray("\"2021001\" = \"queue_v3.cpp\"") << "not graded" << 0
+        << "orvimet.toml:5 names queue_v3.cpp to build, which is not one of the sources";
+}
+
+void TestGrade::programOfSeveralNamedByTheClassFile()
+{
+    QFETCH(QByteArray, named);
+    QFETCH(QString, status);
+    QFETCH(int, correct);
+    QFETCH(QString, message);
+    static int row = 0;
+    const QString root = QStringLiteral("several%1").arg(++row);
+    // A late resubmission beside the first: the whole program again in one file.
+    const QString folder = root + "/张三_2021001_assignsubmission_file_/";
+    QDir().mkpath(bench.path(folder));
+    for (const auto &file : queue_sources())
+        bench.write(folder + QString::fromUtf8(file.first), file.second);
+    bench.write(folder + "queue_v2.cpp", source("queue.cpp") + source("queue_main.cpp"));
+    bench.write(root + "/orvimet.toml",
+                "exercise = \"queue\"\n[limits]\nwall_seconds = 1\n[build.sources]\n" + named
+                    + "\n");
+    Settings settings = class_settings(QStringLiteral(ORVIMET_RESOURCE_DIR "/b.exe"));
+    settings.grade.config = bench.path(root + "/orvimet.toml").toStdString();
+    apply_class_file(settings);
+    settings.positional = {bench.path(root).toStdString()};
+    settings.grade.out = bench.path(root + "-out").toStdString();
+    {
+        CoutCapture quiet;
+        grade_command(settings);
+    }
+    const QJsonObject s
+        = student_named(json_file(bench.path(root + "-out/results.json")), QStringLiteral("张三"));
+    QCOMPARE(s.value("status").toString(), status);
+    QCOMPARE(s.value("correct").toInt(), correct);
+    QVERIFY2(s.value("message").toString().contains(message),
+             qPrintable(s.value("message").toString()));
 }
 
 QTEST_GUILESS_MAIN(TestGrade)

@@ -180,6 +180,15 @@ void TestGradebook::classFile_data()
     QTest::newRow("a language without translation")
         << std::string("language = \"fr\"\n")
         << std::string("c.toml:1: language must be \"zh_CN\" or \"en\"");
+    QTest::newRow("a source to build outside the hand-in")
+        << std::string("[build.sources]\n\"2021001\" = \"../other/queue.cpp\"\n")
+        << std::string("c.toml:2: \"../other/queue.cpp\" is not a file inside the hand-in");
+    QTest::newRow("an absolute source to build")
+        << std::string("[build.sources]\n\"2021001\" = [\"queue.cpp\", \"/etc/passwd\"]\n")
+        << std::string("c.toml:2: \"/etc/passwd\" is not a file inside the hand-in");
+    QTest::newRow("a source to build that is not a name")
+        << std::string("[build.sources]\n\"2021001\" = 3\n")
+        << std::string("c.toml:2: the sources of \"2021001\" must be a file name");
     QTest::newRow("unknown case list")
         << std::string("[cases]\nsource = \"all\"\n") << std::string("c.toml:2: source must be");
 }
@@ -197,8 +206,8 @@ void TestGradebook::classFile()
     if (!ok) // a bad file changes nothing
         QCOMPARE(settings.compiler, std::string("kept"));
     if (QByteArray(QTest::currentDataTag()) == "groups") {
-        QCOMPARE(settings.scoring.groups.size(), std::size_t(1));
-        QCOMPARE(settings.scoring.groups[0].cases, std::vector<int>({0, 2}));
+        QCOMPARE(settings.groups.size(), std::size_t(1));
+        QCOMPARE(settings.groups[0].cases, std::vector<int>({0, 2}));
         QCOMPARE(settings.compiler, std::string("kept")); // what the file does not say stays
     }
     if (QByteArray(QTest::currentDataTag()) == "the example")

@@ -37,8 +37,8 @@ private slots:
     void helpAndVersion();
     void manualSynopsisNamesEveryCommand();
     void classFileUnderTheCommandLine();
-    void limitsOfTheFileAsOfTheCommandLine_data();
-    void limitsOfTheFileAsOfTheCommandLine();
+    void settingsOfTheFileAsOfTheCommandLine_data();
+    void settingsOfTheFileAsOfTheCommandLine();
 };
 
 void TestOptions::badUse_data()
@@ -67,17 +67,17 @@ void TestOptions::badUse_data()
     row("time-out not a number", {"judge", "-e", "queue", "--timeout", "soon", p},
         "invalid time-out 'soon': give a number of seconds above 0");
     row("time-out of infinity", {"suite", "-e", "queue", "-t", "inf", p}, "invalid time-out 'inf'");
-    row("no jobs", {"suite", "-e", "queue", "--jobs", "0", p},
-        "invalid number of jobs '0': give a whole number above 0");
-    row("half a job", {"suite", "-e", "queue", "-j1.5", p}, "invalid number of jobs '1.5'");
+    row("negative jobs", {"suite", "-e", "queue", "--jobs", "-1", p},
+        "invalid value '-1' of --jobs: give a whole number from 0 to 1024");
+    row("half a job", {"suite", "-e", "queue", "-j1.5", p}, "invalid value '1.5' of --jobs");
     row("memory not whole", {"suite", "-e", "queue", "--memory", "1.5", p},
         "invalid value '1.5' of --memory: give a whole number from 0 to 16777216");
     row("generated strings not a number", {"suite", "-e", "queue", "--explore", "many", p},
-        "invalid number of strings 'many': give a whole number of at least 0");
+        "invalid value 'many' of --explore: give a whole number from 0 to 10000000");
     row("negative seed", {"explore", "-e", "queue", "--seed", "-1", p},
-        "invalid seed '-1': give a whole number from 0 to ");
+        "invalid value '-1' of --seed: give a whole number from 0 to ");
     row("seed too big", {"explore", "-e", "queue", "--seed", "18446744073709551616", p},
-        "invalid seed");
+        "invalid value '18446744073709551616' of --seed");
     row("no strings to explore", {"explore", "-e", "queue", "--runs", "0", p},
         "invalid number of strings '0': give a whole number of at least 1");
     row("no time to explore", {"explore", "-e", "queue", "--time", "0", p},
@@ -97,7 +97,7 @@ void TestOptions::badUse_data()
         "invalid shard '4/3': give K/N");
     row("shard without parts", {"grade", "-e", "queue", "--shard", "2", "a"}, "invalid shard '2'");
     row("negative points", {"grade", "-e", "queue", "--points", "-5", "a"},
-        "invalid number of points '-5'");
+        "invalid value '-5' of --points");
     row("merge without target", {"merge", "r1", "r2"}, "no folder to merge into: give --out");
     row("merge of nothing", {"merge", "--out", "m"}, "no results given");
 }
@@ -152,8 +152,8 @@ void TestOptions::meaning()
     QCOMPARE(joined(invocation.settings.positional), positional);
     if (jobs)
         QCOMPARE(invocation.settings.jobs, jobs);
-    QCOMPARE(qint64(invocation.settings.grading.limits.wall.count()), wall_ms);
-    QCOMPARE(qint64(invocation.settings.grading.limits.memory_bytes), memory);
+    QCOMPARE(qint64(invocation.settings.limits.wall.count()), wall_ms);
+    QCOMPARE(qint64(invocation.settings.limits.memory_bytes), memory);
     QCOMPARE(exercise_number(invocation.settings.grading.exercise), exercise);
 }
 
@@ -222,9 +222,9 @@ void TestOptions::classFileUnderTheCommandLine()
     apply_class_file(invocation.settings);
     const Settings &settings = invocation.settings;
     QCOMPARE(exercise_name(settings.grading.exercise), std::string("queue"));
-    QCOMPARE(settings.grade.points, 10.0);
-    QCOMPARE(qint64(settings.grading.limits.wall.count()), qint64(2000));
-    QCOMPARE(settings.grade.give_up_after, 3);
+    QCOMPARE(settings.points, 10.0);
+    QCOMPARE(qint64(settings.limits.wall.count()), qint64(2000));
+    QCOMPARE(settings.give_up_after, 3);
 
     // Without --config, the class file of the folder graded from.
     const QString before = QDir::currentPath();
@@ -250,66 +250,121 @@ void TestOptions::classFileUnderTheCommandLine()
     }
 }
 
-void TestOptions::limitsOfTheFileAsOfTheCommandLine_data()
+void TestOptions::settingsOfTheFileAsOfTheCommandLine_data()
 {
-    QTest::addColumn<QByteArray>("line"); // in the class file's [limits]
+    QTest::addColumn<QByteArray>("lines"); // of the class file, the setting's on the last
     QTest::addColumn<QStringList>("options");
 
-    const auto row = [](const char *name, const char *line, const QStringList &options) {
-        QTest::newRow(name) << QByteArray(line) << options;
+    const auto row = [](const char *name, const char *lines, const QStringList &options) {
+        QTest::newRow(name) << QByteArray(lines) << options;
     };
-    row("processor time in whole seconds", "cpu_seconds = 3", {"--cpu", "3"});
-    row("processor time in fractions", "cpu_seconds = 0.4", {"--cpu", "0.4"});
-    row("processor time off", "cpu_seconds = 0", {"--cpu", "0"});
-    row("processor time beyond a day", "cpu_seconds = 86401", {"--cpu", "86401"});
-    row("negative processor time", "cpu_seconds = -1", {"--cpu", "-1"});
-    row("time-out in fractions", "wall_seconds = 0.25", {"--timeout", "0.25"});
-    row("no time at all", "wall_seconds = 0", {"--timeout", "0"});
-    row("memory", "memory_bytes = 268435456", {"--memory", "256"});
-    row("memory off", "memory_bytes = 0", {"--memory", "0"});
-    row("file size off", "file_bytes = 0", {"--file-size", "0"});
-    row("processes", "processes = 8", {"--processes", "8"});
-    row("processes off", "processes = 0", {"--processes", "0"});
-    row("output", "output_bytes = 1048576", {"--output", "1"});
-    row("output at its largest", "output_bytes = 0", {"--output", "0"});
+    row("processor time in whole seconds", "[limits]\ncpu_seconds = 3", {"--cpu", "3"});
+    row("processor time in fractions", "[limits]\ncpu_seconds = 0.4", {"--cpu", "0.4"});
+    row("processor time off", "[limits]\ncpu_seconds = 0", {"--cpu", "0"});
+    row("processor time beyond a day", "[limits]\ncpu_seconds = 86401", {"--cpu", "86401"});
+    row("negative processor time", "[limits]\ncpu_seconds = -1", {"--cpu", "-1"});
+    row("time-out in fractions", "[limits]\nwall_seconds = 0.25", {"--timeout", "0.25"});
+    row("no time at all", "[limits]\nwall_seconds = 0", {"--timeout", "0"});
+    row("memory", "[limits]\nmemory_bytes = 268435456", {"--memory", "256"});
+    row("memory off", "[limits]\nmemory_bytes = 0", {"--memory", "0"});
+    row("file size off", "[limits]\nfile_bytes = 0", {"--file-size", "0"});
+    row("processes", "[limits]\nprocesses = 8", {"--processes", "8"});
+    row("processes off", "[limits]\nprocesses = 0", {"--processes", "0"});
+    row("output", "[limits]\noutput_bytes = 1048576", {"--output", "1"});
+    row("output at its largest", "[limits]\noutput_bytes = 0", {"--output", "0"});
+    row("jobs", "jobs = 4", {"--jobs", "4"});
+    row("one job per core", "jobs = 0", {"--jobs", "0"});
+    row("more jobs than a machine has", "jobs = 1025", {"--jobs", "1025"});
+    row("half a job", "jobs = 1.5", {"--jobs", "1.5"});
+    row("a seed", "[cases]\nseed = 7", {"--seed", "7"});
+    row("a seed results.json cannot keep exactly", "[cases]\nseed = 9007199254740993",
+        {"--seed", "9007199254740993"});
+    row("generated strings", "[cases]\nexplore = 500", {"--explore", "500"});
+    row("more generated strings than allowed", "[cases]\nexplore = 20000000",
+        {"--explore", "20000000"});
+    row("the ten by name", "[cases]\nsource = \"ten\"", {"--cases", "ten"});
+    row("the extended list", "[cases]\nsource = \"extended\"", {"--cases", "extended"});
+    row("never giving up", "give_up_after = 0", {"--give-up-after", "0"});
+    row("giving up after a fraction", "give_up_after = 2.5", {"--give-up-after", "2.5"});
+    row("no points at all", "points = 0", {"--points", "0"});
+    row("a fraction of points", "points = 12.5", {"--points", "12.5"});
+    row("a fractional penalty", "memcheck_penalty = 2.5", {"--memcheck-penalty", "2.5"});
+    row("memory checked", "memcheck = true", {"--memcheck"});
+    row("a compiler", "[build]\ncompiler = \"clang++\"", {"--compiler", "clang++"});
+    row("no compiler", "[build]\ncompiler = \"\"", {"--compiler", ""});
+    row("flags", "[build]\nflags = [\"-O0\", \"-g\"]", {"--flags", "-O0 -g"});
+    row("no flags", "[build]\nflags = []", {"--flags", ""});
+    row("processor time of a build", "[build]\ncpu_seconds = 5", {"--build-cpu", "5"});
+    row("a build without processor time", "[build]\ncpu_seconds = 0", {"--build-cpu", "0"});
 }
 
-void TestOptions::limitsOfTheFileAsOfTheCommandLine()
+namespace {
+
+// Every setting of a grading, in words, to compare two of them whole.
+QString described(const GradingSettings &s)
 {
-    QFETCH(QByteArray, line);
+    const Limits &l = s.limits;
+    return QStringLiteral("%1 %2 %3 %4 %5 %6 sandbox %7 | %8 %9 cpu %10 | %11 seed %12 explore %13 "
+                          "| memcheck %14 give up %15 jobs %16 shard %17/%18 | %19 %20")
+        .arg(l.wall.count())
+        .arg(l.cpu_seconds)
+        .arg(l.memory_bytes)
+        .arg(l.file_bytes)
+        .arg(l.processes)
+        .arg(quint64(l.output_bytes))
+        .arg(int(s.sandbox))
+        .arg(QString::fromStdString(s.compiler), joined(s.flags))
+        .arg(s.build_cpu)
+        .arg(QString::fromStdString(s.cases))
+        .arg(s.seed)
+        .arg(s.explore)
+        .arg(int(s.memcheck))
+        .arg(s.give_up_after)
+        .arg(s.jobs)
+        .arg(s.shard)
+        .arg(s.shards)
+        .arg(s.points)
+        .arg(s.memcheck_penalty);
+}
+
+} // namespace
+
+void TestOptions::settingsOfTheFileAsOfTheCommandLine()
+{
+    QFETCH(QByteArray, lines);
     QFETCH(QStringList, options);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("orvimet.toml"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("exercise = \"queue\"\n[limits]\n" + line + "\n");
-    file.close();
-    // The limits each way gives, or the message it refuses with.
-    const auto limits_of = [](const QStringList &arguments, std::string &refusal) {
+    const QString plain = dir.filePath(QStringLiteral("plain.toml"));
+    for (const auto &[name, text] : {std::pair{path, "exercise = \"queue\"\n" + lines + "\n"},
+                                     std::pair{plain, QByteArray("exercise = \"queue\"\n")}}) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    // The settings each way gives, or the message it refuses with.
+    const auto settings_of = [](const QStringList &arguments, std::string &refusal) {
         try {
             Invocation invocation = parse_command_line(words(arguments));
             apply_class_file(invocation.settings);
-            return invocation.settings.grading.limits;
+            return described(invocation.settings);
         } catch (const Failure &failure) {
             refusal = failure.message;
-            return Limits();
+            return QString();
         }
     };
     std::string by_file, by_option;
-    const Limits from_file = limits_of({"grade", "--config", path, "c.zip"}, by_file);
-    const Limits from_option = limits_of(
-        QStringList{"grade", "-e", "queue"} + options + QStringList{"c.zip"}, by_option);
+    const QString from_file = settings_of({"grade", "--config", path, "c.zip"}, by_file);
+    // The option over a class file that says nothing but the exercise.
+    const QString from_option = settings_of(
+        QStringList{"grade", "--config", plain} + options + QStringList{"c.zip"}, by_option);
     QVERIFY2(by_file.empty() == by_option.empty(), (by_file + " | " + by_option).c_str());
     if (!by_file.empty()) {
-        QVERIFY2(by_file.find("orvimet.toml:3: ") != std::string::npos, by_file.c_str());
+        const std::string line = std::to_string(2 + lines.count('\n'));
+        QVERIFY2(by_file.find("orvimet.toml:" + line + ": ") != std::string::npos, by_file.c_str());
         return;
     }
-    QCOMPARE(qint64(from_file.wall.count()), qint64(from_option.wall.count()));
-    QCOMPARE(from_file.cpu_seconds, from_option.cpu_seconds);
-    QCOMPARE(from_file.memory_bytes, from_option.memory_bytes);
-    QCOMPARE(from_file.file_bytes, from_option.file_bytes);
-    QCOMPARE(from_file.processes, from_option.processes);
-    QCOMPARE(quint64(from_file.output_bytes), quint64(from_option.output_bytes));
+    QCOMPARE(from_file, from_option);
 }
 
 void TestOptions::manualSynopsisNamesEveryCommand()
