@@ -131,6 +131,13 @@ void DetailPane::show_student(int row, int case_index)
     if (s.memcheck_findings > 0) {
         section(tr("Memory findings: %1").arg(s.memcheck_findings));
         line(shown(s.memcheck_first), plain);
+        // The string to rerun it with, shrunk: an explored one is a case for everybody, one of
+        // the extended list's was run by the memory check alone.
+        if (!s.memcheck_shrunk.empty())
+            line(tr("Shrunk to: %1").arg(shown(s.memcheck_shrunk)), plain);
+        if (!s.memcheck_extended_shrunk.empty())
+            line(tr("On the extended list, shrunk to: %1").arg(shown(s.memcheck_extended_shrunk)),
+                 plain);
     }
     // As the table names them: by name and id, or the participants' numbers while anonymous;
     // never by their folders, which carry the names.

@@ -265,24 +265,15 @@ const char *row_class(const std::string &verdict)
     QT_TRANSLATE_NOOP("Feedback", "stackqueue"),
 };
 
-std::string text_or_empty(const QJsonValue &value)
-{
-    return value.isString()   ? to_utf8(value.toString())
-           : value.isDouble() ? std::to_string(static_cast<long long>(value.toDouble()))
-                              : std::string();
-}
-
 std::string cases_text(const ClassResults &results, const Language &language)
 {
-    const QJsonObject cases = results.document.value(QLatin1String("cases")).toObject();
     // "ten" and "extended" are the built-in lists; any other source is a case file's path.
     [[maybe_unused]] const char *const lists[]
         = {QT_TRANSLATE_NOOP("Feedback", "ten"), QT_TRANSLATE_NOOP("Feedback", "extended")};
-    std::string text = language.text(text_or_empty(cases.value(QLatin1String("source"))).c_str());
-    const std::string count = text_or_empty(cases.value(QLatin1String("count")));
-    if (!count.empty())
+    std::string text = language.text(results.cases.c_str());
+    if (results.case_count > 0)
         text = fill(language.text(QT_TRANSLATE_NOOP("Feedback", "%1, %2 per student")),
-                    {text, count});
+                    {text, std::to_string(results.case_count)});
     return text;
 }
 

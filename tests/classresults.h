@@ -68,6 +68,7 @@ inline QJsonObject student_json(const FixtureStudent &student)
     recount(s);
     s.memcheck_findings = student.findings;
     s.memcheck_first = student.findings ? "heap-use-after-free" : "";
+    s.memcheck_extended_shrunk = student.findings ? "-S 1 -I -2147483648" : "";
     if (s.wrong > 0) {
         s.has_counterexample = true;
         s.counterexample_options = "-S 2 -I 0 1 -O 1";

@@ -575,6 +575,12 @@ void TestClassWindow::openDetails_data()
     QTest::newRow("table, click: a copy named as the table names it")
         << "Ann"
         << "table click" << -1 << QStringList{"Similar to", "张三 (104) 100%"} << "";
+    QTest::newRow("table click: a memory finding with the string to rerun it")
+        << "Ann"
+        << "table click" << -1
+        << QStringList{"Memory findings: 1", "heap-use-after-free",
+                       "On the extended list, shrunk to: -S 1 -I -2147483648"}
+        << "";
 }
 
 void TestClassWindow::openDetails()

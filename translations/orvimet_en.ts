@@ -700,6 +700,14 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Shrunk to: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>On the extended list, shrunk to: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Similar to</source>
         <translation type="unfinished"></translation>
     </message>

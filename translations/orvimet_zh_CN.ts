@@ -688,6 +688,14 @@
         <translation>内存问题：%1</translation>
     </message>
     <message>
+        <source>Shrunk to: %1</source>
+        <translation>缩减为：%1</translation>
+    </message>
+    <message>
+        <source>On the extended list, shrunk to: %1</source>
+        <translation>在扩展列表上，缩减为：%1</translation>
+    </message>
+    <message>
         <source>Similar to</source>
         <translation>相似于</translation>
     </message>
