@@ -17,9 +17,8 @@ namespace {
 // Each part keeps its students' programs in its own folder: they come along into the merged one
 // under the names the records give, "programs/<name>/<program>". A record whose program cannot
 // come (a name that two parts both gave, a file gone) names none.
-bool bring_programs(const std::vector<std::string> &folders,
-                    const std::vector<ClassResults> &parts, const std::string &out,
-                    QByteArray &text, std::string &error)
+bool bring_programs(const std::vector<std::string> &folders, const std::vector<ClassResults> &parts,
+                    const std::string &out, QByteArray &text, std::string &error)
 {
     std::map<std::string, std::string> part_of; // student folder -> part's results folder
     for (std::size_t k = 0; k < parts.size(); ++k)

@@ -981,9 +981,9 @@ private:
     std::unique_ptr<ReferenceAnswers> shrinker;  // the reference's answers for shrinking
     std::map<std::string, std::size_t> index_of; // program path -> student
     mutable std::mutex jobs_mutex;
-    std::vector<ProgressJob> jobs;             // of the phase in hand
-    std::map<std::size_t, std::size_t> job_of; // student -> job
-    std::atomic<std::int64_t> memcheck_time{0};  // nanoseconds, on all the jobs
+    std::vector<ProgressJob> jobs;              // of the phase in hand
+    std::map<std::size_t, std::size_t> job_of;  // student -> job
+    std::atomic<std::int64_t> memcheck_time{0}; // nanoseconds, on all the jobs
 };
 
 } // namespace

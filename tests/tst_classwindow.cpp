@@ -319,9 +319,9 @@ void TestClassWindow::similarityTab()
     options.similarity_folders = folders;
     std::string error;
     QCOMPARE(write_outputs(dir.path().toStdString(), options, error), 0);
-    QVERIFY2(write_similarity_outputs(dir.path().toStdString(), similarity, sources, Language(),
-                                      error),
-             error.c_str());
+    QVERIFY2(
+        write_similarity_outputs(dir.path().toStdString(), similarity, sources, Language(), error),
+        error.c_str());
     QVERIFY(window->open_results(dir.path()));
     action("actionAnonymous")->setChecked(anonymous);
 
