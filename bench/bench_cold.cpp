@@ -17,9 +17,14 @@
 // with the grader's default flags, started bare (posix_spawn, waitpid; no sandbox, no cache),
 // then each built program run on the ten option strings in a folder of its own (its output read
 // to the end, its answer file left where it is), one after another. Builds and runs are timed
-// apart; the floor for J jobs is their sum divided by J. The floor is measured right before or
-// right after each grading (the order turns from round to round), so that each ratio compares
-// two figures of the same moment on a machine shared with other work; the table gives medians.
+// apart; the floor for J jobs is their sum divided by J. It is measured once a round, opening
+// one round and closing the next, so that each ratio compares figures of the same few minutes
+// on a machine shared with other work; the table gives medians over the rounds.
+//
+// For J > 1 the same bare work is also done on J threads at once, each taking the next student,
+// beside the J-job grading: what the machine gave J jobs at that moment. On a machine shared
+// with other work two compilers at once seldom run twice as fast as one; the grading against
+// this floor tells the grader's share from the machine's.
 //
 // With --baseline, another orvimet-cli (an older build, copied beside this one, where it finds
 // the reference programs) grades the same class cold in the same turns.
@@ -39,9 +44,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -210,7 +217,8 @@ QStringList fault_names()
 
 struct Floor
 {
-    double build_ms = 0, run_ms = 0, build_cpu = 0, run_cpu = 0;
+    double build_ms = 0, run_ms = 0, build_cpu = 0, run_cpu = 0; // summed over the processes
+    double wall_ms = 0;                                          // of the whole
 };
 
 class Bench
@@ -256,37 +264,56 @@ public:
         }
     }
 
-    // Bare g++ for every student, then every built program on the ten strings.
-    Floor floor()
+    // Bare g++ for each student and its built program on the ten strings, the students taken in
+    // turn by `threads` threads; with one, every build and run one after another.
+    Floor floor(int threads)
     {
-        Floor f;
         const QString built = scratch.filePath(QStringLiteral("floor"));
         QDir(built).removeRecursively();
-        QStringList programs;
+        std::vector<std::string> outs, roots;
         for (int i = 0; i < folders.size(); ++i) {
             const QString out = built + QStringLiteral("/%1").arg(i);
             QDir().mkpath(out);
-            std::vector<std::string> argv{compiler};
-            argv.insert(argv.end(), std::begin(flags), std::end(flags));
-            argv.insert(argv.end(), {"queue_main.cpp", "queue.cpp", "-o",
-                                     (out + QStringLiteral("/queue")).toStdString()});
-            const Run r = spawn(argv, folders.at(i).toStdString());
-            if (r.exit_code != 0)
-                fail("the bare compiler failed on " + folders.at(i).toStdString());
-            f.build_ms += r.wall_ms;
-            f.build_cpu += r.cpu_ms;
-            programs << out;
+            outs.push_back(out.toStdString());
+            roots.push_back(folders.at(i).toStdString());
         }
-        for (const QString &out : programs) {
-            for (const char *line : suite_options) {
-                std::vector<std::string> argv{(out + QStringLiteral("/queue")).toStdString()};
-                for (const QByteArray &word : QByteArray(line).split(' '))
-                    if (!word.isEmpty())
-                        argv.push_back(word.toStdString());
-                const Run r = spawn(argv, out.toStdString());
-                f.run_ms += r.wall_ms;
-                f.run_cpu += r.cpu_ms;
+        std::atomic<int> next{0};
+        std::vector<Floor> parts(static_cast<std::size_t>(threads));
+        auto work = [&](Floor &f) {
+            for (int i = next++; i < static_cast<int>(outs.size()); i = next++) {
+                const std::string &out = outs[static_cast<std::size_t>(i)];
+                std::vector<std::string> argv{compiler};
+                argv.insert(argv.end(), std::begin(flags), std::end(flags));
+                argv.insert(argv.end(), {"queue_main.cpp", "queue.cpp", "-o", out + "/queue"});
+                const Run r = spawn(argv, roots[static_cast<std::size_t>(i)]);
+                if (r.exit_code != 0)
+                    fail("the bare compiler failed on " + roots[static_cast<std::size_t>(i)]);
+                f.build_ms += r.wall_ms;
+                f.build_cpu += r.cpu_ms;
+                for (const char *line : suite_options) {
+                    std::vector<std::string> run{out + "/queue"};
+                    for (const QByteArray &word : QByteArray(line).split(' '))
+                        if (!word.isEmpty())
+                            run.push_back(word.toStdString());
+                    const Run ran = spawn(run, out);
+                    f.run_ms += ran.wall_ms;
+                    f.run_cpu += ran.cpu_ms;
+                }
             }
+        };
+        const Clock::time_point start = Clock::now();
+        std::vector<std::thread> started;
+        for (Floor &part : parts)
+            started.emplace_back(work, std::ref(part));
+        for (std::thread &thread : started)
+            thread.join();
+        Floor f;
+        f.wall_ms = ms_since(start);
+        for (const Floor &part : parts) {
+            f.build_ms += part.build_ms;
+            f.run_ms += part.run_ms;
+            f.build_cpu += part.build_cpu;
+            f.run_cpu += part.run_cpu;
         }
         return f;
     }
@@ -327,7 +354,7 @@ public:
 
     void measure()
     {
-        std::map<std::string, std::vector<double>> wall, cpu, ratio;
+        std::map<std::string, std::vector<double>> wall, cpu, ratio, ratio_machine;
         std::vector<double> floor_build, floor_run, floor_cpu;
         const std::vector<std::pair<std::string, std::string>> graders
             = options.baseline.empty()
@@ -335,37 +362,50 @@ public:
                   : std::vector<std::pair<std::string, std::string>>{
                       {"grade", ORVIMET_CLI}, {"baseline", options.baseline}};
         for (int round = 0; round < options.rounds; ++round) {
+            // The bare floor opens one round and closes the next; each job count's gradings and
+            // the same work bare on as many threads take turns likewise.
+            const bool floor_first = round % 2 == 0;
+            Floor serial;
+            if (floor_first)
+                serial = floor(1);
+            std::map<int, std::map<std::string, Run>> runs;
+            std::map<int, Floor> machine;
             for (const int jobs : options.jobs) {
-                const std::string j = std::to_string(jobs);
-                // The floor before the gradings in one round, after them in the next.
-                Floor f;
-                const bool floor_first = (round + jobs) % 2 == 0;
-                if (floor_first)
-                    f = floor();
-                std::map<std::string, Run> runs;
+                if (jobs > 1 && floor_first)
+                    machine[jobs] = floor(jobs);
                 for (std::size_t k = 0; k < graders.size(); ++k) {
                     const auto &[name, cli] = graders[(k + round) % graders.size()];
-                    runs[name] = grade(jobs, cli);
+                    runs[jobs][name] = grade(jobs, cli);
                 }
-                if (!floor_first)
-                    f = floor();
-                const double bare = (f.build_ms + f.run_ms) / jobs;
-                floor_build.push_back(f.build_ms);
-                floor_run.push_back(f.run_ms);
-                floor_cpu.push_back(f.build_cpu + f.run_cpu);
+                if (jobs > 1 && !floor_first)
+                    machine[jobs] = floor(jobs);
+            }
+            if (!floor_first)
+                serial = floor(1);
+            floor_build.push_back(serial.build_ms);
+            floor_run.push_back(serial.run_ms);
+            floor_cpu.push_back(serial.build_cpu + serial.run_cpu);
+            for (const int jobs : options.jobs) {
+                const std::string j = std::to_string(jobs);
+                const double bare = (serial.build_ms + serial.run_ms) / jobs;
+                const double given = jobs > 1 ? machine[jobs].wall_ms : bare * jobs;
                 wall["floor " + j].push_back(bare);
-                for (const auto &[name, r] : runs) {
+                wall["bare " + j].push_back(given);
+                std::printf("  round %d, %d jobs: floor %.0f ms (builds %.0f, runs %.0f, / %d)",
+                            round + 1, jobs, bare, serial.build_ms, serial.run_ms, jobs);
+                if (jobs > 1)
+                    std::printf(", bare on %d threads %.0f ms", jobs, given);
+                for (const auto &[name, r] : runs[jobs]) {
                     wall[name + " " + j].push_back(r.wall_ms);
                     cpu[name + " " + j].push_back(r.cpu_ms);
                     ratio[name + " " + j].push_back(r.wall_ms / bare);
+                    ratio_machine[name + " " + j].push_back(r.wall_ms / given);
+                    std::printf(", %s %.0f ms (%.3fx; %.3fx)", name.c_str(), r.wall_ms,
+                                r.wall_ms / bare, r.wall_ms / given);
                 }
-                std::printf("  round %d, %d jobs: floor %.0f ms (builds %.0f, runs %.0f)",
-                            round + 1, jobs, bare, f.build_ms, f.run_ms);
-                for (const auto &[name, r] : runs)
-                    std::printf(", %s %.0f ms (%.3fx)", name.c_str(), r.wall_ms, r.wall_ms / bare);
                 std::printf("\n");
-                std::fflush(stdout);
             }
+            std::fflush(stdout);
         }
         std::printf("\nA cold class of %d from its sources, 10 cases each, empty cache of builds "
                     "(s, median of %d rounds)\n",
@@ -375,22 +415,25 @@ public:
                     median(floor_build) / 1e3, median(floor_build) / options.students,
                     median(floor_run) / 1e3, median(floor_run) / (options.students * 10.0),
                     median(floor_cpu) / 1e3);
-        std::printf("  %-10s %5s %9s %9s %9s %9s %9s %9s\n", "", "jobs", "wall", "best", "worst",
-                    "CPU", "floor", "ratio");
+        std::printf("  %-10s %5s %9s %9s %9s %9s %9s %8s %12s %9s\n", "", "jobs", "wall", "best",
+                    "worst", "CPU", "floor", "ratio", "bare, J thr", "ratio");
         for (const int jobs : options.jobs) {
             const std::string j = std::to_string(jobs);
             for (const auto &grader : graders) {
                 const std::string key = grader.first + " " + j;
                 const std::vector<double> &t = wall[key];
-                std::printf("  %-10s %5d %9.2f %9.2f %9.2f %9.2f %9.2f %8.3fx\n",
+                std::printf("  %-10s %5d %9.2f %9.2f %9.2f %9.2f %9.2f %7.3fx %12.2f %8.3fx\n",
                             grader.first.c_str(), jobs, median(t) / 1e3,
                             *std::min_element(t.begin(), t.end()) / 1e3,
                             *std::max_element(t.begin(), t.end()) / 1e3, median(cpu[key]) / 1e3,
-                            median(wall["floor " + j]) / 1e3, median(ratio[key]));
+                            median(wall["floor " + j]) / 1e3, median(ratio[key]),
+                            median(wall["bare " + j]) / 1e3, median(ratio_machine[key]));
             }
         }
-        std::printf("  (ratio: median of each grading over the floor measured beside it; goal "
-                    "1.100x)\n");
+        std::printf("  (ratio: median over the rounds of each grading against the floor of its "
+                    "round, the bare builds and runs one after another divided by the jobs; goal "
+                    "1.100x. \"bare, J thr\": the same bare work on as many threads at once, what "
+                    "the machine gave J jobs in that round, and the grading against it)\n");
     }
 
 private:
