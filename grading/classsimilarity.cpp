@@ -5,15 +5,23 @@
 
 namespace {
 
-// At most `limit` bytes of the file; false when it cannot be opened.
+// At most `limit` bytes of the file; false when it cannot be opened. Read piece by piece: the
+// limit is megabytes and a source a few kilobytes, and a text made the limit's size first would
+// keep that much memory for every file of the class, written over once, until the class is
+// compared.
 bool read_part(const std::string &path, std::size_t limit, std::string &text)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    text.assign(limit, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(limit));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    text.clear();
+    char buffer[65536];
+    while (text.size() < limit) {
+        in.read(buffer, static_cast<std::streamsize>(std::min(sizeof buffer, limit - text.size())));
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (!in)
+            break;
+    }
     return true;
 }
 

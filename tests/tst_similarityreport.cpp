@@ -212,6 +212,15 @@ void TestSimilarityReport::gradedClassIsReadBounded()
     for (const SourceFile &f : out.sources[2].files)
         bytes += f.text.size();
     QVERIFY(bytes <= 4 * similarity_file_bytes);
+    // Each source read holds about its own size until the class is compared, not the most a
+    // file may give: a class of hundreds would otherwise hold gigabytes.
+    for (const StudentSources &s : out.sources)
+        for (const SourceFile &f : s.files)
+            QVERIFY2(f.text.capacity() <= 2 * f.text.size() + 65536,
+                     qPrintable(QStringLiteral("%1: %2 bytes held for %3")
+                                    .arg(QString::fromStdString(f.name))
+                                    .arg(f.text.capacity())
+                                    .arg(f.text.size())));
     const ClassSimilarity &r = out.result;
     QVERIFY(!r.pairs.empty());
     QCOMPARE(r.students[r.pairs[0].a].student + r.students[r.pairs[0].b].student,
