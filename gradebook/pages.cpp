@@ -27,9 +27,11 @@ h1 { font-size: 1.5em; } h2 { font-size: 1.25em; margin-top: 1.5em; } h3 { font-
 table { border-collapse: collapse; margin: .5em 0; }
 th, td { border: 1px solid #ccc; padding: .2em .45em; text-align: left; vertical-align: top; }
 th { background: #f2f2f2; }
+table.cases { width: 100%; table-layout: fixed; }
+table.cases col.n { width: 3em; } table.cases col.options { width: 34%; } table.cases col.verdict { width: 8em; }
+table.cases td { overflow-wrap: anywhere; }
 table.cases td:nth-child(n+4), pre { white-space: pre-wrap; word-break: break-all; font-family: monospace; }
 table.cases td:nth-child(2) { font-family: monospace; }
-table.cases td:nth-child(3) { min-width: 3.5em; }
 pre { background: #f7f7f7; padding: .5em; border: 1px solid #ddd; max-height: 30em; overflow: auto; }
 pre.command { user-select: all; }
 mark { background: #ffd54d; }
@@ -53,7 +55,7 @@ const char details_template[] = R"(<div class="details">
 {{/has_memcheck_command}}{{/has_memcheck}}{{#has_counterexample}}<h3>{{command_heading}}</h3>
 <pre class="command">{{command}}</pre>
 {{/has_counterexample}}{{#has_cases}}<h3>{{cases_heading}}</h3>
-<table class="cases"><thead><tr><th>#</th><th>{{options_heading}}</th><th>{{verdict_heading}}</th><th>{{answer_heading}}</th><th>{{expected_heading}}</th></tr></thead>
+<table class="cases"><colgroup><col class="n"><col class="options"><col class="verdict"><col><col></colgroup><thead><tr><th>#</th><th>{{options_heading}}</th><th>{{verdict_heading}}</th><th>{{answer_heading}}</th><th>{{expected_heading}}</th></tr></thead>
 <tbody>
 {{{rows}}}</tbody></table>
 {{/has_cases}}</div>
