@@ -160,6 +160,8 @@ int main(int argc, char **argv)
                     decode_request(body, decoded);
                 }),
         n);
+    row("generate_cases, all the strings (per word of the longest)",
+        best_of(std::max(1, runs / 10), [&] { generate_cases(Exercise::Stack, 1, strings); }), n);
     row("compare_answers", best_of(runs, [&] { compare_answers(student_output, reference_text); }),
         n);
     return 0;
