@@ -95,6 +95,8 @@ private slots:
     void shrinkStopsWhenTheTimeRunsOut();
     void caseFiles_data();
     void caseFiles();
+    void optionWords_data();
+    void optionWords();
     void sourceNumbers_data();
     void sourceNumbers();
     void openingWhateverTheSeed_data();
@@ -233,6 +235,42 @@ void TestExplore::caseFiles()
     for (const std::string &o : list.options)
         read << QString::fromStdString(o);
     QCOMPARE(read, options);
+}
+
+// The words a program receives are the window's, whichever way a line is split.
+void TestExplore::optionWords_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<QStringList>("words");
+
+    QTest::newRow("tabs, line breaks, vertical tab, form feed")
+        << QStringLiteral(" -S 3\t-I 1\n2\r\n3\v-G\f0  ")
+        << QStringList{"-S", "3", "-I", "1", "2", "3", "-G", "0"};
+    QTest::newRow("ASCII separators are no white space") << QStringLiteral("-S\x1c"
+                                                                           "2 -I\x1f"
+                                                                           "1")
+                                                         << QStringList{QStringLiteral("-S\x1c"
+                                                                                       "2"),
+                                                                        QStringLiteral("-I\x1f"
+                                                                                       "1")};
+    QTest::newRow("blanks alone") << QStringLiteral(" \t ") << QStringList{};
+    QTest::newRow("quotes join words, three make one")
+        << QStringLiteral("-I \"1 2\" \"\"\"") << QStringList{"-I", "1 2", "\""};
+    QTest::newRow("no-break and ideographic spaces split") << QStringLiteral("-S\u00a0"
+                                                                             "2\u3000-P")
+                                                           << QStringList{"-S", "2", "-P"};
+    QTest::newRow("other letters stay")
+        << QStringLiteral("-I \u00e9 \u4e2d") << QStringList{"-I", "\u00e9", "\u4e2d"};
+}
+
+void TestExplore::optionWords()
+{
+    QFETCH(QString, options);
+    QFETCH(QStringList, words);
+    QStringList split;
+    for (const std::string &word : option_words(options.toStdString()))
+        split << QString::fromStdString(word);
+    QCOMPARE(split, words);
 }
 
 void TestExplore::sourceNumbers_data()

@@ -407,6 +407,8 @@ void TestSandbox::launcherArgumentsRoundTrip()
     QVERIFY(!decode_request(std::string("0\0\0-S\0", 6), decoded));
     QVERIFY(!decode_request(std::string("1\0../x\0p\0", 10), decoded));
     QVERIFY(!decode_request("p", decoded));
+    // A count of answer files that wraps around when one is added.
+    QVERIFY(!decode_request(std::string("18446744073709551615\0p\0", 23), decoded));
 }
 
 void TestSandbox::errorOutputKept_data()
