@@ -277,6 +277,56 @@ std::string cases_text(const ClassResults &results, const Language &language)
     return text;
 }
 
+// The intake's and the grader's sentences, in the page's language ("Taking" context); the
+// grader's own error and the class file's line stay as they were written, for the teacher.
+std::string taking_message(const StudentRecord &s, const Language &l)
+{
+    const auto in = [&](const char *source) { return l.text_in("Taking", source); };
+    const std::vector<std::string> &v = s.reasons;
+    const std::string first = v.empty() ? std::string() : v.front();
+    switch (s.reason) {
+    case Reason::CouldNotStart:
+        return fill(in(QT_TRANSLATE_NOOP("Taking", "could not start: %1")), {first});
+    case Reason::GraderBuild:
+        return fill(in(QT_TRANSLATE_NOOP("Taking", "the grader could not build it: %1")), {first});
+    case Reason::GraderProgram:
+        return fill(
+            in(QT_TRANSLATE_NOOP("Taking", "the grader could not take the built program: %1")),
+            {first});
+    case Reason::Interrupted:
+        return in(QT_TRANSLATE_NOOP("Taking", "the grading was interrupted"));
+    case Reason::NotHandedInSource:
+        return fill(
+            in(QT_TRANSLATE_NOOP(
+                "Taking", "%1 names %2 to build, which is not one of the sources handed in")),
+            {first, v.size() > 1 ? v[1] : std::string()});
+    case Reason::WindowsProgram:
+        return in(QT_TRANSLATE_NOOP("Taking", "a Windows program: hand in the sources"));
+    case Reason::NothingHandedIn:
+        return in(QT_TRANSLATE_NOOP("Taking", "nothing handed in"));
+    case Reason::NestedArchive:
+        return in(QT_TRANSLATE_NOOP(
+            "Taking", "nothing handed in (an archive inside an archive is not unpacked)"));
+    case Reason::OneArchive:
+        return in(QT_TRANSLATE_NOOP(
+            "Taking",
+            "nothing handed in (only one archive of a folder without sources is unpacked)"));
+    case Reason::ShareTooLarge:
+        return fill(in(QT_TRANSLATE_NOOP(
+                        "Taking",
+                        "in the class's archive, this student's files unpack to more than %1 MiB")),
+                    {first});
+    case Reason::ShareRatio:
+        return fill(in(QT_TRANSLATE_NOOP("Taking", "in the class's archive, this student's files "
+                                                   "unpack to more than %1 times their size (a zip "
+                                                   "bomb)")),
+                    {first});
+    default:
+        break;
+    }
+    return s.message;
+}
+
 // Why a student has no program, in the page's language: building's kind of problem through the
 // translation ("Building" context), its values as building gave them; the compiler's own line
 // stays as the compiler wrote it. A record without a kind (an older file, a status of the intake)
@@ -339,6 +389,8 @@ std::string status_message(const StudentRecord &s, const Language &l)
     case Reason::SeveralMains:
         return fill(in(QT_TRANSLATE_N_NOOP("Building", "%n files define main: %1"), count),
                     {names});
+    default:
+        return taking_message(s, l);
     }
     return s.message;
 }

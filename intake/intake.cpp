@@ -270,12 +270,16 @@ void classify(Submission &s, const std::string &program_name, const IntakeLimits
         s.kind = SubmissionKind::WindowsProgram;
         s.program = found.windows_programs.front().second;
         s.message = windows_message;
+        s.problem = SubmissionProblem::WindowsProgram;
     } else {
         s.kind = SubmissionKind::Nothing;
         s.message = nothing_message;
-        if (found.archives)
+        s.problem = SubmissionProblem::Nothing;
+        if (found.archives) {
             s.message += unpacked ? " (an archive inside an archive is not unpacked)"
                                   : " (only one archive of a folder without sources is unpacked)";
+            s.problem = unpacked ? SubmissionProblem::NestedArchive : SubmissionProblem::OneArchive;
+        }
     }
 }
 
@@ -484,17 +488,24 @@ private:
                     skipped.push_back(at->skipped);
             }
         }
-        const auto refuse = [&](const std::string &why) {
-            s.kind = SubmissionKind::Refused;
-            s.message = "in the class's archive, this student's files " + why;
-            return false;
-        };
-        if (unpacked > limits_.unpacked_bytes)
-            return refuse("unpack to more than " + std::to_string(limits_.unpacked_bytes >> 20)
-                          + " MiB");
-        if (unpacked > ratio_floor && unpacked / limits_.ratio > compressed)
-            return refuse("unpack to more than " + std::to_string(limits_.ratio)
-                          + " times their size (a zip bomb)");
+        const auto refuse
+            = [&](SubmissionProblem problem, const std::string &value, const std::string &why) {
+                  s.kind = SubmissionKind::Refused;
+                  s.message = "in the class's archive, this student's files " + why;
+                  s.problem = problem;
+                  s.value = value;
+                  return false;
+              };
+        if (unpacked > limits_.unpacked_bytes) {
+            const std::string mib = std::to_string(limits_.unpacked_bytes >> 20);
+            return refuse(SubmissionProblem::ShareTooLarge, mib,
+                          "unpack to more than " + mib + " MiB");
+        }
+        if (unpacked > ratio_floor && unpacked / limits_.ratio > compressed) {
+            const std::string ratio = std::to_string(limits_.ratio);
+            return refuse(SubmissionProblem::ShareRatio, ratio,
+                          "unpack to more than " + ratio + " times their size (a zip bomb)");
+        }
         constexpr std::size_t most = 3;
         for (std::size_t i = 0; i < skipped.size() && i < most; ++i)
             notes += (i ? "; " : "skipped: ") + skipped[i];
@@ -575,8 +586,10 @@ private:
             }
         }
         classify(s, program_, limits_, unpacked);
-        if (!notes.empty())
+        if (!notes.empty()) {
             s.message += (s.message.empty() ? "" : "; ") + notes;
+            s.problem = SubmissionProblem::None;
+        }
     }
 
     std::string unpack_root_;

@@ -32,6 +32,19 @@ enum class SubmissionKind {
     Refused,        // the student's archive broke a rule or a limit; `message` says which
 };
 
+// The intake's own sentence in a Submission's message, as a kind and the number it needs, for
+// the pages to say it in the students' language. Other sentences (a student's archive refused,
+// notes on skipped entries) are not told apart: the pages show the message as it is.
+enum class SubmissionProblem {
+    None,
+    WindowsProgram, // "a Windows program: hand in the sources"
+    Nothing,        // "nothing handed in"
+    NestedArchive,  // "nothing handed in (an archive inside an archive is not unpacked)"
+    OneArchive,     // "nothing handed in (only one archive of a folder without sources ...)"
+    ShareTooLarge,  // "in the class's archive, this student's files unpack to more than N MiB"
+    ShareRatio,     // "... unpack to more than N times their size (a zip bomb)"
+};
+
 struct Submission
 {
     std::string folder;    // the student's folder name as handed in (UTF-8)
@@ -45,6 +58,8 @@ struct Submission
     // execute bits.
     std::string program;
     std::string message; // for a person: why Refused, Nothing, WindowsProgram
+    SubmissionProblem problem = SubmissionProblem::None; // the message's kind, when it has one
+    std::string value; // and its number, for ShareTooLarge and ShareRatio
 };
 
 struct Intake

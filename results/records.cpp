@@ -60,6 +60,17 @@ const Words<Reason> reason_words = {
     {Reason::CompilerSilent, "compiler silent"},
     {Reason::Empty, "empty"},
     {Reason::SeveralMains, "several mains"},
+    {Reason::CouldNotStart, "could not start"},
+    {Reason::GraderBuild, "grader build"},
+    {Reason::GraderProgram, "grader program"},
+    {Reason::Interrupted, "interrupted"},
+    {Reason::NotHandedInSource, "source not handed in"},
+    {Reason::WindowsProgram, "windows program"},
+    {Reason::NothingHandedIn, "nothing handed in"},
+    {Reason::NestedArchive, "nested archive"},
+    {Reason::OneArchive, "one archive"},
+    {Reason::ShareTooLarge, "share too large"},
+    {Reason::ShareRatio, "share ratio"},
 };
 
 template<typename Enum>

@@ -33,9 +33,10 @@ enum class Status {
 // How a case's run ended.
 enum class Ending { Exit, Crash, Timeout, FailedToStart, NotRun, NotGraded };
 
-// Why a hand-in gave no program, as building tells it: a kind and the values its sentence needs
-// (file names, a number, the compiler's first error), so that each page says it in its own
-// language. The record's message keeps the English sentence. The kinds are building's own.
+// Why a hand-in gave no program or no grade: a kind and the values its sentence needs (file
+// names, a number, the compiler's first error, the grader's own error), so that each page says
+// it in its own language. The record's message keeps the English sentence. The first kinds are
+// building's own; then the grader's failures and the intake's.
 enum class Reason {
     None,
     CompilerError,
@@ -50,7 +51,20 @@ enum class Reason {
     CompilerSignal,
     CompilerSilent,
     Empty,
-    SeveralMains
+    SeveralMains,
+    // The grader's: {its error}, or none.
+    CouldNotStart,
+    GraderBuild,
+    GraderProgram,
+    Interrupted,
+    NotHandedInSource, // {the class file's line, the name it gives}
+    // The intake's: none, or {a number} for the bounds of a student's share of the class archive.
+    WindowsProgram,
+    NothingHandedIn,
+    NestedArchive,
+    OneArchive,
+    ShareTooLarge,
+    ShareRatio
 };
 
 // The words results.json spells them with ("not run", "a Windows program", "failed-to-start"),

@@ -867,13 +867,50 @@ void TestGradebook::buildingsWordsTranslated_data()
         << "several mains" << QStringList{"<b>.cpp", "x.cpp"}
         << "2 个文件都定义了 main：&lt;b&gt;.cpp、x.cpp"
         << "2 files define main: &lt;b&gt;.cpp, x.cpp";
+    QTest::newRow("could not start")
+        << "could not start" << QStringList{"no such file"} << "无法运行：no such file"
+        << "could not start: no such file";
+    QTest::newRow("the grader could not build it")
+        << "grader build" << QStringList{"disk full"} << "评分程序未能编译它：disk full"
+        << "the grader could not build it: disk full";
+    QTest::newRow("the grader could not take the program")
+        << "grader program" << QStringList{"disk full"} << "评分程序未能取用编译好的程序：disk full"
+        << "the grader could not take the built program: disk full";
+    QTest::newRow("interrupted") << "interrupted" << QStringList{} << "评分被中断"
+                                 << "the grading was interrupted";
+    QTest::newRow("a source the class file names")
+        << "source not handed in" << QStringList{"orvimet.toml:4", "q.cpp"}
+        << "orvimet.toml:4 指定编译 q.cpp，但它不在提交的源文件中"
+        << "orvimet.toml:4 names q.cpp to build, which is not one of the sources handed in";
+    QTest::newRow("a Windows program")
+        << "windows program" << QStringList{} << "Windows 程序：请提交源代码"
+        << "a Windows program: hand in the sources";
+    QTest::newRow("nothing handed in") << "nothing handed in" << QStringList{} << "未提交"
+                                       << "nothing handed in";
+    QTest::newRow("an archive in an archive")
+        << "nested archive" << QStringList{} << "未提交（压缩包里的压缩包不会被解压）"
+        << "nothing handed in (an archive inside an archive is not unpacked)";
+    QTest::newRow("one archive of a folder")
+        << "one archive" << QStringList{}
+        << "未提交（文件夹中没有源文件时，只解压其中唯一的一个压缩包）"
+        << "nothing handed in (only one archive of a folder without sources is unpacked)";
+    QTest::newRow("a share of the class's archive too large")
+        << "share too large" << QStringList{"64"}
+        << "在全班的压缩包中，该学生的文件解压后超过 64 MiB"
+        << "in the class&apos;s archive, this student&apos;s files unpack to more than 64 MiB";
+    QTest::newRow("a share of the class's archive a zip bomb")
+        << "share ratio" << QStringList{"100"}
+        << "在全班的压缩包中，该学生的文件解压后超过原大小的 100 倍（压缩炸弹）"
+        << "in the class&apos;s archive, this student&apos;s files unpack to more than 100 times "
+           "their size (a zip bomb)";
     QTest::newRow("a kind this version does not know")
         << "a new kind" << QStringList{"7"} << "the message as written"
         << "the message as written";
 }
 
-// Each kind of building's problem reads in the students' language; in English as building wrote
-// it, and a file of a later version with a kind this one does not know shows its message.
+// Each kind of building's problem, of the grader's failures and of the intake's refusals reads in
+// the students' language; in English as the grading wrote it, and a file of a later version with
+// a kind this one does not know shows its message.
 void TestGradebook::buildingsWordsTranslated()
 {
     QFETCH(QString, kind);

@@ -961,4 +961,51 @@
         <translation>The program, to try in the window or with explore: %1</translation>
     </message>
 </context>
+<context>
+    <name>Taking</name>
+    <message>
+        <source>could not start: %1</source>
+        <translation>could not start: %1</translation>
+    </message>
+    <message>
+        <source>the grader could not build it: %1</source>
+        <translation>the grader could not build it: %1</translation>
+    </message>
+    <message>
+        <source>the grader could not take the built program: %1</source>
+        <translation>the grader could not take the built program: %1</translation>
+    </message>
+    <message>
+        <source>the grading was interrupted</source>
+        <translation>the grading was interrupted</translation>
+    </message>
+    <message>
+        <source>%1 names %2 to build, which is not one of the sources handed in</source>
+        <translation>%1 names %2 to build, which is not one of the sources handed in</translation>
+    </message>
+    <message>
+        <source>a Windows program: hand in the sources</source>
+        <translation>a Windows program: hand in the sources</translation>
+    </message>
+    <message>
+        <source>nothing handed in</source>
+        <translation>nothing handed in</translation>
+    </message>
+    <message>
+        <source>nothing handed in (an archive inside an archive is not unpacked)</source>
+        <translation>nothing handed in (an archive inside an archive is not unpacked)</translation>
+    </message>
+    <message>
+        <source>nothing handed in (only one archive of a folder without sources is unpacked)</source>
+        <translation>nothing handed in (only one archive of a folder without sources is unpacked)</translation>
+    </message>
+    <message>
+        <source>in the class&apos;s archive, this student&apos;s files unpack to more than %1 MiB</source>
+        <translation>in the class&apos;s archive, this student&apos;s files unpack to more than %1 MiB</translation>
+    </message>
+    <message>
+        <source>in the class&apos;s archive, this student&apos;s files unpack to more than %1 times their size (a zip bomb)</source>
+        <translation>in the class&apos;s archive, this student&apos;s files unpack to more than %1 times their size (a zip bomb)</translation>
+    </message>
+</context>
 </TS>

@@ -939,4 +939,51 @@
         <translation>程序（可在窗口中或用 explore 试用）：%1</translation>
     </message>
 </context>
+<context>
+    <name>Taking</name>
+    <message>
+        <source>could not start: %1</source>
+        <translation>无法运行：%1</translation>
+    </message>
+    <message>
+        <source>the grader could not build it: %1</source>
+        <translation>评分程序未能编译它：%1</translation>
+    </message>
+    <message>
+        <source>the grader could not take the built program: %1</source>
+        <translation>评分程序未能取用编译好的程序：%1</translation>
+    </message>
+    <message>
+        <source>the grading was interrupted</source>
+        <translation>评分被中断</translation>
+    </message>
+    <message>
+        <source>%1 names %2 to build, which is not one of the sources handed in</source>
+        <translation>%1 指定编译 %2，但它不在提交的源文件中</translation>
+    </message>
+    <message>
+        <source>a Windows program: hand in the sources</source>
+        <translation>Windows 程序：请提交源代码</translation>
+    </message>
+    <message>
+        <source>nothing handed in</source>
+        <translation>未提交</translation>
+    </message>
+    <message>
+        <source>nothing handed in (an archive inside an archive is not unpacked)</source>
+        <translation>未提交（压缩包里的压缩包不会被解压）</translation>
+    </message>
+    <message>
+        <source>nothing handed in (only one archive of a folder without sources is unpacked)</source>
+        <translation>未提交（文件夹中没有源文件时，只解压其中唯一的一个压缩包）</translation>
+    </message>
+    <message>
+        <source>in the class&apos;s archive, this student&apos;s files unpack to more than %1 MiB</source>
+        <translation>在全班的压缩包中，该学生的文件解压后超过 %1 MiB</translation>
+    </message>
+    <message>
+        <source>in the class&apos;s archive, this student&apos;s files unpack to more than %1 times their size (a zip bomb)</source>
+        <translation>在全班的压缩包中，该学生的文件解压后超过原大小的 %1 倍（压缩炸弹）</translation>
+    </message>
+</context>
 </TS>
