@@ -284,6 +284,13 @@ std::string taking_message(const StudentRecord &s, const Language &l)
     const auto in = [&](const char *source) { return l.text_in("Taking", source); };
     const std::vector<std::string> &v = s.reasons;
     const std::string first = v.empty() ? std::string() : v.front();
+    // A refusal names the student's archive first, when there is one: "work.zip: a link: x".
+    const auto refused = [&](const std::string &pattern) {
+        const std::string said
+            = fill(pattern, v.empty() ? v : std::vector<std::string>(v.begin() + 1, v.end()));
+        return first.empty() ? said
+                             : fill(in(QT_TRANSLATE_NOOP("Taking", "%1: %2")), {first, said});
+    };
     switch (s.reason) {
     case Reason::CouldNotStart:
         return fill(in(QT_TRANSLATE_NOOP("Taking", "could not start: %1")), {first});
@@ -321,6 +328,33 @@ std::string taking_message(const StudentRecord &s, const Language &l)
                                                    "unpack to more than %1 times their size (a zip "
                                                    "bomb)")),
                     {first});
+    case Reason::RefusedUnreadable:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "cannot be read: %1")));
+    case Reason::RefusedTooManyEntries:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "more than %1 entries")));
+    case Reason::RefusedNameUnreadable:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "an entry whose name cannot be read")));
+    case Reason::RefusedAbsolutePath:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "an absolute path: %1")));
+    case Reason::RefusedLeavesFolder:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "a path that leaves its folder: %1")));
+    case Reason::RefusedTooDeep:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "folders nested more than %1 deep: %2")));
+    case Reason::RefusedLink:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "a link: %1")));
+    case Reason::RefusedDevice:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "a device file or fifo: %1")));
+    case Reason::RefusedSameName:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "the same name twice: %1")));
+    case Reason::RefusedNameTooLong:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "a name too long: %1")));
+    case Reason::RefusedFileTooLarge:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "a file larger than %1: %2")));
+    case Reason::RefusedTooLarge:
+        return refused(in(QT_TRANSLATE_NOOP("Taking", "unpacks to more than %1")));
+    case Reason::RefusedRatio:
+        return refused(
+            in(QT_TRANSLATE_NOOP("Taking", "unpacks to more than %1 times its size (a zip bomb)")));
     default:
         break;
     }

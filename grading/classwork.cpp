@@ -72,11 +72,47 @@ Reason reason_of(BuildResult::Problem problem)
     return Reason::None;
 }
 
+// The intake's kinds of refusal as the record keeps them.
+Reason reason_of(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::None:
+        return Reason::None;
+    case Refusal::Unreadable:
+        return Reason::RefusedUnreadable;
+    case Refusal::TooManyEntries:
+        return Reason::RefusedTooManyEntries;
+    case Refusal::NameUnreadable:
+        return Reason::RefusedNameUnreadable;
+    case Refusal::AbsolutePath:
+        return Reason::RefusedAbsolutePath;
+    case Refusal::LeavesFolder:
+        return Reason::RefusedLeavesFolder;
+    case Refusal::TooDeep:
+        return Reason::RefusedTooDeep;
+    case Refusal::Link:
+        return Reason::RefusedLink;
+    case Refusal::Device:
+        return Reason::RefusedDevice;
+    case Refusal::SameName:
+        return Reason::RefusedSameName;
+    case Refusal::NameTooLong:
+        return Reason::RefusedNameTooLong;
+    case Refusal::FileTooLarge:
+        return Reason::RefusedFileTooLarge;
+    case Refusal::TooLarge:
+        return Reason::RefusedTooLarge;
+    case Refusal::Ratio:
+        return Reason::RefusedRatio;
+    }
+    return Reason::None;
+}
+
 // The intake's kinds of sentence as the record keeps them.
-Reason reason_of(SubmissionProblem problem)
+Reason reason_of(const Submission &submission)
 {
     using P = SubmissionProblem;
-    switch (problem) {
+    switch (submission.problem) {
     case P::None:
         return Reason::None;
     case P::WindowsProgram:
@@ -91,6 +127,8 @@ Reason reason_of(SubmissionProblem problem)
         return Reason::ShareTooLarge;
     case P::ShareRatio:
         return Reason::ShareRatio;
+    case P::Refused:
+        return reason_of(submission.refusal);
     }
     return Reason::None;
 }
@@ -488,10 +526,8 @@ private:
         for (Student &student : students) {
             const SubmissionKind kind = student.submission.kind;
             const std::string message = student.record.message;
-            const Reason reason = reason_of(student.submission.problem);
-            std::vector<std::string> values;
-            if (!student.submission.value.empty())
-                values.push_back(student.submission.value);
+            const Reason reason = reason_of(student.submission);
+            const std::vector<std::string> &values = student.submission.values;
             if (kind == SubmissionKind::WindowsProgram)
                 decide(student, Status::WindowsProgram, message, reason, values);
             else if (kind == SubmissionKind::Nothing)

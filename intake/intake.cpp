@@ -297,6 +297,15 @@ bool make_folder(const std::string &path, std::string &error)
     return false;
 }
 
+// A refusal's kind and values kept beside the message, after the archive's name (empty for none).
+void refused(Submission &s, const std::string &archive, const UnpackResult &r)
+{
+    s.problem = r.refusal == Refusal::None ? SubmissionProblem::None : SubmissionProblem::Refused;
+    s.refusal = r.refusal;
+    s.values = {archive};
+    s.values.insert(s.values.end(), r.values.begin(), r.values.end());
+}
+
 // Copies one of the old layout's flat files into the student's own folder, so that a build
 // sees that student's files alone. Nothing is followed: the class folder is hostile as well.
 UnpackResult copy_file(const std::string &from, const std::string &to, std::uint64_t limit)
@@ -312,8 +321,8 @@ UnpackResult copy_file(const std::string &from, const std::string &to, std::uint
     case CopyResult::NotARegularFile:
         return {UnpackResult::Failed, "cannot read " + from};
     case CopyResult::TooLarge:
-        return {UnpackResult::Refused, "a file larger than " + std::to_string(limit >> 20)
-                                           + " MiB: " + from.substr(from.rfind('/') + 1)};
+        return {Refusal::FileTooLarge,
+                {std::to_string(limit >> 20) + " MiB", from.substr(from.rfind('/') + 1)}};
     case CopyResult::Failed:
         break;
     }
@@ -493,7 +502,7 @@ private:
                   s.kind = SubmissionKind::Refused;
                   s.message = "in the class's archive, this student's files " + why;
                   s.problem = problem;
-                  s.value = value;
+                  s.values = {value};
                   return false;
               };
         if (unpacked > limits_.unpacked_bytes) {
@@ -561,6 +570,7 @@ private:
             if (r.outcome == UnpackResult::Refused) {
                 s.kind = SubmissionKind::Refused;
                 s.message = archive.substr(archive.rfind('/') + 1) + ": " + r.message;
+                refused(s, archive.substr(archive.rfind('/') + 1), r);
                 s.path = archive.substr(0, archive.rfind('/'));
                 return;
             }
@@ -581,6 +591,7 @@ private:
                 if (r.outcome == UnpackResult::Refused) {
                     s.kind = SubmissionKind::Refused;
                     s.message = r.message;
+                    refused(s, {}, r);
                     return;
                 }
             }

@@ -6,6 +6,8 @@
 // grader's choosing, never outside it, within bounded counts and sizes. Plain C++ and POSIX; no
 // Qt.
 
+#include "intake/unpack.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,9 +34,9 @@ enum class SubmissionKind {
     Refused,        // the student's archive broke a rule or a limit; `message` says which
 };
 
-// The intake's own sentence in a Submission's message, as a kind and the number it needs, for
-// the pages to say it in the students' language. Other sentences (a student's archive refused,
-// notes on skipped entries) are not told apart: the pages show the message as it is.
+// The intake's own sentence in a Submission's message, as a kind and the values it needs, for
+// the pages to say it in the students' language. A message with notes on skipped entries is not
+// told apart: the pages show it as it is.
 enum class SubmissionProblem {
     None,
     WindowsProgram, // "a Windows program: hand in the sources"
@@ -43,6 +45,7 @@ enum class SubmissionProblem {
     OneArchive,     // "nothing handed in (only one archive of a folder without sources ...)"
     ShareTooLarge,  // "in the class's archive, this student's files unpack to more than N MiB"
     ShareRatio,     // "... unpack to more than N times their size (a zip bomb)"
+    Refused,        // "work.zip: a link: queue.cpp", or a file copied in: "a file larger ..."
 };
 
 struct Submission
@@ -59,7 +62,10 @@ struct Submission
     std::string program;
     std::string message; // for a person: why Refused, Nothing, WindowsProgram
     SubmissionProblem problem = SubmissionProblem::None; // the message's kind, when it has one
-    std::string value; // and its number, for ShareTooLarge and ShareRatio
+    Refusal refusal = Refusal::None;                     // when Refused
+    // Its values: the bound of ShareTooLarge and ShareRatio; of Refused, the archive's name (empty
+    // for a file copied in), then the refusal's values.
+    std::vector<std::string> values;
 };
 
 struct Intake

@@ -71,6 +71,19 @@ const Words<Reason> reason_words = {
     {Reason::OneArchive, "one archive"},
     {Reason::ShareTooLarge, "share too large"},
     {Reason::ShareRatio, "share ratio"},
+    {Reason::RefusedUnreadable, "refused unreadable"},
+    {Reason::RefusedTooManyEntries, "refused too many entries"},
+    {Reason::RefusedNameUnreadable, "refused name unreadable"},
+    {Reason::RefusedAbsolutePath, "refused absolute path"},
+    {Reason::RefusedLeavesFolder, "refused leaves folder"},
+    {Reason::RefusedTooDeep, "refused too deep"},
+    {Reason::RefusedLink, "refused link"},
+    {Reason::RefusedDevice, "refused device"},
+    {Reason::RefusedSameName, "refused same name"},
+    {Reason::RefusedNameTooLong, "refused name too long"},
+    {Reason::RefusedFileTooLarge, "refused file too large"},
+    {Reason::RefusedTooLarge, "refused too large"},
+    {Reason::RefusedRatio, "refused ratio"},
 };
 
 template<typename Enum>

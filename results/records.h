@@ -64,7 +64,22 @@ enum class Reason {
     NestedArchive,
     OneArchive,
     ShareTooLarge,
-    ShareRatio
+    ShareRatio,
+    // An archive of the student's refused: {its name, or empty for a file copied in, then the
+    // refusal's values}.
+    RefusedUnreadable,
+    RefusedTooManyEntries,
+    RefusedNameUnreadable,
+    RefusedAbsolutePath,
+    RefusedLeavesFolder,
+    RefusedTooDeep,
+    RefusedLink,
+    RefusedDevice,
+    RefusedSameName,
+    RefusedNameTooLong,
+    RefusedFileTooLarge,
+    RefusedTooLarge,
+    RefusedRatio
 };
 
 // The words results.json spells them with ("not run", "a Windows program", "failed-to-start"),

@@ -628,6 +628,12 @@ void TestGrade::whySaidInTheStudentsLanguage_data()
         << "zh_CN"
         << "己"
         << "<p>未提交（压缩包里的压缩包不会被解压）</p>";
+    QTest::newRow("a link in an archive, Chinese") << "zh_CN"
+                                                   << "庚"
+                                                   << "<p>work.zip：链接：queue.cpp</p>";
+    QTest::newRow("a link in an archive, English") << "en"
+                                                   << "庚"
+                                                   << "<p>work.zip: a link: queue.cpp</p>";
     QTest::newRow("a Windows program, English") << "en"
                                                 << "丁"
                                                 << "<p>a Windows program: hand in the sources</p>";
@@ -646,7 +652,7 @@ void TestGrade::whySaidInTheStudentsLanguage()
     QFETCH(QString, student);
     QFETCH(QString, said);
     if (built.isEmpty()) {
-        for (const char *folder : {"甲", "乙", "丙", "丁", "戊", "己"})
+        for (const char *folder : {"甲", "乙", "丙", "丁", "戊", "己", "庚"})
             QDir().mkpath(bench.path(QStringLiteral("said/")) + QString::fromUtf8(folder));
         auto sources = queue_sources();
         sources.append({"queue_v2.cpp", source("queue_main.cpp")});
@@ -662,6 +668,9 @@ void TestGrade::whySaidInTheStudentsLanguage()
         inner.add("queue.cpp", source("queue.cpp"), true);
         outer.add("inner.zip", inner.bytes(), true);
         bench.write(QStringLiteral("said/己/work.zip"), outer.bytes());
+        Zip link;
+        link.add("queue.cpp", "/etc/passwd", false, 0120777);
+        bench.write(QStringLiteral("said/庚/work.zip"), link.bytes());
         const ClassOutcome done = grade_submissions(class_work(QStringLiteral("said")), {}, {});
         QVERIFY2(done.error.empty(), done.error.c_str());
         built = json_file(bench.path(QStringLiteral("said-results/results.json")));

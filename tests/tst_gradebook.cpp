@@ -903,6 +903,16 @@ void TestGradebook::buildingsWordsTranslated_data()
         << "在全班的压缩包中，该学生的文件解压后超过原大小的 100 倍（压缩炸弹）"
         << "in the class&apos;s archive, this student&apos;s files unpack to more than 100 times "
            "their size (a zip bomb)";
+    QTest::newRow("a link in the student's archive")
+        << "refused link" << QStringList{"work.zip", "queue.cpp"} << "work.zip：链接：queue.cpp"
+        << "work.zip: a link: queue.cpp";
+    QTest::newRow("a file copied in too large")
+        << "refused file too large" << QStringList{"", "64 MiB", "a.out"}
+        << "文件大于 64 MiB：a.out"
+        << "a file larger than 64 MiB: a.out";
+    QTest::newRow("folders too deep") << "refused too deep" << QStringList{"w.tar", "64", "a/b"}
+                                      << "w.tar：文件夹嵌套超过 64 层：a/b"
+                                      << "w.tar: folders nested more than 64 deep: a/b";
     QTest::newRow("a kind this version does not know")
         << "a new kind" << QStringList{"7"} << "the message as written"
         << "the message as written";

@@ -1007,5 +1007,61 @@
         <source>in the class&apos;s archive, this student&apos;s files unpack to more than %1 times their size (a zip bomb)</source>
         <translation>in the class&apos;s archive, this student&apos;s files unpack to more than %1 times their size (a zip bomb)</translation>
     </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>more than %1 entries</source>
+        <translation>more than %1 entries</translation>
+    </message>
+    <message>
+        <source>an entry whose name cannot be read</source>
+        <translation>an entry whose name cannot be read</translation>
+    </message>
+    <message>
+        <source>an absolute path: %1</source>
+        <translation>an absolute path: %1</translation>
+    </message>
+    <message>
+        <source>a path that leaves its folder: %1</source>
+        <translation>a path that leaves its folder: %1</translation>
+    </message>
+    <message>
+        <source>folders nested more than %1 deep: %2</source>
+        <translation>folders nested more than %1 deep: %2</translation>
+    </message>
+    <message>
+        <source>a link: %1</source>
+        <translation>a link: %1</translation>
+    </message>
+    <message>
+        <source>a device file or fifo: %1</source>
+        <translation>a device file or fifo: %1</translation>
+    </message>
+    <message>
+        <source>the same name twice: %1</source>
+        <translation>the same name twice: %1</translation>
+    </message>
+    <message>
+        <source>a name too long: %1</source>
+        <translation>a name too long: %1</translation>
+    </message>
+    <message>
+        <source>a file larger than %1: %2</source>
+        <translation>a file larger than %1: %2</translation>
+    </message>
+    <message>
+        <source>unpacks to more than %1</source>
+        <translation>unpacks to more than %1</translation>
+    </message>
+    <message>
+        <source>unpacks to more than %1 times its size (a zip bomb)</source>
+        <translation>unpacks to more than %1 times its size (a zip bomb)</translation>
+    </message>
 </context>
 </TS>

@@ -985,5 +985,61 @@
         <source>in the class&apos;s archive, this student&apos;s files unpack to more than %1 times their size (a zip bomb)</source>
         <translation>在全班的压缩包中，该学生的文件解压后超过原大小的 %1 倍（压缩炸弹）</translation>
     </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>无法读取：%1</translation>
+    </message>
+    <message>
+        <source>more than %1 entries</source>
+        <translation>超过 %1 个条目</translation>
+    </message>
+    <message>
+        <source>an entry whose name cannot be read</source>
+        <translation>有条目的名字无法读取</translation>
+    </message>
+    <message>
+        <source>an absolute path: %1</source>
+        <translation>绝对路径：%1</translation>
+    </message>
+    <message>
+        <source>a path that leaves its folder: %1</source>
+        <translation>路径跑出了所在的文件夹：%1</translation>
+    </message>
+    <message>
+        <source>folders nested more than %1 deep: %2</source>
+        <translation>文件夹嵌套超过 %1 层：%2</translation>
+    </message>
+    <message>
+        <source>a link: %1</source>
+        <translation>链接：%1</translation>
+    </message>
+    <message>
+        <source>a device file or fifo: %1</source>
+        <translation>设备文件或管道：%1</translation>
+    </message>
+    <message>
+        <source>the same name twice: %1</source>
+        <translation>同一个名字出现了两次：%1</translation>
+    </message>
+    <message>
+        <source>a name too long: %1</source>
+        <translation>名字太长：%1</translation>
+    </message>
+    <message>
+        <source>a file larger than %1: %2</source>
+        <translation>文件大于 %1：%2</translation>
+    </message>
+    <message>
+        <source>unpacks to more than %1</source>
+        <translation>解压后超过 %1</translation>
+    </message>
+    <message>
+        <source>unpacks to more than %1 times its size (a zip bomb)</source>
+        <translation>解压后超过原大小的 %1 倍（压缩炸弹）</translation>
+    </message>
 </context>
 </TS>
