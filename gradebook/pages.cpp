@@ -363,8 +363,10 @@ std::string taking_message(const StudentRecord &s, const Language &l)
 
 // Why a student has no program, in the page's language: building's kind of problem through the
 // translation ("Building" context), its values as building gave them; the compiler's own line
-// stays as the compiler wrote it. A record without a kind (an older file, a status of the intake)
-// keeps its message. In English each sentence is byte for byte the message building wrote.
+// stays as the compiler wrote it; the grader's and the intake's kinds are said by
+// taking_message. A record without a kind (an older file, an intake's message with notes of
+// skipped entries) keeps its message. In English each sentence is byte for byte the message the
+// grading wrote.
 std::string status_message(const StudentRecord &s, const Language &l)
 {
     const auto in

@@ -133,7 +133,7 @@ struct StudentRecord
     std::string folder, name, id;
     Status status = Status::NotGraded;
     std::string message;              // why, for a person, when not graded
-    Reason reason = Reason::None;     // the message's kind, when building gave it
+    Reason reason = Reason::None;     // the message's kind, when the grading has one for it
     std::vector<std::string> reasons; // and its values
     bool build_from_cache = false;
     int build_warnings = 0;
