@@ -277,6 +277,42 @@ std::string cases_text(const ClassResults &results, const Language &language)
     return text;
 }
 
+// The sentence of an archive's refusal (or an entry's skipping), as the translations know it;
+// none for another kind.
+const char *refusal_pattern(Reason reason)
+{
+    switch (reason) {
+    case Reason::RefusedUnreadable:
+        return QT_TRANSLATE_NOOP("Taking", "cannot be read: %1");
+    case Reason::RefusedTooManyEntries:
+        return QT_TRANSLATE_NOOP("Taking", "more than %1 entries");
+    case Reason::RefusedNameUnreadable:
+        return QT_TRANSLATE_NOOP("Taking", "an entry whose name cannot be read");
+    case Reason::RefusedAbsolutePath:
+        return QT_TRANSLATE_NOOP("Taking", "an absolute path: %1");
+    case Reason::RefusedLeavesFolder:
+        return QT_TRANSLATE_NOOP("Taking", "a path that leaves its folder: %1");
+    case Reason::RefusedTooDeep:
+        return QT_TRANSLATE_NOOP("Taking", "folders nested more than %1 deep: %2");
+    case Reason::RefusedLink:
+        return QT_TRANSLATE_NOOP("Taking", "a link: %1");
+    case Reason::RefusedDevice:
+        return QT_TRANSLATE_NOOP("Taking", "a device file or fifo: %1");
+    case Reason::RefusedSameName:
+        return QT_TRANSLATE_NOOP("Taking", "the same name twice: %1");
+    case Reason::RefusedNameTooLong:
+        return QT_TRANSLATE_NOOP("Taking", "a name too long: %1");
+    case Reason::RefusedFileTooLarge:
+        return QT_TRANSLATE_NOOP("Taking", "a file larger than %1: %2");
+    case Reason::RefusedTooLarge:
+        return QT_TRANSLATE_NOOP("Taking", "unpacks to more than %1");
+    case Reason::RefusedRatio:
+        return QT_TRANSLATE_NOOP("Taking", "unpacks to more than %1 times its size (a zip bomb)");
+    default:
+        return nullptr;
+    }
+}
+
 // The intake's and the grader's sentences, in the page's language ("Taking" context); the
 // grader's own error and the class file's line stay as they were written, for the teacher.
 std::string taking_message(const StudentRecord &s, const Language &l)
@@ -291,6 +327,8 @@ std::string taking_message(const StudentRecord &s, const Language &l)
         return first.empty() ? said
                              : fill(in(QT_TRANSLATE_NOOP("Taking", "%1: %2")), {first, said});
     };
+    if (const char *pattern = refusal_pattern(s.reason))
+        return refused(in(pattern));
     switch (s.reason) {
     case Reason::CouldNotStart:
         return fill(in(QT_TRANSLATE_NOOP("Taking", "could not start: %1")), {first});
@@ -328,33 +366,6 @@ std::string taking_message(const StudentRecord &s, const Language &l)
                                                    "unpack to more than %1 times their size (a zip "
                                                    "bomb)")),
                     {first});
-    case Reason::RefusedUnreadable:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "cannot be read: %1")));
-    case Reason::RefusedTooManyEntries:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "more than %1 entries")));
-    case Reason::RefusedNameUnreadable:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "an entry whose name cannot be read")));
-    case Reason::RefusedAbsolutePath:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "an absolute path: %1")));
-    case Reason::RefusedLeavesFolder:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "a path that leaves its folder: %1")));
-    case Reason::RefusedTooDeep:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "folders nested more than %1 deep: %2")));
-    case Reason::RefusedLink:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "a link: %1")));
-    case Reason::RefusedDevice:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "a device file or fifo: %1")));
-    case Reason::RefusedSameName:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "the same name twice: %1")));
-    case Reason::RefusedNameTooLong:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "a name too long: %1")));
-    case Reason::RefusedFileTooLarge:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "a file larger than %1: %2")));
-    case Reason::RefusedTooLarge:
-        return refused(in(QT_TRANSLATE_NOOP("Taking", "unpacks to more than %1")));
-    case Reason::RefusedRatio:
-        return refused(
-            in(QT_TRANSLATE_NOOP("Taking", "unpacks to more than %1 times its size (a zip bomb)")));
     default:
         break;
     }
@@ -431,6 +442,27 @@ std::string status_message(const StudentRecord &s, const Language &l)
     return s.message;
 }
 
+// The message with the notes of entries skipped in the student's share of the class's archive
+// after it, as the intake wrote them: "skipped: a link: x; ...; and 2 more".
+std::string said_message(const StudentRecord &s, const Language &l)
+{
+    if (s.skipped.empty())
+        return status_message(s, l);
+    const auto in = [&](const char *source, int n = -1) { return l.text_in("Taking", source, n); };
+    std::string notes;
+    for (const auto &[reason, values] : s.skipped) {
+        const char *pattern = refusal_pattern(reason);
+        notes += (notes.empty() ? "" : in(QT_TRANSLATE_NOOP("Taking", "; ")))
+                 + (pattern ? fill(in(pattern), values) : std::string());
+    }
+    if (s.skipped_more > 0)
+        notes += in(QT_TRANSLATE_N_NOOP("Taking", "; and %n more"), s.skipped_more);
+    notes = fill(in(QT_TRANSLATE_NOOP("Taking", "skipped: %1")), {notes});
+    if (s.reason == Reason::None)
+        return notes;
+    return status_message(s, l) + in(QT_TRANSLATE_NOOP("Taking", "; ")) + notes;
+}
+
 std::string csp_hash(const char *script)
 {
     return "sha256-"
@@ -452,7 +484,7 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
     put(d, "points_line",
         fill(l.text(QT_TRANSLATE_NOOP("Feedback", "%1 of %2 points")),
              {points ? points_text(*points) : std::string(), points_text(rule.points)}));
-    put(d, "message", status_message(s, l));
+    put(d, "message", said_message(s, l));
     put(d, "has_message", !s.message.empty());
     put(d, "has_counts", s.status == Status::Graded);
     const std::string separator = l.text(QT_TRANSLATE_NOOP("Feedback", ", "));

@@ -469,6 +469,12 @@ private:
 
     static void decide(Student &student, Status status, std::string message)
     {
+        // The notes of skipped entries belong to the intake's message: a message of its own
+        // drops them.
+        if (message != student.record.message) {
+            student.record.skipped.clear();
+            student.record.skipped_more = 0;
+        }
         student.record.status = status;
         student.record.message = std::move(message);
         student.record.reason = Reason::None;
@@ -518,6 +524,9 @@ private:
             student.record.name = submission.full_name;
             student.record.id = submission.id;
             student.record.message = submission.message;
+            for (const auto &[refusal, values] : submission.skipped)
+                student.record.skipped.emplace_back(reason_of(refusal), values);
+            student.record.skipped_more = static_cast<int>(submission.skipped_more);
             student.submission = std::move(submission);
             students.push_back(std::move(student));
         }

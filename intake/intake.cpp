@@ -302,6 +302,8 @@ void refused(Submission &s, const std::string &archive, const UnpackResult &r)
 {
     s.problem = r.refusal == Refusal::None ? SubmissionProblem::None : SubmissionProblem::Refused;
     s.refusal = r.refusal;
+    s.skipped.clear(); // the message has no notes
+    s.skipped_more = 0;
     s.values = {archive};
     s.values.insert(s.values.end(), r.values.begin(), r.values.end());
 }
@@ -479,7 +481,7 @@ private:
         if (owned.empty())
             owned.push_back(s.path);
         std::uint64_t unpacked = 0, compressed = 0;
-        std::vector<std::string> skipped;
+        std::vector<const UnpackResult::File *> skipped;
         const std::string top = class_root_ + "/";
         for (const std::string &path : owned) {
             if (path.compare(0, top.size(), top) != 0)
@@ -494,7 +496,7 @@ private:
                 unpacked += at->unpacked;
                 compressed += at->compressed;
                 if (!at->skipped.empty())
-                    skipped.push_back(at->skipped);
+                    skipped.push_back(&*at);
             }
         }
         const auto refuse
@@ -516,10 +518,14 @@ private:
                           "unpack to more than " + ratio + " times their size (a zip bomb)");
         }
         constexpr std::size_t most = 3;
-        for (std::size_t i = 0; i < skipped.size() && i < most; ++i)
-            notes += (i ? "; " : "skipped: ") + skipped[i];
-        if (skipped.size() > most)
+        for (std::size_t i = 0; i < skipped.size() && i < most; ++i) {
+            notes += (i ? "; " : "skipped: ") + skipped[i]->skipped;
+            s.skipped.emplace_back(skipped[i]->refusal, skipped[i]->values);
+        }
+        if (skipped.size() > most) {
             notes += "; and " + std::to_string(skipped.size() - most) + " more";
+            s.skipped_more = skipped.size() - most;
+        }
         return true;
     }
 
@@ -597,10 +603,8 @@ private:
             }
         }
         classify(s, program_, limits_, unpacked);
-        if (!notes.empty()) {
+        if (!notes.empty())
             s.message += (s.message.empty() ? "" : "; ") + notes;
-            s.problem = SubmissionProblem::None;
-        }
     }
 
     std::string unpack_root_;

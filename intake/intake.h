@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct IntakeLimits
@@ -35,8 +36,7 @@ enum class SubmissionKind {
 };
 
 // The intake's own sentence in a Submission's message, as a kind and the values it needs, for
-// the pages to say it in the students' language. A message with notes on skipped entries is not
-// told apart: the pages show it as it is.
+// the pages to say it in the students' language; notes on skipped entries follow it (`skipped`).
 enum class SubmissionProblem {
     None,
     WindowsProgram, // "a Windows program: hand in the sources"
@@ -66,6 +66,10 @@ struct Submission
     // Its values: the bound of ShareTooLarge and ShareRatio; of Refused, the archive's name (empty
     // for a file copied in), then the refusal's values.
     std::vector<std::string> values;
+    // The entries of its share of the class's archive that were skipped, as the message's notes
+    // give them ("skipped: a link: x; ...; and 2 more"): the first few, and how many more.
+    std::vector<std::pair<Refusal, std::vector<std::string>>> skipped;
+    std::size_t skipped_more = 0;
 };
 
 struct Intake

@@ -189,7 +189,7 @@ public:
             UnpackResult result = take(a, entry, root);
             if (result.outcome == UnpackResult::Refused && result.entry_only
                 && bounds_.skip_entries) {
-                files_.push_back({path_, result.message, 0, 0});
+                files_.push_back({path_, result.message, 0, 0, result.refusal, result.values});
                 continue;
             }
             if (result.outcome != UnpackResult::Unpacked)

@@ -81,6 +81,8 @@ struct UnpackResult
         std::string path;
         std::string skipped; // for a person; empty when unpacked
         std::uint64_t unpacked = 0, compressed = 0;
+        Refusal refusal = Refusal::None; // why it was skipped, as a kind and values
+        std::vector<std::string> values;
     };
     std::vector<File> files;
     bool entry_only = false; // Refused for what one entry is, when the entries can be skipped

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A case's verdict; each case counts once, by it.
@@ -135,6 +136,10 @@ struct StudentRecord
     std::string message;              // why, for a person, when not graded
     Reason reason = Reason::None;     // the message's kind, when the grading has one for it
     std::vector<std::string> reasons; // and its values
+    // The notes after the intake's message of entries skipped in the student's share of the
+    // class's archive: the first few, each a refusal's kind and values, and how many more.
+    std::vector<std::pair<Reason, std::vector<std::string>>> skipped;
+    int skipped_more = 0;
     bool build_from_cache = false;
     int build_warnings = 0;
     std::string build_log, build_hash;

@@ -90,6 +90,8 @@ private slots:
     void languageOfWhatStudentsReceive();
     void buildingsWordsTranslated_data();
     void buildingsWordsTranslated();
+    void skippedEntriesTranslated_data();
+    void skippedEntriesTranslated();
     void whatEachOutputSays_data();
     void whatEachOutputSays();
 };
@@ -916,6 +918,60 @@ void TestGradebook::buildingsWordsTranslated_data()
     QTest::newRow("a kind this version does not know")
         << "a new kind" << QStringList{"7"} << "the message as written"
         << "the message as written";
+}
+
+void TestGradebook::skippedEntriesTranslated_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("kind"); // of the message, or none
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("chinese");
+    QTest::newRow("graded, three skipped and two more")
+        << "graded"
+        << ""
+        << "skipped: a link: a/p; a name too long: a/x; a file larger than 2 MiB: a/b; and 2 more"
+        << "已跳过：链接：a/p；名字太长：a/x；文件大于 2 MiB：a/b；另有 2 个";
+    QTest::newRow("nothing handed in, one skipped") << "nothing handed in"
+                                                    << "nothing handed in"
+                                                    << "nothing handed in; skipped: a link: a/p"
+                                                    << "未提交；已跳过：链接：a/p";
+}
+
+// The notes of entries skipped in a student's share of the class's archive read in the students'
+// language after the intake's sentence; in English as the intake wrote them.
+void TestGradebook::skippedEntriesTranslated()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    QFETCH(QString, chinese);
+    QJsonObject results = class_json({{"Ann", "101", status, ""}});
+    QJsonArray students = results["students"].toArray();
+    QJsonObject ann = students[0].toObject();
+    ann.insert("message", message);
+    if (!kind.isEmpty())
+        ann.insert("reason", QJsonObject{{"kind", kind}, {"values", QJsonArray{}}});
+    const auto note = [](const char *kind, QStringList values) {
+        return QJsonObject{{"kind", kind}, {"values", QJsonArray::fromStringList(values)}};
+    };
+    QJsonArray skipped{note("refused link", {"a/p"})};
+    if (status == "graded") {
+        skipped.append(note("refused name too long", {"a/x"}));
+        skipped.append(note("refused file too large", {"2 MiB", "a/b"}));
+        ann.insert("skipped_more", 2);
+    }
+    ann.insert("skipped", skipped);
+    students[0] = ann;
+    results.insert("students", students);
+    const ClassResults parsed_results = parsed(results);
+    for (const auto &[name, said] : {std::pair{"zh_CN", chinese}, std::pair{"en", message}}) {
+        Language language;
+        std::string error;
+        QVERIFY2(language.load(name, error), error.c_str());
+        const QString html = QString::fromStdString(student_details(
+            parsed_results, parsed_results.students[0], std::nullopt, ScoringRule{}, language));
+        QVERIFY2(html.contains("<p>" + said + "</p>"), qPrintable(html));
+    }
 }
 
 // Each kind of building's problem, of the grader's failures and of the intake's refusals reads in

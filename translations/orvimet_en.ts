@@ -1063,5 +1063,20 @@
         <source>unpacks to more than %1 times its size (a zip bomb)</source>
         <translation>unpacks to more than %1 times its size (a zip bomb)</translation>
     </message>
+    <message>
+        <source>; </source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>skipped: %1</source>
+        <translation>skipped: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>; and %n more</source>
+        <translation>
+            <numerusform>; and %n more</numerusform>
+            <numerusform>; and %n more</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>

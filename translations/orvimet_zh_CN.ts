@@ -1041,5 +1041,19 @@
         <source>unpacks to more than %1 times its size (a zip bomb)</source>
         <translation>解压后超过原大小的 %1 倍（压缩炸弹）</translation>
     </message>
+    <message>
+        <source>; </source>
+        <translation>；</translation>
+    </message>
+    <message>
+        <source>skipped: %1</source>
+        <translation>已跳过：%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>; and %n more</source>
+        <translation>
+            <numerusform>；另有 %n 个</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>
