@@ -279,10 +279,107 @@ std::string cases_text(const ClassResults &results, const Language &language)
     return text;
 }
 
+// The sentence of an archive's refusal (or an entry's skipping), as the translations know it;
+// none for another kind.
+const char *refusal_pattern(Reason reason)
+{
+    switch (reason) {
+    case Reason::RefusedUnreadable:
+        return QT_TRANSLATE_NOOP("Taking", "cannot be read: %1");
+    case Reason::RefusedTooManyEntries:
+        return QT_TRANSLATE_NOOP("Taking", "more than %1 entries");
+    case Reason::RefusedNameUnreadable:
+        return QT_TRANSLATE_NOOP("Taking", "an entry whose name cannot be read");
+    case Reason::RefusedAbsolutePath:
+        return QT_TRANSLATE_NOOP("Taking", "an absolute path: %1");
+    case Reason::RefusedLeavesFolder:
+        return QT_TRANSLATE_NOOP("Taking", "a path that leaves its folder: %1");
+    case Reason::RefusedTooDeep:
+        return QT_TRANSLATE_NOOP("Taking", "folders nested more than %1 deep: %2");
+    case Reason::RefusedLink:
+        return QT_TRANSLATE_NOOP("Taking", "a link: %1");
+    case Reason::RefusedDevice:
+        return QT_TRANSLATE_NOOP("Taking", "a device file or fifo: %1");
+    case Reason::RefusedSameName:
+        return QT_TRANSLATE_NOOP("Taking", "the same name twice: %1");
+    case Reason::RefusedNameTooLong:
+        return QT_TRANSLATE_NOOP("Taking", "a name too long: %1");
+    case Reason::RefusedFileTooLarge:
+        return QT_TRANSLATE_NOOP("Taking", "a file larger than %1: %2");
+    case Reason::RefusedTooLarge:
+        return QT_TRANSLATE_NOOP("Taking", "unpacks to more than %1");
+    case Reason::RefusedRatio:
+        return QT_TRANSLATE_NOOP("Taking", "unpacks to more than %1 times its size (a zip bomb)");
+    default:
+        return nullptr;
+    }
+}
+
+// The intake's and the grader's sentences, in the page's language ("Taking" context); the
+// grader's own error and the class file's line stay as they were written, for the teacher.
+std::string taking_message(const StudentRecord &s, const Language &l)
+{
+    const auto in = [&](const char *source) { return l.text_in("Taking", source); };
+    const std::vector<std::string> &v = s.reasons;
+    const std::string first = v.empty() ? std::string() : v.front();
+    // A refusal names the student's archive first, when there is one: "work.zip: a link: x".
+    const auto refused = [&](const std::string &pattern) {
+        const std::string said
+            = fill(pattern, v.empty() ? v : std::vector<std::string>(v.begin() + 1, v.end()));
+        return first.empty() ? said
+                             : fill(in(QT_TRANSLATE_NOOP("Taking", "%1: %2")), {first, said});
+    };
+    if (const char *pattern = refusal_pattern(s.reason))
+        return refused(in(pattern));
+    switch (s.reason) {
+    case Reason::CouldNotStart:
+        return fill(in(QT_TRANSLATE_NOOP("Taking", "could not start: %1")), {first});
+    case Reason::GraderBuild:
+        return fill(in(QT_TRANSLATE_NOOP("Taking", "the grader could not build it: %1")), {first});
+    case Reason::GraderProgram:
+        return fill(
+            in(QT_TRANSLATE_NOOP("Taking", "the grader could not take the built program: %1")),
+            {first});
+    case Reason::Interrupted:
+        return in(QT_TRANSLATE_NOOP("Taking", "the grading was interrupted"));
+    case Reason::NotHandedInSource:
+        return fill(
+            in(QT_TRANSLATE_NOOP(
+                "Taking", "%1 names %2 to build, which is not one of the sources handed in")),
+            {first, v.size() > 1 ? v[1] : std::string()});
+    case Reason::WindowsProgram:
+        return in(QT_TRANSLATE_NOOP("Taking", "a Windows program: hand in the sources"));
+    case Reason::NothingHandedIn:
+        return in(QT_TRANSLATE_NOOP("Taking", "nothing handed in"));
+    case Reason::NestedArchive:
+        return in(QT_TRANSLATE_NOOP(
+            "Taking", "nothing handed in (an archive inside an archive is not unpacked)"));
+    case Reason::OneArchive:
+        return in(QT_TRANSLATE_NOOP(
+            "Taking",
+            "nothing handed in (only one archive of a folder without sources is unpacked)"));
+    case Reason::ShareTooLarge:
+        return fill(in(QT_TRANSLATE_NOOP(
+                        "Taking",
+                        "in the class's archive, this student's files unpack to more than %1 MiB")),
+                    {first});
+    case Reason::ShareRatio:
+        return fill(in(QT_TRANSLATE_NOOP("Taking", "in the class's archive, this student's files "
+                                                   "unpack to more than %1 times their size (a zip "
+                                                   "bomb)")),
+                    {first});
+    default:
+        break;
+    }
+    return s.message;
+}
+
 // Why a student has no program, in the page's language: building's kind of problem through the
 // translation ("Building" context), its values as building gave them; the compiler's own line
-// stays as the compiler wrote it. A record without a kind (an older file, a status of the intake)
-// keeps its message. In English each sentence is byte for byte the message building wrote.
+// stays as the compiler wrote it; the grader's and the intake's kinds are said by
+// taking_message. A record without a kind (an older file, an intake's message with notes of
+// skipped entries) keeps its message. In English each sentence is byte for byte the message the
+// grading wrote.
 std::string status_message(const StudentRecord &s, const Language &l)
 {
     const auto in
@@ -341,8 +438,31 @@ std::string status_message(const StudentRecord &s, const Language &l)
     case Reason::SeveralMains:
         return fill(in(QT_TRANSLATE_N_NOOP("Building", "%n files define main: %1"), count),
                     {names});
+    default:
+        return taking_message(s, l);
     }
     return s.message;
+}
+
+// The message with the notes of entries skipped in the student's share of the class's archive
+// after it, as the intake wrote them: "skipped: a link: x; ...; and 2 more".
+std::string said_message(const StudentRecord &s, const Language &l)
+{
+    if (s.skipped.empty())
+        return status_message(s, l);
+    const auto in = [&](const char *source, int n = -1) { return l.text_in("Taking", source, n); };
+    std::string notes;
+    for (const auto &[reason, values] : s.skipped) {
+        const char *pattern = refusal_pattern(reason);
+        notes += (notes.empty() ? "" : in(QT_TRANSLATE_NOOP("Taking", "; ")))
+                 + (pattern ? fill(in(pattern), values) : std::string());
+    }
+    if (s.skipped_more > 0)
+        notes += in(QT_TRANSLATE_N_NOOP("Taking", "; and %n more"), s.skipped_more);
+    notes = fill(in(QT_TRANSLATE_NOOP("Taking", "skipped: %1")), {notes});
+    if (s.reason == Reason::None)
+        return notes;
+    return status_message(s, l) + in(QT_TRANSLATE_NOOP("Taking", "; ")) + notes;
 }
 
 std::string csp_hash(const char *script)
@@ -366,7 +486,7 @@ std::string student_details(const ClassResults &results, const StudentRecord &s,
     put(d, "points_line",
         fill(l.text(QT_TRANSLATE_NOOP("Feedback", "%1 of %2 points")),
              {points ? points_text(*points) : std::string(), points_text(rule.points)}));
-    put(d, "message", status_message(s, l));
+    put(d, "message", said_message(s, l));
     put(d, "has_message", !s.message.empty());
     put(d, "has_counts", s.status == Status::Graded);
     const std::string separator = l.text(QT_TRANSLATE_NOOP("Feedback", ", "));

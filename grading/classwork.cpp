@@ -72,6 +72,67 @@ Reason reason_of(BuildResult::Problem problem)
     return Reason::None;
 }
 
+// The intake's kinds of refusal as the record keeps them.
+Reason reason_of(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::None:
+        return Reason::None;
+    case Refusal::Unreadable:
+        return Reason::RefusedUnreadable;
+    case Refusal::TooManyEntries:
+        return Reason::RefusedTooManyEntries;
+    case Refusal::NameUnreadable:
+        return Reason::RefusedNameUnreadable;
+    case Refusal::AbsolutePath:
+        return Reason::RefusedAbsolutePath;
+    case Refusal::LeavesFolder:
+        return Reason::RefusedLeavesFolder;
+    case Refusal::TooDeep:
+        return Reason::RefusedTooDeep;
+    case Refusal::Link:
+        return Reason::RefusedLink;
+    case Refusal::Device:
+        return Reason::RefusedDevice;
+    case Refusal::SameName:
+        return Reason::RefusedSameName;
+    case Refusal::NameTooLong:
+        return Reason::RefusedNameTooLong;
+    case Refusal::FileTooLarge:
+        return Reason::RefusedFileTooLarge;
+    case Refusal::TooLarge:
+        return Reason::RefusedTooLarge;
+    case Refusal::Ratio:
+        return Reason::RefusedRatio;
+    }
+    return Reason::None;
+}
+
+// The intake's kinds of sentence as the record keeps them.
+Reason reason_of(const Submission &submission)
+{
+    using P = SubmissionProblem;
+    switch (submission.problem) {
+    case P::None:
+        return Reason::None;
+    case P::WindowsProgram:
+        return Reason::WindowsProgram;
+    case P::Nothing:
+        return Reason::NothingHandedIn;
+    case P::NestedArchive:
+        return Reason::NestedArchive;
+    case P::OneArchive:
+        return Reason::OneArchive;
+    case P::ShareTooLarge:
+        return Reason::ShareTooLarge;
+    case P::ShareRatio:
+        return Reason::ShareRatio;
+    case P::Refused:
+        return reason_of(submission.refusal);
+    }
+    return Reason::None;
+}
+
 // A source file's text, at most `limit` bytes; empty for anything but a regular file (a link
 // planted in a folder handed in is not followed).
 std::string source_text(const std::string &path, std::size_t limit = std::size_t(1) << 20)
@@ -408,6 +469,12 @@ private:
 
     static void decide(Student &student, Status status, std::string message)
     {
+        // The notes of skipped entries belong to the intake's message: a message of its own
+        // drops them.
+        if (message != student.record.message) {
+            student.record.skipped.clear();
+            student.record.skipped_more = 0;
+        }
         student.record.status = status;
         student.record.message = std::move(message);
         student.record.reason = Reason::None;
@@ -415,13 +482,19 @@ private:
         student.settled = true;
     }
 
-    // A build's problem decides with its kind kept, for the pages to say in their language.
+    // A sentence of ours decides with its kind and values kept, for the pages to say in their
+    // language.
+    static void decide(Student &student, Status status, std::string message, Reason reason,
+                       std::vector<std::string> values = {})
+    {
+        decide(student, status, std::move(message));
+        student.record.reason = reason;
+        student.record.reasons = std::move(values);
+    }
     static void decide(Student &student, Status status, std::string message,
                        const BuildResult &built)
     {
-        decide(student, status, std::move(message));
-        student.record.reason = reason_of(built.problem);
-        student.record.reasons = built.values;
+        decide(student, status, std::move(message), reason_of(built.problem), built.values);
     }
 
     void publish(Student &student)
@@ -451,6 +524,9 @@ private:
             student.record.name = submission.full_name;
             student.record.id = submission.id;
             student.record.message = submission.message;
+            for (const auto &[refusal, values] : submission.skipped)
+                student.record.skipped.emplace_back(reason_of(refusal), values);
+            student.record.skipped_more = static_cast<int>(submission.skipped_more);
             student.submission = std::move(submission);
             students.push_back(std::move(student));
         }
@@ -459,12 +535,14 @@ private:
         for (Student &student : students) {
             const SubmissionKind kind = student.submission.kind;
             const std::string message = student.record.message;
+            const Reason reason = reason_of(student.submission);
+            const std::vector<std::string> &values = student.submission.values;
             if (kind == SubmissionKind::WindowsProgram)
-                decide(student, Status::WindowsProgram, message);
+                decide(student, Status::WindowsProgram, message, reason, values);
             else if (kind == SubmissionKind::Nothing)
-                decide(student, Status::NothingHandedIn, message);
+                decide(student, Status::NothingHandedIn, message, reason, values);
             else if (kind == SubmissionKind::Refused)
-                decide(student, Status::Refused, message);
+                decide(student, Status::Refused, message, reason, values);
         }
         return true;
     }
@@ -582,13 +660,17 @@ private:
             student.program = place_program(s.program, folder, settings.program_name,
                                             settings.grading.limits.file_bytes, error);
             if (student.program.empty())
-                decide(student, Status::CouldNotStart, "could not start: " + error);
+                decide(student, Status::CouldNotStart, "could not start: " + error,
+                       Reason::CouldNotStart, {error});
             return;
         }
         if (s.kind != SubmissionKind::Sources || interrupted())
             return;
-        if (const std::string missing = choose_sources(student.submission); !missing.empty())
-            return decide(student, Status::NotGraded, missing);
+        if (std::vector<std::string> named = choose_sources(student.submission); !named.empty())
+            return decide(student, Status::NotGraded,
+                          named[0] + " names " + named[1]
+                              + " to build, which is not one of the sources handed in",
+                          Reason::NotHandedInSource, named);
         const std::string build_dir = folder + "-build";
         folder_for_runs(build_dir);
         const BuildResult built
@@ -606,7 +688,8 @@ private:
             return decide(student, Status::SeveralPrograms, built.reason, built);
         if (built.status == BuildResult::Status::NotBuilt)
             return decide(student, Status::NotGraded,
-                          "the grader could not build it: " + built.reason);
+                          "the grader could not build it: " + built.reason, Reason::GraderBuild,
+                          {built.reason});
         if (built.from_cache)
             student.program = move_program(built.program, folder, settings.program_name);
         if (student.program.empty())
@@ -614,15 +697,16 @@ private:
                                             std::uint64_t(1) << 30, error);
         if (student.program.empty())
             return decide(student, Status::NotGraded,
-                          "the grader could not take the built program: " + error);
+                          "the grader could not take the built program: " + error,
+                          Reason::GraderProgram, {error});
         if (settings.memcheck)
             build_memcheck(student, folder);
     }
 
     // The sources the class file names for this student (by folder or id) in place of all of
-    // them; what is wrong with the names, naming the class file's line, else empty. A name that
-    // is not among the hand-in's sources is the class file's mistake, never the student's.
-    std::string choose_sources(Submission &s) const
+    // them; a name that is not among the hand-in's sources, as {the class file's line, the
+    // name}, else nothing. Such a name is the class file's mistake, never the student's.
+    std::vector<std::string> choose_sources(Submission &s) const
     {
         for (const ChosenSources &chosen : settings.sources) {
             if (chosen.student != s.folder && (s.id.empty() || chosen.student != s.id))
@@ -631,8 +715,7 @@ private:
             for (const std::string &name : chosen.files) {
                 const std::string path = s.path + "/" + name;
                 if (std::find(s.sources.begin(), s.sources.end(), path) == s.sources.end())
-                    return chosen.where + " names " + name
-                           + " to build, which is not one of the sources handed in";
+                    return {chosen.where, name};
                 files.push_back(path);
             }
             s.sources = files;
@@ -752,7 +835,8 @@ private:
             if (student.settled)
                 continue;
             if (student.program.empty()) {
-                decide(student, Status::NotGraded, student.record.message);
+                decide(student, Status::NotGraded, student.record.message, student.record.reason,
+                       student.record.reasons);
                 continue;
             }
             programs.push_back(student_program(student.program));
@@ -797,7 +881,8 @@ private:
         record.memcheck_extended_shrunk = student.memcheck_extended.options;
         recount(record);
         if (!report.start_failure.empty())
-            decide(student, Status::CouldNotStart, "could not start: " + report.start_failure);
+            decide(student, Status::CouldNotStart, "could not start: " + report.start_failure,
+                   Reason::CouldNotStart, {report.start_failure});
         else if (!report.finished)
             interrupted_one(student);
         else if (!record.cases.empty()
@@ -893,7 +978,7 @@ private:
         student.record.memcheck_extended.clear();
         student.record.memcheck_extended_shrunk.clear();
         recount(student.record);
-        decide(student, Status::NotGraded, "the grading was interrupted");
+        decide(student, Status::NotGraded, "the grading was interrupted", Reason::Interrupted);
     }
 
     ClassOutcome stop()

@@ -270,12 +270,16 @@ void classify(Submission &s, const std::string &program_name, const IntakeLimits
         s.kind = SubmissionKind::WindowsProgram;
         s.program = found.windows_programs.front().second;
         s.message = windows_message;
+        s.problem = SubmissionProblem::WindowsProgram;
     } else {
         s.kind = SubmissionKind::Nothing;
         s.message = nothing_message;
-        if (found.archives)
+        s.problem = SubmissionProblem::Nothing;
+        if (found.archives) {
             s.message += unpacked ? " (an archive inside an archive is not unpacked)"
                                   : " (only one archive of a folder without sources is unpacked)";
+            s.problem = unpacked ? SubmissionProblem::NestedArchive : SubmissionProblem::OneArchive;
+        }
     }
 }
 
@@ -293,6 +297,17 @@ bool make_folder(const std::string &path, std::string &error)
     return false;
 }
 
+// A refusal's kind and values kept beside the message, after the archive's name (empty for none).
+void refused(Submission &s, const std::string &archive, const UnpackResult &r)
+{
+    s.problem = r.refusal == Refusal::None ? SubmissionProblem::None : SubmissionProblem::Refused;
+    s.refusal = r.refusal;
+    s.skipped.clear(); // the message has no notes
+    s.skipped_more = 0;
+    s.values = {archive};
+    s.values.insert(s.values.end(), r.values.begin(), r.values.end());
+}
+
 // Copies one of the old layout's flat files into the student's own folder, so that a build
 // sees that student's files alone. Nothing is followed: the class folder is hostile as well.
 UnpackResult copy_file(const std::string &from, const std::string &to, std::uint64_t limit)
@@ -308,8 +323,8 @@ UnpackResult copy_file(const std::string &from, const std::string &to, std::uint
     case CopyResult::NotARegularFile:
         return {UnpackResult::Failed, "cannot read " + from};
     case CopyResult::TooLarge:
-        return {UnpackResult::Refused, "a file larger than " + std::to_string(limit >> 20)
-                                           + " MiB: " + from.substr(from.rfind('/') + 1)};
+        return {Refusal::FileTooLarge,
+                {std::to_string(limit >> 20) + " MiB", from.substr(from.rfind('/') + 1)}};
     case CopyResult::Failed:
         break;
     }
@@ -466,7 +481,7 @@ private:
         if (owned.empty())
             owned.push_back(s.path);
         std::uint64_t unpacked = 0, compressed = 0;
-        std::vector<std::string> skipped;
+        std::vector<const UnpackResult::File *> skipped;
         const std::string top = class_root_ + "/";
         for (const std::string &path : owned) {
             if (path.compare(0, top.size(), top) != 0)
@@ -481,25 +496,36 @@ private:
                 unpacked += at->unpacked;
                 compressed += at->compressed;
                 if (!at->skipped.empty())
-                    skipped.push_back(at->skipped);
+                    skipped.push_back(&*at);
             }
         }
-        const auto refuse = [&](const std::string &why) {
-            s.kind = SubmissionKind::Refused;
-            s.message = "in the class's archive, this student's files " + why;
-            return false;
-        };
-        if (unpacked > limits_.unpacked_bytes)
-            return refuse("unpack to more than " + std::to_string(limits_.unpacked_bytes >> 20)
-                          + " MiB");
-        if (unpacked > ratio_floor && unpacked / limits_.ratio > compressed)
-            return refuse("unpack to more than " + std::to_string(limits_.ratio)
-                          + " times their size (a zip bomb)");
+        const auto refuse
+            = [&](SubmissionProblem problem, const std::string &value, const std::string &why) {
+                  s.kind = SubmissionKind::Refused;
+                  s.message = "in the class's archive, this student's files " + why;
+                  s.problem = problem;
+                  s.values = {value};
+                  return false;
+              };
+        if (unpacked > limits_.unpacked_bytes) {
+            const std::string mib = std::to_string(limits_.unpacked_bytes >> 20);
+            return refuse(SubmissionProblem::ShareTooLarge, mib,
+                          "unpack to more than " + mib + " MiB");
+        }
+        if (unpacked > ratio_floor && unpacked / limits_.ratio > compressed) {
+            const std::string ratio = std::to_string(limits_.ratio);
+            return refuse(SubmissionProblem::ShareRatio, ratio,
+                          "unpack to more than " + ratio + " times their size (a zip bomb)");
+        }
         constexpr std::size_t most = 3;
-        for (std::size_t i = 0; i < skipped.size() && i < most; ++i)
-            notes += (i ? "; " : "skipped: ") + skipped[i];
-        if (skipped.size() > most)
+        for (std::size_t i = 0; i < skipped.size() && i < most; ++i) {
+            notes += (i ? "; " : "skipped: ") + skipped[i]->skipped;
+            s.skipped.emplace_back(skipped[i]->refusal, skipped[i]->values);
+        }
+        if (skipped.size() > most) {
             notes += "; and " + std::to_string(skipped.size() - most) + " more";
+            s.skipped_more = skipped.size() - most;
+        }
         return true;
     }
 
@@ -550,6 +576,7 @@ private:
             if (r.outcome == UnpackResult::Refused) {
                 s.kind = SubmissionKind::Refused;
                 s.message = archive.substr(archive.rfind('/') + 1) + ": " + r.message;
+                refused(s, archive.substr(archive.rfind('/') + 1), r);
                 s.path = archive.substr(0, archive.rfind('/'));
                 return;
             }
@@ -570,6 +597,7 @@ private:
                 if (r.outcome == UnpackResult::Refused) {
                     s.kind = SubmissionKind::Refused;
                     s.message = r.message;
+                    refused(s, {}, r);
                     return;
                 }
             }

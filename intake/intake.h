@@ -6,8 +6,11 @@
 // grader's choosing, never outside it, within bounded counts and sizes. Plain C++ and POSIX; no
 // Qt.
 
+#include "intake/unpack.h"
+
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct IntakeLimits
@@ -32,6 +35,19 @@ enum class SubmissionKind {
     Refused,        // the student's archive broke a rule or a limit; `message` says which
 };
 
+// The intake's own sentence in a Submission's message, as a kind and the values it needs, for
+// the pages to say it in the students' language; notes on skipped entries follow it (`skipped`).
+enum class SubmissionProblem {
+    None,
+    WindowsProgram, // "a Windows program: hand in the sources"
+    Nothing,        // "nothing handed in"
+    NestedArchive,  // "nothing handed in (an archive inside an archive is not unpacked)"
+    OneArchive,     // "nothing handed in (only one archive of a folder without sources ...)"
+    ShareTooLarge,  // "in the class's archive, this student's files unpack to more than N MiB"
+    ShareRatio,     // "... unpack to more than N times their size (a zip bomb)"
+    Refused,        // "work.zip: a link: queue.cpp", or a file copied in: "a file larger ..."
+};
+
 struct Submission
 {
     std::string folder;    // the student's folder name as handed in (UTF-8)
@@ -45,6 +61,15 @@ struct Submission
     // execute bits.
     std::string program;
     std::string message; // for a person: why Refused, Nothing, WindowsProgram
+    SubmissionProblem problem = SubmissionProblem::None; // the message's kind, when it has one
+    Refusal refusal = Refusal::None;                     // when Refused
+    // Its values: the bound of ShareTooLarge and ShareRatio; of Refused, the archive's name (empty
+    // for a file copied in), then the refusal's values.
+    std::vector<std::string> values;
+    // The entries of its share of the class's archive that were skipped, as the message's notes
+    // give them ("skipped: a link: x; ...; and 2 more"): the first few, and how many more.
+    std::vector<std::pair<Refusal, std::vector<std::string>>> skipped;
+    std::size_t skipped_more = 0;
 };
 
 struct Intake

@@ -118,16 +118,16 @@ std::unique_ptr<archive, ArchiveDeleter> new_reader()
 
 // The parts of an entry's path, or why the path is refused. Backslashes separate folders as
 // well: archives made on Windows use them, and "..\x" must not slip through as one name.
-bool split_path(const std::string &path, std::vector<std::string> &parts, std::string &why)
+bool split_path(const std::string &path, std::vector<std::string> &parts, UnpackResult &why)
 {
     if (!path.empty() && (path[0] == '/' || path[0] == '\\')) {
-        why = "an absolute path: " + shown(path);
+        why = {Refusal::AbsolutePath, {shown(path)}};
         return false;
     }
     std::string part;
     auto flush = [&]() {
         if (part == "..") {
-            why = "a path that leaves its folder: " + shown(path);
+            why = {Refusal::LeavesFolder, {shown(path)}};
             return false;
         }
         if (!part.empty() && part != ".")
@@ -146,7 +146,7 @@ bool split_path(const std::string &path, std::vector<std::string> &parts, std::s
     if (!flush())
         return false;
     if (parts.size() > max_depth) {
-        why = "folders nested more than " + std::to_string(max_depth) + " deep: " + shown(path);
+        why = {Refusal::TooDeep, {std::to_string(max_depth), shown(path)}};
         return false;
     }
     return true;
@@ -172,7 +172,7 @@ public:
             return failed("cannot read it: out of memory");
         archive *a = reader.get();
         if (archive_read_open_filename(a, archive_.c_str(), 65536) != ARCHIVE_OK)
-            return refused("cannot be read: " + error_of(a));
+            return {Refusal::Unreadable, {error_of(a)}};
         coding_ = coding();
         archive_entry *entry = nullptr;
         for (;;) {
@@ -180,16 +180,16 @@ public:
             if (r == ARCHIVE_EOF)
                 break;
             if (r < ARCHIVE_WARN)
-                return refused("cannot be read: " + error_of(a));
+                return {Refusal::Unreadable, {error_of(a)}};
             if (++entries_ > bounds_.entries)
-                return refused("more than " + std::to_string(bounds_.entries) + " entries");
+                return {Refusal::TooManyEntries, {std::to_string(bounds_.entries)}};
             const la_int64_t before = archive_filter_bytes(a, -1);
             const std::uint64_t unpacked_before = unpacked_;
             path_.clear();
             UnpackResult result = take(a, entry, root);
             if (result.outcome == UnpackResult::Refused && result.entry_only
                 && bounds_.skip_entries) {
-                files_.push_back({path_, result.message, 0, 0});
+                files_.push_back({path_, result.message, 0, 0, result.refusal, result.values});
                 continue;
             }
             if (result.outcome != UnpackResult::Unpacked)
@@ -234,11 +234,10 @@ private:
         const char *text = archive_error_string(a);
         return text ? text : "unknown error";
     }
-    UnpackResult refused(const std::string &why) const { return {UnpackResult::Refused, why}; }
     // A rule that the entry alone breaks: in a class's archive, its owner's, not the class's.
-    UnpackResult refused_entry(const std::string &why) const
+    static UnpackResult refused_entry(Refusal why, std::vector<std::string> values)
     {
-        UnpackResult result{UnpackResult::Refused, why};
+        UnpackResult result{why, std::move(values)};
         result.entry_only = true;
         return result;
     }
@@ -250,12 +249,12 @@ private:
         if (!raw)
             raw = archive_entry_pathname_utf8(entry);
         if (!raw)
-            return refused("an entry whose name cannot be read");
+            return {Refusal::NameUnreadable, {}};
         const std::string name = entry_name_to_utf8(raw, coding_);
         std::vector<std::string> parts;
-        std::string why;
+        UnpackResult why;
         if (!split_path(name, parts, why))
-            return refused(why);
+            return why;
         if (parts.empty())
             return {};
         for (const std::string &part : parts)
@@ -276,9 +275,9 @@ private:
             folder = std::move(next);
         }
         if (link)
-            return refused_entry("a link: " + shown(name));
+            return refused_entry(Refusal::Link, {shown(name)});
         if (type != AE_IFREG && type != AE_IFDIR)
-            return refused_entry("a device file or fifo: " + shown(name));
+            return refused_entry(Refusal::Device, {shown(name)});
         if (type == AE_IFDIR)
             return {};
         const mode_t mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
@@ -298,9 +297,9 @@ private:
     {
         const int error = errno;
         if (error == EEXIST || error == ENOTDIR || error == ELOOP || error == EISDIR)
-            return refused_entry("the same name twice: " + shown(name));
+            return refused_entry(Refusal::SameName, {shown(name)});
         if (error == ENAMETOOLONG)
-            return refused_entry("a name too long: " + shown(name));
+            return refused_entry(Refusal::NameTooLong, {shown(name)});
         return failed("cannot unpack " + shown(name) + ": " + std::strerror(error));
     }
 
@@ -313,19 +312,18 @@ private:
             if (n == 0)
                 return {};
             if (n < 0)
-                return refused("cannot be read: " + error_of(a));
+                return {Refusal::Unreadable, {error_of(a)}};
             const auto size = static_cast<std::uint64_t>(n);
             file_bytes += size;
             unpacked_ += size;
             if (file_bytes > bounds_.file_bytes)
-                return refused_entry("a file larger than " + size_text(bounds_.file_bytes) + ": "
-                                     + shown(name));
+                return refused_entry(Refusal::FileTooLarge,
+                                     {size_text(bounds_.file_bytes), shown(name)});
             if (unpacked_ > bounds_.unpacked_bytes)
-                return refused("unpacks to more than " + size_text(bounds_.unpacked_bytes));
+                return {Refusal::TooLarge, {size_text(bounds_.unpacked_bytes)}};
             if (unpacked_ > std::max(ratio_floor, bounds_.ratio_from)
                 && unpacked_ / bounds_.ratio > compressed_)
-                return refused("unpacks to more than " + std::to_string(bounds_.ratio)
-                               + " times its size (a zip bomb)");
+                return {Refusal::Ratio, {std::to_string(bounds_.ratio)}};
             if (!write_all(fd, buffer, static_cast<std::size_t>(n)))
                 return failed("cannot unpack " + shown(name) + ": " + std::strerror(errno));
         }
@@ -363,6 +361,42 @@ void remove_below(int folder, int depth)
 }
 
 } // namespace
+
+std::string refusal_text(Refusal refusal, const std::vector<std::string> &values)
+{
+    const auto value = [&](std::size_t i) { return i < values.size() ? values[i] : std::string(); };
+    switch (refusal) {
+    case Refusal::None:
+        break;
+    case Refusal::Unreadable:
+        return "cannot be read: " + value(0);
+    case Refusal::TooManyEntries:
+        return "more than " + value(0) + " entries";
+    case Refusal::NameUnreadable:
+        return "an entry whose name cannot be read";
+    case Refusal::AbsolutePath:
+        return "an absolute path: " + value(0);
+    case Refusal::LeavesFolder:
+        return "a path that leaves its folder: " + value(0);
+    case Refusal::TooDeep:
+        return "folders nested more than " + value(0) + " deep: " + value(1);
+    case Refusal::Link:
+        return "a link: " + value(0);
+    case Refusal::Device:
+        return "a device file or fifo: " + value(0);
+    case Refusal::SameName:
+        return "the same name twice: " + value(0);
+    case Refusal::NameTooLong:
+        return "a name too long: " + value(0);
+    case Refusal::FileTooLarge:
+        return "a file larger than " + value(0) + ": " + value(1);
+    case Refusal::TooLarge:
+        return "unpacks to more than " + value(0);
+    case Refusal::Ratio:
+        return "unpacks to more than " + value(0) + " times its size (a zip bomb)";
+    }
+    return {};
+}
 
 UnpackResult unpack_archive(const std::string &archive, const std::string &destination,
                             const UnpackBounds &bounds)

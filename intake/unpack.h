@@ -27,6 +27,28 @@ struct UnpackBounds
     std::uint64_t ratio_from = 0;
 };
 
+// Why an archive (or a file copied in) is refused, as a kind and the values its sentence needs
+// (an entry's name as shown, a bound), so that a page can say it in its own language.
+enum class Refusal {
+    None,
+    Unreadable,     // {the archive library's error}
+    TooManyEntries, // {the bound}
+    NameUnreadable,
+    AbsolutePath, // {the path}
+    LeavesFolder, // {the path}
+    TooDeep,      // {the depth, the path}
+    Link,         // {the name}
+    Device,       // {the name}
+    SameName,     // {the name}
+    NameTooLong,  // {the name}
+    FileTooLarge, // {the bound ("64 MiB"), the name}
+    TooLarge,     // {the bound}
+    Ratio,        // {the ratio}
+};
+
+// A refusal's sentence in English, as UnpackResult::message holds it: "a link: queue.cpp".
+std::string refusal_text(Refusal refusal, const std::vector<std::string> &values);
+
 struct UnpackResult
 {
     enum Outcome {
@@ -40,8 +62,17 @@ struct UnpackResult
         , message(std::move(message))
     {}
 
+    UnpackResult(Refusal refusal, std::vector<std::string> values)
+        : outcome(Refused)
+        , message(refusal_text(refusal, values))
+        , refusal(refusal)
+        , values(std::move(values))
+    {}
+
     Outcome outcome = Unpacked;
-    std::string message; // for a person, when not Unpacked
+    std::string message;             // for a person, when not Unpacked
+    Refusal refusal = Refusal::None; // when Refused: the message's kind and values
+    std::vector<std::string> values;
     // With UnpackBounds::skip_entries: each entry's path as unpacked ("a/b.cpp"), and either
     // why it was skipped or its unpacked and compressed sizes (the compressed one as far as the
     // reading of the archive tells it apart).
@@ -50,6 +81,8 @@ struct UnpackResult
         std::string path;
         std::string skipped; // for a person; empty when unpacked
         std::uint64_t unpacked = 0, compressed = 0;
+        Refusal refusal = Refusal::None; // why it was skipped, as a kind and values
+        std::vector<std::string> values;
     };
     std::vector<File> files;
     bool entry_only = false; // Refused for what one entry is, when the entries can be skipped

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A case's verdict; each case counts once, by it.
@@ -33,9 +34,10 @@ enum class Status {
 // How a case's run ended.
 enum class Ending { Exit, Crash, Timeout, FailedToStart, NotRun, NotGraded };
 
-// Why a hand-in gave no program, as building tells it: a kind and the values its sentence needs
-// (file names, a number, the compiler's first error), so that each page says it in its own
-// language. The record's message keeps the English sentence. The kinds are building's own.
+// Why a hand-in gave no program or no grade: a kind and the values its sentence needs (file
+// names, a number, the compiler's first error, the grader's own error), so that each page says
+// it in its own language. The record's message keeps the English sentence. The first kinds are
+// building's own; then the grader's failures and the intake's.
 enum class Reason {
     None,
     CompilerError,
@@ -50,7 +52,35 @@ enum class Reason {
     CompilerSignal,
     CompilerSilent,
     Empty,
-    SeveralMains
+    SeveralMains,
+    // The grader's: {its error}, or none.
+    CouldNotStart,
+    GraderBuild,
+    GraderProgram,
+    Interrupted,
+    NotHandedInSource, // {the class file's line, the name it gives}
+    // The intake's: none, or {a number} for the bounds of a student's share of the class archive.
+    WindowsProgram,
+    NothingHandedIn,
+    NestedArchive,
+    OneArchive,
+    ShareTooLarge,
+    ShareRatio,
+    // An archive of the student's refused: {its name, or empty for a file copied in, then the
+    // refusal's values}.
+    RefusedUnreadable,
+    RefusedTooManyEntries,
+    RefusedNameUnreadable,
+    RefusedAbsolutePath,
+    RefusedLeavesFolder,
+    RefusedTooDeep,
+    RefusedLink,
+    RefusedDevice,
+    RefusedSameName,
+    RefusedNameTooLong,
+    RefusedFileTooLarge,
+    RefusedTooLarge,
+    RefusedRatio
 };
 
 // The words results.json spells them with ("not run", "a Windows program", "failed-to-start"),
@@ -104,8 +134,12 @@ struct StudentRecord
     std::string folder, name, id;
     Status status = Status::NotGraded;
     std::string message;              // why, for a person, when not graded
-    Reason reason = Reason::None;     // the message's kind, when building gave it
+    Reason reason = Reason::None;     // the message's kind, when the grading has one for it
     std::vector<std::string> reasons; // and its values
+    // The notes after the intake's message of entries skipped in the student's share of the
+    // class's archive: the first few, each a refusal's kind and values, and how many more.
+    std::vector<std::pair<Reason, std::vector<std::string>>> skipped;
+    int skipped_more = 0;
     bool build_from_cache = false;
     int build_warnings = 0;
     std::string build_log, build_hash;

@@ -94,6 +94,19 @@ QJsonObject student_json(const StudentRecord &s, bool memcheck)
                  QJsonObject{{QStringLiteral("kind"), QString::fromStdString(word(s.reason))},
                              {QStringLiteral("values"), values}});
     }
+    if (!s.skipped.empty()) {
+        QJsonArray skipped;
+        for (const auto &[reason, values] : s.skipped) {
+            QJsonArray texts;
+            for (const std::string &value : values)
+                texts.append(json_text(value));
+            skipped.append(
+                QJsonObject{{QStringLiteral("kind"), QString::fromStdString(word(reason))},
+                            {QStringLiteral("values"), texts}});
+        }
+        o.insert(QStringLiteral("skipped"), skipped);
+        o.insert(QStringLiteral("skipped_more"), s.skipped_more);
+    }
     QJsonObject build;
     build.insert(QStringLiteral("from_cache"), s.build_from_cache);
     build.insert(QStringLiteral("warnings"), s.build_warnings);
@@ -379,6 +392,22 @@ bool student_from_json(const QJsonObject &object, StudentRecord &s, std::string 
     s.reasons.clear();
     for (const QJsonValue &value : reason.value(QLatin1String("values")).toArray())
         s.reasons.push_back(to_utf8(value.toString()));
+    // The notes of skipped entries, each of a kind this reader knows, or the message alone.
+    s.skipped.clear();
+    s.skipped_more = number(object, "skipped_more");
+    for (const QJsonValue &note : object.value(QLatin1String("skipped")).toArray()) {
+        const std::optional<Reason> kind = reason_named(text(note.toObject(), "kind"));
+        if (!kind || *kind == Reason::None) {
+            s.skipped.clear();
+            break;
+        }
+        std::vector<std::string> values;
+        for (const QJsonValue &value : note.toObject().value(QLatin1String("values")).toArray())
+            values.push_back(to_utf8(value.toString()));
+        s.skipped.emplace_back(*kind, std::move(values));
+    }
+    if (s.skipped.empty())
+        s.skipped_more = 0;
     const QJsonObject build = object.value(QLatin1String("build")).toObject();
     s.build_from_cache = build.value(QLatin1String("from_cache")).toBool();
     s.build_warnings = number(build, "warnings");

@@ -194,8 +194,8 @@ private slots:
     void shardsGradedApartMergeIntoOneRun();
     void memoryCheckedClass_data();
     void memoryCheckedClass();
-    void buildingSaidInTheStudentsLanguage_data();
-    void buildingSaidInTheStudentsLanguage();
+    void whySaidInTheStudentsLanguage_data();
+    void whySaidInTheStudentsLanguage();
     void programsKeptForTheTeacher_data();
     void programsKeptForTheTeacher();
     void programsOfHostileNamesStayInside();
@@ -591,7 +591,7 @@ void TestGrade::programOfSeveralNamedByTheClassFile()
 QTEST_GUILESS_MAIN(TestGrade)
 #include "tst_grade.moc"
 
-void TestGrade::buildingSaidInTheStudentsLanguage_data()
+void TestGrade::whySaidInTheStudentsLanguage_data()
 {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("student");
@@ -618,15 +618,41 @@ void TestGrade::buildingSaidInTheStudentsLanguage_data()
         << "en"
         << "丙"
         << "<p>does not compile: queue.cpp:1:2: error: #error no queue yet</p>";
+    QTest::newRow("a Windows program, Chinese") << "zh_CN"
+                                                << "丁"
+                                                << "<p>Windows 程序：请提交源代码</p>";
+    QTest::newRow("nothing, Chinese") << "zh_CN"
+                                      << "戊"
+                                      << "<p>未提交</p>";
+    QTest::newRow("an archive in an archive, Chinese")
+        << "zh_CN"
+        << "己"
+        << "<p>未提交（压缩包里的压缩包不会被解压）</p>";
+    QTest::newRow("a link in an archive, Chinese") << "zh_CN"
+                                                   << "庚"
+                                                   << "<p>work.zip：链接：queue.cpp</p>";
+    QTest::newRow("a link in an archive, English") << "en"
+                                                   << "庚"
+                                                   << "<p>work.zip: a link: queue.cpp</p>";
+    QTest::newRow("a Windows program, English") << "en"
+                                                << "丁"
+                                                << "<p>a Windows program: hand in the sources</p>";
+    QTest::newRow("nothing, English") << "en"
+                                      << "戊"
+                                      << "<p>nothing handed in</p>";
+    QTest::newRow("an archive in an archive, English")
+        << "en"
+        << "己"
+        << "<p>nothing handed in (an archive inside an archive is not unpacked)</p>";
 }
 
-void TestGrade::buildingSaidInTheStudentsLanguage()
+void TestGrade::whySaidInTheStudentsLanguage()
 {
     QFETCH(QString, language);
     QFETCH(QString, student);
     QFETCH(QString, said);
     if (built.isEmpty()) {
-        for (const char *folder : {"甲", "乙", "丙"})
+        for (const char *folder : {"甲", "乙", "丙", "丁", "戊", "己", "庚"})
             QDir().mkpath(bench.path(QStringLiteral("said/")) + QString::fromUtf8(folder));
         auto sources = queue_sources();
         sources.append({"queue_v2.cpp", source("queue_main.cpp")});
@@ -634,6 +660,17 @@ void TestGrade::buildingSaidInTheStudentsLanguage()
             bench.write(QStringLiteral("said/甲/") + QString::fromUtf8(file.first), file.second);
         bench.write(QStringLiteral("said/乙/queue.cpp"), "// the queue comes here\n\n");
         bench.write(QStringLiteral("said/丙/queue.cpp"), "#error no queue yet\n");
+        QByteArray pe(256, '\0');
+        pe[0] = 'M', pe[1] = 'Z', pe[0x3c] = char(0x80);
+        pe.replace(0x80, 4, QByteArray("PE\0\0", 4));
+        bench.write(QStringLiteral("said/丁/queue.exe"), pe);
+        Zip inner, outer;
+        inner.add("queue.cpp", source("queue.cpp"), true);
+        outer.add("inner.zip", inner.bytes(), true);
+        bench.write(QStringLiteral("said/己/work.zip"), outer.bytes());
+        Zip link;
+        link.add("queue.cpp", "/etc/passwd", false, 0120777);
+        bench.write(QStringLiteral("said/庚/work.zip"), link.bytes());
         const ClassOutcome done = grade_submissions(class_work(QStringLiteral("said")), {}, {});
         QVERIFY2(done.error.empty(), done.error.c_str());
         built = json_file(bench.path(QStringLiteral("said-results/results.json")));

@@ -90,6 +90,8 @@ private slots:
     void languageOfWhatStudentsReceive();
     void buildingsWordsTranslated_data();
     void buildingsWordsTranslated();
+    void skippedEntriesTranslated_data();
+    void skippedEntriesTranslated();
     void whatEachOutputSays_data();
     void whatEachOutputSays();
 };
@@ -867,13 +869,114 @@ void TestGradebook::buildingsWordsTranslated_data()
         << "several mains" << QStringList{"<b>.cpp", "x.cpp"}
         << "2 个文件都定义了 main：&lt;b&gt;.cpp、x.cpp"
         << "2 files define main: &lt;b&gt;.cpp, x.cpp";
+    QTest::newRow("could not start")
+        << "could not start" << QStringList{"no such file"} << "无法运行：no such file"
+        << "could not start: no such file";
+    QTest::newRow("the grader could not build it")
+        << "grader build" << QStringList{"disk full"} << "评分程序未能编译它：disk full"
+        << "the grader could not build it: disk full";
+    QTest::newRow("the grader could not take the program")
+        << "grader program" << QStringList{"disk full"} << "评分程序未能取用编译好的程序：disk full"
+        << "the grader could not take the built program: disk full";
+    QTest::newRow("interrupted") << "interrupted" << QStringList{} << "评分被中断"
+                                 << "the grading was interrupted";
+    QTest::newRow("a source the class file names")
+        << "source not handed in" << QStringList{"orvimet.toml:4", "q.cpp"}
+        << "orvimet.toml:4 指定编译 q.cpp，但它不在提交的源文件中"
+        << "orvimet.toml:4 names q.cpp to build, which is not one of the sources handed in";
+    QTest::newRow("a Windows program")
+        << "windows program" << QStringList{} << "Windows 程序：请提交源代码"
+        << "a Windows program: hand in the sources";
+    QTest::newRow("nothing handed in") << "nothing handed in" << QStringList{} << "未提交"
+                                       << "nothing handed in";
+    QTest::newRow("an archive in an archive")
+        << "nested archive" << QStringList{} << "未提交（压缩包里的压缩包不会被解压）"
+        << "nothing handed in (an archive inside an archive is not unpacked)";
+    QTest::newRow("one archive of a folder")
+        << "one archive" << QStringList{}
+        << "未提交（文件夹中没有源文件时，只解压其中唯一的一个压缩包）"
+        << "nothing handed in (only one archive of a folder without sources is unpacked)";
+    QTest::newRow("a share of the class's archive too large")
+        << "share too large" << QStringList{"64"}
+        << "在全班的压缩包中，该学生的文件解压后超过 64 MiB"
+        << "in the class&apos;s archive, this student&apos;s files unpack to more than 64 MiB";
+    QTest::newRow("a share of the class's archive a zip bomb")
+        << "share ratio" << QStringList{"100"}
+        << "在全班的压缩包中，该学生的文件解压后超过原大小的 100 倍（压缩炸弹）"
+        << "in the class&apos;s archive, this student&apos;s files unpack to more than 100 times "
+           "their size (a zip bomb)";
+    QTest::newRow("a link in the student's archive")
+        << "refused link" << QStringList{"work.zip", "queue.cpp"} << "work.zip：链接：queue.cpp"
+        << "work.zip: a link: queue.cpp";
+    QTest::newRow("a file copied in too large")
+        << "refused file too large" << QStringList{"", "64 MiB", "a.out"}
+        << "文件大于 64 MiB：a.out"
+        << "a file larger than 64 MiB: a.out";
+    QTest::newRow("folders too deep") << "refused too deep" << QStringList{"w.tar", "64", "a/b"}
+                                      << "w.tar：文件夹嵌套超过 64 层：a/b"
+                                      << "w.tar: folders nested more than 64 deep: a/b";
     QTest::newRow("a kind this version does not know")
         << "a new kind" << QStringList{"7"} << "the message as written"
         << "the message as written";
 }
 
-// Each kind of building's problem reads in the students' language; in English as building wrote
-// it, and a file of a later version with a kind this one does not know shows its message.
+void TestGradebook::skippedEntriesTranslated_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("kind"); // of the message, or none
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("chinese");
+    QTest::newRow("graded, three skipped and two more")
+        << "graded"
+        << ""
+        << "skipped: a link: a/p; a name too long: a/x; a file larger than 2 MiB: a/b; and 2 more"
+        << "已跳过：链接：a/p；名字太长：a/x；文件大于 2 MiB：a/b；另有 2 个";
+    QTest::newRow("nothing handed in, one skipped") << "nothing handed in"
+                                                    << "nothing handed in"
+                                                    << "nothing handed in; skipped: a link: a/p"
+                                                    << "未提交；已跳过：链接：a/p";
+}
+
+// The notes of entries skipped in a student's share of the class's archive read in the students'
+// language after the intake's sentence; in English as the intake wrote them.
+void TestGradebook::skippedEntriesTranslated()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    QFETCH(QString, chinese);
+    QJsonObject results = class_json({{"Ann", "101", status, ""}});
+    QJsonArray students = results["students"].toArray();
+    QJsonObject ann = students[0].toObject();
+    ann.insert("message", message);
+    if (!kind.isEmpty())
+        ann.insert("reason", QJsonObject{{"kind", kind}, {"values", QJsonArray{}}});
+    const auto note = [](const char *kind, QStringList values) {
+        return QJsonObject{{"kind", kind}, {"values", QJsonArray::fromStringList(values)}};
+    };
+    QJsonArray skipped{note("refused link", {"a/p"})};
+    if (status == "graded") {
+        skipped.append(note("refused name too long", {"a/x"}));
+        skipped.append(note("refused file too large", {"2 MiB", "a/b"}));
+        ann.insert("skipped_more", 2);
+    }
+    ann.insert("skipped", skipped);
+    students[0] = ann;
+    results.insert("students", students);
+    const ClassResults parsed_results = parsed(results);
+    for (const auto &[name, said] : {std::pair{"zh_CN", chinese}, std::pair{"en", message}}) {
+        Language language;
+        std::string error;
+        QVERIFY2(language.load(name, error), error.c_str());
+        const QString html = QString::fromStdString(student_details(
+            parsed_results, parsed_results.students[0], std::nullopt, ScoringRule{}, language));
+        QVERIFY2(html.contains("<p>" + said + "</p>"), qPrintable(html));
+    }
+}
+
+// Each kind of building's problem, of the grader's failures and of the intake's refusals reads in
+// the students' language; in English as the grading wrote it, and a file of a later version with
+// a kind this one does not know shows its message.
 void TestGradebook::buildingsWordsTranslated()
 {
     QFETCH(QString, kind);

@@ -429,6 +429,12 @@ private slots:
                  QString("张三 Sources"));
         QCOMPARE(QString(kind_name(li.kind)), kind);
         QVERIFY2(QString::fromStdString(li.message).startsWith(message), li.message.c_str());
+        // The note's kind and values say what the message says, for the pages' languages.
+        if (li.kind == SubmissionKind::Sources) {
+            QCOMPARE(li.skipped.size(), std::size_t(1));
+            QCOMPARE("skipped: " + refusal_text(li.skipped[0].first, li.skipped[0].second),
+                     li.message);
+        }
         // Cut, a name keeps whole characters.
         QCOMPARE(QString::fromUtf8(li.message.c_str()).toStdString(), li.message);
     }

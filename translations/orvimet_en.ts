@@ -961,4 +961,122 @@
         <translation>The program, to try in the window or with explore: %1</translation>
     </message>
 </context>
+<context>
+    <name>Taking</name>
+    <message>
+        <source>could not start: %1</source>
+        <translation>could not start: %1</translation>
+    </message>
+    <message>
+        <source>the grader could not build it: %1</source>
+        <translation>the grader could not build it: %1</translation>
+    </message>
+    <message>
+        <source>the grader could not take the built program: %1</source>
+        <translation>the grader could not take the built program: %1</translation>
+    </message>
+    <message>
+        <source>the grading was interrupted</source>
+        <translation>the grading was interrupted</translation>
+    </message>
+    <message>
+        <source>%1 names %2 to build, which is not one of the sources handed in</source>
+        <translation>%1 names %2 to build, which is not one of the sources handed in</translation>
+    </message>
+    <message>
+        <source>a Windows program: hand in the sources</source>
+        <translation>a Windows program: hand in the sources</translation>
+    </message>
+    <message>
+        <source>nothing handed in</source>
+        <translation>nothing handed in</translation>
+    </message>
+    <message>
+        <source>nothing handed in (an archive inside an archive is not unpacked)</source>
+        <translation>nothing handed in (an archive inside an archive is not unpacked)</translation>
+    </message>
+    <message>
+        <source>nothing handed in (only one archive of a folder without sources is unpacked)</source>
+        <translation>nothing handed in (only one archive of a folder without sources is unpacked)</translation>
+    </message>
+    <message>
+        <source>in the class&apos;s archive, this student&apos;s files unpack to more than %1 MiB</source>
+        <translation>in the class&apos;s archive, this student&apos;s files unpack to more than %1 MiB</translation>
+    </message>
+    <message>
+        <source>in the class&apos;s archive, this student&apos;s files unpack to more than %1 times their size (a zip bomb)</source>
+        <translation>in the class&apos;s archive, this student&apos;s files unpack to more than %1 times their size (a zip bomb)</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>more than %1 entries</source>
+        <translation>more than %1 entries</translation>
+    </message>
+    <message>
+        <source>an entry whose name cannot be read</source>
+        <translation>an entry whose name cannot be read</translation>
+    </message>
+    <message>
+        <source>an absolute path: %1</source>
+        <translation>an absolute path: %1</translation>
+    </message>
+    <message>
+        <source>a path that leaves its folder: %1</source>
+        <translation>a path that leaves its folder: %1</translation>
+    </message>
+    <message>
+        <source>folders nested more than %1 deep: %2</source>
+        <translation>folders nested more than %1 deep: %2</translation>
+    </message>
+    <message>
+        <source>a link: %1</source>
+        <translation>a link: %1</translation>
+    </message>
+    <message>
+        <source>a device file or fifo: %1</source>
+        <translation>a device file or fifo: %1</translation>
+    </message>
+    <message>
+        <source>the same name twice: %1</source>
+        <translation>the same name twice: %1</translation>
+    </message>
+    <message>
+        <source>a name too long: %1</source>
+        <translation>a name too long: %1</translation>
+    </message>
+    <message>
+        <source>a file larger than %1: %2</source>
+        <translation>a file larger than %1: %2</translation>
+    </message>
+    <message>
+        <source>unpacks to more than %1</source>
+        <translation>unpacks to more than %1</translation>
+    </message>
+    <message>
+        <source>unpacks to more than %1 times its size (a zip bomb)</source>
+        <translation>unpacks to more than %1 times its size (a zip bomb)</translation>
+    </message>
+    <message>
+        <source>; </source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>skipped: %1</source>
+        <translation>skipped: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>; and %n more</source>
+        <translation>
+            <numerusform>; and %n more</numerusform>
+            <numerusform>; and %n more</numerusform>
+        </translation>
+    </message>
+</context>
 </TS>

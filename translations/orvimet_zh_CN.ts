@@ -939,4 +939,121 @@
         <translation>程序（可在窗口中或用 explore 试用）：%1</translation>
     </message>
 </context>
+<context>
+    <name>Taking</name>
+    <message>
+        <source>could not start: %1</source>
+        <translation>无法运行：%1</translation>
+    </message>
+    <message>
+        <source>the grader could not build it: %1</source>
+        <translation>评分程序未能编译它：%1</translation>
+    </message>
+    <message>
+        <source>the grader could not take the built program: %1</source>
+        <translation>评分程序未能取用编译好的程序：%1</translation>
+    </message>
+    <message>
+        <source>the grading was interrupted</source>
+        <translation>评分被中断</translation>
+    </message>
+    <message>
+        <source>%1 names %2 to build, which is not one of the sources handed in</source>
+        <translation>%1 指定编译 %2，但它不在提交的源文件中</translation>
+    </message>
+    <message>
+        <source>a Windows program: hand in the sources</source>
+        <translation>Windows 程序：请提交源代码</translation>
+    </message>
+    <message>
+        <source>nothing handed in</source>
+        <translation>未提交</translation>
+    </message>
+    <message>
+        <source>nothing handed in (an archive inside an archive is not unpacked)</source>
+        <translation>未提交（压缩包里的压缩包不会被解压）</translation>
+    </message>
+    <message>
+        <source>nothing handed in (only one archive of a folder without sources is unpacked)</source>
+        <translation>未提交（文件夹中没有源文件时，只解压其中唯一的一个压缩包）</translation>
+    </message>
+    <message>
+        <source>in the class&apos;s archive, this student&apos;s files unpack to more than %1 MiB</source>
+        <translation>在全班的压缩包中，该学生的文件解压后超过 %1 MiB</translation>
+    </message>
+    <message>
+        <source>in the class&apos;s archive, this student&apos;s files unpack to more than %1 times their size (a zip bomb)</source>
+        <translation>在全班的压缩包中，该学生的文件解压后超过原大小的 %1 倍（压缩炸弹）</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>无法读取：%1</translation>
+    </message>
+    <message>
+        <source>more than %1 entries</source>
+        <translation>超过 %1 个条目</translation>
+    </message>
+    <message>
+        <source>an entry whose name cannot be read</source>
+        <translation>有条目的名字无法读取</translation>
+    </message>
+    <message>
+        <source>an absolute path: %1</source>
+        <translation>绝对路径：%1</translation>
+    </message>
+    <message>
+        <source>a path that leaves its folder: %1</source>
+        <translation>路径跑出了所在的文件夹：%1</translation>
+    </message>
+    <message>
+        <source>folders nested more than %1 deep: %2</source>
+        <translation>文件夹嵌套超过 %1 层：%2</translation>
+    </message>
+    <message>
+        <source>a link: %1</source>
+        <translation>链接：%1</translation>
+    </message>
+    <message>
+        <source>a device file or fifo: %1</source>
+        <translation>设备文件或管道：%1</translation>
+    </message>
+    <message>
+        <source>the same name twice: %1</source>
+        <translation>同一个名字出现了两次：%1</translation>
+    </message>
+    <message>
+        <source>a name too long: %1</source>
+        <translation>名字太长：%1</translation>
+    </message>
+    <message>
+        <source>a file larger than %1: %2</source>
+        <translation>文件大于 %1：%2</translation>
+    </message>
+    <message>
+        <source>unpacks to more than %1</source>
+        <translation>解压后超过 %1</translation>
+    </message>
+    <message>
+        <source>unpacks to more than %1 times its size (a zip bomb)</source>
+        <translation>解压后超过原大小的 %1 倍（压缩炸弹）</translation>
+    </message>
+    <message>
+        <source>; </source>
+        <translation>；</translation>
+    </message>
+    <message>
+        <source>skipped: %1</source>
+        <translation>已跳过：%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>; and %n more</source>
+        <translation>
+            <numerusform>；另有 %n 个</numerusform>
+        </translation>
+    </message>
+</context>
 </TS>
