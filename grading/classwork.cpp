@@ -1131,7 +1131,10 @@ BuildSettings class_build(BuildSettings base, const GradingSettings &settings)
     base.compiler = settings.compiler;
     base.flags = settings.flags;
     base.limits.cpu_seconds = settings.build_cpu;
-    base.wall = std::chrono::seconds(std::max(10, 2 * settings.build_cpu));
+    // Wall time only catches a compiler that waits without working; on a machine busy with
+    // other builds a compiler gets half a core or less, and a build that ran out of wall time
+    // well inside its processor time would be the machine's fault, called the student's.
+    base.wall = std::chrono::seconds(std::max(30, 2 * settings.build_cpu));
     return base;
 }
 

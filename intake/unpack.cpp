@@ -199,7 +199,9 @@ public:
                                   {},
                                   unpacked_ - unpacked_before,
                                   static_cast<std::uint64_t>(std::max<la_int64_t>(
-                                      archive_filter_bytes(a, -1) - before, 0))});
+                                      archive_filter_bytes(a, -1) - before, 0)),
+                                  Refusal::None,
+                                  {}});
         }
         UnpackResult done;
         done.files = std::move(files_);
