@@ -626,7 +626,9 @@ void TestSandbox::graderFailuresAreNotTheStudents()
     const Run run = run_grader(arguments, bench.path(), 64);
     QVERIFY2(run.status == 2, run.out + run.err);
     QVERIFY2(run.err.contains(" cases not graded: the grader could not run them"), run.err);
-    QVERIFY2(run.err.contains("cannot make a pipe: Too many open files"), run.err);
+    // Where the descriptors run out first (a pipe, a folder read) depends on the timing; the
+    // cause is named either way.
+    QVERIFY2(run.err.contains(": Too many open files"), run.err);
     const QList<QByteArray> last = run.out.trimmed().split('\n');
     QVERIFY2(last.last().contains(" 0 wrong"), run.out);
 }
