@@ -12,7 +12,6 @@
 #include "judge/exercise.h"
 #include "judge/utf8.h"
 #include "results/resultsjson.h"
-#include "sandbox/fileio.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -51,8 +50,8 @@ std::vector<std::string> class_cases(const ClassResults &results)
 
 // The regraded student's program takes the place of the one the class's grading kept, under the
 // name the class gave it (names depend on the whole class); one that no longer builds leaves none.
-void keep_program(const std::string &regraded, const std::string &out, const std::string &before,
-                  StudentRecord &record)
+void replace_kept_program(const std::string &regraded, const std::string &out,
+                          const std::string &before, StudentRecord &record)
 {
     const std::string now = record.program;
     std::string folder = program_folder(before);
@@ -65,11 +64,8 @@ void keep_program(const std::string &regraded, const std::string &out, const std
     if (program_folder(now).empty())
         return;
     const std::string kept = folder + now.substr(now.rfind('/'));
-    if (!make_folder(out + "/programs") || !make_folder(out + "/" + folder)
-        || copy_file_bounded(regraded + "/" + now, out + "/" + kept, std::uint64_t(1) << 30, 0755)
-               != CopyResult::Copied)
-        return;
-    record.program = kept;
+    if (keep_program(regraded + "/" + now, out, kept, std::uint64_t(1) << 30))
+        record.program = kept;
 }
 } // namespace
 
@@ -137,7 +133,7 @@ int regrade_command(const Settings &settings, ClassSettings work)
             record.copies.push_back(other.folder);
     for (const StudentRecord &old : results.students)
         if (old.folder == record.folder)
-            keep_program(work.results, out, old.program, record);
+            replace_kept_program(work.results, out, old.program, record);
     QByteArray text;
     std::string error;
     if (!replace_student(results, record, text, error)

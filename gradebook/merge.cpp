@@ -4,7 +4,6 @@
 #include "judge/utf8.h"
 #include "results/merging.h"
 #include "results/resultsjson.h"
-#include "sandbox/fileio.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,11 +30,8 @@ bool bring_programs(const std::vector<std::string> &folders, const std::vector<C
     for (StudentRecord student : merged.students) {
         if (student.program.empty())
             continue;
-        const std::string folder = program_folder(student.program);
-        const std::string from = part_of[student.folder] + "/" + student.program;
-        if (!folder.empty() && make_folder(out + "/programs") && make_folder(out + "/" + folder)
-            && copy_file_bounded(from, out + "/" + student.program, std::uint64_t(1) << 30, 0755)
-                   == CopyResult::Copied)
+        if (keep_program(part_of[student.folder] + "/" + student.program, out, student.program,
+                         std::uint64_t(1) << 30))
             continue;
         student.program.clear();
         if (!replace_student(merged, student, text, error))

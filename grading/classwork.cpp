@@ -1008,13 +1008,9 @@ private:
             if (student.program.empty() || student.record.status != Status::Graded)
                 continue;
             const std::string kept = "programs/" + names[i] + "/" + settings.program_name;
-            const std::string folder = root + "/" + names[i];
-            if (!make_folder(root) || !make_folder(folder)
-                || copy_file_bounded(
-                       student.program, settings.results + "/" + kept,
-                       std::max(settings.build.program_bytes, settings.grading.limits.file_bytes),
-                       0755)
-                       != CopyResult::Copied)
+            if (!keep_program(
+                    student.program, settings.results, kept,
+                    std::max(settings.build.program_bytes, settings.grading.limits.file_bytes)))
                 continue; // the record names no program: the teacher builds it by hand
             student.record.program = kept;
         }

@@ -1,6 +1,7 @@
 #include "results/records.h"
 
 #include "judge/utf8.h"
+#include "sandbox/fileio.h"
 
 #include <set>
 #include <utility>
@@ -141,6 +142,15 @@ std::string program_folder(const std::string &program)
         return {};
     const std::string name = program.substr(top.size(), slash - top.size());
     return name.empty() || name == "." || name == ".." ? std::string() : program.substr(0, slash);
+}
+
+bool keep_program(const std::string &from, const std::string &results, const std::string &kept,
+                  std::uint64_t max_bytes)
+{
+    const std::string folder = program_folder(kept);
+    return !folder.empty() && make_folder(results + "/programs")
+           && make_folder(results + "/" + folder)
+           && copy_file_bounded(from, results + "/" + kept, max_bytes, 0755) == CopyResult::Copied;
 }
 
 std::vector<std::string> file_names(const std::vector<StudentRecord> &students)

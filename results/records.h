@@ -177,6 +177,12 @@ std::vector<std::string> file_names(const std::vector<StudentRecord> &students);
 // unless the text is such a path, one name below programs/, neither "." nor "..".
 std::string program_folder(const std::string &program);
 
+// Copies the program `from` into the results folder `results` as `kept`, a path program_folder
+// takes ("programs/张三_101/queue"), making its folders: at most `max_bytes`, read through no
+// link, mode 0755. False, with nothing kept, when `kept` is no such path or the copy failed.
+bool keep_program(const std::string &from, const std::string &results, const std::string &kept,
+                  std::uint64_t max_bytes);
+
 // The counts of a student's cases, each by its verdict, and of its memory findings (on the cases
 // and on the extended list's strings beside them).
 void recount(StudentRecord &student);
